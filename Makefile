@@ -1,0 +1,16 @@
+# The two commands: everything else is in scripts/.
+.PHONY: demo test build tsan fuzz-long clean
+demo:
+	bash scripts/demo.sh
+test:
+	bash scripts/test.sh
+build:
+	bash scripts/build.sh
+# The native tests under ThreadSanitizer (run before resolving work that touches threads).
+tsan:
+	bash scripts/test.sh tsan
+# Every fuzz target for FUZZ_SECONDS each (default 300).
+fuzz-long:
+	PX_FUZZ_SECONDS=$${FUZZ_SECONDS:-300} bash scripts/test.sh fuzz
+clean:
+	rm -rf build out

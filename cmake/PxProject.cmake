@@ -1,0 +1,106 @@
+# Helpers shared by every module: warnings, sanitizers, tests, fuzz targets, Windows specifics.
+include(GoogleTest)
+
+set(PX_ROOT ${CMAKE_SOURCE_DIR})
+set(PX_WINEBENCH ${PX_ROOT}/tools/winebench/winebench)
+
+add_library(px_warnings INTERFACE)
+target_compile_options(px_warnings INTERFACE -Wall -Wextra -Wno-unused-parameter $<$<BOOL:${WIN32}>:-Wno-cast-function-type>)
+
+if(WIN32)
+  add_compile_definitions(UNICODE _UNICODE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX)
+elseif(PX_SANITIZE)
+  add_compile_options(-fsanitize=${PX_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=${PX_SANITIZE})
+endif()
+
+enable_testing()
+if(PX_TESTS)
+  if(WIN32)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    # gtest's own sources trip a few of MinGW's warnings; they are not ours to mend.
+    foreach(t gtest gtest_main gmock gmock_main)
+      if(TARGET ${t})
+        target_compile_options(${t} PRIVATE -w)
+      endif()
+    endforeach()
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+
+  if(WIN32)
+    # One Wine session (Xvfb, PulseAudio, wineserver, desktop) serves the whole ctest run.
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/winebench/prefix.stamp
+      COMMAND ${PX_WINEBENCH} boot ${CMAKE_BINARY_DIR}
+      COMMENT "booting the Wine prefix of this build tree"
+      VERBATIM)
+    add_custom_target(wineprefix DEPENDS ${CMAKE_BINARY_DIR}/winebench/prefix.stamp)
+    add_test(NAME winesession.start COMMAND ${PX_WINEBENCH} start ${CMAKE_BINARY_DIR})
+    set_tests_properties(winesession.start PROPERTIES FIXTURES_SETUP winesession TIMEOUT 120)
+    add_test(NAME winesession.stop COMMAND ${PX_WINEBENCH} stop ${CMAKE_BINARY_DIR})
+    set_tests_properties(winesession.stop PROPERTIES FIXTURES_CLEANUP winesession TIMEOUT 60)
+  endif()
+endif()
+
+# px_test(NAME SOURCES a.cpp ... LIBS x y [TIMEOUT s] [SERIAL])
+# A GoogleTest program, one ctest test per case. Windows programs run under the Wine session;
+# SERIAL keeps a program that uses the sound server or the screen from running beside another.
+function(px_test name)
+  if(NOT PX_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock px_warnings)
+  set(props TIMEOUT ${T_TIMEOUT})
+  if(WIN32)
+    add_dependencies(${name} wineprefix)
+    target_link_options(${name} PRIVATE -mconsole)
+    list(APPEND props FIXTURES_REQUIRED winesession)
+  endif()
+  if(T_SERIAL)
+    list(APPEND props RESOURCE_LOCK winedevices)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES ${props})
+endfunction()
+
+# px_fuzz(NAME SOURCES a.cpp ... LIBS x y): a libFuzzer target, built in the fuzz tree only.
+# The test command runs each one briefly over its seed corpus (fuzz/corpus/NAME).
+function(px_fuzz name)
+  if(NOT PX_FUZZ)
+    return()
+  endif()
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(corpus ${PX_ROOT}/fuzz/corpus/${name})
+  set(work ${CMAKE_BINARY_DIR}/fuzz-work/${name})
+  file(MAKE_DIRECTORY ${work})
+  set(dirs ${work})
+  if(EXISTS ${corpus})
+    list(APPEND dirs ${corpus})
+  endif()
+  add_test(NAME fuzz.${name} COMMAND ${PX_ROOT}/fuzz/run-fuzzer $<TARGET_FILE:${name}> ${dirs})
+  set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 300)
+endfunction()
+
+# xvid.h of the system's libxvidcore, usable by both builds: the Windows side loads xvidcore.dll by
+# name and needs only the header's records and constants, which hold no 'long' fields.
+find_file(PX_XVID_H xvid.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+configure_file(${PX_XVID_H} ${CMAKE_BINARY_DIR}/xvid-include/xvid.h COPYONLY)
+add_library(px_xvid_headers INTERFACE)
+target_include_directories(px_xvid_headers INTERFACE ${CMAKE_BINARY_DIR}/xvid-include)
+file(STRINGS ${PX_XVID_H} _xv REGEX "^#define XVID_VERSION +XVID_MAKE_VERSION")
+string(REGEX MATCHALL "[0-9]+" _xvn "${_xv}")
+list(GET _xvn 0 _xv_major)
+list(GET _xvn 1 _xv_minor)
+list(GET _xvn 2 _xv_patch)
+math(EXPR PX_XVID_VERSION "(${_xv_major} << 16) | (${_xv_minor} << 8) | ${_xv_patch}" OUTPUT_FORMAT HEXADECIMAL)

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# test.sh [TREE...]: builds and runs every test (default trees: asan, fuzz, win; the native tree is
+# built first because the Wine tree's end-to-end tests use its simulator), then prints one line
+# "N passed, N failed". Exits non-zero on any failure, build failures included.
+set -uo pipefail
+source "$(dirname "$0")/trees.sh"
+bash "$ROOT/scripts/install-deps.sh" || exit 1
+mkdir -p "$BUILD" "$ROOT/out"
+trees=("$@")
+[ ${#trees[@]} -gt 0 ] || trees=(asan fuzz win)
+
+start=$SECONDS
+broken=()
+echo "== building native"
+build_tree native || broken+=(native)
+results=()
+for t in "${trees[@]}"; do
+  echo "== building $t"
+  if ! build_tree "$t"; then broken+=("$t"); continue; fi
+  echo "== testing $t"
+  junit=$BUILD/$t/junit.xml
+  rm -f "$junit"
+  (cd "$BUILD/$t" && ctest -j "$JOBS" --timeout 600 --output-on-failure --output-junit "$junit") \
+    > "$BUILD/$t.ctest.log" 2>&1
+  grep -E '(Passed|Failed|\*\*\*|Not Run|tests passed|tests failed|Exception|Timeout)' "$BUILD/$t.ctest.log" \
+    | grep -vE '^\s*Start' | tail -n 400
+  results+=("$junit")
+done
+
+python3 "$ROOT/scripts/tally.py" "${results[@]}" -- "${broken[@]}"
+rc=$?
+echo "(test run took $((SECONDS - start)) s; logs in $BUILD/*.ctest.log)" >&2
+# The summary line comes last.
+python3 "$ROOT/scripts/tally.py" --line "${results[@]}" -- "${broken[@]}"
+exit $rc
