@@ -44,3 +44,40 @@ TEST(ByteOrder, StoreThenLoadRoundTrips)
     wire::StoreLE16(b, 0xBEEF);
     EXPECT_EQ(wire::LoadLE16(b), 0xBEEF);
 }
+
+#include "wire/StreamFrame.h"
+
+TEST(StreamFrame, VideoHeaderRoundTripsAndShortBlocksAreRefused)
+{
+    wire::VideoFrameHeader h;
+    h.word0 = wire::MakeVideoWord0(5, true);
+    h.heightDiv16 = 36;
+    h.widthDiv16 = 45;
+    h.flags = 0x80;
+    h.sequence = 77;
+    h.zone = 84;
+    h.total = wire::kMaxFrameTotal;
+    uint8_t b[64];
+    wire::BuildVideoFrameHeader(h, b);
+    EXPECT_EQ(b[3], 16 + 5);
+    wire::VideoFrameHeader g;
+    ASSERT_TRUE(wire::ParseVideoFrameHeader(b, sizeof b, g));
+    EXPECT_EQ(g.ChannelBits(), 21u);
+    EXPECT_TRUE(g.Predicted());
+    EXPECT_TRUE(g.Interlaced());
+    EXPECT_EQ(g.Width(), 720);
+    EXPECT_EQ(g.Height(), 576);
+    EXPECT_EQ(g.sequence, 77u);
+    EXPECT_EQ(g.zone, 84);
+    EXPECT_EQ(g.total, 262016u);
+    EXPECT_FALSE(wire::ParseVideoFrameHeader(b, 63, g));
+}
+
+TEST(StreamFrame, AudioTagsAreCaseSensitiveAndNeedFourBytes)
+{
+    EXPECT_TRUE(wire::IsAudioTag(reinterpret_cast<const uint8_t*>("327G...."), 8));
+    EXPECT_TRUE(wire::IsAudioTag(reinterpret_cast<const uint8_t*>("g723"), 4));
+    EXPECT_FALSE(wire::IsAudioTag(reinterpret_cast<const uint8_t*>("g7230"), 3));
+    EXPECT_FALSE(wire::IsAudioTag(reinterpret_cast<const uint8_t*>("G72e"), 4));
+    EXPECT_FALSE(wire::IsAudioTag(reinterpret_cast<const uint8_t*>("327x"), 4));
+}
