@@ -96,7 +96,7 @@ TEST_P(SkinProfile, LongValuesAreCutToTheBufferLimit) {
   RemoveTree(dir);
 }
 
-INSTANTIATE_TEST_SUITE_P(Skins, SkinProfile, ::testing::Values(L"Lustrel.dll"),
-                         [](const auto& info) { return std::string(info.param[1] == L'u' && info.param[2] == L's' ? "Lustrel" : "Lumbrel"); });
+INSTANTIATE_TEST_SUITE_P(Skins, SkinProfile, ::testing::Values(L"Lustrel.dll", L"Lumbrel.dll"),
+                         [](const auto& info) { return std::string(std::wstring(info.param) == L"Lustrel.dll" ? "Lustrel" : "Lumbrel"); });
 
 }  // namespace
