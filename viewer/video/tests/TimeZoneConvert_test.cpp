@@ -61,19 +61,10 @@ TEST(ConvertFrameTime, PacificSummerWithAndWithoutTheDaylightFlag)
     EXPECT_EQ(Show(9, 1, {2008, 7, 1, 20, 0, 0}), "2008/07/01 13:00:00 d=0 w=2");
 }
 
-// The hours either side of each change, in standard time before the bias is undone.
+// The seconds either side of changes at hour 24 and at hour 0 in a half-hour zone: the glibc
+// cross-check samples such a zone on the half hour, and leaves Cairo's later years out.
 TEST(ConvertFrameTime, HoursAtTheStartAndEndOfThePeriod)
 {
-    // Pacific 2008: 9 March 02:00 PST to 2 November 02:00 PDT (= 01:00 PST, 09:00 UTC).
-    EXPECT_EQ(Show(4, 1, {2008, 3, 9, 9, 59, 59}), "2008/03/09 01:59:59 d=0 w=0");
-    EXPECT_EQ(Show(4, 1, {2008, 3, 9, 10, 0, 0}), "2008/03/09 03:00:00 d=1 w=0");
-    EXPECT_EQ(Show(4, 1, {2008, 11, 2, 8, 59, 59}), "2008/11/02 01:59:59 d=1 w=0");
-    EXPECT_EQ(Show(4, 1, {2008, 11, 2, 9, 0, 0}), "2008/11/02 01:00:00 d=0 w=0");
-    // Sydney 2008 (order 0): ends 6 April 03:00 daylight, starts 5 October 02:00 standard.
-    EXPECT_EQ(Show(76, 1, {2008, 4, 5, 15, 59, 59}), "2008/04/06 02:59:59 d=1 w=0");
-    EXPECT_EQ(Show(76, 1, {2008, 4, 5, 16, 0, 0}), "2008/04/06 02:00:00 d=0 w=0");
-    EXPECT_EQ(Show(76, 1, {2008, 10, 4, 15, 59, 59}), "2008/10/05 01:59:59 d=0 w=0");
-    EXPECT_EQ(Show(76, 1, {2008, 10, 4, 16, 0, 0}), "2008/10/05 03:00:00 d=1 w=0");
     // Cairo's hour 24: from the end of the last Thursday of April (24 April 2008) to the end of the
     // last Thursday of September (25 September 2008, 24:00 daylight = 23:00 standard).
     EXPECT_EQ(Show(38, 1, {2008, 4, 24, 21, 59, 0}), "2008/04/24 23:59:00 d=0 w=4");
@@ -109,13 +100,8 @@ TEST(ConvertFrameTime, SouthernHemisphereOrder)
     EXPECT_EQ(Text(t, mark), "2008/06/01 12:00:00 d=0 w=0");
 }
 
-TEST(ConvertFrameTime, FixedDatesOfBaghdadAlsoBefore1971)
+TEST(ConvertFrameTime, FixedDatesApplyBefore1971WeekBasedRulesDoNot)
 {
-    // 1 April 03:00 standard to 1 October 04:00 daylight (= 03:00 standard, 00:00 UTC).
-    EXPECT_EQ(Show(47, 1, {2005, 3, 31, 23, 59, 0}), "2005/04/01 02:59:00 d=0 w=5");
-    EXPECT_EQ(Show(47, 1, {2005, 4, 1, 0, 0, 0}), "2005/04/01 04:00:00 d=1 w=5");
-    EXPECT_EQ(Show(47, 1, {2005, 9, 30, 23, 59, 0}), "2005/10/01 03:59:00 d=1 w=6");
-    EXPECT_EQ(Show(47, 1, {2005, 10, 1, 0, 0, 0}), "2005/10/01 03:00:00 d=0 w=6");
     // Fixed dates need no weekday search, so they apply in any year; week-based rules stop after 1970.
     EXPECT_EQ(Show(47, 1, {1969, 7, 1, 12, 0, 0}), "1969/07/01 16:00:00 d=1 w=2");
     EXPECT_EQ(Show(4, 1, {1970, 7, 1, 20, 0, 0}), "1970/07/01 12:00:00 d=0 w=3");
