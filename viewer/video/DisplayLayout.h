@@ -113,7 +113,14 @@ DivisionStyle StyleOf(int layout, int position);
 // are cut. A picture too small to cut (the blank 1 x 1 picture) is stretched whole, so its pixels
 // reach the division instead of a rectangle that lies outside the bitmap.
 struct SourceRect {
-    int x = 0, y = 0, width = 0, height = 0;
+    int x = 0, y = 0, width = 0, height = 0; // y counts rows from the picture's top
+    // The platform's stretch counts source rows from the bottom of the picture, for top-down
+    // pictures too: this is the y to pass so that the rows cut are the ones meant.
+    int StretchY(int pictureHeight) const
+    {
+        const int rows = pictureHeight < 0 ? -pictureHeight : pictureHeight;
+        return rows - y - height;
+    }
 };
 SourceRect PictureSourceRect(int width, int height);
 

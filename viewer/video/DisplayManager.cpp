@@ -11,6 +11,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"DisplayManager";
 constexpr wchar_t kWindowTitle[] = L"DISPLAY";
+constexpr int kMaxBackBufferSide = 8192;
 
 void Trace(const wchar_t* format, ...)
 {
@@ -271,7 +272,8 @@ bool DisplayManager::BuildBackBuffer()
 {
     DeleteBackBuffer();
     const int w = area_.right - area_.left, h = area_.bottom - area_.top;
-    if (w <= 0 || h <= 0)
+    // No screen is this large; an area beyond it (a broken skin rectangle) gets the blue fallback.
+    if (w <= 0 || h <= 0 || w > kMaxBackBufferSide || h > kMaxBackBufferSide)
         return false;
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -433,7 +435,7 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan)
     const DivRect& d = plan.rect;
     const PictureRecord& rec = *plan.record;
     if (plan.picture) {
-        StretchDIBits(memDc_, d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.y, plan.source.width,
+        StretchDIBits(memDc_, d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.StretchY(rec.info.header.height), plan.source.width,
                       plan.source.height, rec.pixels, reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS,
                       SRCCOPY);
     }

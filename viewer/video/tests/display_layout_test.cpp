@@ -111,6 +111,7 @@ TEST(DisplayLayout, ModesStylesAndSourceRectangle)
     EXPECT_EQ(d1.y, 5);
     EXPECT_EQ(d1.width, 684);
     EXPECT_EQ(d1.height, 460);
+    EXPECT_EQ(d1.StretchY(-480), 15); // rows 5 to 464 from the top, counted from the bottom
     EXPECT_EQ(PictureSourceRect(700, 280).width, 685);
     EXPECT_EQ(PictureSourceRect(700, 280).height, 265);
     EXPECT_EQ(PictureSourceRect(701, 281).width, 681);
