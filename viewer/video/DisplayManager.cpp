@@ -438,6 +438,11 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan)
         StretchDIBits(memDc_, d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.StretchY(rec.info.header.height), plan.source.width,
                       plan.source.height, rec.pixels, reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS,
                       SRCCOPY);
+    } else if (plan.fill) {
+        HBRUSH brush = CreateSolidBrush(RGB(plan.fillLevel, plan.fillLevel, plan.fillLevel));
+        RECT r{d.left, d.top, d.right, d.bottom};
+        FillRect(memDc_, &r, brush);
+        DeleteObject(brush);
     }
 
     const int w = plan.style.borderWidth;

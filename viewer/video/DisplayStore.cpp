@@ -172,6 +172,10 @@ void DisplayStore::Plan(int p, DivisionPlan& plan) const
     // On a 16-channel DVR the ninth division of the 3 x 3 layout has no camera of its own to show.
     const bool skipPicture = channelCount_ == 16 && p == 8 && layout_ == 3;
     plan.picture = !skipPicture && r.pixels && CheckPicture(r.info.header).ok;
+    // What the division held before belongs to another channel or layout; under this title it would
+    // pass for this camera's picture.
+    plan.fill = !plan.picture;
+    plan.fillLevel = fillLevel_;
     plan.source = PictureSourceRect(width, r.info.header.height);
 
     plan.title = showTitle_ == 1 && p < channelCount_;

@@ -26,6 +26,8 @@ struct DivisionPlan {
     DivRect rect;
     DivisionStyle style{};
     bool picture = false;
+    bool fill = false; // no picture belongs here: fill with the fill level rather than keep old pixels
+    uint8_t fillLevel = 0;
     SourceRect source;
     const PictureRecord* record = nullptr;
     bool title = false, size = false, time = false;

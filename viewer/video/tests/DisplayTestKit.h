@@ -168,8 +168,8 @@ class WindowPixels {
 public:
     bool Capture(HWND wnd)
     {
-        RECT rc;
-        if (!GetClientRect(wnd, &rc))
+        RECT rc{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; // no window: the screen
+        if (wnd && !GetClientRect(wnd, &rc))
             return false;
         w_ = rc.right;
         h_ = rc.bottom;

@@ -315,6 +315,7 @@ TEST(DisplayStore, PlanFollowsChannelCountSwitchesAndBlankPicture)
     s.Plan(8, plan);
     EXPECT_TRUE(plan.draw);
     EXPECT_FALSE(plan.picture); // border and texts, no picture
+    EXPECT_TRUE(plan.fill);
     EXPECT_TRUE(plan.title);
     s.Plan(7, plan);
     EXPECT_TRUE(plan.picture);
