@@ -176,6 +176,10 @@ int wmain(int argc, wchar_t** argv)
         BitBlt(dc, r.left, r.top, r.Width(), r.Height(), mem, r.left, r.top, SRCCOPY);
         ReleaseDC(wnd, dc);
     });
+    run("part: GetDC and ReleaseDC of the window", [&](int) {
+        HDC dc = GetDC(wnd);
+        ReleaseDC(wnd, dc);
+    });
     SelectObject(mem, old);
     DeleteObject(back);
     DeleteObject(font);
