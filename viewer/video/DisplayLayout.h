@@ -3,7 +3,7 @@
 // modes, font size and border width per division, the picture's source rectangle, the three text
 // boxes and their texts, and the check a picture must pass before it is copied. Neutral code: the
 // window and GDI side lives in DisplayManager.
-#include "PictureTime.h"
+#include "TimeZoneConvert.h" // PictureTime: the local time a division shows
 #include <cstddef>
 #include <cstdint>
 
