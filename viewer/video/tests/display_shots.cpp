@@ -1,6 +1,7 @@
 // Screenshots of the display: every layout with 16 test-card channels and all texts on, read back from
 // the screen and written as BMP files into the folder given (default: the current one).
-//   display_shots.exe [FOLDER]
+//   display_shots.exe [FOLDER [HOLD_MS]]   HOLD_MS: afterwards keep layout 4 on screen that long, for
+//                                           an outside screenshot of the X display
 #include "DisplayTestKit.h"
 #include <cstdio>
 #include <string>
@@ -90,6 +91,14 @@ int wmain(int argc, wchar_t** argv)
             std::wprintf(L"could not write %ls%ls\n", folder.c_str(), name);
             failures++;
         }
+    }
+    if (argc > 2) {
+        dm.SetLayout(4, list, kDisplayChannels);
+        for (int c = 0; c < 16; ++c)
+            dm.SetChannelPicture(c, &cards[c].info, cards[c].pixels.data());
+        std::wprintf(L"holding layout 4\n");
+        std::fflush(stdout);
+        Host::Pump(static_cast<DWORD>(_wtoi(argv[2])));
     }
     return failures ? 1 : 0;
 }
