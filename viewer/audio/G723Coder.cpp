@@ -26,75 +26,83 @@ constexpr int kDqln[8] = {-2048, 135, 273, 373, 373, 273, 135, -2048}; // invers
 constexpr int kW[8] = {-128, 960, 4384, 18624, 18624, 4384, 960, -128}; // scale-factor multiplier
 constexpr int kF[8] = {0, 0x200, 0x400, 0xE00, 0xE00, 0x400, 0x200, 0}; // speed-control input
 
-inline int BitLength(unsigned v) { return static_cast<int>(std::bit_width(v)); }
+#if defined(__GNUC__)
+#define G726_INLINE inline __attribute__((always_inline))
+// Bit length of v (0 for 0): the top bit of 2v+1, which is never zero, so bsr needs no zero test.
+G726_INLINE int BitLength(unsigned v) { return 31 - __builtin_clz((v << 1) | 1); }
+#else
+#define G726_INLINE inline
+G726_INLINE int BitLength(unsigned v) { return static_cast<int>(std::bit_width(v)); }
+#endif
+
+// The per-sample code below is written without data-dependent branches where the branch would
+// follow the signal (signs, limits): those mispredict on speech and noise and cost more than
+// computing both sides.
 
 // FMULT: a coefficient (14-bit two's complement) times a value in the floating format, with the
 // truncations of the fixed-point algorithm. A zero coefficient counts as mantissa 32, exponent -6,
 // so its product is not always zero.
-inline int Fmult(int an, int fl)
+G726_INLINE int Fmult(int an, int fl)
 {
-    unsigned mag = static_cast<unsigned>(an > 0 ? an : -an) & 0x1FFF;
-    int nb = BitLength(mag);
-    int mant = mag ? static_cast<int>((mag << 6) >> nb) : 32;
-    int wmant = (mant * (fl & 0x3F) + 0x30) >> 4;
-    int shift = nb + ((fl >> 6) & 0xF); // the product's exponent is shift - 19
-    int r = static_cast<int>((static_cast<uint64_t>(wmant) << shift) >> 19) & 0x7FFF;
-    return (an ^ fl) < 0 ? -r : r;
+    const unsigned mag = static_cast<unsigned>(an < 0 ? -an : an) & 0x1FFF;
+    const int nb = BitLength(mag);
+    const int mant = static_cast<int>((mag << 6) >> nb) + ((mag == 0) << 5);
+    const int wmant = (mant * (fl & 0x3F) + 0x30) >> 4;
+    const int shift = nb + ((fl >> 6) & 0xF); // the product's exponent is shift - 19
+    const int r = static_cast<int>((static_cast<uint64_t>(wmant) << shift) >> 19) & 0x7FFF;
+    const int sign = (an ^ fl) >> 31;
+    return (r ^ sign) - sign;
 }
 
-// FLOATA/FLOATB: a magnitude and a sign to the floating format.
-inline int16_t ToFloat(int mag, bool negative)
+// FLOATA/FLOATB: a magnitude below 2^15 and a sign to the floating format.
+G726_INLINE int ToFloat(int mag, int negative)
 {
-    int v;
-    if (mag == 0) {
-        v = 0x20;
-    } else {
-        int e = BitLength(static_cast<unsigned>(mag));
-        v = (e << 6) + ((mag << 6) >> e);
-    }
-    return static_cast<int16_t>(negative ? v - 0x400 : v);
+    const int e = BitLength(static_cast<unsigned>(mag));
+    const int v = (e << 6) + ((mag << 6) >> e) + ((mag == 0) << 5);
+    return v - (negative << 10);
 }
+
+G726_INLINE int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 // MIX: the step size from the two scale factors and the speed control.
-inline int StepSize(const G726State& s)
+G726_INLINE int StepSize(const G726State& s)
 {
-    if (s.ap >= 256)
-        return s.yu;
-    int yl6 = s.yl >> 6;
+    const int yl6 = s.yl >> 6;
     int p = (s.yu - yl6) * (s.ap >> 2);
     p += (p >> 31) & 63; // a negative correction rounds toward zero
-    return yl6 + (p >> 6);
+    const int mixed = yl6 + (p >> 6);
+    return s.ap >= 256 ? s.yu : mixed;
 }
 
 // LOG, SUBTB, QUAN: the 3-bit code of the difference d at step size y.
-inline int Quantize(int d, int y)
+G726_INLINE int Quantize(int d, int y)
 {
-    int mag = d < 0 ? -d : d;
-    int e = BitLength(static_cast<unsigned>(mag >> 1));
-    int mant = ((mag << 7) >> e) & 0x7F;
-    int dln = (e << 7) + mant - (y >> 2);
-    int i = (dln >= 8) + (dln >= 218) + (dln >= 331);
-    if (d < 0)
-        return 7 - i;
-    return i == 0 ? 7 : i;
+    const int mag = d < 0 ? -d : d;
+    const int e = BitLength(static_cast<unsigned>(mag >> 1));
+    const int mant = ((mag << 7) >> e) & 0x7F;
+    const int dln = (e << 7) + mant - (y >> 2);
+    const int i = (dln >= 8) + (dln >= 218) + (dln >= 331);
+    const int neg = d >> 31;
+    const int positive = i + ((i == 0) << 3) - (i == 0);
+    return (positive & ~neg) | ((7 - i) & neg);
 }
 
 // ADDA, ANTILOG: the magnitude of the quantized difference for a code at step size y.
-inline int DequantizedMagnitude(int code, int y)
+G726_INLINE int DequantizedMagnitude(int code, int y)
 {
-    int dql = kDqln[code] + (y >> 2);
-    if (dql < 0)
-        return 0;
-    int dex = (dql >> 7) & 15;
-    int dqt = 128 + (dql & 127);
-    return (dqt << 7) >> (14 - dex);
+    const int dql = kDqln[code] + (y >> 2);
+    const int dex = (dql >> 7) & 15;
+    const int dqt = 128 + (dql & 127);
+    const int mag = (dqt << 8) >> (15 - dex);
+    return mag & ~(dql >> 31); // below the table's floor the difference is zero
 }
 
 // The state update after one sample: scale factors, speed control, predictor coefficients
 // with their limits, tone and transition detection, and the delay lines.
-inline void Update(G726State& s, int code, int y, int dqmag, bool dqneg, int sr, int dqsez)
+G726_INLINE void Update(G726State& s, int code, int y, int dqmag, int dqneg, int sr, int dqsez)
 {
     const int pk0 = dqsez < 0 ? 1 : 0;
+    const int moved = dqsez != 0 ? -1 : 0; // a zero difference leaves the gradients alone
 
     // TRANS: a large difference while a tone was seen marks a transition.
     const int ylint = s.yl >> 15;
@@ -104,60 +112,56 @@ inline void Update(G726State& s, int code, int y, int dqmag, bool dqneg, int sr,
     const bool tr = s.td && dqmag > dqthr;
 
     // FUNCTW, FILTD, LIMB, FILTE: scale factors.
-    int yu = y + ((kW[code] - y) >> 5);
-    yu = yu < 544 ? 544 : (yu > 5120 ? 5120 : yu);
+    const int yu = Clamp(y + ((kW[code] - y) >> 5), 544, 5120);
     s.yu = static_cast<int16_t>(yu);
     s.yl += yu + ((-s.yl) >> 6);
 
-    int a2 = 0;
-    if (tr) {
-        s.a[0] = s.a[1] = 0;
-        for (auto& v : s.b)
-            v = 0;
-    } else {
-        // UPA2, LIMC
-        const int pks1 = pk0 ^ s.pk[0];
-        a2 = s.a[1] - (s.a[1] >> 7);
-        if (dqsez != 0) {
-            const int fa1 = pks1 ? s.a[0] : -s.a[0];
-            if (fa1 < -8191)
-                a2 -= 0x100;
-            else if (fa1 > 8191)
-                a2 += 0xFF;
-            else
-                a2 += fa1 >> 5;
-            if (pk0 ^ s.pk[1])
-                a2 = a2 <= -12160 ? -12288 : (a2 >= 12416 ? 12288 : a2 - 0x80);
-            else
-                a2 = a2 <= -12416 ? -12288 : (a2 >= 12160 ? 12288 : a2 + 0x80);
-        }
-        s.a[1] = static_cast<int16_t>(a2);
+    // UPA2, LIMC: the second pole follows the sign agreement of the partial signal.
+    const int pks1 = pk0 ^ s.pk[0];
+    const int flip = pks1 - 1; // -1 when the signs agree: fa1 = -a1
+    const int fa1 = (s.a[0] ^ flip) - flip;
+    const int grad2 = (Clamp(fa1, -8192, 8191) >> 5) + 0x80 - ((pk0 ^ s.pk[1]) << 8);
+    int a2 = Clamp(s.a[1] - (s.a[1] >> 7) + (grad2 & moved), -12288, 12288);
 
-        // UPA1, LIMD
-        int a1 = s.a[0] - (s.a[0] >> 8);
-        if (dqsez != 0)
-            a1 += pks1 ? -192 : 192;
-        const int a1ul = 15360 - a2;
-        a1 = a1 < -a1ul ? -a1ul : (a1 > a1ul ? a1ul : a1);
-        s.a[0] = static_cast<int16_t>(a1);
+    // UPA1, LIMD
+    const int grad1 = 192 - pks1 * 384;
+    const int a1ul = 15360 - a2;
+    int a1 = Clamp(s.a[0] - (s.a[0] >> 8) + (grad1 & moved), -a1ul, a1ul);
 
-        // UPB: the zeros follow the sign agreement of this difference with the delayed ones.
-        for (int i = 0; i < 6; ++i) {
-            int bi = s.b[i] - (s.b[i] >> 8);
-            if (dqmag != 0)
-                bi += (dqneg == (s.dq[i] < 0)) ? 128 : -128;
-            s.b[i] = static_cast<int16_t>(bi);
-        }
+    // UPB: the zeros follow the sign agreement of this difference with the delayed ones.
+    const int dqsign = -dqneg;
+    const int changed = dqmag != 0 ? -1 : 0;
+    int b[6];
+#if defined(__GNUC__)
+#pragma GCC unroll 6
+#endif
+    for (int i = 0; i < 6; ++i) {
+        const int agree = ((dqsign ^ (s.dq[i] >> 15)) | 1) * 128;
+        b[i] = s.b[i] - (s.b[i] >> 8) + (agree & changed);
     }
+    if (tr) [[unlikely]] {
+        a1 = a2 = 0;
+        for (int& v : b)
+            v = 0;
+    }
+    s.a[0] = static_cast<int16_t>(a1);
+    s.a[1] = static_cast<int16_t>(a2);
+#if defined(__GNUC__)
+#pragma GCC unroll 6
+#endif
+    for (int i = 0; i < 6; ++i)
+        s.b[i] = static_cast<int16_t>(b[i]);
 
-    for (int i = 5; i > 0; --i)
-        s.dq[i] = s.dq[i - 1];
-    s.dq[0] = ToFloat(dqmag, dqneg);
+    s.dq[5] = s.dq[4];
+    s.dq[4] = s.dq[3];
+    s.dq[3] = s.dq[2];
+    s.dq[2] = s.dq[1];
+    s.dq[1] = s.dq[0];
+    s.dq[0] = static_cast<int16_t>(ToFloat(dqmag, dqneg));
+    // |sr| stays below 2^15: |se| < 2^14 and the dequantized magnitude is below 2^13.
     s.sr[1] = s.sr[0];
-    if (sr > -32768)
-        s.sr[0] = ToFloat(sr < 0 ? -sr : sr, sr < 0);
-    else
-        s.sr[0] = static_cast<int16_t>(0x20 - 0x400);
+    const int srneg = sr >> 31;
+    s.sr[0] = static_cast<int16_t>(ToFloat((sr ^ srneg) - srneg, -srneg));
     s.pk[1] = s.pk[0];
     s.pk[0] = static_cast<int16_t>(pk0);
 
@@ -166,16 +170,14 @@ inline void Update(G726State& s, int code, int y, int dqmag, bool dqneg, int sr,
 
     // FILTA, FILTB, SUBTC, FILTC: adaptation speed.
     const int fi = kF[code];
-    s.dms = static_cast<int16_t>(s.dms + ((fi - s.dms) >> 5));
-    s.dml = static_cast<int16_t>(s.dml + (((fi << 2) - s.dml) >> 7));
-    int ap = s.ap;
-    if (tr)
-        ap = 256;
-    else if (y < 1536 || s.td || std::abs((s.dms << 2) - s.dml) >= (s.dml >> 3))
-        ap += (0x200 - ap) >> 4;
-    else
-        ap += (-ap) >> 4;
-    s.ap = static_cast<int16_t>(ap);
+    const int dms = s.dms + ((fi - s.dms) >> 5);
+    const int dml = s.dml + (((fi << 2) - s.dml) >> 7);
+    s.dms = static_cast<int16_t>(dms);
+    s.dml = static_cast<int16_t>(dml);
+    const int dif = (dms << 2) - dml;
+    const bool fast = y < 1536 || s.td || (dif < 0 ? -dif : dif) >= (dml >> 3);
+    const int ap = s.ap + (((fast ? 0x200 : 0) - s.ap) >> 4);
+    s.ap = static_cast<int16_t>(tr ? 256 : ap);
 }
 
 struct Estimate {
@@ -183,10 +185,13 @@ struct Estimate {
     int se;  // signal estimate
 };
 
-inline Estimate Predict(const G726State& s)
+G726_INLINE Estimate Predict(const G726State& s)
 {
     // ACCUM works modulo 2^16, as the 16-bit registers of the algorithm do.
     int sum = 0;
+#if defined(__GNUC__)
+#pragma GCC unroll 6
+#endif
     for (int i = 0; i < 6; ++i)
         sum += Fmult(s.b[i] >> 2, s.dq[i]);
     const int16_t sezi = static_cast<int16_t>(sum);
@@ -194,27 +199,27 @@ inline Estimate Predict(const G726State& s)
     return {sezi >> 1, sei >> 1};
 }
 
-inline int EncodeOne(G726State& s, int sample)
+G726_INLINE int EncodeOne(G726State& s, int sample)
 {
     const int sl = sample >> 2;
     const Estimate e = Predict(s);
     const int y = StepSize(s);
     const int code = Quantize(sl - e.se, y);
     const int dqmag = DequantizedMagnitude(code, y);
-    const bool neg = (code & 4) != 0;
-    const int sr = neg ? e.se - dqmag : e.se + dqmag;
+    const int neg = code >> 2;
+    const int sr = e.se + ((dqmag ^ -neg) + neg);
     Update(s, code, y, dqmag, neg, sr, sr + e.sez - e.se);
     return code;
 }
 
-inline int DecodeOne(G726State& s, int code)
+G726_INLINE int DecodeOne(G726State& s, int code)
 {
     code &= 7;
     const Estimate e = Predict(s);
     const int y = StepSize(s);
     const int dqmag = DequantizedMagnitude(code, y);
-    const bool neg = (code & 4) != 0;
-    const int sr = neg ? e.se - dqmag : e.se + dqmag;
+    const int neg = code >> 2;
+    const int sr = e.se + ((dqmag ^ -neg) + neg);
     Update(s, code, y, dqmag, neg, sr, sr + e.sez - e.se);
     return sr << 2;
 }
