@@ -5,7 +5,6 @@
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__) && !defined(_WIN32)
 #include <immintrin.h>
 #endif
-#include <cstdlib>
 
 void G726State::Reset()
 {
@@ -250,7 +249,10 @@ std::atomic<bool> g_portable{false};
 
 bool Avx2Supported()
 {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    static const bool has = [] {
+        __builtin_cpu_init(); // may run before the runtime's own constructors have
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+    }();
     return has;
 }
 
