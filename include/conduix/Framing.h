@@ -37,7 +37,7 @@ enum class FrameError {
     BadVersion,
     BadKind,
     TooLarge,   // stated body length above the limit
-    BadBody,    // body inconsistent with its kind (size, packet header length, reserved bits)
+    BadBody,    // body inconsistent with its kind (size, packet header length)
 };
 const char* FrameErrorText(FrameError e);
 
@@ -69,8 +69,9 @@ public:
     // Room to receive into directly (at least 1 byte unless failed), then Commit what arrived.
     uint8_t* WriteArea(size_t& room);
     void Commit(size_t n);
-    // Copies bytes in (tests, fuzzing, simple callers). Returns false once failed.
-    bool Feed(const uint8_t* data, size_t n);
+    // Copies in what fits and returns how many bytes were taken: fewer than n when whole frames
+    // wait to be taken with Next(), 0 once failed. Callers alternate Feed and Next.
+    size_t Feed(const uint8_t* data, size_t n);
 
     enum class Result { NeedMore, Ready, Failed };
     // The next complete frame; its pointers stay valid until the next WriteArea/Feed/Next call.
