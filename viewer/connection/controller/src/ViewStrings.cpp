@@ -18,6 +18,12 @@ std::string_view DefaultViewText(int id)
     case kTextConnectionFailed: return "Connection failed.";
     case kTextEmptyAddress: return "Empty IP or User ID !";
     case kTextWaitingImages: return "Waiting for images...";
+    case kTextInfoFile: return "PelluxInfo.INF";
+    case kTextInfoSection: return "Connect Information";
+    case kTextInfoUrl: return "URL";
+    case kTextInfoPort: return "PORT";
+    case kTextInfoUser: return "USER";
+    case kTextInfoPassword: return "PASSWORD";
     default: return {};
     }
 }

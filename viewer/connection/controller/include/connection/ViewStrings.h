@@ -19,6 +19,13 @@ enum ViewText : int {
     kTextConnectionFailed = 407,
     kTextEmptyAddress = 409,
     kTextWaitingImages = 7020,
+    // The connection-info file: its name, section and keys.
+    kTextInfoFile = 10,
+    kTextInfoSection = 13,
+    kTextInfoUrl = 14,
+    kTextInfoPort = 15,
+    kTextInfoUser = 32,
+    kTextInfoPassword = 33,
 };
 
 // The English default of a string id, or an empty view when the view has none.
