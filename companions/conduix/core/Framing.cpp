@@ -93,7 +93,7 @@ void FrameDecoder::MakeRoom(size_t need)
         begin_ = 0;
     }
     if (buf_.size() - end_ < need) {
-        size_t want = std::min(kFrameHeaderSize + maxBody_, std::max(buf_.size() * 2, end_ + need));
+        size_t want = std::min(kFrameHeaderSize + maxBody_, end_ + need);
         if (want > buf_.size())
             buf_.resize(want);
     }
@@ -114,9 +114,8 @@ uint8_t* FrameDecoder::WriteArea(size_t& room)
             have < kFrameHeaderSize + len)
             need = kFrameHeaderSize + len - have;
     }
-    MakeRoom(need);
-    if (buf_.size() - end_ < 4096 && begin_ > 0)
-        MakeRoom(buf_.size() - (end_ - begin_)); // compaction only; never grows past the frame limit
+    // Receive in batches of at least 64 KiB where the frame limit allows.
+    MakeRoom(std::max<size_t>(need, 64 * 1024));
     room = buf_.size() - end_;
     return buf_.data() + end_;
 }
