@@ -1,6 +1,7 @@
 #include "DVRScreenView.h"
 #include "connection/ViewStrings.h"
 #include "protocol/AnsiText.h"
+#include "skin/LanguageLibrary.h"
 #include <cstring>
 
 namespace view {
@@ -20,20 +21,14 @@ std::wstring Widen(std::string_view ansi)
     return w;
 }
 
-// The folder of the module that holds this code (the host program today, Pellux.dll later): a
-// bare-name LoadLibrary from a DLL would search the host program's folder instead.
-std::wstring OwnFolder()
+// The module that holds this code (the host program today, Pellux.dll later): the language
+// library is looked up in its folder.
+HMODULE OwnModule()
 {
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&OwnFolder), &self);
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(self, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return {};
-    std::wstring p(path, n);
-    size_t slash = p.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : p.substr(0, slash + 1);
+                       reinterpret_cast<LPCWSTR>(&OwnModule), &self);
+    return self;
 }
 
 RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
@@ -234,10 +229,7 @@ bool DVRScreenView::OnCreate()
 
 void DVRScreenView::InitialUpdate()
 {
-    std::wstring path = OwnFolder() + L"lingua_res.dll";
-    language_ = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!language_)
-        language_ = LoadLibraryExW(L"lingua_res.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    language_ = viewer_strings::LoadLanguageLibrary(OwnModule());
     if (!language_)
         ShowStepError(L"Error in LoadLibrearyEx.", GetLastError());
     controller_->LogStartTexts();
@@ -300,13 +292,9 @@ LRESULT DVRScreenView::OnColor(HDC dc, HWND control)
 
 std::wstring DVRScreenView::Text(int id) const
 {
-    if (language_) {
-        const wchar_t* res = nullptr;
-        int n = LoadStringW(language_, static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&res), 0);
-        if (n > 0 && res)
-            return std::wstring(res, static_cast<size_t>(n));
-    }
-    return Widen(connection::DefaultViewText(id));
+    wchar_t text[2000];
+    int n = viewer_strings::LoadViewerString(language_, id, text, 2000);
+    return std::wstring(text, static_cast<size_t>(n > 0 ? n : 0));
 }
 
 std::wstring DVRScreenView::ItemText(int item, int maxChars) const

@@ -73,7 +73,10 @@ public:
     ConnectFields ReadFields() override { return fields; }
     void Log(int textId, std::string_view arg) override
     {
-        std::string t(DefaultViewText(textId));
+        std::string t;
+        if (const wchar_t* w = viewer_strings::DefaultText(textId))
+            for (; *w; ++w)
+                t += static_cast<char>(*w); // the English texts are ASCII
         if (auto p = t.find("%s"); p != std::string::npos)
             t.replace(p, 2, arg);
         log.push_back(t);

@@ -1,34 +1,30 @@
 #pragma once
-// The view's own string table: the English text of every status line the connection logs. The
-// language library (lingua_res) is asked first; these are the fallback when it lacks an entry.
-#include <string_view>
+// The string ids of the status lines the connection logs (texts: skin/ViewerStrings.inc, from the
+// language library first, else the view's own English table).
+#include "skin/ViewerStrings.h"
 
 namespace connection {
 
 enum ViewText : int {
-    kTextVersion = 3,              // "0,9,1,24"
-    kTextStarting = 4,             // login sent
-    kTextStart = 9,                // view start-up
-    kTextDecoderThreadFailed = 121,
-    kTextWaitingConnection = 400,
-    kTextEstablished = 402,
-    kTextInvalidLogin = 403,
-    kTextUnknownLoginError = 404,
-    kTextCheckId = 405,            // "%s": the user ID
-    kTextDisconnect = 406,
-    kTextConnectionFailed = 407,
-    kTextEmptyAddress = 409,
-    kTextWaitingImages = 7020,
-    // The connection-info file: its name, section and keys.
-    kTextInfoFile = 10,
-    kTextInfoSection = 13,
-    kTextInfoUrl = 14,
-    kTextInfoPort = 15,
-    kTextInfoUser = 32,
-    kTextInfoPassword = 33,
+    kTextVersion = viewer_strings::kStrVersion,
+    kTextStarting = viewer_strings::kStrStarting,
+    kTextStart = viewer_strings::kStrStart,
+    kTextDecoderThreadFailed = viewer_strings::kStrDecoderThreadFailed,
+    kTextWaitingConnection = viewer_strings::kStrWaitingForConnection,
+    kTextEstablished = viewer_strings::kStrConnectionEstablished,
+    kTextInvalidLogin = viewer_strings::kStrInvalidIdOrPassword,
+    kTextUnknownLoginError = viewer_strings::kStrUnknownLoginError,
+    kTextCheckId = viewer_strings::kStrCheckId,
+    kTextDisconnect = viewer_strings::kStrDisconnect,
+    kTextConnectionFailed = viewer_strings::kStrConnectionFailed,
+    kTextEmptyAddress = viewer_strings::kStrEmptyIpOrUser,
+    kTextWaitingImages = viewer_strings::kStrWaitingForImages,
+    kTextInfoFile = viewer_strings::kStrInfoFileName,
+    kTextInfoSection = viewer_strings::kStrInfoConnectSection,
+    kTextInfoUrl = viewer_strings::kStrInfoUrlKey,
+    kTextInfoPort = viewer_strings::kStrInfoPortKey,
+    kTextInfoUser = viewer_strings::kStrInfoUserKey,
+    kTextInfoPassword = viewer_strings::kStrInfoPasswordKey,
 };
-
-// The English default of a string id, or an empty view when the view has none.
-std::string_view DefaultViewText(int id);
 
 } // namespace connection
