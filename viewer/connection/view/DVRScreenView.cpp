@@ -70,6 +70,8 @@ DVRScreenView::~DVRScreenView()
         NSMGAPI_Uninitialize();
     if (black_)
         DeleteObject(black_);
+    if (background_)
+        DeleteObject(background_);
 }
 
 SIZE DVRScreenView::PanelSize(const ViewSkin& skin)
@@ -156,6 +158,16 @@ LRESULT DVRScreenView::Handle(UINT msg, WPARAM wp, LPARAM lp)
         RECT all;
         GetClientRect(wnd_, &all);
         FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+        if (background_) {
+            // The panel's painting (buttons, back buffer) comes with the panel itself.
+            HDC mem = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(mem, background_);
+            BITMAP bm{};
+            GetObjectW(background_, sizeof bm, &bm);
+            BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+            SelectObject(mem, old);
+            DeleteDC(mem);
+        }
         RECT display = SkinRect(kRectDisplay, FallbackRect(kRectDisplay));
         FillRect(dc, &display, black_);
         EndPaint(wnd_, &ps);
@@ -192,6 +204,8 @@ LRESULT DVRScreenView::Handle(UINT msg, WPARAM wp, LPARAM lp)
 bool DVRScreenView::OnCreate()
 {
     black_ = CreateSolidBrush(RGB(0, 0, 0));
+    if (skin_.getBitmap)
+        background_ = skin_.getBitmap(kRectPanel);
     HINSTANCE inst = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(wnd_, GWLP_HINSTANCE));
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     struct Field {
@@ -287,6 +301,7 @@ LRESULT DVRScreenView::OnColor(HDC dc, HWND control)
         return DefWindowProcW(wnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
+    SetBkColor(dc, RGB(0, 0, 0)); // list items are drawn opaque whatever the mode
     return reinterpret_cast<LRESULT>(black_);
 }
 

@@ -41,6 +41,7 @@ enum : int {
 struct ViewSkin {
     void (*getResourceRect)(unsigned short id, RECT* rect) = nullptr;
     unsigned int (*getSkinCode)() = nullptr;
+    HBITMAP (*getBitmap)(unsigned short id) = nullptr; // the caller owns the bitmap
 };
 
 // The skin rectangles of the connection side.
@@ -136,6 +137,7 @@ private:
     NSMG_HANDLE transport_ = nullptr; // ours: NSMGAPI_Destroy
     bool transportInitialized_ = false;
     HBRUSH black_ = nullptr;    // ours: DeleteObject
+    HBITMAP background_ = nullptr; // ours: DeleteObject
     ViewSkin skin_;
 
     connection::NoPanel noPanel_;

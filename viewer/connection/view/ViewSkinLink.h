@@ -10,6 +10,7 @@ inline ViewSkin LinkedViewSkin()
     ViewSkin s;
     s.getResourceRect = [](unsigned short id, RECT* r) { SMAPI_GetResourceRect(id, r); };
     s.getSkinCode = [] { return SMAPI_GetSkinCode(); };
+    s.getBitmap = [](unsigned short id) { return SMAPI_GetResourceBitmapHandle(id); };
     return s;
 }
 
