@@ -41,6 +41,7 @@ struct Options {
 struct SessionState {
     bool initReceived = false;
     bool loggedIn = false;
+    bool holdsUserSlot = false;   // counted among the logged-in users
     std::string userId;
     uint32_t requestedMask = 0;   // last channel request (51)
     int32_t audioChoice = -1;     // last channel request (51)
@@ -126,9 +127,11 @@ public:
     bool Listen(std::string& error); // binds and listens; Port() then tells the port
     uint16_t Port() const { return port_; }
     void Serve();                    // accepts until Stop()
-    void Stop();
+    void Stop();                     // stops serving and joins every session
+    void RequestStop() { stop_ = true; } // async-signal-safe: Serve() returns soon after
 
     const Options& Opts() const { return opts_; }
+    bool Stopping() const { return stop_; }
     // One decoded line in the log (thread-safe): "<session> <text>".
     void Log(int session, const std::string& text);
     // Logged-in sessions, for the too-many-users answer.
