@@ -1,5 +1,7 @@
 #include "LustrelTable.h"
 
+#include <cstddef>
+
 namespace skin::lustrel {
 
 namespace {
@@ -28,7 +30,7 @@ struct IdPair {
   int value;
 };
 
-template <size_t N>
+template <std::size_t N>
 int Find(const IdPair (&table)[N], uint16_t id) {
   const int16_t key = static_cast<int16_t>(id);
   for (const IdPair& e : table) {

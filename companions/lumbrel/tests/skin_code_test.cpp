@@ -25,3 +25,23 @@ TEST(LumbrelTable, ComparesIdentifiersUnsigned) {
     if (channel) EXPECT_EQ(skin::lumbrel::ExtendedBitmaps(id).action, skin::ButtonSetAction::Load) << id;
   }
 }
+
+#include "core/LustrelTable.h"
+
+// The manager's skin compares signed: identifiers from 0x8000 up, negative as int16, match nothing,
+// even where their low bits name a listed entry.
+TEST(LustrelTable, ComparesIdentifiersSigned) {
+  skin::SkinRect r{1, 2, 3, 4};
+  EXPECT_TRUE(skin::lustrel::Rect(3, &r));
+  EXPECT_EQ(r.Width(), 163);
+  for (uint16_t id : {uint16_t(0x8003), uint16_t(0xF000), uint16_t(0xFFFF)}) {
+    skin::SkinRect keep{1, 2, 3, 4};
+    EXPECT_FALSE(skin::lustrel::Rect(id, &keep));
+    EXPECT_EQ(keep.left, 1);
+    EXPECT_EQ(skin::lustrel::SingleBitmap(id), 0);
+    EXPECT_EQ(skin::lustrel::FourStateBitmaps(id).action, skin::ButtonSetAction::Unchanged);
+    EXPECT_EQ(skin::lustrel::HelpString(id), 0);
+  }
+  EXPECT_EQ(skin::lustrel::FourStateBitmaps(0x8013).action, skin::ButtonSetAction::Unchanged);
+  EXPECT_EQ(skin::lustrel::FourStateBitmaps(19).action, skin::ButtonSetAction::Clear);
+}
