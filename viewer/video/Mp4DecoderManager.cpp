@@ -17,6 +17,15 @@ bool SizeAcceptable(int width, int height)
     return width > 0 && height > 0 && width <= kMaxPictureWidth && height <= kMaxPictureHeight;
 }
 
+// A video-object-layer start code, 00 00 01 20..2F.
+bool HasVolStartCode(const uint8_t* p, int n)
+{
+    for (int i = 0; i + 3 < n; ++i)
+        if (p[i] == 0 && p[i + 1] == 0 && p[i + 2] == 1 && (p[i + 3] & 0xF0) == 0x20)
+            return true;
+    return false;
+}
+
 std::unique_ptr<uint8_t[]> Allocate(size_t n)
 {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]);
@@ -286,9 +295,11 @@ int CMp4DecoderManager::DecodeFrame(const uint8_t* frame, size_t frameBytes, Pic
         }
     }
 
-    // A VOL inside the payload returns from xvid before the VOP that follows it; one whose size
-    // differs from the output buffers would have xvid write the next picture past them, so the
-    // channel starts over from its own VOL instead.
+    // A VOL inside the payload returns from xvid before the VOP that follows it. One whose size
+    // differs from the output buffers would have an xvid that resizes on the fly write the next
+    // picture past them; an xvid whose size is fixed at creation ignores the size but keeps the
+    // VOL's other fields, which garbles every following picture. Either way the channel starts
+    // over from its own VOL at the next intra picture.
     const uint8_t* p = frame + wire::kVideoHeaderSize;
     const int length = static_cast<int>(h.total - wire::kVideoHeaderSize);
     int offset = 0;
@@ -297,15 +308,21 @@ int CMp4DecoderManager::DecodeFrame(const uint8_t* frame, size_t frameBytes, Pic
         c.lastResult = r;
         if (r <= 0)
             return Refuse();
+        const bool volSeen = c.stats.type <= 0 && HasVolStartCode(p + offset, r < length - offset ? r : length - offset);
         c.consumed += r;
         offset += r;
-        if (c.stats.type != XVID_TYPE_VOL)
+        if (c.stats.type > 0)
             break;
-        if (c.stats.data.vol.width != c.width || c.stats.data.vol.height != c.height) {
+        const bool sameSize = c.stats.type == XVID_TYPE_VOL && c.stats.data.vol.width == c.width &&
+                              c.stats.data.vol.height == c.height;
+        if (volSeen && !sameSize) {
             CreateDecoder(c, colourMode_, c.width, c.height);
             c.volSent = 0;
+            c.anyAccepted = false;
             return Refuse();
         }
+        if (c.stats.type != XVID_TYPE_VOL)
+            break;
         picture->width = c.stats.data.vol.width;
         picture->height = c.stats.data.vol.height;
     }
