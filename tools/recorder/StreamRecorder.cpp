@@ -84,7 +84,7 @@ void StreamRecorder::OnStreamBlock(const uint8_t* data, size_t size)
         std::fwrite(data + wire::kVideoHeaderSize, 1, h.total - wire::kVideoHeaderSize, c->m4v);
     }
 
-    video::PictureRecord pic{};
+    video::DecodedPicture pic{};
     const bool decoded = decoder_.DecodeFrame(data, size, &pic, ch) > 0 && pic.plane[0];
     if (decoded) {
         ++c->s.decoded;

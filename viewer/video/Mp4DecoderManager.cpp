@@ -225,7 +225,7 @@ int CMp4DecoderManager::DecodeBytes(Channel& c, const uint8_t* data, int length)
     return xvid_.decore(c.handle, XVID_DEC_DECODE, &c.frame, &c.stats);
 }
 
-void CMp4DecoderManager::FillPicture(const Channel& c, PictureRecord* picture) const
+void CMp4DecoderManager::FillPicture(const Channel& c, DecodedPicture* picture) const
 {
     picture->planes = planes_;
     for (int p = 0; p < 4; ++p) {
@@ -240,7 +240,7 @@ int CMp4DecoderManager::Refuse()
     return 0;
 }
 
-int CMp4DecoderManager::DecodeFrame(const uint8_t* frame, size_t frameBytes, PictureRecord* picture, int channel)
+int CMp4DecoderManager::DecodeFrame(const uint8_t* frame, size_t frameBytes, DecodedPicture* picture, int channel)
 {
     if (channel < 0 || channel >= channels_ || !ch_ || !picture)
         return Refuse();

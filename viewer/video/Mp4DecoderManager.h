@@ -27,16 +27,16 @@ protected:
     ~IDecoderNotify() = default;
 };
 
-// Plane count, four plane pointers, four strides, width, height. Holds pointers: 44 bytes on a
-// 32-bit target, 64 here.
-struct PictureRecord {
+// The picture record DecodeFrame fills: plane count, four plane pointers, four strides, width,
+// height. Holds pointers: 44 bytes on a 32-bit target, 64 here.
+struct DecodedPicture {
     int32_t planes;
     void* plane[4];
     int32_t stride[4];
     int32_t width;
     int32_t height;
 };
-static_assert(sizeof(PictureRecord) == (sizeof(void*) == 8 ? 64 : 44), "picture record layout");
+static_assert(sizeof(DecodedPicture) == (sizeof(void*) == 8 ? 64 : 44), "picture record layout");
 // xvid's decode records hold pointers too: 56 and 32 bytes on a 32-bit target.
 static_assert(sizeof(xvid_dec_frame_t) == (sizeof(void*) == 8 ? 88 : 56), "xvid decode frame record");
 static_assert(sizeof(xvid_dec_stats_t) == (sizeof(void*) == 8 ? 40 : 32), "xvid decode statistics record");
@@ -57,7 +57,7 @@ public:
     int Initialize(int channels, int colourMode, const int* widths, const int* heights, IDecoderNotify* notify);
     // frame points at a whole stream frame (64-byte header, then the payload) of which
     // frameBytes are readable. Returns 0 when no picture was produced, else (consumed + 72) / 8 * 8.
-    int DecodeFrame(const uint8_t* frame, size_t frameBytes, PictureRecord* picture, int channel);
+    int DecodeFrame(const uint8_t* frame, size_t frameBytes, DecodedPicture* picture, int channel);
     int ResetChannel(int channel, int colourMode, int width, int height);
     int GetResolutionClass(int channel) const;
     int SetNtscMark(int value);
@@ -78,7 +78,7 @@ private:
     void CreateDecoder(Channel& c, int colourMode, int width, int height);
     void FreeChannel(Channel& c);
     int DecodeBytes(Channel& c, const uint8_t* data, int length);
-    void FillPicture(const Channel& c, PictureRecord* picture) const;
+    void FillPicture(const Channel& c, DecodedPicture* picture) const;
     int Refuse();
 
     const XvidApi& xvid_;

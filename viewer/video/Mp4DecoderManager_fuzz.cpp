@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (n)
             std::memcpy(slot.get(), bytes, n);
         std::memset(slot.get() + n, 0, 262144 - n < 65536 ? 262144 - n : 65536);
-        video::PictureRecord pic{};
+        video::DecodedPicture pic{};
         m.DecodeFrame(slot.get(), n, &pic, channel % 5);
         m.GetResolutionClass(channel % 5);
     }

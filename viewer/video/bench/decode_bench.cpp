@@ -166,7 +166,7 @@ int main(int argc, char** argv)
             for (int c = 0; c < kChannels; ++c) {
                 auto& fr = frames[c % kLoops][pos % loopLen];
                 wire::StoreLE32(fr.data() + 44, sequence);
-                video::PictureRecord pic{};
+                video::DecodedPicture pic{};
                 if (m.DecodeFrame(fr.data(), fr.size(), &pic, c) == 0)
                     ++failures;
             }

@@ -56,7 +56,7 @@ struct PsnrFigures {
 };
 
 // Luma PSNR of a planar picture record against the source.
-inline double PlanarLumaPsnr(const video::PictureRecord& pic, const dvrsim::YuvPicture& src)
+inline double PlanarLumaPsnr(const video::DecodedPicture& pic, const dvrsim::YuvPicture& src)
 {
     double se = 0;
     for (int y = 0; y < src.height; ++y) {
@@ -112,7 +112,7 @@ inline PsnrFigures DecodeAndMeasure(const video::XvidApi& xvid, const dvrsim::Vi
         dvrsim::SentVideoFrame info;
         stream.Next(1700000000000000ull + uint64_t(i) * 33367, frame, &info);
         ++fig.offered;
-        video::PictureRecord pic{};
+        video::DecodedPicture pic{};
         if (m.DecodeFrame(frame.data(), frame.size(), &pic, 0) == 0)
             continue;
         ++fig.decoded;

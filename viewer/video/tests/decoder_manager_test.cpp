@@ -58,7 +58,7 @@ protected:
     }
     int Decode(const std::vector<uint8_t>& f, int ch = 0)
     {
-        pic = PictureRecord{};
+        pic = DecodedPicture{};
         return m.DecodeFrame(f.data(), f.size(), &pic, ch);
     }
     double Luma(const dvrsim::VideoLoop& loop, int index)
@@ -70,7 +70,7 @@ protected:
     }
     CMp4DecoderManager m{LinkedXvidApi()};
     RecordingNotify notify;
-    PictureRecord pic{};
+    DecodedPicture pic{};
 };
 
 } // namespace
@@ -274,7 +274,7 @@ TEST(ManagerLibrary, MissingLibraryGivesNoPicturesAndSaysSo)
     EXPECT_FALSE(m.HasDecoder(0));
     EXPECT_NE(std::string(m.LibraryStatusText()).find("xvidcore.dll"), std::string::npos);
     const auto& cif = Loop(352, 240);
-    PictureRecord pic{};
+    DecodedPicture pic{};
     auto f = Frame(cif, 0, 1);
     EXPECT_EQ(0, m.DecodeFrame(f.data(), f.size(), &pic, 0));
     EXPECT_EQ(nullptr, pic.plane[0]);
@@ -296,7 +296,7 @@ TEST(ManagerLibrary, ChannelsDecodeInParallelAndReinitializeCleanly)
                 dvrsim::YuvPicture src;
                 for (int i = 0; i < 20; ++i) {
                     auto f = Frame(loop, i, uint32_t(i + 1));
-                    PictureRecord pic{};
+                    DecodedPicture pic{};
                     if (m.DecodeFrame(f.data(), f.size(), &pic, ch) == 0) {
                         worst[size_t(ch)] = 0;
                         continue;

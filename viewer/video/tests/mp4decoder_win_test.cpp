@@ -84,7 +84,7 @@ TEST(WinNotify, ClassChangeIsPostedToTheWindowOnce)
     std::vector<uint8_t> frame;
     for (int i = 0; i < 5; ++i) {
         s.Next(uint64_t(i) * 33367, frame);
-        video::PictureRecord pic{};
+        video::DecodedPicture pic{};
         ASSERT_GT(m.DecodeFrame(frame.data(), frame.size(), &pic, 1), 0);
     }
     MSG msg;
