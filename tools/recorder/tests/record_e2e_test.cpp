@@ -1,0 +1,78 @@
+// The simulator's video over TCP to the recorder, through the native client: every requested
+// channel arrives decodable, and the faults asked for on one channel show up as losses there only.
+#include "DvrClient.h"
+#include "Extension.h"
+#include "Simulator.h"
+#include "StreamRecorder.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+TEST(RecordFromSimulator, TwoChannelsOneLossy)
+{
+    CLI::App app;
+    for (auto& e : dvrsim::Extensions())
+        e->AddOptions(app);
+    std::vector<std::string> args{"--video", "cif", "--video-seconds", "1", "--video-lose", "7",
+                                  "--video-fault-channels", "2"};
+    std::reverse(args.begin(), args.end()); // CLI11 takes them last first
+    app.parse(args);
+    dvrsim::Options o;
+    o.port = 0;
+    o.channels = 2;
+    o.logPath = ::testing::TempDir() + "record_e2e_" + std::to_string(::getpid()) + ".log";
+    dvrsim::Simulator sim(o);
+    for (auto& e : dvrsim::Extensions())
+        e->Install(sim);
+    std::string err;
+    ASSERT_TRUE(sim.Listen(err)) << err;
+    std::thread serve([&] { sim.Serve(); });
+
+    dvrclient::DvrClient client;
+    ASSERT_TRUE(client.Connect("127.0.0.1", sim.Port(), 5000, err)) << err;
+    auto login = dvrclient::Login(client, "admin", "1111", 5000);
+    ASSERT_TRUE(login.replied) << login.error;
+    ASSERT_TRUE(login.reply.Accepted());
+    uint8_t request[protocol::kChannelRequestSize];
+    protocol::BuildChannelRequest(3, 0, request);
+    ASSERT_TRUE(client.SendPacket(protocol::kCmdChannelRequest, request, sizeof request));
+
+    const std::string dir = ::testing::TempDir() + "record_e2e_" + std::to_string(::getpid());
+    std::filesystem::create_directories(dir);
+    recorder::StreamRecorder rec(video::LinkedXvidApi(), dir, 2);
+    // Until both channels have sent well over a loop's worth, however long encoding takes here.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (;;) {
+        conduix::Frame f;
+        auto r = client.Receive(f, 2000);
+        ASSERT_NE(dvrclient::DvrClient::Result::Closed, r);
+        ASSERT_NE(dvrclient::DvrClient::Result::Error, r) << client.LastError();
+        if (r == dvrclient::DvrClient::Result::Frame && f.kind == conduix::FrameKind::Stream &&
+            f.header.command == protocol::kCmdStreamBlock)
+            rec.OnStreamBlock(f.payload, f.payloadLength);
+        auto s = rec.Summaries();
+        if (s.size() == 2 && s[0].frames >= 45 && s[1].frames >= 45)
+            break;
+        ASSERT_LT(std::chrono::steady_clock::now(), give_up);
+    }
+    client.Close();
+    ASSERT_TRUE(rec.Finish());
+    sim.RequestStop();
+    serve.join();
+    sim.Stop();
+
+    auto s = rec.Summaries();
+    ASSERT_EQ(2u, s.size());
+    EXPECT_EQ(352, s[0].width);
+    EXPECT_EQ(0u, s[0].lost);
+    EXPECT_EQ(s[0].frames, s[0].decoded);
+    // Channel 2 loses every 7th frame: after each loss its P pictures wait for the next intra one.
+    EXPECT_GE(s[1].lost, s[1].frames / 8);
+    EXPECT_LT(s[1].decoded, s[1].frames);
+    EXPECT_GT(s[1].decoded, 0u);
+    EXPECT_TRUE(std::filesystem::exists(dir + "/ch02.png"));
+    std::filesystem::remove_all(dir);
+    std::remove(o.logPath.c_str());
+}
