@@ -68,6 +68,18 @@ bool RingRanDry(uint32_t playCursor, uint32_t writeCursor, uint32_t position)
     return false;
 }
 
+bool RingRanDrySince(uint32_t lastPlay, uint32_t playCursor, uint32_t writeCursor, uint32_t position,
+                     uint32_t size)
+{
+    if (RingRanDry(playCursor, writeCursor, position))
+        return true;
+    if (size == 0 || lastPlay >= size || writeCursor >= size || position >= size)
+        return false;
+    const uint32_t toPosition = (position + size - lastPlay) % size;
+    const uint32_t toWrite = (writeCursor + size - lastPlay) % size;
+    return toPosition != 0 && toPosition <= toWrite;
+}
+
 bool RingHasRoom(bool playing, uint32_t playCursor, uint32_t writeCursor, uint32_t position, uint32_t size,
                  uint32_t length)
 {

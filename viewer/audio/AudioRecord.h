@@ -49,6 +49,10 @@ uint32_t BufferedBytes(uint32_t writePosition, uint32_t playCursor, uint32_t siz
 // True when the device's play cursor has reached our own write position: the position lies in the
 // stretch the device is already playing (from the play cursor to its write cursor).
 bool RingRanDry(uint32_t playCursor, uint32_t writeCursor, uint32_t position);
+// The same test over everything the device took since the last look, when its play cursor was at
+// `lastPlay`: the cursors move in steps, and a look that comes late must still see the ring ran dry.
+bool RingRanDrySince(uint32_t lastPlay, uint32_t playCursor, uint32_t writeCursor, uint32_t position,
+                     uint32_t size);
 // Room for a new block of `length` bytes at `position` without overwriting audio not yet played
 // nor the stretch the device is already mixing.
 bool RingHasRoom(bool playing, uint32_t playCursor, uint32_t writeCursor, uint32_t position, uint32_t size,

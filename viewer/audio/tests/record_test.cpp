@@ -128,3 +128,20 @@ TEST(AudioRing, RoomStopsShortOfUnplayedAudio)
 }
 
 } // namespace
+
+namespace {
+TEST(AudioRing, DryIsSeenEvenWhenTheCursorsSteppedPastThePosition)
+{
+    const uint32_t size = 51200;
+    // Cursors move in 160-byte steps: at one look (4960, 5120), at the next (5280, 5440). Position
+    // 5120 was never strictly between them, yet the ring ran dry.
+    EXPECT_FALSE(RingRanDry(4960, 5120, 5120));
+    EXPECT_FALSE(RingRanDry(5280, 5440, 5120));
+    EXPECT_TRUE(RingRanDrySince(4960, 5280, 5440, 5120, size));
+    EXPECT_TRUE(RingRanDrySince(4800, 4960, 5120, 5120, size));
+    EXPECT_FALSE(RingRanDrySince(4800, 4960, 5120, 5376, size)); // data still ahead
+    EXPECT_TRUE(RingRanDrySince(51040, 160, 320, 0, size));      // across the end
+    EXPECT_FALSE(RingRanDrySince(51040, 160, 320, 1024, size));
+    EXPECT_FALSE(RingRanDrySince(0, 0, 160, 5120, size)); // just started
+}
+} // namespace

@@ -90,9 +90,13 @@ void CAudioPlayer::Monitor()
         EnterCriticalSection(&lock_);
         DWORD play = 0, write = 0, status = 0;
         if (buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSBSTATUS_PLAYING) &&
-            SUCCEEDED(buffer_->GetCurrentPosition(&play, &write)) &&
-            audio::RingRanDry(play, write, writePosition_.load(std::memory_order_relaxed)))
-            Rewind();
+            SUCCEEDED(buffer_->GetCurrentPosition(&play, &write))) {
+            if (audio::RingRanDrySince(lastPlay_, play, write, writePosition_.load(std::memory_order_relaxed),
+                                       bufferSize_))
+                Rewind();
+            else
+                lastPlay_ = play;
+        }
         LeaveCriticalSection(&lock_);
     }
     monitorStopped_.store(true, std::memory_order_release);
@@ -104,6 +108,7 @@ void CAudioPlayer::Rewind()
     buffer_->SetCurrentPosition(0);
     // The next block must land where the device will start, or stale audio counts as buffered.
     writePosition_.store(0, std::memory_order_release);
+    lastPlay_ = 0;
 }
 
 long CAudioPlayer::Write(const void* data, uint32_t length)
@@ -151,8 +156,9 @@ long CAudioPlayer::Write(const void* data, uint32_t length)
         writePosition_.store(next, std::memory_order_release);
         if (!(status & DSBSTATUS_PLAYING)) {
             buffer_->GetCurrentPosition(&play, &write);
-            if (audio::BufferedBytes(next, play, bufferSize_) >= startBlocks_ * blockSize_)
-                buffer_->Play(0, 0, DSBPLAY_LOOPING);
+            if (audio::BufferedBytes(next, play, bufferSize_) >= startBlocks_ * blockSize_ &&
+                SUCCEEDED(buffer_->Play(0, 0, DSBPLAY_LOOPING)))
+                lastPlay_ = play;
         }
     } while (false);
     LeaveCriticalSection(&lock_);

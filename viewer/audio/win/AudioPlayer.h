@@ -38,6 +38,7 @@ private:
     DWORD rate_ = 8000;
     DWORD blockSize_ = 256, blockCount_ = 200, bufferSize_ = 0, startBlocks_ = 20;
     std::atomic<DWORD> writePosition_{0};
+    DWORD lastPlay_ = 0; // the play cursor at the monitor's last look; under lock_
     IDirectSound8* sound_ = nullptr;           // ours: released in Close
     IDirectSoundBuffer* buffer_ = nullptr;     // ours
     IDirectSoundNotify* notify_ = nullptr;     // ours
