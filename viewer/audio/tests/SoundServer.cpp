@@ -1,4 +1,5 @@
 #include "SoundServer.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -54,11 +55,19 @@ bool Recorder::Start(double seconds)
                   dir_.c_str(), seconds, dir_.c_str(), dir_.c_str(), dir_.c_str());
     if (!RunShell(script))
         return false;
-    // parec is attached once the shell has forked it; give the stream a moment to connect.
     if (!WaitMarker(dir_ + "/started", 5000))
         return false;
-    Sleep(150);
-    return true;
+    // The recording has begun once parec writes its first samples.
+    const std::wstring file = Windows(dir_ + "/rec.raw");
+    const DWORD start = GetTickCount();
+    for (;;) {
+        WIN32_FILE_ATTRIBUTE_DATA a{};
+        if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &a) && a.nFileSizeLow >= 64)
+            return true;
+        if (GetTickCount() - start > 5000)
+            return false;
+        Sleep(5);
+    }
 }
 
 std::vector<int16_t> Recorder::Finish(DWORD timeoutMs)
@@ -101,6 +110,34 @@ bool WaitMarker(const std::string& marker, DWORD timeoutMs)
         Sleep(10);
     }
     return true;
+}
+
+Match MatchAt(const std::vector<int16_t>& recorded, const std::vector<int16_t>& expected, size_t from, size_t count,
+              long lo, long hi)
+{
+    Match best;
+    best.lag = lo;
+    if (from + count > expected.size())
+        return best;
+    double ee = 0;
+    for (size_t i = from; i < from + count; ++i)
+        ee += double(expected[i]) * expected[i];
+    for (long at = std::max(0L, lo); at <= hi; ++at) {
+        if (static_cast<size_t>(at) + count > recorded.size())
+            break;
+        double xy = 0, rr = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const double r = recorded[at + i];
+            xy += r * expected[from + i];
+            rr += r * r;
+        }
+        const double c = (rr > 0 && ee > 0) ? xy / std::sqrt(rr * ee) : 0;
+        if (c > best.correlation) {
+            best.correlation = c;
+            best.lag = at;
+        }
+    }
+    return best;
 }
 
 Match BestMatch(const std::vector<int16_t>& recorded, const std::vector<int16_t>& expected, long maxLag)
