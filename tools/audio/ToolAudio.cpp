@@ -61,6 +61,9 @@ WavWriter::WavWriter(const std::string& path)
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     file_ = sf_open(path.c_str(), SFM_WRITE, &info);
+    // Readers may open the file while it grows: keep its header current.
+    if (file_)
+        sf_command(static_cast<SNDFILE*>(file_), SFC_SET_UPDATE_HEADER_AUTO, nullptr, SF_TRUE);
 }
 
 WavWriter::~WavWriter() { Close(); }
