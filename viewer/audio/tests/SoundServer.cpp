@@ -87,6 +87,14 @@ std::vector<int16_t> Recorder::Finish(DWORD timeoutMs)
     return out;
 }
 
+long RecordedSamples(const Recorder& r)
+{
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    if (!GetFileAttributesExW(Windows(r.Dir() + "/rec.raw").c_str(), GetFileExInfoStandard, &a))
+        return -1;
+    return static_cast<long>(a.nFileSizeLow / 2);
+}
+
 bool PlayIntoMicrophone(const std::vector<int16_t>& samples, std::string& marker)
 {
     const std::string dir = NewDir();

@@ -17,9 +17,14 @@ public:
     // Waits for the recording to end; the samples, or empty on failure.
     std::vector<int16_t> Finish(DWORD timeoutMs = 10000);
 
+    const std::string& Dir() const { return dir_; }
+
 private:
     std::string dir_;
 };
+
+// Samples recorded so far (the recording file's size), -1 when unknown.
+long RecordedSamples(const Recorder& r);
 
 // Plays samples (8 kHz mono 16-bit) into the capture source; returns at once.
 bool PlayIntoMicrophone(const std::vector<int16_t>& samples, std::string& marker);
