@@ -32,6 +32,10 @@ constexpr int kBytesPerGroup = 3;
 void EncodeSamples(G726State& s, const int16_t* pcm, int count, uint8_t* codes);
 void DecodeCodes(G726State& s, const uint8_t* codes, int count, int16_t* pcm);
 
+// The per-sample loops use AVX2 where the processor has it. SelectPortable(true) forces the
+// portable code (the tests run both); returns whether the chosen code is in use.
+bool SelectPortable(bool portable);
+
 // Code word k of a group sits at bits 3k..3k+2 of the group's three bytes read as a 24-bit
 // little-endian number; a short tail of bytes holds the first code words of a group.
 void PackCodes(const uint8_t* codes, int count, uint8_t* bytes);

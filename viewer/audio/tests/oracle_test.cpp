@@ -137,14 +137,28 @@ constexpr size_t kSecond = 8000;
 
 } // namespace
 
-TEST(G723Reference, SpeechLikeAtSeveralLevels)
+// Every case runs on the portable per-sample code and on the vector code where there is one.
+class G723Reference : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override
+    {
+        if (!g726::SelectPortable(GetParam()))
+            GTEST_SKIP() << "no vector code on this processor";
+    }
+    void TearDown() override { g726::SelectPortable(false); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Code, G723Reference, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Portable" : "Vector"; });
+
+TEST_P(G723Reference, SpeechLikeAtSeveralLevels)
 {
     CheckBothDirections(signals::SpeechLike(4 * kSecond, 3000, 1), "quiet speech");
     CheckBothDirections(signals::SpeechLike(4 * kSecond, 24000, 2), "loud speech");
     CheckBothDirections(signals::SpeechLike(4 * kSecond, 90000, 3), "clipped speech");
 }
 
-TEST(G723Reference, SilenceAndNearSilence)
+TEST_P(G723Reference, SilenceAndNearSilence)
 {
     CheckBothDirections(std::vector<int16_t>(kSecond, 0), "silence");
     CheckBothDirections(signals::WhiteNoise(kSecond, -4, 4, 4), "hiss");
@@ -153,20 +167,20 @@ TEST(G723Reference, SilenceAndNearSilence)
                         "speech, silence, tone");
 }
 
-TEST(G723Reference, SineSweeps)
+TEST_P(G723Reference, SineSweeps)
 {
     CheckBothDirections(signals::Sweep(4 * kSecond, 20, 3990, 1000), "quiet sweep");
     CheckBothDirections(signals::Sweep(4 * kSecond, 20, 3990, 32767), "full-scale sweep");
     CheckBothDirections(signals::Sweep(4 * kSecond, 3990, 20, 50000), "clipped falling sweep");
 }
 
-TEST(G723Reference, WhiteNoise)
+TEST_P(G723Reference, WhiteNoise)
 {
     CheckBothDirections(signals::WhiteNoise(4 * kSecond, -32768, 32767, 6), "full-range noise");
     CheckBothDirections(signals::WhiteNoise(4 * kSecond, -300, 300, 7), "low noise");
 }
 
-TEST(G723Reference, TonesAndTransitions)
+TEST_P(G723Reference, TonesAndTransitions)
 {
     // 2100 Hz and 1800 Hz drive the tone detector; the change to speech is a transition.
     CheckBothDirections(Concat(signals::Tone(2 * kSecond, 2100, 20000), signals::SpeechLike(kSecond, 20000, 8)),
@@ -179,7 +193,7 @@ TEST(G723Reference, TonesAndTransitions)
     CheckBothDirections(signals::Tone(2 * kSecond, 3999, 32767), "near Nyquist");
 }
 
-TEST(G723Reference, FullScaleSquaresAndRails)
+TEST_P(G723Reference, FullScaleSquaresAndRails)
 {
     for (int period : {2, 3, 5, 8, 16, 40, 80, 800, 4000})
         CheckBothDirections(signals::Square(2 * kSecond, period, -32768, 32767),
@@ -191,7 +205,7 @@ TEST(G723Reference, FullScaleSquaresAndRails)
         CheckBothDirections(signals::RailRuns(3 * kSecond, seed), "rail runs");
 }
 
-TEST(G723Reference, EverythingInOneStream)
+TEST_P(G723Reference, EverythingInOneStream)
 {
     CheckBothDirections(Concat(signals::SpeechLike(kSecond, 30000, 20), signals::RailRuns(kSecond, 21),
                                signals::Tone(kSecond, 2100, 32767), signals::Sweep(kSecond, 4000, 0, 40000),
@@ -200,7 +214,7 @@ TEST(G723Reference, EverythingInOneStream)
                         "mixed");
 }
 
-TEST(G723Reference, DecoderOnArbitraryCodeStreams)
+TEST_P(G723Reference, DecoderOnArbitraryCodeStreams)
 {
     for (unsigned seed = 30; seed < 36; ++seed)
         CheckDecoder(signals::RandomBytes(6 * kSecond * 3 / 8, seed), "uniform random bytes");
@@ -228,7 +242,7 @@ TEST(G723Reference, DecoderOnArbitraryCodeStreams)
     CheckDecoder(std::vector<uint8_t>(3 * kSecond, 0x00), "all zeros");
 }
 
-TEST(G723Reference, TrailingSamplesAdvanceTheEncoder)
+TEST_P(G723Reference, TrailingSamplesAdvanceTheEncoder)
 {
     // 130 samples give 48 bytes, yet the next group must code as the reference codes samples
     // 130-137: the state went through all 130.
