@@ -51,8 +51,6 @@ void BM_ReceivePathPerRecord(benchmark::State& state)
         if (++i == recs.size())
             i = 0;
     }
-    state.counters["per_s_of_audio_us"] =
-        benchmark::Counter(62.5 * state.iterations(), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ReceivePathPerRecord);
 
