@@ -4,6 +4,7 @@
 // checked and decoded into a WAV file.
 #include "Extension.h"
 #include "ToolAudio.h"
+#include "wire/ByteOrder.h"
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -44,7 +45,8 @@ public:
     int PeriodMs() const override { return 4; }
     void Tick(Session& s) override
     {
-        if (s.State().audioChoice == 0) // the viewer asked for no audio
+        // Audio flows once a channel request asked for it (choice 1, or -1: no setting yet).
+        if (s.State().requestedMask == 0 || s.State().audioChoice == 0)
             return;
         const uint64_t now = SteadyMicros();
         if (due_ == 0 || now > due_ + 1000000) // first record now; after a stall, no burst
@@ -95,8 +97,16 @@ public:
         sim.OnCommand(kPhoneSwitch, [this](Session& s, const Packet& p) { OnSwitch(s, p); });
         sim.OnCommand(kPhoneAudio, [this](Session& s, const Packet& p) {
             std::lock_guard<std::mutex> hold(uplink_.lock);
+            const uint64_t errors = uplink_.checker.Errors();
             uplink_.checker.OnAnnouncement(p.data, p.length);
-            s.Sim().Log(s.Id(), "phone audio header " + std::to_string(p.length) + " bytes");
+            wire::ByteReader r(p.data, p.length);
+            int32_t w0 = 0, length = 0, counter = 0;
+            uint32_t seconds = 0;
+            r.I32(w0), r.I32(length), r.U32(seconds), r.I32(counter);
+            s.Sim().Log(s.Id(), "cmd 99 phone-header w0=" + std::to_string(w0) + " length=" + std::to_string(length) +
+                                    " seconds=" + std::to_string(seconds) + " counter=" + std::to_string(counter) +
+                                    (uplink_.checker.Errors() != errors ? " error: " + uplink_.checker.ErrorTexts().back()
+                                                                         : ""));
         });
         sim.OnStream(kPhoneAudio, [this](Session& s, const Packet& p) { OnRecord(s, p); });
     }
@@ -105,17 +115,13 @@ private:
     void OnSwitch(Session& s, const Packet& p)
     {
         wire::ByteReader r(p.data, p.length);
-        int32_t value = 0;
-        if (!r.I32(value) || (value != 1 && value != 2)) {
-            s.Sim().Log(s.Id(), "phone switch: bad payload");
-            return;
-        }
-        s.State().phoneOn = value == 1;
-        s.Sim().Log(s.Id(), std::string("phone ") + (value == 1 ? "on" : "off"));
-        if (value != 1)
-            return;
+        int32_t state = 0;
+        r.I32(state);
+        s.State().phoneOn = state == 1;
+        s.Sim().Log(s.Id(), "cmd 100 phone-switch state=" + std::to_string(state));
+        // Starting is allowed unless told to forbid it; stopping is answered with 2.
         uint8_t answer[8];
-        wire::StoreLE32(answer, opts_.forbidPhone ? 2u : 1u);
+        wire::StoreLE32(answer, state == 1 && !opts_.forbidPhone ? 1u : 2u);
         wire::StoreLE32(answer + 4, 1);
         s.SendPacket(kPhoneSwitch, answer, sizeof answer);
     }
@@ -127,14 +133,16 @@ private:
         uplink_.checker.OnRecord(p.data, p.length);
         if (uplink_.checker.Errors() != errors)
             s.Sim().Log(s.Id(), "phone audio record: " + uplink_.checker.ErrorTexts().back());
+        s.Sim().Log(s.Id(), "stream 99 phone-audio bytes=" + std::to_string(p.length) + " tag=" +
+                                (p.length >= 4 ? std::string(reinterpret_cast<const char*>(p.data), 4) : std::string()));
         const auto& samples = uplink_.checker.Samples();
         if (uplink_.wav && samples.size() > uplink_.written) {
             uplink_.wav->Write(samples.data() + uplink_.written,
                                static_cast<uint32_t>((samples.size() - uplink_.written) * 2));
             uplink_.written = samples.size();
         }
-        s.Sim().Log(s.Id(), "phone audio record " + std::to_string(uplink_.checker.Records()) + " errors " +
-                                std::to_string(uplink_.checker.Errors()));
+        s.Sim().Log(s.Id(), "uplink records=" + std::to_string(uplink_.checker.Records()) +
+                                " errors=" + std::to_string(uplink_.checker.Errors()));
     }
 
     AudioOptions opts_;
