@@ -1,0 +1,248 @@
+// Real MPEG-4 video on every requested channel (command 51): each channel's scene is encoded once
+// per process into a loop of a few seconds, then sent round and round at its frame rate with fresh
+// headers. Faults on demand: lost frames, repeated frames, size changes.
+#include "Extension.h"
+#include "VideoChannelStream.h"
+#include "VideoLoop.h"
+#include <chrono>
+#include <cstdio>
+#include <regex>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace dvrsim {
+
+namespace {
+
+constexpr uint16_t kStreamCommand = 83;
+
+uint64_t UnixMicros()
+{
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count());
+}
+
+// "WxH[@fps][i]", or one of cif, cif-pal, half, half-pal, d1, d1-pal.
+bool ParseFormat(const std::string& text, VideoFormat& f)
+{
+    static const std::pair<const char*, VideoFormat> named[] = {
+        {"cif", {352, 240, 30}},      {"cif-pal", {352, 288, 25}}, {"half", {704, 240, 30}},
+        {"half-pal", {704, 288, 25}}, {"d1", {720, 480, 30, true}}, {"d1-pal", {720, 576, 25, true}},
+    };
+    for (auto& [name, fmt] : named)
+        if (text == name) {
+            const int seconds = f.seconds;
+            f = fmt;
+            f.seconds = seconds;
+            return true;
+        }
+    std::smatch m;
+    static const std::regex re(R"((\d+)x(\d+)(?:@(25|30))?(i?))");
+    if (!std::regex_match(text, m, re))
+        return false;
+    f.width = std::stoi(m[1]);
+    f.height = std::stoi(m[2]);
+    f.fps = m[3].matched ? std::stoi(m[3]) : (f.height % 288 == 0 ? 25 : 30);
+    f.interlaced = m[4].length() > 0;
+    return f.width > 0 && f.height > 0 && f.width % 16 == 0 && f.height % 16 == 0 && f.width <= 720 &&
+           f.height <= 576;
+}
+
+struct ChannelLoops {
+    VideoLoop primary;
+    VideoLoop alternate; // for size changes; empty when not asked for
+};
+
+// Every channel's loops, encoded once per process by one background thread, started by the first
+// channel request so that a simulator nobody asks for video costs nothing. One core stays free.
+class LoopBank {
+public:
+    LoopBank(std::vector<VideoFormat> formats, bool alternates, uint32_t alternateMask)
+        : formats_(std::move(formats)), alternates_(alternates), alternateMask_(alternateMask),
+          loops_(formats_.size()), ready_(new std::atomic<bool>[formats_.size()])
+    {
+        for (size_t c = 0; c < formats_.size(); ++c)
+            ready_[c] = false;
+    }
+    ~LoopBank()
+    {
+        stop_ = true;
+        if (worker_.joinable())
+            worker_.join();
+    }
+    // Requested channels go first.
+    void Start(uint32_t firstMask)
+    {
+        std::call_once(started_, [this, firstMask] { worker_ = std::thread([this, firstMask] { Encode(firstMask); }); });
+    }
+    const ChannelLoops* Get(size_t c) const
+    {
+        return c < loops_.size() && ready_[c].load(std::memory_order_acquire) ? &loops_[c] : nullptr;
+    }
+    size_t Channels() const { return loops_.size(); }
+
+private:
+    void Encode(uint32_t firstMask)
+    {
+        const auto t0 = std::chrono::steady_clock::now();
+        std::vector<size_t> order;
+        for (size_t c = 0; c < loops_.size(); ++c)
+            if (firstMask & (1u << c))
+                order.push_back(c);
+        for (size_t c = 0; c < loops_.size(); ++c)
+            if (!(firstMask & (1u << c)))
+                order.push_back(c);
+        int done = 0;
+        for (size_t c : order) {
+            if (stop_)
+                return;
+            std::string error;
+            const VideoFormat& f = formats_[c];
+            ChannelLoops& l = loops_[c];
+            if (!EncodeVideoLoop(video::LinkedXvidApi(), static_cast<int>(c), f, l.primary, &error)) {
+                std::fprintf(stderr, "dvrsim: video channel %zu not encoded: %s\n", c + 1, error.c_str());
+                continue;
+            }
+            if (alternates_ && (alternateMask_ & (1u << c))) {
+                VideoFormat g = f;
+                g.width = f.width == 352 ? 704 : 352; // CIF against half or full width
+                g.height = f.height > 288 ? f.height / 2 : f.height;
+                g.interlaced = false;
+                if (!EncodeVideoLoop(video::LinkedXvidApi(), static_cast<int>(c), g, l.alternate, &error))
+                    std::fprintf(stderr, "dvrsim: video channel %zu, second size not encoded: %s\n", c + 1,
+                                 error.c_str());
+            }
+            ready_[c].store(true, std::memory_order_release);
+            ++done;
+        }
+        const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        std::fprintf(stderr, "dvrsim: video of %d channels encoded in %.1f s\n", done, secs);
+    }
+
+    std::vector<VideoFormat> formats_;
+    bool alternates_;
+    uint32_t alternateMask_;
+    std::vector<ChannelLoops> loops_;
+    std::unique_ptr<std::atomic<bool>[]> ready_;
+    std::atomic<bool> stop_{false};
+    std::once_flag started_;
+    std::thread worker_;
+};
+
+class VideoProducer final : public Producer {
+public:
+    VideoProducer(std::shared_ptr<LoopBank> bank, const VideoFaults& faults, uint32_t faultMask, uint8_t zone,
+                  uint8_t daylight)
+        : bank_(std::move(bank)), faults_(faults), faultMask_(faultMask), zone_(zone), daylight_(daylight),
+          streams_(bank_->Channels()), due_(bank_->Channels(), 0)
+    {
+    }
+    int PeriodMs() const override { return 5; }
+    void Tick(Session& s) override
+    {
+        const uint32_t mask = s.State().requestedMask;
+        if (!mask)
+            return;
+        bank_->Start(mask);
+        const uint64_t now = UnixMicros();
+        for (size_t c = 0; c < streams_.size(); ++c) {
+            if (!(mask & (1u << c))) {
+                due_[c] = 0;
+                continue;
+            }
+            if (!streams_[c]) {
+                const ChannelLoops* l = bank_->Get(c);
+                if (!l)
+                    continue;
+                const bool faulty = faultMask_ & (1u << c);
+                const VideoLoop* alt = faulty && !l->alternate.frames.empty() ? &l->alternate : nullptr;
+                streams_[c] = std::make_unique<VideoChannelStream>(static_cast<int>(c), &l->primary, alt,
+                                                                   faulty ? faults_ : VideoFaults{}, zone_, daylight_);
+            }
+            if (due_[c] == 0 || now > due_[c] + 1000000) // first frame now; after a stall, no burst
+                due_[c] = now;
+            while (due_[c] <= now && !s.Closing()) {
+                if (!streams_[c]->Next(due_[c], frame_))
+                    break;
+                if (!s.SendStreamBlock(kStreamCommand, frame_.data(), frame_.size()))
+                    return;
+                due_[c] += streams_[c]->FrameMicros();
+            }
+        }
+    }
+
+private:
+    std::shared_ptr<LoopBank> bank_;
+    VideoFaults faults_;
+    uint32_t faultMask_;
+    uint8_t zone_, daylight_;
+    std::vector<std::unique_ptr<VideoChannelStream>> streams_;
+    std::vector<uint64_t> due_;
+    std::vector<uint8_t> frame_;
+};
+
+class VideoExtension final : public Extension {
+public:
+    void AddOptions(CLI::App& app) override
+    {
+        app.add_option("--video", formats_,
+                       "channel formats in channel order: cif, cif-pal, half, half-pal, d1, d1-pal or WxH[@25|30][i]; "
+                       "the last one repeats (default: cif half d1 cif-pal, then cif)")
+            ->check([](const std::string& text) {
+                VideoFormat f;
+                return ParseFormat(text, f) ? std::string() : "not a video format: " + text;
+            });
+        app.add_option("--video-seconds", seconds_, "length of each channel's encoded loop")->check(CLI::Range(1, 30));
+        app.add_option("--video-quant", quant_, "quantiser of the encoded video")->check(CLI::Range(1, 31));
+        app.add_option("--video-lose", faults_.loseEvery, "lose every n-th frame (a sequence gap)")
+            ->check(CLI::Range(0, 1000000));
+        app.add_option("--video-repeat", faults_.repeatEvery, "send every n-th frame twice")
+            ->check(CLI::Range(0, 1000000));
+        app.add_option("--video-size-change", faults_.sizeChangeAfter,
+                       "after n frames switch to another picture size at the next loop start, and back")
+            ->check(CLI::Range(0, 1000000));
+        app.add_option("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
+        app.add_option("--video-zone", zone_, "time-zone index in the frame headers")->check(CLI::Range(0, 84));
+        app.add_flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");
+    }
+
+    void Install(Simulator& sim) override
+    {
+        const int channels = sim.Opts().channels;
+        std::vector<std::string> names = formats_;
+        if (names.empty())
+            names = {"cif", "half", "d1", "cif-pal", "cif"};
+        std::vector<VideoFormat> fmts(static_cast<size_t>(channels));
+        for (int c = 0; c < channels; ++c) {
+            VideoFormat& f = fmts[static_cast<size_t>(c)];
+            f.seconds = seconds_;
+            f.quant = quant_;
+            ParseFormat(names[std::min(static_cast<size_t>(c), names.size() - 1)], f); // checked by the option
+        }
+        // Owned by this simulator's producer factory and the producers it makes.
+        auto bank = std::make_shared<LoopBank>(std::move(fmts), faults_.sizeChangeAfter > 0, faultMask_);
+        const VideoFaults faults = faults_;
+        const uint32_t mask = faultMask_;
+        const uint8_t zone = static_cast<uint8_t>(zone_), daylight = daylight_ ? 1 : 0;
+        sim.AddProducer([bank, faults, mask, zone, daylight](Session&) {
+            return std::make_unique<VideoProducer>(bank, faults, mask, zone, daylight);
+        });
+    }
+
+private:
+    std::vector<std::string> formats_;
+    int seconds_ = 2;
+    int quant_ = 4;
+    VideoFaults faults_;
+    uint32_t faultMask_ = 0xFFFF;
+    int zone_ = 31;
+    bool daylight_ = false;
+};
+
+ExtensionRegistrar<VideoExtension> registrar;
+
+} // namespace
+
+} // namespace dvrsim

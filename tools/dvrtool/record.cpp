@@ -1,0 +1,97 @@
+// dvrtool record HOST[:PORT] --user ID --password PW --seconds N --out DIR: log in, request every
+// channel and record what arrives: per channel an MPEG-4 elementary stream with the synthesized VOL
+// in front, a CSV of the frames and a decoded PNG snapshot; then one summary line per channel.
+#include "Command.h"
+#include "DvrClient.h"
+#include "StreamRecorder.h"
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+struct RecordArgs {
+    std::string target;
+    std::string user;
+    std::string password;
+    double seconds = 10;
+    std::string out;
+    uint32_t mask = 0; // 0: every channel of the DVR
+    int timeoutMs = 5000;
+};
+
+void Run(const RecordArgs& a)
+{
+    std::string host;
+    uint16_t port = 0;
+    if (!dvrclient::ParseHostPort(a.target, 50000, host, port))
+        dvrtool::Fail("not a HOST[:PORT]: '" + a.target + "'", 1);
+    std::error_code ec;
+    std::filesystem::create_directories(a.out, ec);
+    if (!std::filesystem::is_directory(a.out))
+        dvrtool::Fail("cannot create the output folder " + a.out, 1);
+
+    dvrclient::DvrClient client;
+    std::string error;
+    if (!client.Connect(host, port, a.timeoutMs, error))
+        dvrtool::Fail(error, 1);
+    dvrclient::LoginOutcome login = dvrclient::Login(client, a.user, a.password, a.timeoutMs);
+    if (!login.replied)
+        dvrtool::Fail("no login reply: " + login.error, 1);
+    if (!login.reply.Accepted())
+        dvrtool::Fail("login refused (result " + std::to_string(login.reply.result) + ")", 2);
+    const int channels = login.reply.HasChannelInfo() ? login.reply.channelCount : 16;
+    uint32_t mask = a.mask ? a.mask : (channels >= 32 ? 0xFFFFFFFFu : (1u << channels) - 1);
+    mask &= channels >= 32 ? 0xFFFFFFFFu : (1u << channels) - 1;
+
+    uint8_t request[protocol::kChannelRequestSize];
+    protocol::BuildChannelRequest(mask, 0, request);
+    if (!client.SendPacket(protocol::kCmdChannelRequest, request, sizeof request))
+        dvrtool::Fail("cannot send the channel request: " + client.LastError(), 1);
+
+    recorder::StreamRecorder rec(video::LinkedXvidApi(), a.out, channels);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(a.seconds);
+    uint64_t blocks = 0;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        conduix::Frame f;
+        const auto r = client.Receive(f, static_cast<int>(left.count()));
+        if (r == dvrclient::DvrClient::Result::Timeout)
+            break;
+        if (r != dvrclient::DvrClient::Result::Frame) {
+            std::cerr << "dvrtool: connection ended: " << client.LastError() << "\n";
+            break;
+        }
+        if (f.kind == conduix::FrameKind::Stream && f.header.command == protocol::kCmdStreamBlock) {
+            rec.OnStreamBlock(f.payload, f.payloadLength);
+            ++blocks;
+        }
+    }
+    client.Close();
+    if (!rec.Finish(&error))
+        dvrtool::Fail(error, 1);
+    for (const auto& s : rec.Summaries())
+        std::cout << recorder::StreamRecorder::SummaryLine(s) << "\n";
+    std::cout.flush();
+    if (blocks == 0)
+        dvrtool::Fail("no stream blocks arrived", 3);
+}
+
+dvrtool::Registrar reg([](CLI::App& app) {
+    auto args = std::make_shared<RecordArgs>();
+    CLI::App* sub = app.add_subcommand(
+        "record", "log in, request the channels and record their video: chNN.m4v (MPEG-4 elementary stream), "
+                  "chNN.csv (sequence, type, size, time) and chNN.png (last decoded picture) per channel");
+    sub->add_option("target", args->target, "HOST[:PORT] (port 50000 when omitted)")->required();
+    sub->add_option("--user", args->user, "user ID")->required();
+    sub->add_option("--password", args->password, "password")->required();
+    sub->add_option("--seconds", args->seconds, "how long to record")->check(CLI::Range(0.1, 86400.0))->capture_default_str();
+    sub->add_option("--out", args->out, "output folder (created when missing)")->required();
+    sub->add_option("--channels", args->mask, "mask of the channels to request (default: all)");
+    sub->add_option("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->capture_default_str();
+    sub->callback([args] { Run(*args); });
+});
+
+} // namespace

@@ -1,0 +1,21 @@
+#pragma once
+// Posts the decoder manager's resolution-class changes to the view's window.
+#include "../Mp4DecoderManager.h"
+#include <windows.h>
+
+namespace video {
+
+class CPostMessageNotify final : public IDecoderNotify {
+public:
+    explicit CPostMessageNotify(HWND window) : window_(window) {}
+    void ResolutionClassChanged(int channel, int resolutionClass) override
+    {
+        if (window_)
+            PostMessageW(window_, kMsgResolutionClass, static_cast<WPARAM>(channel), static_cast<LPARAM>(resolutionClass));
+    }
+
+private:
+    HWND window_; // the view's: not ours
+};
+
+} // namespace video
