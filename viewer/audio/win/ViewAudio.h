@@ -9,8 +9,9 @@
 #include "AudioReceiver.h"
 #include "CoderSetCoding.h"
 #include "PhoneUplink.h"
+#include "connection/ViewParts.h"
 
-class CViewAudio final : private audio::IPhoneDevices {
+class CViewAudio final : public connection::IAudioHooks, private audio::IPhoneDevices {
 public:
     static constexpr int kFirstChannelButton = 64; // 64-67: audio channels 1-4
     static constexpr int kPhoneButton = 97;
@@ -40,6 +41,10 @@ public:
     // True when the phone button was down (the view shows it released and disabled).
     bool OnDisconnected();
     void SetAudioEnabled(bool on) { receiver_.SetAudioEnabled(on); }
+
+    // connection::IAudioHooks: what a teardown does to the audio.
+    void StopPhoneCapture() override { OnDisconnected(); }
+    void StopPlayback() override { main_.Reset(); }
 
     CAudioPlayer& MainPlayer() { return main_; }
     CAudioPlayer& PhonePlayer() { return phone_; }
