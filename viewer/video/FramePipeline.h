@@ -1,0 +1,90 @@
+#pragma once
+// What a decode thread does with a frame from its slot: video frames are held against the audio
+// clock, decoded, time-stamped in the DVR's local time and handed to the display; audio records go
+// to the audio receive path. Neutral: the display and the audio timing come in as interfaces, so the
+// whole pipeline runs natively with the real decoder and a recording display.
+#include "FrameQueue.h"
+#include "Mp4DecoderManager.h"
+#include "TimeZoneConvert.h"
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+namespace pipeline {
+
+// The display manager, as the decode threads use it. `bgr` is width x height 24-bit top-down rows.
+class IPictureDisplay {
+public:
+    virtual void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) = 0;
+    // A 1 x 1 black picture without a time for each of the first `channels` channels.
+    virtual void BlankChannels(int channels) = 0;
+
+protected:
+    ~IPictureDisplay() = default;
+};
+
+// The audio side as the video threads see it.
+class IAudioTiming {
+public:
+    // Milliseconds of the audio clock less the audio still queued for playback: the "now" of audio.
+    virtual int64_t AudioNowMs() = 0;
+    // Plays one received audio record; true when something was played.
+    virtual bool PlayRecord(const uint8_t* record, size_t size) = 0;
+
+protected:
+    ~IAudioTiming() = default;
+};
+
+// Told (from a decode thread) when a picture was decoded while the picture watchdog ran. The view
+// posts itself a message: decode threads never call window functions that wait on the UI thread.
+class IPictureWatchdog {
+public:
+    virtual void PictureArrived() = 0;
+
+protected:
+    ~IPictureWatchdog() = default;
+};
+
+class CFramePipeline final : public IFrameConsumer {
+public:
+    // How long audio may be silent before pictures stop waiting for it.
+    static constexpr std::chrono::milliseconds kAudioSilence{500};
+
+    CFramePipeline(video::CMp4DecoderManager& decoder, IPictureDisplay& display, IAudioTiming* audio,
+                   IPictureWatchdog* watchdog)
+        : decoder_(decoder), display_(display), audio_(audio), watchdog_(watchdog)
+    {
+    }
+
+    // Mirrors of the view's state, written by the user-interface thread.
+    void SetAudioSync(bool enableAudioTicked, bool phoneOn) { sync_.store(enableAudioTicked && !phoneOn); }
+    void SetWatchdogRunning(bool running) { watchdogRunning_.store(running); }
+    void SetKeepPictures(bool keep) { keepPictures_.store(keep); }
+    void SetChannelCount(int channels) { channels_.store(channels); }
+
+    SlotResult ProcessVideo(int thread, uint8_t* frame, size_t size) override;
+    SlotResult ProcessAudio(uint8_t* record, size_t size) override;
+    void BlankAll() override { display_.BlankChannels(channels_.load()); }
+    bool KeepPicturesOnScreen() override { return keepPictures_.load(); }
+
+    // Figures for the view and the benchmarks.
+    uint64_t PicturesShown() const { return shown_.load(); }
+    uint64_t FramesDropped() const { return dropped_.load(); }
+
+private:
+    bool HeldByAudio(const wire::VideoFrameHeader& h);
+
+    video::CMp4DecoderManager& decoder_;
+    IPictureDisplay& display_;  // not ours
+    IAudioTiming* audio_;       // not ours; may be null (no sound devices)
+    IPictureWatchdog* watchdog_; // not ours; may be null
+    std::atomic<bool> sync_{true};
+    std::atomic<bool> watchdogRunning_{false};
+    std::atomic<bool> keepPictures_{false};
+    std::atomic<int> channels_{0};
+    std::atomic<int64_t> lastAudioPlayed_{INT64_MIN / 2}; // steady clock, milliseconds
+    std::atomic<uint64_t> shown_{0};
+    std::atomic<uint64_t> dropped_{0};
+};
+
+} // namespace pipeline

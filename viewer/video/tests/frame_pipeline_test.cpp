@@ -1,0 +1,276 @@
+// The decode threads with the real decoder: simulator streams in, pictures out, held against the
+// audio clock only while audio flows.
+#include "FramePipeline.h"
+#include "VideoChannelStream.h"
+#include "VideoLoop.h"
+#include "XvidApi.h"
+#include <gtest/gtest.h>
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+using namespace pipeline;
+using namespace std::chrono_literals;
+
+namespace {
+
+class RecordingDisplay : public IPictureDisplay {
+public:
+    void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& t) override
+    {
+        std::lock_guard<std::mutex> l(m);
+        auto& s = shown[channel];
+        s.count++;
+        s.width = width;
+        s.height = height;
+        s.time = t;
+        // Touch every byte the display would copy: ASan sees any overread.
+        uint64_t sum = 0;
+        for (size_t i = 0; i < static_cast<size_t>(width) * height * 3; i += 61)
+            sum += bgr[i];
+        s.checksum = sum;
+        cv.notify_all();
+    }
+    void BlankChannels(int channels) override { blanks++; }
+
+    int Count(int channel)
+    {
+        std::lock_guard<std::mutex> l(m);
+        return shown.count(channel) ? shown[channel].count : 0;
+    }
+    bool WaitAll(int channels, int each, std::chrono::milliseconds limit)
+    {
+        std::unique_lock<std::mutex> l(m);
+        return cv.wait_for(l, limit, [&] {
+            for (int c = 0; c < channels; ++c)
+                if (!shown.count(c) || shown[c].count < each)
+                    return false;
+            return true;
+        });
+    }
+
+    struct Shown {
+        int count = 0, width = 0, height = 0;
+        video::PictureTime time;
+        uint64_t checksum = 0;
+    };
+    std::mutex m;
+    std::condition_variable cv;
+    std::map<int, Shown> shown;
+    std::atomic<int> blanks{0};
+};
+
+class FakeAudio : public IAudioTiming {
+public:
+    int64_t AudioNowMs() override { return nowMs.load(); }
+    bool PlayRecord(const uint8_t*, size_t) override
+    {
+        ++played;
+        return true;
+    }
+    std::atomic<int64_t> nowMs{0};
+    std::atomic<int> played{0};
+};
+
+struct Fixture {
+    static const dvrsim::VideoLoop& Loop(int channel)
+    {
+        static std::map<int, std::unique_ptr<dvrsim::VideoLoop>> loops;
+        static std::mutex m;
+        std::lock_guard<std::mutex> l(m);
+        auto& p = loops[channel];
+        if (!p) {
+            p = std::make_unique<dvrsim::VideoLoop>();
+            dvrsim::VideoFormat f;
+            f.width = 352;
+            f.height = 240;
+            f.seconds = 1;
+            std::string err;
+            if (!dvrsim::EncodeVideoLoop(video::LinkedXvidApi(), channel, f, *p, &err))
+                ADD_FAILURE() << err;
+        }
+        return *p;
+    }
+};
+
+std::vector<uint8_t> AudioRecord(uint32_t sequence)
+{
+    std::vector<uint8_t> r(24 + 4 * 48, 0);
+    wire::AudioBlockHeader h;
+    h.length = static_cast<uint32_t>(r.size());
+    h.channelMask = 0xF;
+    h.sequence = sequence;
+    wire::BuildAudioBlockHeader(h, r.data());
+    return r;
+}
+
+bool WaitReady(const CFrameQueue& q)
+{
+    for (int i = 0; i < 2500 && !q.RingsReady(); ++i)
+        std::this_thread::sleep_for(2ms);
+    return q.RingsReady();
+}
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define PX_UNDER_TSAN 1
+#endif
+#endif
+CFrameQueue::Timing TestTiming()
+{
+    CFrameQueue::Timing t;
+#if defined(__SANITIZE_THREAD__) || defined(PX_UNDER_TSAN)
+    t.stopWait = 8000ms; // the race detector slows every thread; the product's bound stays 2000 ms
+#endif
+    return t;
+}
+
+constexpr uint64_t kStartMicros = 1215000000ull * 1000000; // 2008-07-02 12:00:00 UTC
+
+TEST(FramePipeline, FourChannelsDecodeIntoTheirDivisionsWithLocalTime)
+{
+    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+    int w[4] = {720, 720, 720, 720}, h[4] = {480, 480, 480, 480};
+    ASSERT_EQ(1, decoder.Initialize(4, 0, w, h, nullptr));
+    RecordingDisplay display;
+    CFramePipeline pipe(decoder, display, nullptr, nullptr);
+    pipe.SetChannelCount(4);
+    CFrameQueue q(pipe, TestTiming());
+    ASSERT_TRUE(q.Start(4));
+    q.SetConnected(true);
+    ASSERT_TRUE(WaitReady(q));
+
+    std::vector<std::unique_ptr<dvrsim::VideoChannelStream>> streams;
+    for (int c = 0; c < 4; ++c) // zone 4 (Pacific, daylight in July)
+        streams.push_back(std::make_unique<dvrsim::VideoChannelStream>(c, &Fixture::Loop(c), nullptr,
+                                                                       dvrsim::VideoFaults{}, 4, 1));
+    std::vector<uint8_t> frame;
+    for (int i = 0; i < 20; ++i) {
+        for (int c = 0; c < 4; ++c) {
+            ASSERT_TRUE(streams[c]->Next(kStartMicros + i * 33366ull, frame));
+            StoreResult r;
+            while ((r = q.Store(frame.data(), frame.size())) == StoreResult::QueueFull)
+                std::this_thread::sleep_for(1ms);
+            ASSERT_EQ(r, StoreResult::Stored);
+        }
+    }
+    ASSERT_TRUE(display.WaitAll(4, 20, 20s));
+    EXPECT_TRUE(q.Stop());
+    EXPECT_EQ(pipe.FramesDropped(), 0u);
+    for (int c = 0; c < 4; ++c) {
+        auto& s = display.shown[c];
+        EXPECT_EQ(s.width, 352);
+        EXPECT_EQ(s.height, 240);
+        EXPECT_EQ(s.time.year, 2008);
+        EXPECT_EQ(s.time.month, 7);
+        EXPECT_EQ(s.time.day, 2);
+        EXPECT_EQ(s.time.hour, 5); // 12:00 UTC is 05:00 Pacific daylight time
+    }
+    EXPECT_NE(display.shown[0].checksum, display.shown[1].checksum); // each channel its own scene
+}
+
+TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
+{
+    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+    int w[1] = {352}, h[1] = {240};
+    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
+    RecordingDisplay display;
+    FakeAudio audio;
+    CFramePipeline pipe(decoder, display, &audio, nullptr);
+    pipe.SetChannelCount(1);
+    pipe.SetAudioSync(true, false);
+    CFrameQueue q(pipe, TestTiming());
+    ASSERT_TRUE(q.Start(1));
+    q.SetConnected(true);
+    ASSERT_TRUE(WaitReady(q));
+
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
+    audio.nowMs = videoMs - 5000; // the audio being heard is 5 s behind the pictures
+    auto rec = AudioRecord(1);
+    ASSERT_EQ(q.Store(rec.data(), rec.size()), StoreResult::Stored);
+    for (int i = 0; i < 50 && audio.played.load() == 0; ++i)
+        std::this_thread::sleep_for(5ms);
+    ASSERT_EQ(audio.played.load(), 1);
+
+    ASSERT_TRUE(stream.Next(kStartMicros, frame));
+    ASSERT_EQ(q.Store(frame.data(), frame.size()), StoreResult::Stored);
+    // Audio flows and is behind: the picture is held (offered again every 20 ms).
+    EXPECT_FALSE(display.WaitAll(1, 1, 200ms));
+    // The audio catches up: shown.
+    audio.nowMs = videoMs + 1;
+    EXPECT_TRUE(display.WaitAll(1, 1, 2s));
+
+    // Audio stops arriving: after a short silence the pictures no longer wait for it.
+    audio.nowMs = videoMs - 5000;
+    ASSERT_TRUE(stream.Next(kStartMicros + 33366, frame));
+    ASSERT_EQ(q.Store(frame.data(), frame.size()), StoreResult::Stored);
+    EXPECT_TRUE(display.WaitAll(1, 2, CFramePipeline::kAudioSilence + 2s));
+
+    // "Enable Audio" off: shown at once whatever the clock says.
+    pipe.SetAudioSync(false, false);
+    ASSERT_EQ(q.Store(rec.data(), rec.size()), StoreResult::Stored);
+    ASSERT_TRUE(stream.Next(kStartMicros + 2 * 33366, frame));
+    ASSERT_EQ(q.Store(frame.data(), frame.size()), StoreResult::Stored);
+    EXPECT_TRUE(display.WaitAll(1, 3, 2s));
+    EXPECT_TRUE(q.Stop());
+}
+
+TEST(FramePipeline, HostileHeadersAreDroppedWithoutTouchingTheDisplay)
+{
+    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+    int w[2] = {352, 352}, h[2] = {240, 240};
+    ASSERT_EQ(1, decoder.Initialize(2, 0, w, h, nullptr));
+    RecordingDisplay display;
+    CFramePipeline pipe(decoder, display, nullptr, nullptr);
+    pipe.SetChannelCount(2);
+
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(stream.Next(kStartMicros, frame));
+    auto bad = frame;
+    bad[3] = 5; // channel field below 16: not a video channel
+    EXPECT_EQ(pipe.ProcessVideo(0, bad.data(), bad.size()), SlotResult::Dropped);
+    bad = frame;
+    bad[5] = 46; // 736 pixels wide
+    EXPECT_EQ(pipe.ProcessVideo(0, bad.data(), bad.size()), SlotResult::Dropped);
+    EXPECT_EQ(pipe.ProcessVideo(0, frame.data(), 40), SlotResult::Dropped);
+    EXPECT_EQ(display.Count(0), 0);
+    EXPECT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::Consumed);
+    EXPECT_EQ(display.Count(0), 1);
+}
+
+TEST(FramePipeline, ConnectStreamTeardownCyclesWithTheRealDecoder)
+{
+    RecordingDisplay display;
+    dvrsim::VideoChannelStream streams[2] = {dvrsim::VideoChannelStream(0, &Fixture::Loop(0)),
+                                             dvrsim::VideoChannelStream(1, &Fixture::Loop(1))};
+    std::vector<uint8_t> frame;
+    for (int cycle = 0; cycle < 6; ++cycle) {
+        video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+        int w[2] = {352, 352}, h[2] = {240, 240};
+        ASSERT_EQ(1, decoder.Initialize(2, 0, w, h, nullptr));
+        CFramePipeline pipe(decoder, display, nullptr, nullptr);
+        pipe.SetChannelCount(2);
+        CFrameQueue q(pipe, TestTiming());
+        ASSERT_TRUE(q.Start(2));
+        q.SetConnected(true);
+        ASSERT_TRUE(WaitReady(q));
+        for (int i = 0; i < 30; ++i)
+            for (auto& s : streams) {
+                s.Next(kStartMicros + i * 33366ull, frame);
+                q.Store(frame.data(), frame.size()); // a full ring drops, as on a busy machine
+            }
+        q.SetConnected(false);
+        // The decoder is destroyed after the threads: Stop must have ended them all.
+        ASSERT_TRUE(q.Stop());
+    }
+    EXPECT_GT(display.Count(0), 0);
+    EXPECT_GT(display.Count(1), 0);
+}
+
+} // namespace
