@@ -26,7 +26,7 @@ LRESULT CALLBACK ViewHost::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     return DefWindowProcW(wnd, msg, wp, lp);
 }
 
-ViewHost* ViewHost::Create(const ViewSkin& skin, const wchar_t* title)
+ViewHost* ViewHost::Create(const ViewSkin& skin, const wchar_t* title, const ViewPartsConfig& parts)
 {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     WNDCLASSW wc{};
@@ -50,7 +50,7 @@ ViewHost* ViewHost::Create(const ViewSkin& skin, const wchar_t* title)
         delete host;
         return nullptr;
     }
-    host->view_ = DVRScreenView::Create(host->wnd_, skin);
+    host->view_ = DVRScreenView::Create(host->wnd_, skin, parts);
     if (!host->view_) {
         delete host;
         return nullptr;

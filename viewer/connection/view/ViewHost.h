@@ -9,7 +9,8 @@ namespace view {
 class ViewHost {
 public:
     // Creates the window and the view, and runs the view's start-up. Null on failure.
-    static ViewHost* Create(const ViewSkin& skin, const wchar_t* title = L"DVR Web Viewer");
+    static ViewHost* Create(const ViewSkin& skin, const wchar_t* title = L"DVR Web Viewer",
+                            const ViewPartsConfig& parts = {});
     ~ViewHost(); // destroys the window (and with it the view) if it still exists
     ViewHost(const ViewHost&) = delete;
     ViewHost& operator=(const ViewHost&) = delete;

@@ -1,0 +1,175 @@
+#include "LiveVideo.h"
+#include "DVRScreenView.h"
+#include "DisplayLayout.h"
+
+namespace view {
+
+CLiveVideo::CLiveVideo() = default;
+
+CLiveVideo::~CLiveVideo()
+{
+    Stop();
+}
+
+bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::ConnectionController* controller,
+                        pipeline::IAudioTiming* audio)
+{
+    view_ = view;
+    controller_ = controller;
+    audio_ = audio;
+    if (!display_.Create(view, area, video::kDefaultLayout))
+        return false;
+    display_.SetNotifyWindow(view);
+    display_.SetFillLevel(0);
+    display_.SetOsdOptions(1, 1, 1);
+    for (int ch = 0; ch < 16; ++ch)
+        display_.SetChannelTitle(ch, L"Camera %02d");
+    display_.Show(SW_SHOW);
+    return true;
+}
+
+void CLiveVideo::Detach()
+{
+    Stop();
+    view_ = nullptr;
+}
+
+void CLiveVideo::SetAudioSync(bool enableAudio, bool phoneOn)
+{
+    audioSync_ = enableAudio;
+    phoneOn_ = phoneOn;
+    if (pipe_)
+        pipe_->SetAudioSync(enableAudio, phoneOn);
+}
+
+void CLiveVideo::SetConnectionDropped(bool dropped)
+{
+    dropped_ = dropped;
+    if (pipe_)
+        pipe_->SetKeepPictures(dropped);
+}
+
+bool CLiveVideo::Start()
+{
+    if (queue_)
+        return true;
+    int channels = controller_ ? controller_->State().channelCount : 0;
+    if (channels < 1 || channels > 16)
+        channels = 16;
+    if (xvid_.Load() != video::XvidStatus::Ready && !xvidMissingLogged_) {
+        xvidMissingLogged_ = true;
+        OutputDebugStringA("===>>> xvidcore.dll missing: no pictures\n");
+    }
+    decoder_ = std::make_unique<video::CMp4DecoderManager>(xvid_.Api());
+    int w[16], h[16];
+    for (int i = 0; i < 16; ++i) {
+        w[i] = 720;
+        h[i] = 480;
+    }
+    decoder_->Initialize(channels, 0, w, h, nullptr);
+    pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, *this, audio_, this);
+    pipe_->SetChannelCount(channels);
+    pipe_->SetAudioSync(audioSync_, phoneOn_);
+    pipe_->SetWatchdogRunning(true);
+    dropped_ = false; // a login clears the connection-dropped mark
+    pipe_->SetKeepPictures(false);
+
+    // The default layout for the channel count: the smallest division mode that shows them all.
+    const video::DivisionMode* mode = nullptr;
+    for (int m = 0; m < video::kDivisionModeCount; ++m) {
+        const video::DivisionMode* d = video::FindDivisionMode(m);
+        if (d && d->channels >= channels && (!mode || d->channels < mode->channels))
+            mode = d;
+    }
+    if (mode) {
+        uint8_t order[16];
+        for (int i = 0; i < 16; ++i)
+            order[i] = static_cast<uint8_t>(i < channels ? i : video::kNoEntry);
+        display_.SetLayout(mode->layout, order, static_cast<size_t>(mode->channels));
+    }
+    display_.SetChannelCount(channels);
+
+    queue_ = std::make_unique<pipeline::CFrameQueue>(*pipe_);
+    queue_->SetConnected(true);
+    if (!queue_->Start(channels)) {
+        queue_.reset();
+        return false;
+    }
+    return true;
+}
+
+void CLiveVideo::Stop()
+{
+    if (!queue_)
+        return; // no thread runs: nothing to wait for
+    queue_->SetConnected(false);
+    queue_->Stop();
+    // A thread that missed the stop bound is joined here, before the decoder it uses goes away.
+    queue_.reset();
+    pipe_.reset();
+    decoder_.reset();
+}
+
+bool CLiveVideo::Running() const
+{
+    return queue_ && queue_->Running();
+}
+
+void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
+{
+    if (queue_)
+        queue_->Store(data, length);
+}
+
+void CLiveVideo::StoreAudio(const uint8_t* data, size_t length)
+{
+    if (queue_)
+        queue_->Store(data, length);
+}
+
+void CLiveVideo::Reset()
+{
+    display_.BlankAll(1);
+}
+
+void CLiveVideo::RefreshEmpty()
+{
+    if (!dropped_)
+        display_.BlankAll(1);
+}
+
+void CLiveVideo::ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time)
+{
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader.biSizeImage = static_cast<DWORD>(width * 3 * height);
+    display_.SetChannelPicture(channel, &bi, time, bgr);
+}
+
+void CLiveVideo::BlankChannels(int channels)
+{
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = 1;
+    bi.bmiHeader.biHeight = -1;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    bi.bmiHeader.biSizeImage = 4;
+    const uint8_t black[4] = {};
+    for (int ch = 0; ch < channels && ch < 16; ++ch)
+        display_.SetChannelPicture(ch, &bi, black);
+}
+
+void CLiveVideo::PictureArrived()
+{
+    if (view_)
+        PostMessageW(view_, WM_PICTURE_SHOWN, 0, 0);
+}
+
+} // namespace view

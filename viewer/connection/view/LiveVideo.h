@@ -1,0 +1,74 @@
+#pragma once
+// The view's live video: the display window in the skin's display rectangle, the decoder manager
+// created at login, the frame slot pool with its seventeen decode threads, and the decode threads'
+// work (audio hold, decode, local time, display). Plugs into the connection controller as its
+// decode threads, frame sink and display hooks.
+#include <windows.h>
+#include "DisplayManager.h"
+#include "FramePipeline.h"
+#include "connection/ConnectionController.h"
+#include "connection/ViewParts.h"
+#include "win/XvidLibrary.h"
+#include <memory>
+
+namespace view {
+
+class CLiveVideo final : public connection::IDecodeThreads,
+                         public connection::IFrameSink,
+                         public connection::IDisplayHooks,
+                         private pipeline::IPictureDisplay,
+                         private pipeline::IPictureWatchdog {
+public:
+    CLiveVideo();
+    ~CLiveVideo() override;
+    CLiveVideo(const CLiveVideo&) = delete;
+    CLiveVideo& operator=(const CLiveVideo&) = delete;
+
+    // After the view window exists: creates the display in `area` with layout 4. The controller
+    // supplies the channel count at login; `audio` (may be null) is what pictures wait for.
+    bool Attach(HWND view, const RECT& area, const connection::ConnectionController* controller,
+                pipeline::IAudioTiming* audio);
+    void Detach();
+
+    video::DisplayManager& Display() { return display_; }
+    const pipeline::CFramePipeline* Pipeline() const { return pipe_.get(); }
+    // Mirrors of the view's "Enable Audio" box and phone button.
+    void SetAudioSync(bool enableAudio, bool phoneOn);
+    // Set when the DVR dropped the connection without a user stop; the last pictures then stay on
+    // screen while the view reconnects. Cleared by the next login.
+    void SetConnectionDropped(bool dropped);
+    uint64_t PicturesShown() const { return pipe_ ? pipe_->PicturesShown() : 0; }
+
+    // connection::IDecodeThreads
+    bool Start() override;
+    void Stop() override;
+    bool Running() const override;
+    // connection::IFrameSink
+    void StoreVideo(int channel, const uint8_t* data, size_t length) override;
+    void StoreAudio(const uint8_t* data, size_t length) override;
+    void MarkWritePositionsForReset() override {}
+    void ClearSlots() override {}
+    // connection::IDisplayHooks
+    void Reset() override;
+    void RefreshEmpty() override;
+    void SetDecoderOption(int option) override { decoderOption_ = option; }
+
+private:
+    void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;
+    void BlankChannels(int channels) override;
+    void PictureArrived() override;
+
+    HWND view_ = nullptr; // not ours
+    const connection::ConnectionController* controller_ = nullptr; // not ours
+    pipeline::IAudioTiming* audio_ = nullptr;                      // not ours
+    video::DisplayManager display_;
+    video::XvidLibrary xvid_;
+    bool xvidMissingLogged_ = false;
+    std::unique_ptr<video::CMp4DecoderManager> decoder_;
+    std::unique_ptr<pipeline::CFramePipeline> pipe_;
+    std::unique_ptr<pipeline::CFrameQueue> queue_;
+    int decoderOption_ = 0;
+    bool audioSync_ = true, phoneOn_ = false, dropped_ = false;
+};
+
+} // namespace view
