@@ -67,7 +67,8 @@ bool CLiveVideo::Start()
         h[i] = 480;
     }
     decoder_->Initialize(channels, 0, w, h, nullptr);
-    pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, *this, audio_, this);
+    pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, static_cast<pipeline::IPictureDisplay&>(*this), audio_,
+                                                       static_cast<pipeline::IPictureWatchdog*>(this));
     pipe_->SetChannelCount(channels);
     pipe_->SetAudioSync(audioSync_, phoneOn_);
     pipe_->SetWatchdogRunning(true);
