@@ -22,8 +22,42 @@ for t in bench_window_test bench_dsound_test bench_xvid_test; do
 done
 "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-desktop.png" 2>/dev/null \
   && echo "   screenshot: out/demo-desktop.png"
+
+# The viewer's main view in its host window, logged in to the simulator on a free port.
+viewer_demo() {
+  local sim=$BUILD/native/bin/dvrsim host=$BUILD/win/bin/viewhost.exe
+  [ -x "$sim" ] && [ -f "$host" ] || { echo "   viewer: not built"; return 1; }
+  local port log=$ROOT/out/demo-viewhost.log simpid hostpid ok=1
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  "$sim" --port "$port" >"$ROOT/out/demo-dvrsim.log" 2>&1 &
+  simpid=$!
+  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  rm -f "$log"
+  "$WB" run "$host" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect \
+    --log "$(winepath_of "$log")" --exit-after 12 >"$ROOT/out/demo-viewhost.out" 2>&1 &
+  hostpid=$!
+  for _ in $(seq 300); do grep -q 'Waiting for images' "$log" 2>/dev/null && break; sleep 0.1; done
+  if grep -q 'Connection established' "$log" 2>/dev/null; then
+    sleep 2
+    "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer.png" 2>/dev/null \
+      && echo "   viewer: logged in to dvrsim on port $port; screenshot out/demo-viewer.png"
+  else
+    echo "   viewer: no login (out/demo-viewhost.log, out/demo-dvrsim.log)"; ok=0
+  fi
+  # The host leaves by its own Exit command; only a stuck one is stopped, by its pids.
+  for _ in $(seq 200); do kill -0 "$hostpid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$hostpid" 2>/dev/null; then
+    kill $(ps -o pid= --ppid "$hostpid") "$hostpid" 2>/dev/null
+  fi
+  wait "$hostpid" 2>/dev/null
+  kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null
+  [ $ok = 1 ]
+}
+winepath_of() { echo "Z:$1" | tr / '\\'; }
+viewer_demo
 cat <<'MSG'
 Runs today: the Windows cross build, the Wine bench (windows, GDI, DirectSound play and capture,
 COM registration) and the xvidcore bridge.
-Still to come: the DVR simulator, the Pellux viewer, the Orvex manager and its skin.
+Also runs: the viewer's main view (connection, login, status log) against the DVR simulator.
+Still to come: the Pellux control shell and video, the Orvex manager.
 MSG

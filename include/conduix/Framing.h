@@ -64,7 +64,9 @@ FrameError ParseFrameBody(FrameKind kind, const uint8_t* body, uint32_t bodyLeng
 // the decoder stays failed; the connection is to be closed.
 class FrameDecoder {
 public:
-    explicit FrameDecoder(size_t initialCapacity = 64 * 1024, uint32_t maxBody = kMaxFrameBody);
+    // `batch`: the room WriteArea offers at least (within the frame limit), so receives are large.
+    explicit FrameDecoder(size_t initialCapacity = 64 * 1024, uint32_t maxBody = kMaxFrameBody,
+                          size_t batch = 64 * 1024);
 
     // Room to receive into directly (at least 1 byte unless failed), then Commit what arrived.
     uint8_t* WriteArea(size_t& room);
@@ -87,6 +89,7 @@ private:
     std::vector<uint8_t> buf_;
     size_t begin_ = 0, end_ = 0;
     uint32_t maxBody_;
+    size_t batch_;
     FrameError error_ = FrameError::None;
 };
 

@@ -24,7 +24,7 @@ public:
     int PeriodMs() const override { return o_.rate > 0 ? std::max(1, 1000 / o_.rate) : 1; }
     void Tick(Session& s) override
     {
-        int burst = o_.rate > 0 ? std::max(1, o_.rate / 1000) : 64;
+        int burst = o_.rate > 0 ? std::max(1, o_.rate / 1000) : 256;
         for (int i = 0; i < burst && !s.Closing(); ++i) {
             if (o_.count > 0 && sent_ >= o_.count)
                 return;

@@ -75,8 +75,8 @@ FrameError ParseFrameBody(FrameKind kind, const uint8_t* body, uint32_t bodyLeng
     return FrameError::BadKind;
 }
 
-FrameDecoder::FrameDecoder(size_t initialCapacity, uint32_t maxBody)
-    : maxBody_(std::min(maxBody, kMaxFrameBody))
+FrameDecoder::FrameDecoder(size_t initialCapacity, uint32_t maxBody, size_t batch)
+    : maxBody_(std::min(maxBody, kMaxFrameBody)), batch_(std::clamp<size_t>(batch, 256, 4u << 20))
 {
     initialCapacity = std::clamp<size_t>(initialCapacity, 256, kFrameHeaderSize + maxBody_);
     buf_.resize(initialCapacity);
@@ -114,8 +114,8 @@ uint8_t* FrameDecoder::WriteArea(size_t& room)
             have < kFrameHeaderSize + len)
             need = kFrameHeaderSize + len - have;
     }
-    // Receive in batches of at least 64 KiB where the frame limit allows.
-    MakeRoom(std::max<size_t>(need, 64 * 1024));
+    // Receive in batches where the frame limit allows.
+    MakeRoom(std::max(need, batch_));
     room = buf_.size() - end_;
     return buf_.data() + end_;
 }

@@ -16,9 +16,9 @@
 namespace {
 
 struct Got {
-    UINT msg;
-    WPARAM w;
-    LPARAM l;
+    UINT msg = 0;
+    WPARAM w = 0;
+    LPARAM l = 0;
     uint16_t command = 0;
     uint32_t length = 0;
     std::vector<uint8_t> data;
@@ -30,7 +30,10 @@ std::function<void(const Got&)> g_hook;
 LRESULT CALLBACK RecorderProc(HWND h, UINT m, WPARAM w, LPARAM l)
 {
     if (m >= WM_USER + 400 && m <= WM_USER + 640) {
-        Got g{m, w, l};
+        Got g;
+        g.msg = m;
+        g.w = w;
+        g.l = l;
         if ((m == NSMG_WM_PACKET || m == NSMG_WM_STREAM) && w) {
             const auto* hdr = reinterpret_cast<const _tagNsmgPacketHeader*>(w);
             g.command = hdr->command;
@@ -411,8 +414,9 @@ TEST_F(ConduixTest, SlowWindowLosesStreamBlocksNeverPackets)
             EXPECT_EQ(next, v);
             ++next;
         }
-        if (g.msg == NSMG_WM_STREAM)
+        if (g.msg == NSMG_WM_STREAM) {
             ASSERT_EQ(block, g.data);
+        }
     }
     EXPECT_EQ(packets, next);
 }

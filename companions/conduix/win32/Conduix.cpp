@@ -198,7 +198,8 @@ public:
                 queue_.pop_front();
                 Unaccount(*ev);
             }
-            SetEvent(drained_);
+            if (ioWaiting_)
+                SetEvent(drained_);
             if (ev->generation != generation_)
                 continue;
             ++delivering_;
@@ -310,8 +311,10 @@ private:
                 if (queuedBytes_ < kMaxQueuedBytes)
                     return true;
             }
+            ioWaiting_ = true;
             HANDLE hs[2] = {stopEvent_, drained_};
-            WaitForMultipleObjects(2, hs, FALSE, 1000);
+            WaitForMultipleObjects(2, hs, FALSE, 100);
+            ioWaiting_ = false;
             if (stop_)
                 return false;
         }
@@ -482,7 +485,7 @@ private:
             connected_ = true;
         }
         PushSimple(EventType::Connected, gen);
-        conduix::FrameDecoder dec(receiveBuffer_);
+        conduix::FrameDecoder dec(receiveBuffer_, conduix::kMaxFrameBody, kRecvBatch);
         bool lost = false;
         while (!stop_ && !lost) {
             HANDLE hs[3] = {stopEvent_, control_, sockEvent};
@@ -523,6 +526,7 @@ private:
     HANDLE drained_ = nullptr;  // ours: the window took an event
     std::thread io_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> ioWaiting_{false}; // the I/O thread waits for the window to take events
     std::atomic<uint64_t> generation_{0};
     std::string address_;
     int port_ = 0;

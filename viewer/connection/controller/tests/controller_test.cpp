@@ -1,0 +1,474 @@
+// The connection controller against a recording transport and window: the message sequences of a
+// login, a refusal, a loss with its reconnects, the picture watchdog and the stream request.
+#include "connection/BasicParts.h"
+#include "connection/ConnectionController.h"
+#include "connection/ViewStrings.h"
+#include "conduix/NsmgTypes.h"
+#include "wire/ByteOrder.h"
+#include "wire/StreamFrame.h"
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace connection;
+using ::testing::ElementsAre;
+
+namespace {
+
+struct Sent {
+    uint16_t command;
+    std::vector<uint8_t> payload;
+};
+
+class FakeTransport : public ITransport {
+public:
+    bool Connect(std::string_view address, int port) override
+    {
+        connects++;
+        lastAddress = std::string(address);
+        lastPort = port;
+        return acceptConnect;
+    }
+    bool SendInit() override { return ++inits, true; }
+    bool SendPacket(uint16_t command, const uint8_t* payload, size_t length) override
+    {
+        sent.push_back({command, std::vector<uint8_t>(payload, payload + length)});
+        return !(failLogin && command == 1);
+    }
+    bool SendStream(const uint8_t* data, size_t length) override
+    {
+        streamBytes.emplace_back(data, data + length);
+        return true;
+    }
+    void Disconnect() override { disconnects++; }
+
+    std::vector<uint16_t> Commands() const
+    {
+        std::vector<uint16_t> c;
+        for (auto& s : sent)
+            c.push_back(s.command);
+        return c;
+    }
+    int Count(uint16_t command) const
+    {
+        int n = 0;
+        for (auto& s : sent)
+            n += s.command == command;
+        return n;
+    }
+
+    bool acceptConnect = true;
+    bool failLogin = false;
+    int connects = 0, inits = 0, disconnects = 0;
+    std::string lastAddress;
+    int lastPort = 0;
+    std::vector<Sent> sent;
+    std::vector<std::vector<uint8_t>> streamBytes;
+};
+
+class FakeWindow : public IViewWindow {
+public:
+    ConnectFields ReadFields() override { return fields; }
+    void Log(int textId, std::string_view arg) override
+    {
+        std::string t;
+        if (const wchar_t* w = viewer_strings::DefaultText(textId))
+            for (; *w; ++w)
+                t += static_cast<char>(*w); // the English texts are ASCII
+        if (auto p = t.find("%s"); p != std::string::npos)
+            t.replace(p, 2, arg);
+        log.push_back(t);
+    }
+    void StartTimer(ViewTimer timer, unsigned periodMs) override { timers[timer] = periodMs; }
+    void StopTimer(ViewTimer timer) override { timers.erase(timer); }
+    void EnableConnectFields(bool enable) override { fieldsEnabled = enable; }
+    void SaveConnectInfo() override { saves++; }
+    void Pause(unsigned ms) override { paused += ms; }
+    uint32_t SkinCode() override { return skinCode; }
+    void FatalDecoderStart() override { fatal = true; }
+    void UnloadLanguage() override { languageUnloaded = true; }
+    void CloseHost() override { hostClosed = true; }
+
+    bool Running(ViewTimer t) const { return timers.count(t) != 0; }
+
+    ConnectFields fields{"127.0.0.1", 50000, "Admin", "1111"};
+    std::vector<std::string> log;
+    std::map<ViewTimer, unsigned> timers;
+    bool fieldsEnabled = true;
+    int saves = 0;
+    unsigned paused = 0;
+    uint32_t skinCode = 0;
+    bool fatal = false, languageUnloaded = false, hostClosed = false;
+};
+
+class FakeDecode : public IDecodeThreads {
+public:
+    bool Start() override
+    {
+        starts++;
+        running = startOk;
+        return startOk;
+    }
+    void Stop() override
+    {
+        stops++;
+        running = false;
+    }
+    bool Running() const override { return running; }
+    bool startOk = true, running = false;
+    int starts = 0, stops = 0;
+};
+
+struct Rig {
+    FakeTransport transport;
+    FakeWindow window;
+    NoPanel panel;
+    NoAudio audio;
+    FakeDecode decode;
+    CountingFrameSink frames;
+    NoDisplay display;
+    AllChannelsLayout layout;
+    ConnectionController c{ViewPorts{&transport, &window, &panel, &audio, &decode, &frames, &display, &layout}};
+
+    void Packet(uint16_t command, const std::vector<uint8_t>& payload)
+    {
+        _tagNsmgPacketHeader h{};
+        h.command = command;
+        h.length = static_cast<uint32_t>(payload.size());
+        c.OnPacket(&h, payload.empty() ? nullptr : payload.data());
+    }
+    void Stream(uint16_t command, const std::vector<uint8_t>& block)
+    {
+        _tagNsmgPacketHeader h{};
+        h.command = command;
+        h.length = static_cast<uint32_t>(block.size());
+        _tagNsmgStreamBlock d{};
+        d.data = block.data();
+        d.length = static_cast<uint32_t>(block.size());
+        c.OnStreamBlock(&h, &d);
+    }
+    void LoginReply(uint32_t result, uint8_t channels, uint32_t channelInfo = 1)
+    {
+        std::vector<uint8_t> r(32);
+        protocol::BuildLoginReply(result, channels, 0, 0, channelInfo, r.data());
+        Packet(1, r);
+    }
+    // Connect command up to an accepted login on a DVR with `channels` channels.
+    void LogIn(uint8_t channels = 16)
+    {
+        c.OnConnectCommand();
+        c.OnConnectResult(true);
+        Packet(85, {});
+        LoginReply(1, channels);
+    }
+    // One failed attempt as the transport reports it: the loss, then 1445 with 0.
+    void FailAttempt()
+    {
+        c.OnConnectionLost();
+        c.OnConnectResult(false);
+    }
+};
+
+std::vector<uint8_t> VideoFrame(int channel, uint32_t total)
+{
+    std::vector<uint8_t> f(total);
+    wire::StoreLE32(f.data(), static_cast<uint32_t>(16 + channel) << 24);
+    wire::StoreLE32(f.data() + 60, total);
+    return f;
+}
+
+TEST(ConnectionController, LoginSequenceLogsTextsInOrderAndSendsEachRequest)
+{
+    Rig r;
+    r.window.skinCode = 0x51564A58u;
+    r.c.LogStartTexts();
+    r.c.OnConnectCommand();
+    EXPECT_EQ(r.transport.connects, 1);
+    EXPECT_EQ(r.transport.lastAddress, "127.0.0.1");
+    EXPECT_EQ(r.transport.lastPort, 50000);
+    EXPECT_EQ(r.window.saves, 1);
+    r.c.OnConnectResult(true);
+    EXPECT_EQ(r.transport.inits, 1);
+    r.Packet(85, {});
+    ASSERT_EQ(r.transport.sent.size(), 1u);
+    const auto& login = r.transport.sent[0].payload;
+    ASSERT_EQ(login.size(), 272u);
+    EXPECT_STREQ(reinterpret_cast<const char*>(login.data()), "admin");
+    EXPECT_STREQ(reinterpret_cast<const char*>(login.data() + 128), "1111");
+    EXPECT_EQ(wire::LoadLE32(login.data() + 264), 0x80000000u);
+    EXPECT_FALSE(r.window.fieldsEnabled);
+    EXPECT_TRUE(r.panel.connected);
+    EXPECT_TRUE(r.panel.administrator);
+
+    r.LoginReply(1, 16);
+    EXPECT_EQ(r.decode.starts, 1);
+    EXPECT_TRUE(r.c.State().loggedIn);
+    EXPECT_TRUE(r.c.State().quietSwitch);
+    // The layout's request, then the stored one again after the accepted login.
+    ASSERT_EQ(r.transport.Count(51), 2);
+    EXPECT_EQ(wire::LoadLE32(r.transport.sent[1].payload.data()), 0xFFFFu);
+    EXPECT_EQ(static_cast<int32_t>(wire::LoadLE32(r.transport.sent[1].payload.data() + 4)), -1);
+
+    r.Packet(51, {});
+    EXPECT_EQ(r.transport.sent.back().command, 82);
+    r.Packet(51, {}); // "Waiting for images..." only once
+    r.Packet(82, {});
+    EXPECT_EQ(r.transport.sent.back().command, 138);
+    EXPECT_EQ(wire::LoadLE32(r.transport.sent.back().payload.data() + 4), 0u); // mode 0
+    ASSERT_EQ(r.transport.streamBytes.size(), 1u);
+    EXPECT_EQ(r.transport.streamBytes[0], std::vector<uint8_t>(136, 0));
+    EXPECT_FALSE(r.window.Running(ViewTimer::PictureWatchdog));
+    r.Stream(138, {});
+    EXPECT_TRUE(r.window.Running(ViewTimer::PictureWatchdog));
+    EXPECT_EQ(r.window.timers[ViewTimer::PictureWatchdog], 2000u);
+
+    EXPECT_THAT(r.window.log, ElementsAre("Start DVR Web Viewer.", "0,9,1,24", "Waiting for connection...",
+                                          "Starting DVR Web Viewer.", "Check ID : Admin", "Connection established.",
+                                          "Waiting for images..."));
+}
+
+TEST(ConnectionController, EmptyAddressOrUserLogsWithoutCallingTheTransport)
+{
+    for (auto fields : {ConnectFields{"", 50000, "admin", "1"}, ConnectFields{"10.0.0.1", 50000, "", "1"}}) {
+        Rig r;
+        r.window.fields = fields;
+        r.c.OnConnectCommand();
+        EXPECT_EQ(r.transport.connects, 0);
+        EXPECT_THAT(r.window.log, ElementsAre("Waiting for connection...", "Empty IP or User ID !"));
+        EXPECT_FALSE(r.c.State().connected);
+    }
+    Rig refused;
+    refused.transport.acceptConnect = false;
+    refused.c.OnConnectCommand();
+    EXPECT_EQ(refused.window.log.back(), "Empty IP or User ID !");
+    EXPECT_FALSE(refused.c.State().connected);
+}
+
+TEST(ConnectionController, RefusedLoginStopsLikeTheUserAndGivesTheFieldsBack)
+{
+    struct Case {
+        uint32_t result;
+        const char* text;
+    };
+    for (Case k : {Case{2, "Error - Invalid ID or Password."}, Case{0, "Unknown login error."},
+                   Case{4, "Unknown login error."}}) {
+        Rig r;
+        r.c.OnConnectCommand();
+        r.c.OnConnectResult(true);
+        r.Packet(85, {});
+        ASSERT_FALSE(r.window.fieldsEnabled);
+        r.LoginReply(k.result, 16);
+        EXPECT_EQ(r.window.log.back() == "Disconnect." ? r.window.log[r.window.log.size() - 2] : r.window.log.back(),
+                  k.text);
+        EXPECT_EQ(r.transport.disconnects, 1);
+        EXPECT_TRUE(r.window.fieldsEnabled) << "password must be typable again";
+        EXPECT_FALSE(r.panel.connected);
+        EXPECT_TRUE(r.c.State().userStopped);
+        EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
+        EXPECT_EQ(r.decode.starts, 0);
+        EXPECT_EQ(r.decode.stops, 0) << "no threads were started, nothing to wait for";
+        EXPECT_FALSE(r.c.State().loggedIn);
+    }
+}
+
+TEST(ConnectionController, LoginReplyWithoutChannelInformation)
+{
+    Rig r;
+    r.c.OnConnectCommand();
+    r.c.OnConnectResult(true);
+    r.Packet(85, {});
+    r.Packet(1, std::vector<uint8_t>(20, 1)); // too short to reach byte 28: as if absent
+    EXPECT_TRUE(r.c.State().connected);
+    r.LoginReply(1, 16, 0); // no channel information, not yet logged in: silent user stop
+    EXPECT_TRUE(r.c.State().userStopped);
+    EXPECT_EQ(r.transport.disconnects, 1);
+    EXPECT_TRUE(r.window.fieldsEnabled);
+
+    Rig out;
+    out.LogIn(16);
+    out.LoginReply(1, 17); // channel count out of range counts as no channel information
+    EXPECT_TRUE(out.c.State().connected);
+    EXPECT_EQ(out.c.State().channelCount, 16);
+}
+
+TEST(ConnectionController, LossRetriesTenTimesThenReportsConnectionFailed)
+{
+    Rig r;
+    r.LogIn();
+    size_t logged = r.window.log.size();
+    int connects = r.transport.connects;
+    r.c.OnConnectionLost();
+    EXPECT_TRUE(r.window.Running(ViewTimer::Reconnect));
+    EXPECT_EQ(r.window.timers[ViewTimer::Reconnect], 1000u);
+    EXPECT_FALSE(r.window.fieldsEnabled);
+    for (int attempt = 1; attempt <= 10; ++attempt) {
+        ASSERT_TRUE(r.window.Running(ViewTimer::Reconnect)) << attempt;
+        r.c.OnTimer(ViewTimer::Reconnect);
+        EXPECT_EQ(r.c.State().reconnectCount, attempt == 10 ? 10 : attempt);
+        r.FailAttempt();
+    }
+    EXPECT_EQ(r.transport.connects - connects, 10);
+    EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
+    EXPECT_TRUE(r.c.State().userStopped);
+    EXPECT_TRUE(r.window.fieldsEnabled);
+    // Quiet retries: the only new line is the final one.
+    ASSERT_EQ(r.window.log.size(), logged + 1);
+    EXPECT_EQ(r.window.log.back(), "Connection failed.");
+}
+
+TEST(ConnectionController, ReconnectWithinTheAttemptsLogsInAgainQuietly)
+{
+    Rig r;
+    r.LogIn();
+    size_t logged = r.window.log.size();
+    r.c.OnConnectionLost();
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        r.c.OnTimer(ViewTimer::Reconnect);
+        r.FailAttempt();
+    }
+    r.c.OnTimer(ViewTimer::Reconnect);
+    r.c.OnConnectResult(true);
+    r.Packet(85, {});
+    EXPECT_EQ(r.c.State().reconnectCount, 0);
+    EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
+    r.LoginReply(1, 16);
+    EXPECT_TRUE(r.c.State().loggedIn);
+    EXPECT_EQ(r.window.log.size(), logged) << "established was logged once for this run";
+    // The stored request goes out again.
+    EXPECT_EQ(r.transport.sent.back().command, 51);
+    EXPECT_EQ(wire::LoadLE32(r.transport.sent.back().payload.data()), 0xFFFFu);
+    EXPECT_EQ(r.decode.starts, 2);
+    EXPECT_EQ(r.decode.stops, 1);
+}
+
+TEST(ConnectionController, DisconnectDuringTheReconnectWaitEndsTheRetries)
+{
+    Rig r;
+    r.LogIn();
+    r.c.OnConnectionLost();
+    r.c.OnTimer(ViewTimer::Reconnect);
+    r.FailAttempt();
+    ASSERT_TRUE(r.window.Running(ViewTimer::Reconnect));
+    r.c.OnDisconnectCommand();
+    EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
+    EXPECT_TRUE(r.window.fieldsEnabled);
+    EXPECT_FALSE(r.c.State().quietSwitch);
+}
+
+TEST(ConnectionController, UserDisconnectAndConnectAgainLogsTheFullSequence)
+{
+    Rig r;
+    r.LogIn();
+    r.c.OnDisconnectCommand();
+    EXPECT_EQ(r.window.log.back(), "Disconnect.");
+    EXPECT_TRUE(r.window.fieldsEnabled);
+    EXPECT_FALSE(r.c.State().loggedIn);
+    EXPECT_EQ(r.decode.stops, 1);
+    r.window.log.clear();
+    r.LogIn();
+    EXPECT_THAT(r.window.log, ElementsAre("Waiting for connection...", "Starting DVR Web Viewer.", "Check ID : Admin",
+                                          "Connection established."));
+}
+
+TEST(ConnectionController, WatchdogPollsTenTimesThenStopsForGood)
+{
+    Rig r;
+    r.LogIn();
+    r.Packet(51, {});
+    r.Packet(82, {});
+    r.Stream(138, {});
+    int polls = r.transport.Count(82);
+    for (int tick = 1; tick <= 10; ++tick)
+        r.c.OnTimer(ViewTimer::PictureWatchdog);
+    EXPECT_EQ(r.transport.Count(82) - polls, 10);
+    EXPECT_TRUE(r.c.State().connected);
+    r.c.OnTimer(ViewTimer::PictureWatchdog);
+    EXPECT_FALSE(r.c.State().connected);
+    EXPECT_TRUE(r.c.State().userStopped);
+    EXPECT_FALSE(r.window.Running(ViewTimer::PictureWatchdog));
+    EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
+    EXPECT_TRUE(r.window.fieldsEnabled);
+
+    // A picture stops the watchdog; a second configuration answer does not re-arm it.
+    Rig p;
+    p.LogIn();
+    p.Stream(138, {});
+    p.c.OnPictureShown();
+    p.Stream(138, {});
+    EXPECT_FALSE(p.window.Running(ViewTimer::PictureWatchdog));
+}
+
+TEST(ConnectionController, StreamRequestRepeatsUntilTheStreamIsOpen)
+{
+    Rig r;
+    r.LogIn();
+    r.Packet(19, {}); // the DVR's PTZ answer asks for the stream again
+    EXPECT_EQ(r.window.paused % 100, 0u);
+    ASSERT_EQ(r.transport.sent.back().command, 2);
+    const auto& req = r.transport.sent.back().payload;
+    EXPECT_EQ(wire::LoadLE32(req.data() + 4), 0xFFFFu);
+    EXPECT_EQ(static_cast<int32_t>(wire::LoadLE32(req.data() + 8)), 7); // 11 - speed level 4
+    EXPECT_TRUE(r.window.Running(ViewTimer::StreamRequest));
+    r.c.OnStreamRequestTick();
+    EXPECT_EQ(r.transport.Count(2), 2);
+    r.c.OnStreamStatus(5, true);
+    r.c.OnStreamRequestTick();
+    EXPECT_EQ(r.transport.Count(2), 2);
+    EXPECT_FALSE(r.window.Running(ViewTimer::StreamRequest));
+    EXPECT_EQ(r.c.State().streamValue, 5u);
+    // Not connected: nothing is sent.
+    r.c.OnDisconnectCommand();
+    r.c.RequestStream();
+    EXPECT_EQ(r.transport.Count(2), 2);
+}
+
+TEST(ConnectionController, StreamBlocksReachTheFrameSinkOnlyOnceTheChannelCountIsKnown)
+{
+    Rig r;
+    r.c.OnConnectCommand();
+    r.c.OnConnectResult(true);
+    r.Packet(85, {});
+    r.Stream(83, VideoFrame(2, 200)); // before the login reply: dropped
+    EXPECT_EQ(r.frames.videoFrames, 0u);
+    r.LoginReply(1, 4);
+    r.Stream(83, VideoFrame(5, 200)); // 21 modulo 4
+    auto audio = std::vector<uint8_t>{'3', '2', '7', 'G'};
+    audio.resize(300);
+    r.Stream(83, audio);
+    EXPECT_EQ(r.frames.videoFrames, 1u);
+    EXPECT_EQ(r.frames.channelsSeen, 1u << 1);
+    EXPECT_EQ(r.frames.audioBlocks, 1u);
+    auto lying = VideoFrame(0, 200);
+    wire::StoreLE32(lying.data() + 60, 400); // states more than arrived
+    r.Stream(83, lying);
+    EXPECT_EQ(r.frames.videoFrames, 1u);
+}
+
+TEST(ConnectionController, FailedLoginSendAndExit)
+{
+    Rig r;
+    r.transport.failLogin = true;
+    r.c.OnConnectCommand();
+    r.c.OnConnectResult(true);
+    r.Packet(85, {});
+    EXPECT_EQ(r.window.log[r.window.log.size() - 2], "Connection failed.");
+    EXPECT_TRUE(r.c.State().userStopped);
+    EXPECT_TRUE(r.window.fieldsEnabled);
+
+    Rig e;
+    e.LogIn();
+    e.c.OnExitCommand();
+    EXPECT_FALSE(e.c.State().connected);
+    EXPECT_EQ(e.decode.stops, 1);
+    EXPECT_TRUE(e.window.languageUnloaded);
+    EXPECT_TRUE(e.window.hostClosed);
+
+    Rig f;
+    f.decode.startOk = false;
+    f.LogIn();
+    EXPECT_TRUE(f.window.fatal);
+}
+
+} // namespace

@@ -1,0 +1,17 @@
+#pragma once
+// The viewer skin as the programs of this tree link it: Lumbrel's SMAPI_ calls.
+#include "DVRScreenView.h"
+#include "skin/SkinApi.h"
+
+namespace view {
+
+inline ViewSkin LinkedViewSkin()
+{
+    ViewSkin s;
+    s.getResourceRect = [](unsigned short id, RECT* r) { SMAPI_GetResourceRect(id, r); };
+    s.getSkinCode = [] { return SMAPI_GetSkinCode(); };
+    s.getBitmap = [](unsigned short id) { return SMAPI_GetResourceBitmapHandle(id); };
+    return s;
+}
+
+} // namespace view

@@ -1,0 +1,310 @@
+// The view end to end: real windows under the Wine session, real Conduix over TCP, and the DVR
+// simulator (a native program, started through /bin/sh and stopped by its pid).
+#include <winsock2.h>
+#include <windows.h>
+#include "ViewHost.h"
+#include "ViewSkinLink.h"
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace view;
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::Not;
+
+namespace {
+
+std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// Runs a Unix command line through /bin/sh, without waiting: Wine gives no handle to wait on.
+bool RunUnix(const std::string& script)
+{
+    std::wstring cmd = L"Z:\\bin\\sh -c \"" + W(script) + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        return false;
+    // For a Unix program Wine leaves hProcess null and the other fields undefined: closing that
+    // "thread handle" would close whatever handle happens to carry its value (stdout, once).
+    if (pi.hProcess) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    return true;
+}
+
+std::string WinPath(const std::string& unixPath)
+{
+    std::string p = "Z:" + unixPath;
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+void Pump(const std::function<bool()>& done, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (!done() && GetTickCount() - start < ms) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        // One message at a time: a state that lasts for one message only is still seen.
+        while (!done() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+// True when something accepts TCP connections on 127.0.0.1:port.
+bool Listening(int port)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<u_short>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool ok = connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    closesocket(s);
+    return ok;
+}
+
+int FreePort()
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    int len = sizeof a;
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    closesocket(s);
+    return ntohs(a.sin_port);
+}
+
+// The DVR simulator on a port of its own, stopped by its pid.
+class Simulator {
+public:
+    explicit Simulator(std::string name) : name_(std::move(name)) {}
+    ~Simulator() { Kill(); }
+
+    bool Start(int port, const std::string& options = "")
+    {
+        port_ = port;
+        std::string dir = PX_WORK_DIR;
+        pidFile_ = dir + "/" + name_ + ".pid";
+        std::remove(WinPath(pidFile_).c_str());
+        std::string script = "echo $$ > " + pidFile_ + "; exec " + std::string(PX_NATIVE_TREE) +
+                             "/bin/dvrsim --port " + std::to_string(port) + " " + options + " >>" + dir + "/" + name_ +
+                             ".log 2>&1";
+        if (!RunUnix(script))
+            return false;
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < 10000) {
+            if (Pid() > 0 && Listening(port))
+                return true;
+            Sleep(20);
+        }
+        return false;
+    }
+
+    int Pid() const
+    {
+        FILE* f = std::fopen(WinPath(pidFile_).c_str(), "r");
+        int pid = 0;
+        if (f) {
+            if (std::fscanf(f, "%d", &pid) != 1)
+                pid = 0;
+            std::fclose(f);
+        }
+        return pid;
+    }
+
+    // Kills the simulator by its pid and waits until its port refuses connections.
+    void Kill()
+    {
+        int pid = Pid();
+        if (pid <= 0)
+            return;
+        RunUnix("kill -9 " + std::to_string(pid));
+        std::remove(WinPath(pidFile_).c_str());
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < 10000 && Listening(port_))
+            Sleep(20);
+    }
+
+private:
+    std::string name_, pidFile_;
+    int port_ = 0;
+};
+
+// Video blocks after login (not decodable, which the view does not need yet), and a log of every
+// command the simulator received.
+const std::string kSimOptions = "--synthetic-rate 100 --synthetic-size 2048 --log " + std::string(PX_WORK_DIR) + "/dvrsim-view-commands.log";
+
+class ViewEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WSADATA wsa;
+        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+        port_ = FreePort();
+        host_.reset(ViewHost::Create(LinkedViewSkin()));
+        ASSERT_TRUE(host_) << "host window: " << GetLastError();
+    }
+    void TearDown() override
+    {
+        host_.reset();
+        sim_.Kill();
+        WSACleanup();
+    }
+
+    std::vector<std::wstring> Lines() const { return host_->View() ? host_->View()->StatusLines() : std::vector<std::wstring>{}; }
+    bool HasLine(const wchar_t* text) const
+    {
+        for (const auto& l : Lines())
+            if (l == text)
+                return true;
+        return false;
+    }
+    const connection::ConnectionState& State() const { return host_->View()->Controller().State(); }
+    // True when all four connection fields are enabled; false when all four are disabled.
+    bool FieldsEnabled() const
+    {
+        int enabled = 0;
+        for (int item : {kItemAddress, kItemPort, kItemUser, kItemPassword})
+            enabled += IsWindowEnabled(GetDlgItem(host_->View()->Window(), item)) ? 1 : 0;
+        EXPECT_TRUE(enabled == 0 || enabled == 4) << enabled << " of the four fields enabled";
+        return enabled == 4;
+    }
+    void Connect(const wchar_t* user = L"admin", const wchar_t* password = L"1111", const wchar_t* address = L"127.0.0.1")
+    {
+        host_->SetAddress(address, std::to_wstring(port_), user, password);
+        host_->Command(kCmdConnect);
+    }
+    bool LoggedIn() const { return State().loggedIn && State().connected; }
+
+    int port_ = 0;
+    Simulator sim_{"dvrsim-view"};
+    std::unique_ptr<ViewHost> host_;
+};
+
+TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
+{
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions));
+    Connect(L"Admin");
+    Pump([&] { return HasLine(L"Waiting for images..."); }, 20000);
+    EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
+                                     L"Starting DVR Web Viewer.", L"Check ID : Admin", L"Connection established.",
+                                     L"Waiting for images..."));
+    EXPECT_FALSE(FieldsEnabled());
+    EXPECT_EQ(State().channelCount, 16);
+    EXPECT_TRUE(State().quietSwitch);
+    // The configuration answer arms the watchdog; the simulator's pictures reach the frame sink.
+    Pump([&] { return host_->View()->FrameCounts().videoFrames > 16; }, 10000);
+    EXPECT_GT(host_->View()->FrameCounts().videoFrames, 16u);
+
+    // One look at the window, for people.
+    std::string shot = std::string(PX_SOURCE_DIR) + "/out/viewhost-login.png";
+    std::string part = std::string(PX_WORK_DIR) + "/viewhost-login.png";
+    std::remove(WinPath(shot).c_str());
+    RunUnix("mkdir -p " + std::string(PX_SOURCE_DIR) + "/out && import -window root " + part + " && mv " + part + " " +
+            shot);
+    Pump([&] { return GetFileAttributesA(WinPath(shot).c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+
+    host_->Command(kCmdDisconnect);
+    Pump([&] { return FieldsEnabled(); }, 5000);
+    EXPECT_EQ(Lines().back(), L"Disconnect.");
+    EXPECT_FALSE(State().connected);
+    EXPECT_FALSE(State().quietSwitch);
+
+    host_->Command(kCmdExit);
+    Pump([&] { return host_->Closed(); }, 5000);
+    EXPECT_TRUE(host_->Closed()) << "Exit closes the host window";
+}
+
+TEST_F(ViewEndToEnd, WrongPasswordIsRefusedAndTheFieldsComeBack)
+{
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions));
+    Connect(L"admin", L"9999");
+    Pump([&] { return HasLine(L"Error - Invalid ID or Password."); }, 20000);
+    Pump([&] { return FieldsEnabled(); }, 2000);
+    EXPECT_THAT(Lines(), Contains(L"Error - Invalid ID or Password."));
+    EXPECT_THAT(Lines(), Not(Contains(L"Connection established.")));
+    EXPECT_TRUE(FieldsEnabled());
+    EXPECT_TRUE(State().userStopped);
+    EXPECT_FALSE(State().reconnectPending);
+
+    // The password can be typed again and the next try gets in.
+    Connect(L"admin", L"1111");
+    Pump([&] { return HasLine(L"Connection established."); }, 20000);
+    EXPECT_TRUE(LoggedIn());
+}
+
+TEST_F(ViewEndToEnd, EmptyAddressIsReportedWithoutConnecting)
+{
+    Connect(L"admin", L"1111", L"");
+    Pump([&] { return HasLine(L"Empty IP or User ID !"); }, 5000);
+    EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
+                                     L"Empty IP or User ID !"));
+    EXPECT_FALSE(State().connected);
+    EXPECT_TRUE(FieldsEnabled());
+}
+
+TEST_F(ViewEndToEnd, LostDvrIsRetriedEverySecondTenTimesThenConnectionFailed)
+{
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions));
+    Connect();
+    Pump([&] { return LoggedIn(); }, 20000);
+    ASSERT_TRUE(LoggedIn());
+    size_t before = Lines().size();
+
+    sim_.Kill();
+    // Every attempt shows up as the next reconnect count; the tenth failure stops the retries.
+    std::vector<int> counts;
+    auto start = std::chrono::steady_clock::now();
+    Pump([&] {
+        int n = State().reconnectCount;
+        if (n > 0 && (counts.empty() || counts.back() != n))
+            counts.push_back(n);
+        return HasLine(L"Connection failed.");
+    }, 30000);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_THAT(counts, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8, 9, 10));
+    EXPECT_GE(seconds, 9.5) << "one attempt per second";
+    auto lines = Lines();
+    ASSERT_EQ(lines.size(), before + 1) << "retries are quiet; one final line";
+    EXPECT_EQ(lines.back(), L"Connection failed.");
+    EXPECT_TRUE(State().userStopped);
+    EXPECT_TRUE(FieldsEnabled());
+}
+
+TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
+{
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions));
+    Connect();
+    Pump([&] { return LoggedIn(); }, 20000);
+    ASSERT_TRUE(LoggedIn());
+
+    sim_.Kill();
+    Pump([&] { return State().reconnectCount >= 2; }, 10000);
+    ASSERT_GE(State().reconnectCount, 2);
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions));
+    Pump([&] { return LoggedIn() && State().reconnectCount == 0; }, 15000);
+    EXPECT_TRUE(LoggedIn());
+    EXPECT_EQ(State().reconnectCount, 0);
+    EXPECT_FALSE(FieldsEnabled());
+    EXPECT_THAT(Lines(), Not(Contains(L"Connection failed.")));
+    uint64_t frames = host_->View()->FrameCounts().videoFrames;
+    Pump([&] { return host_->View()->FrameCounts().videoFrames > frames + 16; }, 10000);
+    EXPECT_GT(host_->View()->FrameCounts().videoFrames, frames + 16) << "pictures flow again";
+}
+
+} // namespace
