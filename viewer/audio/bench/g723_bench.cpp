@@ -63,6 +63,21 @@ void Ours_Decode(benchmark::State& st)
     st.SetItemsProcessed(st.iterations() * kSamples);
 }
 
+// The code the Windows build runs, and any processor without AVX2.
+void OursPortable_Encode(benchmark::State& st)
+{
+    g726::SelectPortable(true);
+    Ours_Encode(st);
+    g726::SelectPortable(false);
+}
+
+void OursPortable_Decode(benchmark::State& st)
+{
+    g726::SelectPortable(true);
+    Ours_Decode(st);
+    g726::SelectPortable(false);
+}
+
 void Spandsp_Encode(benchmark::State& st)
 {
     g726_state_t* s = g726_init(nullptr, 24000, G726_ENCODING_LINEAR, G726_PACKING_RIGHT);
@@ -165,9 +180,11 @@ void Libavcodec_Decode(benchmark::State& st)
 } // namespace
 
 BENCHMARK(Ours_Encode);
+BENCHMARK(OursPortable_Encode);
 BENCHMARK(Spandsp_Encode);
 BENCHMARK(Libavcodec_Encode);
 BENCHMARK(Ours_Decode);
+BENCHMARK(OursPortable_Decode);
 BENCHMARK(Spandsp_Decode);
 BENCHMARK(Libavcodec_Decode);
 

@@ -1,0 +1,556 @@
+#include "DisplayManager.h"
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+namespace video {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"DisplayManager";
+constexpr wchar_t kWindowTitle[] = L"DISPLAY";
+constexpr int kMaxBackBufferSide = 8192;
+
+void Trace(const wchar_t* format, ...)
+{
+    wchar_t line[2000];
+    va_list args;
+    va_start(args, format);
+    _vsnwprintf(line, 2000, format, args);
+    va_end(args);
+    line[1999] = 0;
+    OutputDebugStringW(line);
+}
+
+class Guard {
+public:
+    explicit Guard(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
+    ~Guard() { LeaveCriticalSection(&cs_); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+
+private:
+    CRITICAL_SECTION& cs_;
+};
+
+void Unite(RECT& into, const RECT& r)
+{
+    if (r.right <= r.left || r.bottom <= r.top)
+        return;
+    if (into.right <= into.left || into.bottom <= into.top) {
+        into = r;
+        return;
+    }
+    into.left = std::min(into.left, r.left);
+    into.top = std::min(into.top, r.top);
+    into.right = std::max(into.right, r.right);
+    into.bottom = std::max(into.bottom, r.bottom);
+}
+
+RECT Grown(const TextBox& b, int by) { return RECT{b.left - by, b.top - by, b.right + by, b.bottom + by}; }
+
+} // namespace
+
+DisplayManager::DisplayManager()
+{
+    InitializeCriticalSection(&lock_);
+    store_.AllocateBuffers();
+}
+
+DisplayManager::~DisplayManager()
+{
+    if (wnd_ && IsWindow(wnd_))
+        DestroyWindow(wnd_);
+    {
+        Guard g(lock_);
+        DeleteGdiObjects();
+        store_.FreeBuffers();
+    }
+    DeleteCriticalSection(&lock_);
+}
+
+bool DisplayManager::Create(HWND parent, const RECT& area, int layout)
+{
+    {
+        Guard g(lock_);
+        if (wnd_)
+            return false;
+        // A manager whose window was destroyed gets its buffers back for the new one.
+        store_.AllocateBuffers();
+        parent_ = parent;
+        notify_ = parent;
+        area_ = area;
+        instance_ = parent ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE))
+                           : GetModuleHandleW(nullptr);
+    }
+
+    WNDCLASSW wc{};
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance_;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        Trace(L"===>>> Fail RegisterClass  0x%08X \r\n", GetLastError());
+        return false;
+    }
+
+    HWND wnd = CreateWindowExW(0, kClassName, kWindowTitle, WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top,
+                               area.right - area.left, area.bottom - area.top, parent, nullptr, instance_, this);
+    if (!wnd) {
+        Trace(L"===>>> Fail CreateWindow  0x%08X \r\n", GetLastError());
+        return false;
+    }
+
+    Guard g(lock_);
+    wnd_ = wnd;
+    store_.SetIdentityMaps();
+    store_.SetArea(area.right - area.left, area.bottom - area.top);
+    store_.SetCurrentLayout(layout);
+    HDC dc = GetDC(wnd_);
+    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc)
+        ReleaseDC(wnd_, dc);
+    font_ = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, 300, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, L"Fixedsys");
+    if (!font_)
+        Trace(L"===>>> Fail CreateFont  0x%08X \r\n", GetLastError());
+    BuildBackBuffer();
+    return true;
+}
+
+void DisplayManager::Show(int show)
+{
+    if (wnd_)
+        ShowWindow(wnd_, show == 1 ? SW_SHOW : SW_HIDE);
+}
+
+bool DisplayManager::SetLayout(int layout, const uint8_t* channels, size_t count)
+{
+    Guard g(lock_);
+    uint32_t mask = 0;
+    if (!store_.SetLayout(layout, channels, count, mask))
+        return false;
+    RedrawLocked(mask);
+    return true;
+}
+
+bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const PictureTime* time, const void* pixels)
+{
+    if (!info)
+        return false;
+    PictureInfo pi;
+    static_assert(sizeof(BITMAPINFO) == sizeof(PictureInfo), "BITMAPINFO is the 44-byte bitmap information");
+    std::memcpy(&pi, info, sizeof pi);
+    Guard g(lock_);
+    if (!store_.StorePicture(channel, pi, pixels, time))
+        return false;
+    RedrawLocked(1u << channel);
+    return true;
+}
+
+bool DisplayManager::SetChannelPicture(int channel, const BITMAPINFO* info, const void* pixels)
+{
+    return StorePicture(channel, info, nullptr, pixels);
+}
+
+bool DisplayManager::SetChannelPicture(int channel, const BITMAPINFO* info, const PictureTime& time,
+                                       const void* pixels)
+{
+    return StorePicture(channel, info, &time, pixels);
+}
+
+bool DisplayManager::SetChannelTitle(int channel, const wchar_t* format)
+{
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide characters are UTF-16 here");
+    Guard g(lock_);
+    return store_.SetChannelTitle(channel, reinterpret_cast<const char16_t*>(format));
+}
+
+void DisplayManager::SetChannelCount(int n)
+{
+    Guard g(lock_);
+    store_.SetChannelCount(n);
+}
+
+void DisplayManager::BlankAll(int redraw)
+{
+    Guard g(lock_);
+    store_.BlankAll();
+    if (redraw == 1)
+        RedrawLocked(0xFFFF);
+}
+
+void DisplayManager::SetFillLevel(uint8_t level)
+{
+    Guard g(lock_);
+    store_.SetFillLevel(level);
+    RedrawLocked(0xFFFF);
+}
+
+void DisplayManager::SetBorderColour(COLORREF colour)
+{
+    Guard g(lock_);
+    if (colour != borderColour_) {
+        for (HPEN& p : pens_) {
+            if (p)
+                DeleteObject(p);
+            p = nullptr;
+        }
+    }
+    borderColour_ = colour;
+    RedrawLocked(0xFFFF);
+}
+
+void DisplayManager::SetOsdOptions(int title, int size, int time)
+{
+    Guard g(lock_);
+    store_.SetOsdOptions(title, size, time);
+    RedrawLocked(0xFFFF);
+}
+
+void DisplayManager::Redraw(uint32_t mask)
+{
+    Guard g(lock_);
+    RedrawLocked(mask);
+}
+
+bool DisplayManager::OnParentNotify(HWND view, WPARAM wp, LPARAM)
+{
+    SetNotifyWindow(view);
+    if (LOWORD(wp) != WM_RBUTTONDOWN)
+        return false;
+    switches_.Flip();
+    SetOsdOptions(switches_.title, switches_.size, switches_.time);
+    return true;
+}
+
+void DisplayManager::SetNotifyWindow(HWND view)
+{
+    Guard g(lock_);
+    notify_ = view;
+}
+
+int DisplayManager::CurrentLayout()
+{
+    Guard g(lock_);
+    return store_.CurrentLayout();
+}
+
+uint8_t DisplayManager::PositionOf(int channel)
+{
+    Guard g(lock_);
+    return store_.PositionOf(channel);
+}
+
+uint8_t DisplayManager::ChannelAt(int position)
+{
+    Guard g(lock_);
+    return store_.ChannelAt(position);
+}
+
+COLORREF DisplayManager::BackBufferPixel(int x, int y)
+{
+    Guard g(lock_);
+    if (!backBits_ || x < 0 || y < 0 || x >= backWidth_ || y >= backHeight_)
+        return CLR_INVALID;
+    GdiFlush();
+    const uint32_t v = backBits_[static_cast<size_t>(y) * backWidth_ + x];
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+void DisplayManager::SetCopyWholeBuffer(bool whole)
+{
+    Guard g(lock_);
+    copyWhole_ = whole;
+}
+
+bool DisplayManager::BuildBackBuffer()
+{
+    DeleteBackBuffer();
+    const int w = area_.right - area_.left, h = area_.bottom - area_.top;
+    // No screen is this large; an area beyond it (a broken skin rectangle) gets the blue fallback.
+    if (w <= 0 || h <= 0 || w > kMaxBackBufferSide || h > kMaxBackBufferSide)
+        return false;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    HDC dc = wnd_ ? GetDC(wnd_) : nullptr;
+    memDc_ = CreateCompatibleDC(dc);
+    void* bits = nullptr;
+    backBuffer_ = memDc_ ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (dc)
+        ReleaseDC(wnd_, dc);
+    if (!backBuffer_) {
+        DeleteBackBuffer();
+        return false;
+    }
+    backBits_ = static_cast<uint32_t*>(bits);
+    backWidth_ = w;
+    backHeight_ = h;
+    memDcOldBitmap_ = SelectObject(memDc_, backBuffer_);
+    SetStretchBltMode(memDc_, HALFTONE);
+    SetBrushOrgEx(memDc_, 0, 0, nullptr);
+    SetBkMode(memDc_, TRANSPARENT);
+    DrawAllLocked();
+    return true;
+}
+
+void DisplayManager::DeleteBackBuffer()
+{
+    if (memDc_ && memDcOldBitmap_)
+        SelectObject(memDc_, memDcOldBitmap_);
+    memDcOldBitmap_ = nullptr;
+    if (backBuffer_)
+        DeleteObject(backBuffer_);
+    backBuffer_ = nullptr;
+    backBits_ = nullptr;
+    backWidth_ = backHeight_ = 0;
+    if (memDc_)
+        DeleteDC(memDc_);
+    memDc_ = nullptr;
+}
+
+void DisplayManager::DeleteGdiObjects()
+{
+    DeleteBackBuffer();
+    if (font_)
+        DeleteObject(font_);
+    font_ = nullptr;
+    for (HFONT& f : textFonts_) {
+        if (f)
+            DeleteObject(f);
+        f = nullptr;
+    }
+    for (HPEN& p : pens_) {
+        if (p)
+            DeleteObject(p);
+        p = nullptr;
+    }
+}
+
+void DisplayManager::DrawAllLocked()
+{
+    const Layout& l = store_.LayoutAt(store_.CurrentLayout());
+    DivisionPlan plan;
+    for (int p = 0; p < l.count; ++p) {
+        store_.Plan(p, plan);
+        if (plan.draw) {
+            DrawDivision(plan);
+            store_.MarkDrawn(plan.channel);
+        }
+    }
+}
+
+void DisplayManager::RedrawLocked(uint32_t mask)
+{
+    if (!wnd_ || !memDc_)
+        return;
+    RECT dirty{};
+    DivisionPlan plan;
+    for (int c = 0; c < kDisplayChannels; ++c) {
+        if (!(mask & (1u << c)))
+            continue;
+        const uint8_t p = store_.PositionOf(c);
+        if (p == kNoEntry)
+            continue;
+        store_.Plan(p, plan);
+        if (!plan.draw)
+            continue;
+        Unite(dirty, DrawDivision(plan));
+        store_.MarkDrawn(c);
+    }
+    if (copyWhole_)
+        dirty = RECT{0, 0, backWidth_, backHeight_};
+    dirty.left = std::max<LONG>(dirty.left, 0);
+    dirty.top = std::max<LONG>(dirty.top, 0);
+    dirty.right = std::min<LONG>(dirty.right, backWidth_);
+    dirty.bottom = std::min<LONG>(dirty.bottom, backHeight_);
+    if (dirty.right <= dirty.left || dirty.bottom <= dirty.top)
+        return;
+    HDC dc = GetDC(wnd_);
+    if (!dc)
+        return;
+    BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memDc_, dirty.left,
+           dirty.top, SRCCOPY);
+    ReleaseDC(wnd_, dc);
+}
+
+HFONT DisplayManager::TextFont(int points)
+{
+    if (points < 1 || points > 16)
+        points = 8;
+    if (!textFonts_[points]) {
+        const int dpi = GetDeviceCaps(memDc_, LOGPIXELSY);
+        textFonts_[points] = CreateFontW(-(points * dpi / 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                         DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    }
+    return textFonts_[points];
+}
+
+HPEN DisplayManager::BorderPen(int width)
+{
+    if (width < 1 || width > 4)
+        width = 1;
+    if (!pens_[width])
+        pens_[width] = CreatePen(PS_SOLID, width, borderColour_);
+    return pens_[width];
+}
+
+void DisplayManager::DrawOutlinedText(const char16_t* text, const TextBox& box, UINT format)
+{
+    wchar_t buf[kTitleLength];
+    size_t n = 0;
+    for (; text[n] && n + 1 < kTitleLength; ++n)
+        buf[n] = static_cast<wchar_t>(text[n]);
+    buf[n] = 0;
+    if (!n)
+        return;
+    DRAWTEXTPARAMS params{};
+    params.cbSize = sizeof params;
+    params.iTabLength = 1;
+    params.iLeftMargin = 4;
+    params.iRightMargin = 4;
+    static const int kOffsets[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    SetTextColor(memDc_, outlineColour_);
+    for (const auto& o : kOffsets) {
+        RECT r{box.left + o[0], box.top + o[1], box.right + o[0], box.bottom + o[1]};
+        DrawTextExW(memDc_, buf, static_cast<int>(n), &r, format, &params);
+    }
+    SetTextColor(memDc_, textColour_);
+    RECT r{box.left, box.top, box.right, box.bottom};
+    DrawTextExW(memDc_, buf, static_cast<int>(n), &r, format, &params);
+}
+
+RECT DisplayManager::DrawDivision(const DivisionPlan& plan)
+{
+    const DivRect& d = plan.rect;
+    const PictureRecord& rec = *plan.record;
+    if (plan.picture) {
+        StretchDIBits(memDc_, d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.StretchY(rec.info.header.height), plan.source.width,
+                      plan.source.height, rec.pixels, reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS,
+                      SRCCOPY);
+    } else if (plan.fill) {
+        HBRUSH brush = CreateSolidBrush(RGB(plan.fillLevel, plan.fillLevel, plan.fillLevel));
+        RECT r{d.left, d.top, d.right, d.bottom};
+        FillRect(memDc_, &r, brush);
+        DeleteObject(brush);
+    }
+
+    const int w = plan.style.borderWidth;
+    HGDIOBJ oldPen = SelectObject(memDc_, BorderPen(w));
+    MoveToEx(memDc_, d.left, d.top, nullptr);
+    LineTo(memDc_, d.right, d.top);
+    LineTo(memDc_, d.right, d.bottom);
+    LineTo(memDc_, d.left, d.bottom);
+    LineTo(memDc_, d.left, d.top);
+    SelectObject(memDc_, oldPen);
+
+    RECT extent{d.left - w - 1, d.top - w - 1, d.right + w + 1, d.bottom + w + 1};
+    HGDIOBJ oldFont = SelectObject(memDc_, TextFont(plan.style.fontPoints));
+    SetBkMode(memDc_, TRANSPARENT);
+    if (plan.title) {
+        DrawOutlinedText(rec.title, plan.titleBox, DT_LEFT | DT_TOP | DT_WORD_ELLIPSIS | DT_EXPANDTABS | DT_NOPREFIX);
+        Unite(extent, Grown(plan.titleBox, 1));
+    }
+    if (plan.size) {
+        DrawOutlinedText(plan.sizeText, plan.sizeBox, DT_RIGHT | DT_TOP | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
+        Unite(extent, Grown(plan.sizeBox, 1));
+    }
+    if (plan.time) {
+        DrawOutlinedText(plan.timeText, plan.timeBox,
+                         DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
+        Unite(extent, Grown(plan.timeBox, 1));
+    }
+    SelectObject(memDc_, oldFont);
+    return extent;
+}
+
+void DisplayManager::OnPaint(HDC dc)
+{
+    Guard g(lock_);
+    if (!backBuffer_ && !BuildBackBuffer()) {
+        HBRUSH blue = CreateSolidBrush(0xFF0000);
+        RECT all{0, 0, area_.right - area_.left, area_.bottom - area_.top};
+        FillRect(dc, &all, blue);
+        DeleteObject(blue);
+        return;
+    }
+    BitBlt(dc, 0, 0, backWidth_, backHeight_, memDc_, 0, 0, SRCCOPY);
+}
+
+void DisplayManager::OnDestroy()
+{
+    Trace(L"===>>> Display Manager WM_DESTROY \r\n");
+    Guard g(lock_);
+    DeleteGdiObjects();
+    store_.FreeBuffers();
+    store_.ClearMaps();
+    store_.ResetDefaults();
+    borderColour_ = RGB(255, 255, 255);
+    wnd_ = nullptr;
+}
+
+LRESULT CALLBACK DisplayManager::WindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<DisplayManager*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(wnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY)
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+    return self->OnMessage(wnd, msg, wp, lp);
+}
+
+LRESULT DisplayManager::OnMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        return 0;
+    case WM_LBUTTONDBLCLK: {
+        HWND to;
+        {
+            Guard g(lock_);
+            to = notify_;
+        }
+        if (to)
+            PostMessageW(to, WM_LBUTTONDBLCLK, wp, lp);
+        return 0;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(wnd, &ps);
+        if (dc)
+            OnPaint(dc);
+        EndPaint(wnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        OnPaint(reinterpret_cast<HDC>(wp));
+        return 1;
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(font_);
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    case WM_ENABLE:
+        Trace(L"===>>> Display Manager WM_ENABLE \r\n");
+        return 0;
+    }
+    return DefWindowProcW(wnd, msg, wp, lp);
+}
+
+} // namespace video

@@ -1,0 +1,109 @@
+#pragma once
+// The split-screen display: a child window of the view that shows up to 25 camera pictures in one
+// of eleven layouts, each division with its border, camera title, picture size and time stamp.
+// Decode threads hand it pictures at any time; the user-interface thread chooses the layout, the
+// channel of each division and the on-screen-display options. Every entry point takes the display
+// lock, and the drawing into the back buffer and the copy to the window happen on the caller's thread.
+#include "DisplayStore.h"
+#include <windows.h>
+
+namespace video {
+
+// The view's right-click switches for title, size and time: each starts at 0 and flips on every
+// right button press in a child window.
+struct OsdSwitches {
+    int title = 0, size = 0, time = 0;
+    void Flip()
+    {
+        title = !title;
+        size = !size;
+        time = !time;
+    }
+};
+
+class DisplayManager {
+public:
+    DisplayManager();
+    ~DisplayManager();
+    DisplayManager(const DisplayManager&) = delete;
+    DisplayManager& operator=(const DisplayManager&) = delete;
+
+    // Creates the "DISPLAY" child window at area (the parent's client coordinates), hidden.
+    bool Create(HWND parent, const RECT& area, int layout);
+    void Show(int show);
+
+    // channels[i]: the channel at position i (255 = none); positions past count stay empty.
+    bool SetLayout(int layout, const uint8_t* channels, size_t count);
+
+    // info: the 44-byte bitmap information (40-byte header and one more 32-bit value). Refused when
+    // the channel is outside 0-24 or the picture does not fit its buffer; the time, when given, is the
+    // picture's local time to show.
+    bool SetChannelPicture(int channel, const BITMAPINFO* info, const void* pixels);
+    bool SetChannelPicture(int channel, const BITMAPINFO* info, const PictureTime& time, const void* pixels);
+
+    bool SetChannelTitle(int channel, const wchar_t* format);
+    void SetChannelCount(int n);
+    void BlankAll(int redraw);
+    void SetFillLevel(uint8_t level);
+    void SetBorderColour(COLORREF colour);
+    void SetOsdOptions(int title, int size, int time);
+    void Redraw(uint32_t channelMask);
+
+    // Called by the view for WM_PARENTNOTIFY: the view becomes the window that double clicks are
+    // posted to, and a right button press flips the switches and applies them. True when it was one.
+    bool OnParentNotify(HWND view, WPARAM wp, LPARAM lp);
+    void SetNotifyWindow(HWND view);
+
+    HWND Window() const { return wnd_; }
+    int CurrentLayout();
+    uint8_t PositionOf(int channel);
+    uint8_t ChannelAt(int position);
+    const OsdSwitches& Switches() const { return switches_; }
+
+    // For tests and the benchmark: a pixel of the back buffer (CLR_INVALID outside it), and whether
+    // a picture copies the whole back buffer to the window rather than what it changed.
+    COLORREF BackBufferPixel(int x, int y);
+    void SetCopyWholeBuffer(bool whole);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT OnMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+    void OnPaint(HDC dc);
+    void OnDestroy();
+
+    void Lock() { EnterCriticalSection(&lock_); }
+    void Unlock() { LeaveCriticalSection(&lock_); }
+    bool BuildBackBuffer();
+    void DeleteBackBuffer();
+    void DeleteGdiObjects();
+    void RedrawLocked(uint32_t mask);
+    void DrawAllLocked();
+    RECT DrawDivision(const DivisionPlan& plan);
+    void DrawOutlinedText(const char16_t* text, const TextBox& box, UINT format);
+    HFONT TextFont(int points);
+    HPEN BorderPen(int width);
+    bool StorePicture(int channel, const BITMAPINFO* info, const PictureTime* time, const void* pixels);
+
+    CRITICAL_SECTION lock_;
+    DisplayStore store_;
+    HWND parent_ = nullptr;  // not ours: the view's window
+    HWND notify_ = nullptr;  // not ours: where double clicks go (the view)
+    HWND wnd_ = nullptr;     // ours, destroyed with the view or by the destructor
+    HINSTANCE instance_ = nullptr;
+    RECT area_{};
+    HDC memDc_ = nullptr;    // ours: holds the back buffer while it exists
+    HBITMAP backBuffer_ = nullptr;
+    HGDIOBJ memDcOldBitmap_ = nullptr;
+    uint32_t* backBits_ = nullptr; // the back buffer's pixels, 32 bits, top-down
+    int backWidth_ = 0, backHeight_ = 0;
+    HFONT font_ = nullptr;                 // ours: "Fixedsys", answered to WM_GETFONT
+    HFONT textFonts_[17] = {};             // ours: "Arial" per point size, made on first use
+    HPEN pens_[5] = {};                    // ours: border pens per width in borderColour_
+    COLORREF outlineColour_ = RGB(0, 0, 0);
+    COLORREF textColour_ = RGB(255, 255, 255);
+    COLORREF borderColour_ = RGB(255, 255, 255);
+    bool copyWhole_ = false;
+    OsdSwitches switches_;
+};
+
+} // namespace video

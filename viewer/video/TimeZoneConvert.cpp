@@ -1,0 +1,252 @@
+#include "TimeZoneConvert.h"
+
+namespace video {
+namespace {
+
+constexpr int32_t kMaxOffsetMinutes = 24 * 60;
+
+constexpr int32_t ClampOffset(int32_t minutes)
+{
+    return minutes < -kMaxOffsetMinutes ? -kMaxOffsetMinutes : minutes > kMaxOffsetMinutes ? kMaxOffsetMinutes : minutes;
+}
+
+constexpr bool IsLeapYear(int64_t y)
+{
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+constexpr int DaysInMonth(int64_t y, int m)
+{
+    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date, and back (era arithmetic, exact for any year).
+constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+struct Civil {
+    int64_t year;
+    unsigned month, day;
+};
+
+constexpr Civil CivilFromDays(int64_t z)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<int64_t>(yoe) + era * 400 + (m <= 2), m, d};
+}
+
+static_assert(DaysFromCivil(1970, 1, 1) == 0);
+static_assert(DaysFromCivil(2000, 3, 1) == 11017);
+static_assert(CivilFromDays(-1).year == 1969 && CivilFromDays(-1).month == 12 && CivilFromDays(-1).day == 31);
+
+constexpr int64_t FloorDiv(int64_t a, int64_t b)
+{
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
+// 0 = Sunday; 1970-01-01 was a Thursday.
+constexpr unsigned WeekdayOfDays(int64_t days)
+{
+    return static_cast<unsigned>(((days % 7) + 7 + 4) % 7);
+}
+
+// The start and end days of the rule in a year: week-based when the start week is not 0 (both
+// ends then follow their week and weekday), else the fixed days. False when a week-based day is
+// not found.
+bool RuleDays(const DaylightRule& r, int year, uint32_t& startDay, uint32_t& endDay)
+{
+    if (r.startWeek != 0) {
+        int s = 0, e = 0;
+        if (NthWeekdayOfMonth(year, r.startMonth, r.startWeek, r.startWeekday, s) != 1 ||
+            NthWeekdayOfMonth(year, r.endMonth, r.endWeek, r.endWeekday, e) != 1)
+            return false;
+        startDay = static_cast<uint32_t>(s);
+        endDay = static_cast<uint32_t>(e);
+    } else {
+        startDay = r.startDay;
+        endDay = r.endDay;
+    }
+    return true;
+}
+
+// The order compares keys of 30-day months (720 hours) while the period test below uses 31-day
+// positions (744 hours); the DVR decides this way, and for the rules of the table the two never
+// disagree.
+int OrderOfDays(const DaylightRule& r, uint32_t startDay, uint32_t endDay)
+{
+    const uint32_t startKey = r.startMonth * 720u + startDay * 24u + r.startHour;
+    const uint32_t endKey = (r.endMonth * 30u + endDay) * 24u + r.endHour;
+    return startKey < endKey ? 1 : startKey > endKey ? 0 : 2;
+}
+
+// Whether local standard time (year, month, day, hour) lies in the daylight period. Positions
+// count hours in 31-day months, so they only order; the end hour is daylight time, one hour later
+// than the standard hour it ends at.
+bool InDaylightPeriod(const DaylightRule& r, int year, uint32_t month, uint32_t day, uint32_t hour)
+{
+    uint32_t startDay = 0, endDay = 0;
+    if (!RuleDays(r, year, startDay, endDay))
+        return false;
+    const int order = OrderOfDays(r, startDay, endDay);
+    const uint32_t s = r.startMonth * 744u + startDay * 24u + r.startHour;
+    const uint32_t e = (r.endMonth * 31u + endDay) * 24u + r.endHour - 1u;
+    const uint32_t p = month * 744u + day * 24u + hour;
+    if (order == 1)
+        return s <= p && p < e;
+    if (order == 0)
+        return p < e || p >= s;
+    return false;
+}
+
+uint16_t Clamp16(int v, int hi)
+{
+    return static_cast<uint16_t>(v < 0 ? 0 : v > hi ? hi : v);
+}
+
+} // namespace
+
+const TimeZoneEntry* FindTimeZone(unsigned index)
+{
+    return index < static_cast<unsigned>(kTimeZoneCount) ? &kTimeZoneTable[index] : nullptr;
+}
+
+const char* TimeZoneNameAscii(unsigned index)
+{
+    // The table's names are ASCII; narrowed once, on first use (thread-safe static initialisation).
+    static const auto names = [] {
+        struct Names {
+            char text[kTimeZoneCount][kTimeZoneNameLength];
+        } n{};
+        for (int z = 0; z < kTimeZoneCount; ++z)
+            for (int i = 0; i < kTimeZoneNameLength - 1 && kTimeZoneTable[z].name[i]; ++i)
+                n.text[z][i] = kTimeZoneTable[z].name[i] < 0x80 ? static_cast<char>(kTimeZoneTable[z].name[i]) : '?';
+        return n;
+    }();
+    return index < static_cast<unsigned>(kTimeZoneCount) ? names.text[index] : "";
+}
+
+void SetTimeZoneBias(TimeZoneSettings& s, int32_t biasMinutes)
+{
+    s.bias = ClampOffset(biasMinutes);
+}
+
+void SetDaylightRule(TimeZoneSettings& s, const DaylightRule& rule, int32_t shiftMinutes)
+{
+    s.rule = rule;
+    s.shift = ClampOffset(shiftMinutes);
+}
+
+void SetDaylightFlag(TimeZoneSettings& s, uint32_t flag)
+{
+    s.daylight = flag != 0 ? 1 : 0;
+}
+
+bool LoadTimeZone(TimeZoneSettings& s, unsigned zoneIndex, uint32_t daylightFlag)
+{
+    const TimeZoneEntry* zone = FindTimeZone(zoneIndex);
+    SetTimeZoneBias(s, zone ? zone->bias : 0);
+    SetDaylightRule(s, zone ? zone->rule : DaylightRule{}, kDaylightShiftMinutes);
+    SetDaylightFlag(s, daylightFlag);
+    return zone != nullptr;
+}
+
+bool IsCalendarTime(const RecordingTime& t)
+{
+    return t.year >= 1 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
+           t.second >= 0 && t.second <= 59;
+}
+
+int ConvertFrameTime(const TimeZoneSettings& s, const RecordingTime& utc, PictureTime& local, uint32_t& daylightMark)
+{
+    daylightMark = 0;
+    if (!IsCalendarTime(utc)) {
+        local = PictureTime{Clamp16(utc.year, 9999), Clamp16(utc.month, 99), 0,
+                            Clamp16(utc.day, 99), Clamp16(utc.hour, 99), Clamp16(utc.minute, 99),
+                            Clamp16(utc.second, 99), 0};
+        return 0;
+    }
+    int64_t seconds = DaysFromCivil(utc.year, static_cast<unsigned>(utc.month), static_cast<unsigned>(utc.day)) * 86400 +
+                      utc.hour * 3600 + utc.minute * 60 + utc.second;
+    seconds += static_cast<int64_t>(s.bias) * 60;
+
+    int64_t days = FloorDiv(seconds, 86400);
+    int64_t ofDay = seconds - days * 86400;
+    Civil c = CivilFromDays(days);
+
+    if (s.daylight != 0 && s.rule.startMonth != 0 &&
+        InDaylightPeriod(s.rule, static_cast<int>(c.year), c.month, c.day, static_cast<uint32_t>(ofDay / 3600))) {
+        seconds += static_cast<int64_t>(s.shift) * 60;
+        days = FloorDiv(seconds, 86400);
+        ofDay = seconds - days * 86400;
+        c = CivilFromDays(days);
+        daylightMark = 1;
+    }
+
+    local.year = static_cast<uint16_t>(c.year);
+    local.month = static_cast<uint16_t>(c.month);
+    local.dayOfWeek = static_cast<uint16_t>(WeekdayOfDays(days));
+    local.day = static_cast<uint16_t>(c.day);
+    local.hour = static_cast<uint16_t>(ofDay / 3600);
+    local.minute = static_cast<uint16_t>(ofDay / 60 % 60);
+    local.second = static_cast<uint16_t>(ofDay % 60);
+    local.milliseconds = 0;
+    return 1;
+}
+
+int NthWeekdayOfMonth(int year, int month, int n, int weekday, int& day)
+{
+    day = 0;
+    // Week-based rules are not applied up to 1970; beyond 9999 there is no calendar date either.
+    if (year <= 1970 || year > 9999 || month <= 0 || month > 12 || n <= 0 || n > 5 || weekday < 0 || weekday > 6)
+        return -1;
+    const int first = 1 + static_cast<int>((static_cast<unsigned>(weekday) + 7u -
+                                            WeekdayOfDays(DaysFromCivil(year, static_cast<unsigned>(month), 1))) % 7u);
+    const int last = DaysInMonth(year, month);
+    int d = first + 7 * (n - 1);
+    if (n == 5)
+        while (d > last)
+            d -= 7;
+    if (d > last)
+        return -1;
+    day = d;
+    return 1;
+}
+
+int DaylightOrder(const DaylightRule& rule, int year)
+{
+    uint32_t startDay = 0, endDay = 0;
+    if (!RuleDays(rule, year, startDay, endDay))
+        return 2;
+    return OrderOfDays(rule, startDay, endDay);
+}
+
+RecordingTime RecordingTimeOf(const wire::VideoFrameHeader& h)
+{
+    auto s = [](uint8_t b) { return static_cast<int>(static_cast<int8_t>(b)); };
+    return RecordingTime{s(h.year) + 2000, s(h.month), s(h.day), s(h.hour), s(h.minute), s(h.second)};
+}
+
+int ConvertFrameHeaderTime(const wire::VideoFrameHeader& h, PictureTime& local, uint32_t& daylightMark)
+{
+    TimeZoneSettings settings;
+    LoadTimeZone(settings, h.zone, h.daylight);
+    return ConvertFrameTime(settings, RecordingTimeOf(h), local, daylightMark);
+}
+
+} // namespace video

@@ -1,0 +1,243 @@
+// What one picture costs the display: SetChannelPicture of a D1 picture in the 16-division layout with
+// every text on, beside a bare halftone StretchDIBits of the same picture into the same window, and
+// the parts a picture's cost is made of. One thread: pictures per second are what one core sustains.
+//   display_bench.exe [ROUNDS]
+#include "DisplayTestKit.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+using namespace video;
+using namespace displaykit;
+
+namespace {
+
+double Now()
+{
+    static LARGE_INTEGER f = [] {
+        LARGE_INTEGER x;
+        QueryPerformanceFrequency(&x);
+        return x;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+struct Variant {
+    const char* name;
+    std::function<void()> setup; // state the variant needs (copy mode, texts)
+    std::function<void(int)> call;
+    std::vector<double> us;
+};
+
+// Each round times a batch of every variant in turn, so that the machine's other load falls on all of
+// them alike; the figure is the median over rounds of the microseconds per call. The window's
+// messages are pumped between batches, as the interface thread would.
+void MeasureAll(std::vector<Variant>& vs, int rounds, int batch)
+{
+    for (int r = 0; r < rounds; ++r)
+        for (Variant& v : vs) {
+            if (v.setup)
+                v.setup();
+            const double t0 = Now();
+            for (int i = 0; i < batch; ++i)
+                v.call(i);
+            GdiFlush();
+            v.us.push_back((Now() - t0) * 1e6 / batch);
+            Host::Pump(0);
+        }
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const int rounds = argc > 1 ? std::max(3, _wtoi(argv[1])) : 9;
+    const int batch = 160; // ten pictures for each of the 16 channels
+    const int w = 704, h = 480;
+    Host host(w, h);
+    DisplayManager dm;
+    host.display = &dm;
+    if (!host.Window() || !dm.Create(host.Window(), RECT{0, 0, w, h}, 4))
+        return 1;
+    dm.Show(1);
+    for (int c = 0; c < kDisplayChannels; ++c)
+        dm.SetChannelTitle(c, c < 16 ? L"Camera %02d" : L"");
+    dm.SetChannelCount(16);
+    dm.SetOsdOptions(1, 1, 1);
+    const DivisionMode* mode = FindDivisionMode(6);
+    uint8_t list[kDisplayChannels];
+    for (int i = 0; i < kDisplayChannels; ++i)
+        list[i] = i < mode->channels ? static_cast<uint8_t>(i) : kNoEntry;
+    dm.SetLayout(mode->layout, list, kDisplayChannels);
+    Host::Pump(100);
+
+    Picture card = TestCard(720, 480, 5);
+    PictureTime t;
+    t.year = 2008;
+    t.month = 7;
+    t.day = 1;
+    Layout grid = BuiltinLayout(4);
+    ComputeGeometry(grid, w, h);
+    const SourceRect src = PictureSourceRect(720, -480);
+
+    std::vector<Variant> vs;
+    auto run = [&](const char* name, const std::function<void(int)>& call) { vs.push_back({name, nullptr, call, {}}); };
+    auto picture = [&](int i) {
+        t.second = static_cast<uint16_t>(i % 60);
+        dm.SetChannelPicture(i % 16, &card.info, t, card.pixels.data());
+    };
+    vs.push_back({"SetChannelPicture, texts on, copy what changed", [&] {
+                      dm.SetCopyWholeBuffer(false);
+                      dm.SetOsdOptions(1, 1, 1);
+                  }, picture, {}});
+    vs.push_back({"SetChannelPicture, texts on, copy whole back buffer", [&] {
+                      dm.SetCopyWholeBuffer(true);
+                      dm.SetOsdOptions(1, 1, 1);
+                  }, picture, {}});
+    vs.push_back({"SetChannelPicture, texts off, copy what changed", [&] {
+                      dm.SetCopyWholeBuffer(false);
+                      dm.SetOsdOptions(0, 0, 0);
+                  }, picture, {}});
+
+    HWND wnd = dm.Window();
+    run("bare halftone StretchDIBits into the window", [&](int i) {
+        const DivRect& r = grid.divisions[i % 16].rect;
+        HDC dc = GetDC(wnd);
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchDIBits(dc, r.left, r.top, r.Width(), r.Height(), src.x, src.StretchY(-480), src.width, src.height,
+                      card.pixels.data(), &card.info, DIB_RGB_COLORS, SRCCOPY);
+        ReleaseDC(wnd, dc);
+    });
+
+    // The parts: the copy into the channel's buffer, the stretch into a memory bitmap, the texts,
+    // and the copy of the whole back buffer to the window.
+    std::vector<uint8_t> buffer(kPictureBufferSize);
+    vs.push_back({"part: Redraw of one channel, texts off (no picture copy)", [&] { dm.SetOsdOptions(0, 0, 0); },
+                  [&](int i) { dm.Redraw(1u << (i % 16)); }, {}});
+    run("part: copy of the picture's bytes", [&](int) {
+        std::memcpy(buffer.data(), card.pixels.data(), card.info.bmiHeader.biSizeImage);
+    });
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP back = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, back);
+    SetStretchBltMode(mem, HALFTONE);
+    SetBrushOrgEx(mem, 0, 0, nullptr);
+    run("part: halftone StretchDIBits into a memory bitmap", [&](int i) {
+        const DivRect& r = grid.divisions[i % 16].rect;
+        StretchDIBits(mem, r.left, r.top, r.Width(), r.Height(), src.x, src.StretchY(-480), src.width, src.height,
+                      card.pixels.data(), &card.info, DIB_RGB_COLORS, SRCCOPY);
+    });
+    // The same picture as 32-bit pixels: whether the stretch's cost is in reading 24-bit rows.
+    std::vector<uint32_t> px32(720 * 480);
+    BITMAPINFO bi32 = card.info;
+    {
+        for (int i = 0; i < 720 * 480; ++i) {
+            const uint8_t* q = &card.pixels[static_cast<size_t>(i) * 3];
+            px32[i] = q[0] | (q[1] << 8) | (q[2] << 16);
+        }
+        bi32.bmiHeader.biBitCount = 32;
+        bi32.bmiHeader.biSizeImage = 720 * 480 * 4;
+        run("part: halftone StretchDIBits of a 32-bit copy into a memory bitmap", [&](int i) {
+            const DivRect& r = grid.divisions[i % 16].rect;
+            StretchDIBits(mem, r.left, r.top, r.Width(), r.Height(), src.x, src.StretchY(-480), src.width,
+                          src.height, px32.data(), &bi32, DIB_RGB_COLORS, SRCCOPY);
+        });
+    }
+    std::vector<uint32_t> px32b(720 * 480);
+    run("part: conversion of the picture to 32-bit pixels", [&](int) {
+        const uint8_t* q = card.pixels.data();
+        uint32_t* o = px32b.data();
+        for (int i = 0; i < 720 * 480; ++i, q += 3)
+            o[i] = q[0] | (q[1] << 8) | (q[2] << 16);
+    });
+    run("part: COLORONCOLOR StretchDIBits into a memory bitmap", [&](int i) {
+        const DivRect& r = grid.divisions[i % 16].rect;
+        SetStretchBltMode(mem, COLORONCOLOR);
+        StretchDIBits(mem, r.left, r.top, r.Width(), r.Height(), src.x, src.StretchY(-480), src.width, src.height,
+                      card.pixels.data(), &card.info, DIB_RGB_COLORS, SRCCOPY);
+        SetStretchBltMode(mem, HALFTONE);
+    });
+    HFONT font = CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+    SelectObject(mem, font);
+    SetBkMode(mem, TRANSPARENT);
+    run("part: three outlined texts (15 DrawTextEx)", [&](int i) {
+        const DivRect& d = grid.divisions[i % 16].rect;
+        const TextBox boxes[3] = {TitleBox(d, 8), SizeBox(d, 8), TimeBox(d, 8)};
+        const wchar_t* texts[3] = {L"Camera 01", L"720 x 480", L"2008/07/01 13:00:05"};
+        const UINT fmt[3] = {DT_LEFT | DT_TOP | DT_WORD_ELLIPSIS, DT_RIGHT | DT_TOP | DT_SINGLELINE,
+                             DT_CENTER | DT_BOTTOM | DT_SINGLELINE};
+        DRAWTEXTPARAMS params{sizeof(DRAWTEXTPARAMS), 1, 4, 4, 0};
+        for (int b = 0; b < 3; ++b)
+            for (int k = 0; k < 5; ++k) {
+                RECT rc{boxes[b].left, boxes[b].top, boxes[b].right, boxes[b].bottom};
+                if (k < 4)
+                    OffsetRect(&rc, (k & 1) ? 1 : -1, (k & 2) ? 1 : -1);
+                wchar_t buf[32];
+                wcscpy(buf, texts[b]);
+                DrawTextExW(mem, buf, -1, &rc, fmt[b] | DT_EXPANDTABS | DT_NOPREFIX, &params);
+            }
+    });
+    run("part: BitBlt of the whole back buffer to the window", [&](int) {
+        HDC dc = GetDC(wnd);
+        BitBlt(dc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
+        ReleaseDC(wnd, dc);
+    });
+    run("part: BitBlt of one 176 x 120 division to the window", [&](int i) {
+        const DivRect& r = grid.divisions[i % 16].rect;
+        HDC dc = GetDC(wnd);
+        BitBlt(dc, r.left, r.top, r.Width(), r.Height(), mem, r.left, r.top, SRCCOPY);
+        ReleaseDC(wnd, dc);
+    });
+    HPEN pen = CreatePen(PS_SOLID, 2, RGB(255, 255, 255));
+    run("part: border of width 2 (four LineTo)", [&](int i) {
+        const DivRect& d = grid.divisions[i % 16].rect;
+        HGDIOBJ o = SelectObject(mem, pen);
+        MoveToEx(mem, d.left, d.top, nullptr);
+        LineTo(mem, d.right, d.top);
+        LineTo(mem, d.right, d.bottom);
+        LineTo(mem, d.left, d.bottom);
+        LineTo(mem, d.left, d.top);
+        SelectObject(mem, o);
+    });
+    run("part: GetDC and ReleaseDC of the window", [&](int) {
+        HDC dc = GetDC(wnd);
+        ReleaseDC(wnd, dc);
+    });
+    MeasureAll(vs, rounds, batch);
+    DeleteObject(pen);
+    SelectObject(mem, old);
+    DeleteObject(back);
+    DeleteObject(font);
+    DeleteDC(mem);
+
+    std::printf("display benchmark: 720 x 480 24-bit picture, %d x %d window, layout 4 (16 divisions of 176 x 120),\n"
+                "one thread, median of %d rounds of %d calls\n\n",
+                w, h, rounds, batch);
+    std::printf("%-66s %10s %11s %8s\n", "what", "us/call", "calls/s", "x bare");
+    const double bare = Median(vs[3].us);
+    for (const Variant& v : vs) {
+        const double m = Median(v.us);
+        std::printf("%-66s %10.1f %11.0f %8.2f\n", v.name, m, 1e6 / m, m / bare);
+    }
+    std::printf("\nneeded: 480 pictures/s (16 channels x 30 fps)\n");
+    return 0;
+}
