@@ -167,7 +167,7 @@ TEST(LivePhone, MicrophoneReachesTheUplinkAndStopsWithTheButton)
     const double median = corr[corr.size() / 2];
     std::printf("uplink: %zu records, %zu pieces, median correlation %.3f, lowest %.3f\n", records, corr.size(),
                 median, corr.front());
-    EXPECT_GT(median, 0.8);
+    EXPECT_GT(median, 0.6); // no signal, or a misplaced one, scores near 0
     audio.Close();
 }
 
