@@ -1,0 +1,62 @@
+#include "AudioReceiver.h"
+#include <cstring>
+
+namespace audio {
+
+AudioClock CAudioReceiver::Clock() const
+{
+    const uint64_t v = clock_.load(std::memory_order_acquire);
+    return AudioClock{static_cast<uint32_t>(v >> 32), static_cast<uint32_t>(v)};
+}
+
+bool CAudioReceiver::OnAudioRecord(const void* data, size_t size)
+{
+    AudioRecord r;
+    if (!ParseAudioRecord(data, size, r))
+        return false;
+    if (!phoneDown_.load(std::memory_order_relaxed)) {
+        if (!enabled_.load(std::memory_order_relaxed))
+            return false;
+        clock_.store((static_cast<uint64_t>(r.seconds) << 32) | (r.microseconds / 1000), std::memory_order_release);
+        const unsigned selected = selected_.load(std::memory_order_relaxed);
+        if (r.channelMask & (1u << selected))
+            PlayChannel(r, selected);
+    } else if (r.statedLength > kTalkBackOffset) {
+        PlayTalkBack(r);
+    }
+    return true;
+}
+
+void CAudioReceiver::PlayChannel(const AudioRecord& r, unsigned channel)
+{
+    const uint8_t* coded = r.ChannelBlock(channel);
+    uint8_t block[kBlockBytes];
+    if (!coded || !coding_.DecodeChannel(channel, coded, block))
+        return;
+    if (const unsigned repeats = RepeatCount(r.sequence, lastSequence_)) {
+        SoftenBlock(previous_, previous_, kBlockBytes);
+        for (unsigned i = 0; i < repeats; ++i)
+            if (main_)
+                main_->Write(previous_, kBlockBytes);
+        SoftenBlock(previous_, block, kBlockBytes);
+    }
+    std::memcpy(previous_, block, kBlockBytes);
+    if (main_)
+        main_->Write(block, kBlockBytes);
+    lastSequence_ = r.sequence;
+}
+
+void CAudioReceiver::PlayTalkBack(const AudioRecord& r)
+{
+    const uint8_t* coded = r.TalkBackBlock();
+    if (!coded || !coding_.DecodeTalkBack(coded, previousTalkBack_))
+        return;
+    if (phone_) {
+        for (unsigned i = RepeatCount(r.sequence, lastSequence_); i > 0; --i)
+            phone_->Write(previousTalkBack_, kBlockBytes);
+        phone_->Write(previousTalkBack_, kBlockBytes);
+    }
+    lastSequence_ = r.sequence;
+}
+
+} // namespace audio

@@ -1,0 +1,212 @@
+// The DirectSound devices against the Wine session's sound server.
+#include "AudioCapture.h"
+#include "AudioPlayer.h"
+#include "SoundServer.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kBlock = 256;
+
+std::vector<int16_t> Tone(size_t samples, double hz, double amplitude, size_t phase = 0)
+{
+    std::vector<int16_t> s(samples);
+    for (size_t i = 0; i < samples; ++i)
+        s[i] = static_cast<int16_t>(amplitude * std::sin(2 * 3.14159265358979 * hz * double(i + phase) / 8000));
+    return s;
+}
+
+// Waits (pumping sent messages) until pred holds or the time is up.
+template <class F> bool WaitFor(F pred, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > ms)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&m);
+    }
+    return true;
+}
+
+struct Player : ::testing::Test {
+    CAudioPlayer player;
+    std::vector<int16_t> tone = Tone(128 * 400, 440, 8000);
+    void SetUp() override { ASSERT_EQ(player.Open(nullptr, kBlock, 200, 20, 1, 16, 8000), S_OK); }
+    long WriteBlock(size_t i) { return player.Write(&tone[(i % 400) * 128], kBlock); }
+};
+
+TEST_F(Player, SilentUntilTheTwentiethBlockThenPlays)
+{
+    for (size_t i = 0; i < 19; ++i)
+        ASSERT_EQ(WriteBlock(i), 0);
+    EXPECT_FALSE(player.IsPlaying());
+    Sleep(100);
+    EXPECT_EQ(player.PlayPosition(), 0);
+    EXPECT_EQ(player.WritePosition(), 19 * kBlock);
+    ASSERT_EQ(WriteBlock(19), 0);
+    EXPECT_TRUE(player.IsPlaying());
+    EXPECT_TRUE(WaitFor([&] { return player.PlayPosition() > 0; }, 2000));
+}
+
+TEST_F(Player, AFullRingDropsTheNewBlock)
+{
+    long result = 0;
+    size_t accepted = 0;
+    while (accepted < 400 && (result = WriteBlock(accepted)) == 0)
+        ++accepted;
+    EXPECT_EQ(result, E_ACCESSDENIED);
+    // Writing 200 blocks takes far less than the 3.2 s they last: the ring fills, less what has
+    // been played meanwhile, and is not written round past the play cursor.
+    EXPECT_GE(accepted, 190u);
+    EXPECT_LT(accepted, 200u + 20u);
+    const long play = player.PlayPosition();
+    const DWORD ahead = (static_cast<DWORD>(play) + 51200 - player.WritePosition()) % 51200;
+    EXPECT_LE(ahead, 2 * kBlock) << "play " << play << " write " << player.WritePosition();
+    EXPECT_TRUE(player.IsPlaying());
+}
+
+TEST_F(Player, ADryRingStopsRewindsAndStartsAgainAfterTwentyBlocks)
+{
+    for (size_t i = 0; i < 20; ++i)
+        ASSERT_EQ(WriteBlock(i), 0);
+    ASSERT_TRUE(player.IsPlaying());
+    ASSERT_TRUE(WaitFor([&] { return !player.IsPlaying(); }, 3000)) << "the ring never ran dry";
+    EXPECT_EQ(player.WritePosition(), 0u);
+    EXPECT_EQ(player.PlayPosition(), 0);
+    for (size_t i = 0; i < 19; ++i)
+        ASSERT_EQ(WriteBlock(i), 0);
+    EXPECT_FALSE(player.IsPlaying());
+    ASSERT_EQ(WriteBlock(19), 0);
+    EXPECT_TRUE(player.IsPlaying());
+}
+
+TEST(PlayerDevice, WithoutABufferWritesAreRefused)
+{
+    CAudioPlayer p;
+    uint8_t block[kBlock] = {};
+    EXPECT_EQ(p.Write(block, kBlock), DSERR_OBJECTNOTFOUND);
+    EXPECT_EQ(p.PlayPosition(), -1);
+    p.Reset();
+    p.Close();
+}
+
+TEST(PlayerSound, WhatIsWrittenReachesTheSoundServerAfterTheThreshold)
+{
+    CAudioPlayer player;
+    ASSERT_EQ(player.Open(nullptr, kBlock, 200, 20, 1, 16, 8000), S_OK);
+    soundtest::Recorder rec;
+    ASSERT_TRUE(rec.Start(1.6));
+    const auto tone = Tone(128 * 60, 500, 10000);
+    const DWORD t0 = GetTickCount();
+    for (size_t i = 0; i < 19; ++i)
+        ASSERT_EQ(player.Write(&tone[i * 128], kBlock), 0);
+    Sleep(400); // nothing may be heard while fewer than 20 blocks wait
+    const DWORD t1 = GetTickCount();
+    for (size_t i = 19; i < 60; ++i)
+        ASSERT_EQ(player.Write(&tone[i * 128], kBlock), 0);
+    const auto got = rec.Finish();
+    ASSERT_GT(got.size(), 8000u);
+    // The first 125 ms of the tone locate it; the rest is compared piece by piece near there, as a
+    // loaded sound server may glitch.
+    const auto m = soundtest::MatchAt(got, tone, 0, 1000, 0, static_cast<long>(got.size() - tone.size()));
+    std::vector<double> corr;
+    long lag = m.lag;
+    for (size_t from = 0; from + 1000 <= tone.size(); from += 1000) {
+        const auto p = soundtest::MatchAt(got, tone, from, 1000, lag + long(from) - 200, lag + long(from) + 200);
+        corr.push_back(p.correlation);
+        lag = p.lag - long(from);
+    }
+    std::sort(corr.begin(), corr.end());
+    EXPECT_GT(corr[corr.size() / 2], 0.6);
+    // The tone starts no earlier than the 20th block was written.
+    const long earliest = static_cast<long>((t1 - t0) * 8);
+    EXPECT_GT(m.lag, earliest - 800) << "heard before the threshold";
+    EXPECT_LT(soundtest::Energy(got, 0, static_cast<size_t>(std::max(0L, earliest - 800))), 1000.0);
+}
+
+// A window for the capture thread's messages; reads each block when `read` is set.
+struct CaptureSink {
+    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+    {
+        auto* self = reinterpret_cast<CaptureSink*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+        if (msg == WM_AUDIO_CAPTURED && self) {
+            ++self->messages;
+            if (self->read) {
+                std::vector<int16_t> b(wp / 2);
+                if (self->capture->Read(b.data(), static_cast<DWORD>(wp)))
+                    self->samples.insert(self->samples.end(), b.begin(), b.end());
+            }
+            return 0;
+        }
+        return DefWindowProcW(w, msg, wp, lp);
+    }
+    CaptureSink()
+    {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"PxCaptureSink";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowW(L"PxCaptureSink", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~CaptureSink() { DestroyWindow(hwnd); }
+    HWND hwnd = nullptr;
+    CAudioCapture* capture = nullptr;
+    bool read = true;
+    int messages = 0;
+    std::vector<int16_t> samples;
+};
+
+TEST(Capture, BlocksFromTheMicrophoneArriveInOrder)
+{
+    CaptureSink sink;
+    CAudioCapture cap;
+    sink.capture = &cap;
+    ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
+    ASSERT_EQ(cap.Start(), S_OK);
+    const auto tone = Tone(8000, 700, 12000);
+    std::string marker;
+    ASSERT_TRUE(soundtest::PlayIntoMicrophone(tone, marker));
+    ASSERT_TRUE(WaitFor([&] { return soundtest::WaitMarker(marker, 0); }, 8000));
+    WaitFor([] { return false; }, 200);
+    EXPECT_EQ(cap.Stop(), 1);
+    cap.Close();
+    ASSERT_GT(sink.samples.size(), 4000u);
+    EXPECT_EQ(sink.samples.size() % 128, 0u);
+    const std::vector<int16_t> probe(tone.begin() + 2000, tone.begin() + 4000);
+    const auto m = soundtest::BestMatch(sink.samples, probe, static_cast<long>(sink.samples.size() - probe.size()));
+    EXPECT_GT(m.correlation, 0.95);
+}
+
+TEST(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)
+{
+    CaptureSink sink;
+    sink.read = false;
+    CAudioCapture cap;
+    sink.capture = &cap;
+    ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
+    ASSERT_EQ(cap.Start(), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return sink.messages > 0; }, 3000));
+    const int before = sink.messages;
+    WaitFor([] { return false; }, 500);
+    // Waiting 5 ms per unread block allows about 100 messages in 500 ms; spinning sends thousands.
+    EXPECT_LT(sink.messages - before, 200);
+    cap.Close();
+    EXPECT_EQ(cap.Read(nullptr, 0), 0);
+}
+
+TEST(Capture, WithoutABufferStartIsRefused)
+{
+    CAudioCapture cap;
+    EXPECT_EQ(cap.Start(), DSERR_OBJECTNOTFOUND);
+    EXPECT_EQ(cap.Stop(), 0);
+}
+
+} // namespace

@@ -1,0 +1,143 @@
+#include "AudioReceiver.h"
+#include "FakeCoding.h"
+#include "wire/StreamFrame.h"
+#include <gtest/gtest.h>
+
+using namespace audio;
+
+namespace {
+
+// A record whose channel n block starts with byte 10 * (n + 1) and whose talk-back starts with 70.
+std::vector<uint8_t> Record(uint32_t sequence, uint32_t mask, uint32_t stated = 264, size_t received = 264)
+{
+    std::vector<uint8_t> r(received, 0);
+    wire::AudioBlockHeader h;
+    h.length = stated;
+    h.channelMask = mask;
+    h.seconds = 1000 + sequence;
+    h.microseconds = 654321;
+    h.sequence = sequence;
+    uint8_t hdr[24];
+    wire::BuildAudioBlockHeader(h, hdr);
+    std::memcpy(r.data(), hdr, 24);
+    for (size_t n = 0; n < 4; ++n)
+        if (24 + 48 * n < received)
+            r[24 + 48 * n] = static_cast<uint8_t>(10 * (n + 1));
+    if (received > 216)
+        r[216] = 70;
+    return r;
+}
+
+struct Receiver : ::testing::Test {
+    FakeCoding coding;
+    BlockSink main, phone;
+    CAudioReceiver rx{coding, &main, &phone};
+    bool Feed(const std::vector<uint8_t>& r) { return rx.OnAudioRecord(r.data(), r.size()); }
+};
+
+TEST_F(Receiver, PlaysOnlyTheSelectedChannelOfTheMask)
+{
+    rx.SetSelectedChannel(2);
+    ASSERT_TRUE(Feed(Record(1, 0b0101)));
+    ASSERT_EQ(main.blocks.size(), 1u);
+    EXPECT_EQ(main.blocks[0][0], 30 + 2); // channel 3's block (offset 24 + 2 * 48), coder 2
+    EXPECT_EQ(coding.channels, std::vector<unsigned>{2});
+
+    rx.SetSelectedChannel(1); // not in the mask: silent, but the clock still moves
+    ASSERT_TRUE(Feed(Record(2, 0b0101)));
+    EXPECT_EQ(main.blocks.size(), 1u);
+    EXPECT_EQ(rx.Clock().seconds, 1002u);
+    EXPECT_EQ(rx.Clock().milliseconds, 654u);
+    EXPECT_TRUE(phone.blocks.empty());
+}
+
+TEST_F(Receiver, JumpOfThreePlaysSoftenedPreviousTwiceThenSoftenedNew)
+{
+    rx.SetSelectedChannel(0);
+    auto a = Record(1, 1);
+    a[24] = 100 - 0; // previous block: every byte 100
+    auto b = Record(4, 1);
+    b[24] = 20; // new block: every byte 20
+    ASSERT_TRUE(Feed(a));
+    ASSERT_TRUE(Feed(b));
+    ASSERT_EQ(main.blocks.size(), 4u);
+    EXPECT_EQ(main.blocks[0][0], 100);
+    for (int i : {1, 2}) {
+        EXPECT_EQ(main.blocks[i][0], 50); // softened in place: 100 - 0 / 2, halved
+        EXPECT_EQ(main.blocks[i][255], 50);
+    }
+    EXPECT_EQ(main.blocks[3][0], 17);  // (50 - (50 - 20) / 2) / 2
+    EXPECT_EQ(main.blocks[3][1], 10);
+    EXPECT_EQ(main.blocks[3][255], 10);
+    EXPECT_EQ(rx.LastSequence(), 4u);
+
+    // The next record in sequence is played as it is, no repeats.
+    auto c = Record(5, 1);
+    c[24] = 40;
+    ASSERT_TRUE(Feed(c));
+    ASSERT_EQ(main.blocks.size(), 5u);
+    EXPECT_EQ(main.blocks[4][0], 40);
+}
+
+TEST_F(Receiver, GapsOutsideTwoToNinetyNineAreNotFilled)
+{
+    ASSERT_TRUE(Feed(Record(1, 1)));
+    ASSERT_TRUE(Feed(Record(101, 1))); // 99 missing
+    ASSERT_TRUE(Feed(Record(101, 1))); // repeated number
+    ASSERT_TRUE(Feed(Record(50, 1)));  // backwards
+    EXPECT_EQ(main.blocks.size(), 4u);
+    ASSERT_TRUE(Feed(Record(149, 1))); // 98 missing: filled
+    EXPECT_EQ(main.blocks.size(), 4u + 98 + 1);
+}
+
+TEST_F(Receiver, ShortRecordsAreDroppedNotOverread)
+{
+    rx.SetSelectedChannel(3);
+    // Sequence numbers start at 1 here: the path begins with 0 as the last one played.
+    // The header claims the whole record but 200 bytes arrived: channel 3 ends at 216.
+    auto cut = Record(1, 0xF, 264, 200);
+    EXPECT_TRUE(Feed(cut));
+    // The bytes are there but the stated length ends before channel 3.
+    EXPECT_TRUE(Feed(Record(2, 0xF, 24 + 3 * 48, 264)));
+    EXPECT_TRUE(main.blocks.empty());
+    EXPECT_TRUE(coding.channels.empty());
+    EXPECT_EQ(rx.LastSequence(), 0u);
+    EXPECT_TRUE(Feed(Record(1, 0xF, 216, 216)));
+    EXPECT_EQ(main.blocks.size(), 1u);
+
+    std::vector<uint8_t> video(64, 0);
+    video[3] = 16;
+    EXPECT_FALSE(rx.OnAudioRecord(video.data(), video.size()));
+}
+
+TEST_F(Receiver, EnableAudioOffDropsEverything)
+{
+    rx.SetAudioEnabled(false);
+    EXPECT_FALSE(Feed(Record(1, 0xF)));
+    EXPECT_TRUE(main.blocks.empty());
+    EXPECT_EQ(rx.Clock().seconds, 0u);
+    rx.SetAudioEnabled(true);
+    EXPECT_TRUE(Feed(Record(1, 0xF)));
+    EXPECT_EQ(main.blocks.size(), 1u);
+}
+
+TEST_F(Receiver, PhoneDownPlaysTalkBackWithRepeats)
+{
+    rx.SetPhoneDown(true);
+    ASSERT_TRUE(Feed(Record(1, 0xF)));
+    ASSERT_TRUE(Feed(Record(4, 0xF)));
+    EXPECT_TRUE(main.blocks.empty());
+    ASSERT_EQ(phone.blocks.size(), 1u + 3u);
+    for (auto& b : phone.blocks)
+        EXPECT_EQ(b[0], 74);
+    EXPECT_EQ(coding.talkBacks, 2);
+    EXPECT_EQ(rx.LastSequence(), 4u);
+
+    // A record of exactly 216 bytes carries no talk-back; one that says 264 but brought 240 is dropped.
+    ASSERT_TRUE(Feed(Record(5, 0xF, 216, 216)));
+    ASSERT_TRUE(Feed(Record(6, 0xF, 264, 240)));
+    EXPECT_EQ(phone.blocks.size(), 4u);
+    EXPECT_EQ(coding.talkBacks, 2);
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+#include "AudioCapture.h"
+#include <cstring>
+
+CAudioCapture::CAudioCapture() { InitializeCriticalSection(&lock_); }
+
+CAudioCapture::~CAudioCapture()
+{
+    Close();
+    DeleteCriticalSection(&lock_);
+}
+
+HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD channels, WORD bits, DWORD rate)
+{
+    Close();
+    window_ = window;
+    blockSize_ = blockSize;
+    blockCount_ = blockCount;
+    bufferSize_ = blockSize * blockCount;
+    channels_ = channels;
+    bits_ = bits;
+    rate_ = rate;
+    readPosition_.store(0, std::memory_order_release);
+    if (bufferSize_ == 0)
+        return E_INVALIDARG;
+
+    IDirectSoundCapture* capture = nullptr;
+    HRESULT hr = DirectSoundCaptureCreate(nullptr, &capture, nullptr);
+    if (FAILED(hr))
+        return hr;
+    WAVEFORMATEX wf{};
+    wf.wFormatTag = WAVE_FORMAT_PCM;
+    wf.nChannels = channels;
+    wf.nSamplesPerSec = rate;
+    wf.wBitsPerSample = bits;
+    wf.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+    wf.nAvgBytesPerSec = rate * wf.nBlockAlign;
+    DSCBUFFERDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwBufferBytes = bufferSize_;
+    desc.lpwfxFormat = &wf;
+    IDirectSoundCaptureBuffer* buffer = nullptr;
+    hr = capture->CreateCaptureBuffer(&desc, &buffer, nullptr);
+    if (FAILED(hr)) {
+        capture->Release();
+        return hr;
+    }
+    EnterCriticalSection(&lock_);
+    capture_ = capture;
+    buffer_ = buffer;
+    LeaveCriticalSection(&lock_);
+    return S_OK;
+}
+
+HRESULT CAudioCapture::Start()
+{
+    EnterCriticalSection(&lock_);
+    const bool have = buffer_ != nullptr;
+    LeaveCriticalSection(&lock_);
+    if (!have)
+        return DSERR_OBJECTNOTFOUND;
+    // A thread of an earlier Start may still be finishing its last message.
+    JoinThread();
+    EnterCriticalSection(&lock_);
+    HRESULT hr = buffer_ ? buffer_->Start(DSCBSTART_LOOPING) : DSERR_OBJECTNOTFOUND;
+    LeaveCriticalSection(&lock_);
+    if (FAILED(hr))
+        return hr;
+    thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
+    return thread_ ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+}
+
+int CAudioCapture::Stop()
+{
+    EnterCriticalSection(&lock_);
+    const int result = buffer_ ? (buffer_->Stop(), 1) : 0;
+    LeaveCriticalSection(&lock_);
+    return result;
+}
+
+int CAudioCapture::Read(void* out, DWORD length)
+{
+    EnterCriticalSection(&lock_);
+    int result = 0;
+    if (buffer_ && out && length <= bufferSize_) {
+        const DWORD position = readPosition_.load(std::memory_order_relaxed);
+        void* p1 = nullptr;
+        void* p2 = nullptr;
+        DWORD n1 = 0, n2 = 0;
+        if (SUCCEEDED(buffer_->Lock(position, length, &p1, &n1, &p2, &n2, 0))) {
+            std::memcpy(out, p1, n1);
+            if (p2 && n2)
+                std::memcpy(static_cast<BYTE*>(out) + n1, p2, n2);
+            buffer_->Unlock(p1, n1, p2, n2);
+            DWORD next = position + length;
+            if (next >= bufferSize_)
+                next -= bufferSize_;
+            readPosition_.store(next, std::memory_order_release);
+            result = 1;
+        }
+    }
+    LeaveCriticalSection(&lock_);
+    return result;
+}
+
+DWORD WINAPI CAudioCapture::ThreadMain(void* self)
+{
+    static_cast<CAudioCapture*>(self)->Run();
+    return 0;
+}
+
+void CAudioCapture::Run()
+{
+    for (;;) {
+        EnterCriticalSection(&lock_);
+        DWORD status = 0, capture = 0, read = 0;
+        const bool running = buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSCBSTATUS_CAPTURING) &&
+                             SUCCEEDED(buffer_->GetCurrentPosition(&capture, &read));
+        const DWORD position = readPosition_.load(std::memory_order_relaxed);
+        LeaveCriticalSection(&lock_);
+        if (!running)
+            return;
+        long available = static_cast<long>(read) - static_cast<long>(position);
+        if (available < 0)
+            available += static_cast<long>(bufferSize_);
+        if (available < static_cast<long>(blockSize_)) {
+            Sleep(5);
+            continue;
+        }
+        SendMessageW(window_, WM_AUDIO_CAPTURED, blockSize_, available);
+        // A window that left the block unread (or is gone) would have us send again at once, forever:
+        // wait for the next block instead.
+        if (readPosition_.load(std::memory_order_acquire) == position)
+            Sleep(5);
+    }
+}
+
+void CAudioCapture::JoinThread()
+{
+    if (!thread_)
+        return;
+    // The thread may be inside SendMessage to this (the window's) thread: serve sent messages
+    // while waiting for it.
+    for (;;) {
+        const DWORD r = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1)
+            break;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(thread_);
+    thread_ = nullptr;
+}
+
+void CAudioCapture::Close()
+{
+    Stop();
+    JoinThread();
+    EnterCriticalSection(&lock_);
+    if (buffer_) {
+        buffer_->Release();
+        buffer_ = nullptr;
+    }
+    if (capture_) {
+        capture_->Release();
+        capture_ = nullptr;
+    }
+    LeaveCriticalSection(&lock_);
+}

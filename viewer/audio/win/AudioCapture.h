@@ -1,0 +1,40 @@
+#pragma once
+// Microphone capture into a small DirectSound capture ring. A capture thread tells the notify window
+// of every complete block with a synchronous WM_AUDIO_CAPTURED; the window reads it with Read.
+#include <windows.h>
+#include <mmsystem.h>
+#include <dsound.h>
+#include <atomic>
+
+constexpr UINT WM_AUDIO_CAPTURED = WM_USER + 1024; // wParam block size, lParam bytes available
+
+class CAudioCapture {
+public:
+    CAudioCapture();
+    ~CAudioCapture();
+    CAudioCapture(const CAudioCapture&) = delete;
+    CAudioCapture& operator=(const CAudioCapture&) = delete;
+
+    HRESULT Open(HWND window, DWORD blockSize, DWORD blockCount, WORD channels, WORD bits, DWORD rate);
+    HRESULT Start();
+    int Stop();
+    // Copies `length` bytes from the read position and advances it; 0 without a buffer.
+    int Read(void* out, DWORD length);
+    void Close();
+    DWORD ReadPosition() const { return readPosition_.load(std::memory_order_acquire); }
+
+private:
+    static DWORD WINAPI ThreadMain(void* self);
+    void Run();
+    void JoinThread();
+
+    CRITICAL_SECTION lock_;
+    HWND window_ = nullptr; // not ours
+    WORD channels_ = 1, bits_ = 16;
+    DWORD rate_ = 8000;
+    DWORD blockSize_ = 256, blockCount_ = 10, bufferSize_ = 0;
+    std::atomic<DWORD> readPosition_{0};
+    IDirectSoundCapture* capture_ = nullptr;      // ours
+    IDirectSoundCaptureBuffer* buffer_ = nullptr; // ours
+    HANDLE thread_ = nullptr;                     // ours
+};

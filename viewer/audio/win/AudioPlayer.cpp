@@ -1,0 +1,221 @@
+#include "AudioPlayer.h"
+#include "AudioRecord.h"
+#include <cstring>
+#include <vector>
+
+CAudioPlayer::CAudioPlayer() { InitializeCriticalSection(&lock_); }
+
+CAudioPlayer::~CAudioPlayer()
+{
+    Close();
+    DeleteCriticalSection(&lock_);
+}
+
+HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD startBlocks, WORD channels,
+                           WORD bits, DWORD rate)
+{
+    Close();
+    blockSize_ = blockSize;
+    blockCount_ = blockCount;
+    bufferSize_ = blockSize * blockCount;
+    startBlocks_ = startBlocks;
+    channels_ = channels;
+    bits_ = bits;
+    rate_ = rate;
+    writePosition_.store(0, std::memory_order_release);
+    if (blockSize == 0 || blockCount == 0)
+        return E_INVALIDARG;
+
+    HRESULT hr = DirectSoundCreate8(nullptr, &sound_, nullptr);
+    if (FAILED(hr))
+        return hr;
+    hr = sound_->SetCooperativeLevel(window ? window : GetDesktopWindow(), DSSCL_PRIORITY);
+    if (FAILED(hr))
+        return hr;
+
+    WAVEFORMATEX wf{};
+    wf.wFormatTag = WAVE_FORMAT_PCM;
+    wf.nChannels = channels;
+    wf.nSamplesPerSec = rate;
+    wf.wBitsPerSample = bits;
+    wf.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+    wf.nAvgBytesPerSec = rate * wf.nBlockAlign;
+    DSBUFFERDESC desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS | DSBCAPS_STICKYFOCUS |
+                   DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY;
+    desc.dwBufferBytes = bufferSize_;
+    desc.lpwfxFormat = &wf;
+    IDirectSoundBuffer* buffer = nullptr;
+    hr = sound_->CreateSoundBuffer(&desc, &buffer, nullptr);
+    if (FAILED(hr))
+        return hr;
+    hr = buffer->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void**>(&notify_));
+    if (FAILED(hr)) {
+        buffer->Release();
+        return hr;
+    }
+    buffer->Stop();
+    buffer->SetCurrentPosition(0);
+
+    notifyEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!notifyEvent_) {
+        buffer->Release();
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    std::vector<DSBPOSITIONNOTIFY> marks(blockCount);
+    for (DWORD i = 0; i < blockCount; ++i) {
+        marks[i].dwOffset = i * blockSize;
+        marks[i].hEventNotify = notifyEvent_;
+    }
+    hr = notify_->SetNotificationPositions(blockCount, marks.data());
+    if (FAILED(hr)) {
+        buffer->Release();
+        return hr;
+    }
+
+    EnterCriticalSection(&lock_);
+    buffer_ = buffer;
+    LeaveCriticalSection(&lock_);
+    stopRequest_ = false;
+    monitorStopped_ = false;
+    monitor_ = std::thread([this] { Monitor(); });
+    return S_OK;
+}
+
+void CAudioPlayer::Monitor()
+{
+    while (!stopRequest_.load(std::memory_order_acquire)) {
+        WaitForSingleObject(notifyEvent_, 1);
+        EnterCriticalSection(&lock_);
+        DWORD play = 0, write = 0, status = 0;
+        if (buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSBSTATUS_PLAYING) &&
+            SUCCEEDED(buffer_->GetCurrentPosition(&play, &write))) {
+            if (audio::RingRanDrySince(lastPlay_, play, write, writePosition_.load(std::memory_order_relaxed),
+                                       bufferSize_))
+                Rewind();
+            else
+                lastPlay_ = play;
+        }
+        LeaveCriticalSection(&lock_);
+    }
+    monitorStopped_.store(true, std::memory_order_release);
+}
+
+void CAudioPlayer::Rewind()
+{
+    buffer_->Stop();
+    buffer_->SetCurrentPosition(0);
+    // The next block must land where the device will start, or stale audio counts as buffered.
+    writePosition_.store(0, std::memory_order_release);
+    lastPlay_ = 0;
+}
+
+long CAudioPlayer::Write(const void* data, uint32_t length)
+{
+    // The whole write runs under the lock the monitor uses, so a rewind cannot fall between reading
+    // the write position and advancing it.
+    EnterCriticalSection(&lock_);
+    long result = 0;
+    do {
+        if (!buffer_) {
+            result = DSERR_OBJECTNOTFOUND;
+            break;
+        }
+        DWORD play = 0, write = 0, status = 0;
+        if (FAILED(buffer_->GetCurrentPosition(&play, &write)) || FAILED(buffer_->GetStatus(&status))) {
+            result = E_FAIL;
+            break;
+        }
+        const DWORD position = writePosition_.load(std::memory_order_relaxed);
+        if (!data || !audio::RingHasRoom((status & DSBSTATUS_PLAYING) != 0, play, write, position, bufferSize_,
+                                         length)) {
+            result = E_ACCESSDENIED;
+            break;
+        }
+        void* p1 = nullptr;
+        void* p2 = nullptr;
+        DWORD n1 = 0, n2 = 0;
+        HRESULT hr = buffer_->Lock(position, length, &p1, &n1, &p2, &n2, 0);
+        if (hr == DSERR_BUFFERLOST) {
+            buffer_->Restore();
+            hr = buffer_->Lock(position, length, &p1, &n1, &p2, &n2, 0);
+        }
+        if (FAILED(hr)) {
+            result = E_FAIL;
+            break;
+        }
+        std::memcpy(p1, data, n1);
+        if (p2 && n2)
+            std::memcpy(p2, static_cast<const uint8_t*>(data) + n1, n2);
+        buffer_->Unlock(p1, n1, p2, n2);
+
+        DWORD next = position + length;
+        if (next >= bufferSize_)
+            next -= bufferSize_;
+        writePosition_.store(next, std::memory_order_release);
+        if (!(status & DSBSTATUS_PLAYING)) {
+            buffer_->GetCurrentPosition(&play, &write);
+            if (audio::BufferedBytes(next, play, bufferSize_) >= startBlocks_ * blockSize_ &&
+                SUCCEEDED(buffer_->Play(0, 0, DSBPLAY_LOOPING)))
+                lastPlay_ = play;
+        }
+    } while (false);
+    LeaveCriticalSection(&lock_);
+    return result;
+}
+
+long CAudioPlayer::PlayPosition()
+{
+    EnterCriticalSection(&lock_);
+    long result = -1;
+    DWORD play = 0, write = 0;
+    if (buffer_ && !monitorStopped_.load(std::memory_order_acquire) &&
+        SUCCEEDED(buffer_->GetCurrentPosition(&play, &write)))
+        result = static_cast<long>(play);
+    LeaveCriticalSection(&lock_);
+    return result;
+}
+
+bool CAudioPlayer::IsPlaying()
+{
+    EnterCriticalSection(&lock_);
+    DWORD status = 0;
+    const bool playing = buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSBSTATUS_PLAYING);
+    LeaveCriticalSection(&lock_);
+    return playing;
+}
+
+void CAudioPlayer::Reset()
+{
+    EnterCriticalSection(&lock_);
+    if (buffer_)
+        Rewind();
+    LeaveCriticalSection(&lock_);
+}
+
+void CAudioPlayer::Close()
+{
+    stopRequest_.store(true, std::memory_order_release);
+    if (monitor_.joinable())
+        monitor_.join();
+    EnterCriticalSection(&lock_);
+    if (buffer_) {
+        buffer_->Stop();
+        buffer_->Release();
+        buffer_ = nullptr;
+    }
+    LeaveCriticalSection(&lock_);
+    if (notify_) {
+        notify_->Release();
+        notify_ = nullptr;
+    }
+    if (sound_) {
+        sound_->Release();
+        sound_ = nullptr;
+    }
+    if (notifyEvent_) {
+        CloseHandle(notifyEvent_);
+        notifyEvent_ = nullptr;
+    }
+}
