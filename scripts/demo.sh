@@ -29,18 +29,19 @@ viewer_demo() {
   [ -x "$sim" ] && [ -f "$host" ] || { echo "   viewer: not built"; return 1; }
   local port log=$ROOT/out/demo-viewhost.log simpid hostpid ok=1
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  "$sim" --port "$port" >"$ROOT/out/demo-dvrsim.log" 2>&1 &
+  "$sim" --port "$port" --channels 16 >"$ROOT/out/demo-dvrsim.log" 2>&1 &
   simpid=$!
   for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
   rm -f "$log"
   "$WB" run "$host" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect \
-    --log "$(winepath_of "$log")" --exit-after 12 >"$ROOT/out/demo-viewhost.out" 2>&1 &
+    --log "$(winepath_of "$log")" --exit-after 25 >"$ROOT/out/demo-viewhost.out" 2>&1 &
   hostpid=$!
   for _ in $(seq 300); do grep -q 'Waiting for images' "$log" 2>/dev/null && break; sleep 0.1; done
   if grep -q 'Connection established' "$log" 2>/dev/null; then
-    sleep 2
+    # The simulator encodes its 16 streams once at the first channel request, then they flow.
+    sleep 8
     "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer.png" 2>/dev/null \
-      && echo "   viewer: logged in to dvrsim on port $port; screenshot out/demo-viewer.png"
+      && echo "   viewer: logged in to dvrsim on port $port, live video of 16 channels; screenshot out/demo-viewer.png"
   else
     echo "   viewer: no login (out/demo-viewhost.log, out/demo-dvrsim.log)"; ok=0
   fi
@@ -58,6 +59,7 @@ viewer_demo
 cat <<'MSG'
 Runs today: the Windows cross build, the Wine bench (windows, GDI, DirectSound play and capture,
 COM registration) and the xvidcore bridge.
-Also runs: the viewer's main view (connection, login, status log) against the DVR simulator.
-Still to come: the Pellux control shell and video, the Orvex manager.
+Also runs: the viewer's main view (connection, login, status log) against the DVR simulator, with
+live MPEG-4 video of 16 channels decoded by 17 decode threads into the split-screen display.
+Still to come: audio in the view, the button panel, the Pellux control shell, the Orvex manager.
 MSG

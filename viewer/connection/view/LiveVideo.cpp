@@ -1,6 +1,7 @@
 #include "LiveVideo.h"
 #include "DVRScreenView.h"
 #include "DisplayLayout.h"
+#include <cstdio>
 
 namespace view {
 
@@ -24,7 +25,7 @@ bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::Connectio
     display_.SetOsdOptions(1, 1, 1);
     for (int ch = 0; ch < 16; ++ch)
         display_.SetChannelTitle(ch, L"Camera %02d");
-    display_.Show(SW_SHOW);
+    display_.Show(1);
     return true;
 }
 
@@ -90,6 +91,10 @@ bool CLiveVideo::Start()
     }
     display_.SetChannelCount(channels);
 
+    char trace[160];
+    snprintf(trace, sizeof trace, "===>>> live video: %d channels, xvid %s\n", channels,
+             video::XvidStatusText(xvid_.Api().status));
+    OutputDebugStringA(trace);
     queue_ = std::make_unique<pipeline::CFrameQueue>(*pipe_);
     queue_->SetConnected(true);
     if (!queue_->Start(channels)) {
@@ -103,6 +108,11 @@ void CLiveVideo::Stop()
 {
     if (!queue_)
         return; // no thread runs: nothing to wait for
+    char trace[160];
+    snprintf(trace, sizeof trace, "===>>> live video stops: %llu pictures shown, %llu frames dropped\n",
+             static_cast<unsigned long long>(pipe_->PicturesShown()),
+             static_cast<unsigned long long>(pipe_->FramesDropped()));
+    OutputDebugStringA(trace);
     queue_->SetConnected(false);
     queue_->Stop();
     // A thread that missed the stop bound is joined here, before the decoder it uses goes away.
@@ -118,8 +128,19 @@ bool CLiveVideo::Running() const
 
 void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
 {
-    if (queue_)
-        queue_->Store(data, length);
+    if (!queue_)
+        return;
+    if (!storedAny_) {
+        storedAny_ = true;
+        OutputDebugStringA("===>>> first video frame\n");
+    }
+    pipeline::StoreResult r = queue_->Store(data, length);
+    if (r != pipeline::StoreResult::Stored && r != pipeline::StoreResult::QueueFull) {
+        char trace[96];
+        snprintf(trace, sizeof trace, "<<< frame of %u bytes not stored (%d)\n", static_cast<unsigned>(length),
+                 static_cast<int>(r));
+        OutputDebugStringA(trace);
+    }
 }
 
 void CLiveVideo::StoreAudio(const uint8_t* data, size_t length)

@@ -64,6 +64,7 @@ private:
     video::DisplayManager display_;
     video::XvidLibrary xvid_;
     bool xvidMissingLogged_ = false;
+    bool storedAny_ = false;
     std::unique_ptr<video::CMp4DecoderManager> decoder_;
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<pipeline::CFrameQueue> queue_;
