@@ -1,6 +1,7 @@
 // The decode threads with the real decoder: simulator streams in, pictures out, held against the
 // audio clock only while audio flows.
 #include "FramePipeline.h"
+#include "QueueTestSupport.h"
 #include "VideoChannelStream.h"
 #include "VideoLoop.h"
 #include "XvidApi.h"
@@ -13,6 +14,7 @@
 #include <thread>
 
 using namespace pipeline;
+using namespace pipeline::testing;
 using namespace std::chrono_literals;
 
 namespace {
@@ -105,27 +107,6 @@ std::vector<uint8_t> AudioRecord(uint32_t sequence)
     h.sequence = sequence;
     wire::BuildAudioBlockHeader(h, r.data());
     return r;
-}
-
-bool WaitReady(const CFrameQueue& q)
-{
-    for (int i = 0; i < 2500 && !q.RingsReady(); ++i)
-        std::this_thread::sleep_for(2ms);
-    return q.RingsReady();
-}
-
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define PX_UNDER_TSAN 1
-#endif
-#endif
-CFrameQueue::Timing TestTiming()
-{
-    CFrameQueue::Timing t;
-#if defined(__SANITIZE_THREAD__) || defined(PX_UNDER_TSAN)
-    t.stopWait = 8000ms; // the race detector slows every thread; the product's bound stays 2000 ms
-#endif
-    return t;
 }
 
 constexpr uint64_t kStartMicros = 1215000000ull * 1000000; // 2008-07-02 12:00:00 UTC

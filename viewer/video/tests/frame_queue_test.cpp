@@ -1,4 +1,5 @@
 #include "FrameQueue.h"
+#include "QueueTestSupport.h"
 #include "wire/StreamFrame.h"
 #include <gtest/gtest.h>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <vector>
 
 using namespace pipeline;
+using namespace pipeline::testing;
 using namespace std::chrono_literals;
 
 namespace {
@@ -80,31 +82,6 @@ std::vector<uint8_t> AudioRecord(size_t size, const char* tag = "g723")
     std::vector<uint8_t> a(size);
     memcpy(a.data(), tag, 4);
     return a;
-}
-
-bool WaitReady(const CFrameQueue& q)
-{
-    for (int i = 0; i < 2500 && !q.RingsReady(); ++i)
-        std::this_thread::sleep_for(2ms);
-    return q.RingsReady();
-}
-
-#if defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define PX_UNDER_TSAN 1
-#endif
-#endif
-#if defined(__SANITIZE_THREAD__) || defined(PX_UNDER_TSAN)
-constexpr auto kStopBound = 8000ms; // the threads run several times slower under the race detector
-#else
-constexpr auto kStopBound = 2000ms;
-#endif
-
-CFrameQueue::Timing TestTiming()
-{
-    CFrameQueue::Timing t;
-    t.stopWait = kStopBound;
-    return t;
 }
 
 TEST(FrameQueue, SlotOwnershipCoversAllSlotsOnce)
