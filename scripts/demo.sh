@@ -42,6 +42,11 @@ viewer_demo() {
     sleep 8
     "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer.png" 2>/dev/null \
       && echo "   viewer: logged in to dvrsim on port $port, live video of 16 channels; screenshot out/demo-viewer.png"
+    # What the viewer plays (the DVR's audio channel 1), as the sound server hears it.
+    rm -f "$ROOT/out/demo-viewer-audio.wav"
+    "$WB" exec "$BUILD/win" timeout 3 parecord -d nullsink.monitor --rate=8000 --channels=1 --format=s16le \
+      --file-format=wav "$ROOT/out/demo-viewer-audio.wav" 2>/dev/null
+    [ -s "$ROOT/out/demo-viewer-audio.wav" ] && echo "   viewer: 3 s of its sound output in out/demo-viewer-audio.wav"
   else
     echo "   viewer: no login (out/demo-viewhost.log, out/demo-dvrsim.log)"; ok=0
   fi
@@ -60,6 +65,7 @@ cat <<'MSG'
 Runs today: the Windows cross build, the Wine bench (windows, GDI, DirectSound play and capture,
 COM registration) and the xvidcore bridge.
 Also runs: the viewer's main view (connection, login, status log) against the DVR simulator, with
-live MPEG-4 video of 16 channels decoded by 17 decode threads into the split-screen display.
-Still to come: audio in the view, the button panel, the Pellux control shell, the Orvex manager.
+live MPEG-4 video of 16 channels decoded by 17 decode threads into the split-screen display, and
+the DVR's audio played through DirectSound with the pictures held to its clock.
+Still to come: the button panel, PTZ, the Pellux control shell, the Orvex manager.
 MSG

@@ -9,6 +9,8 @@ namespace audio {
 class IAudioOutput {
 public:
     virtual long Write(const void* data, uint32_t length) = 0;
+    // Bytes written and not yet played; 0 where the output does not play in real time.
+    virtual uint32_t QueuedBytes() { return 0; }
 
 protected:
     ~IAudioOutput() = default;

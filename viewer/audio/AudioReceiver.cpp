@@ -33,15 +33,17 @@ void CAudioReceiver::PlayChannel(const AudioRecord& r, unsigned channel)
     uint8_t block[kBlockBytes];
     if (!coded || !coding_.DecodeChannel(channel, coded, block))
         return;
+    const bool behind = main_ && main_->QueuedBytes() > kMaxQueuedBytes;
     if (const unsigned repeats = RepeatCount(r.sequence, lastSequence_)) {
         SoftenBlock(previous_, previous_, kBlockBytes);
-        for (unsigned i = 0; i < repeats; ++i)
-            if (main_)
-                main_->Write(previous_, kBlockBytes);
+        for (unsigned i = 0; i < repeats && main_ && !behind; ++i)
+            main_->Write(previous_, kBlockBytes);
         SoftenBlock(previous_, block, kBlockBytes);
     }
     std::memcpy(previous_, block, kBlockBytes);
-    if (main_)
+    if (behind)
+        skipped_.fetch_add(1, std::memory_order_relaxed);
+    else if (main_)
         main_->Write(block, kBlockBytes);
     lastSequence_ = r.sequence;
 }

@@ -20,6 +20,12 @@ struct AudioClock {
 
 class CAudioReceiver {
 public:
+    // The most audio the main player may hold. A burst from the network would otherwise stay in the
+    // player for good, and every picture waits for the audio clock: with a second of sound queued a
+    // channel's 30 frame slots fill before its pictures are due. Blocks that arrive while more than
+    // this waits are skipped (twice the player's 20-block start threshold: 640 ms).
+    static constexpr uint32_t kMaxQueuedBytes = 40 * kBlockBytes;
+
     CAudioReceiver(IAudioCoding& coding, IAudioOutput* mainPlayer, IAudioOutput* phonePlayer)
         : coding_(coding), main_(mainPlayer), phone_(phonePlayer)
     {
@@ -38,6 +44,8 @@ public:
     void ResetSequence() { lastSequence_ = 0; }
     uint32_t LastSequence() const { return lastSequence_; }
     AudioClock Clock() const;
+    // Blocks skipped because the main player held too much (for the figures).
+    uint64_t BlocksSkipped() const { return skipped_.load(std::memory_order_relaxed); }
 
 private:
     void PlayChannel(const AudioRecord& r, unsigned channel);
@@ -51,6 +59,7 @@ private:
     std::atomic<bool> phoneDown_{false};
     std::atomic<uint64_t> clock_{0}; // seconds << 32 | milliseconds, read by the video threads
     uint32_t lastSequence_ = 0;      // decode thread only
+    std::atomic<uint64_t> skipped_{0};
     uint8_t previous_[kBlockBytes] = {};
     uint8_t previousTalkBack_[kBlockBytes] = {};
 };

@@ -40,5 +40,7 @@ struct BlockSink : audio::IAudioOutput {
         blocks.push_back(b);
         return 0;
     }
+    uint32_t QueuedBytes() override { return queued; }
     std::vector<std::array<uint8_t, audio::kBlockBytes>> blocks;
+    uint32_t queued = 0; // what the player reports as waiting
 };

@@ -148,30 +148,6 @@ Match MatchAt(const std::vector<int16_t>& recorded, const std::vector<int16_t>& 
     return best;
 }
 
-Match BestMatch(const std::vector<int16_t>& recorded, const std::vector<int16_t>& expected, long maxLag)
-{
-    Match best;
-    double ee = 0;
-    for (int16_t v : expected)
-        ee += double(v) * v;
-    for (long lag = 0; lag <= maxLag; ++lag) {
-        if (static_cast<size_t>(lag) + expected.size() > recorded.size())
-            break;
-        double xy = 0, rr = 0;
-        for (size_t i = 0; i < expected.size(); ++i) {
-            const double r = recorded[lag + i];
-            xy += r * expected[i];
-            rr += r * r;
-        }
-        const double c = (rr > 0 && ee > 0) ? xy / std::sqrt(rr * ee) : 0;
-        if (c > best.correlation) {
-            best.correlation = c;
-            best.lag = lag;
-        }
-    }
-    return best;
-}
-
 double Energy(const std::vector<int16_t>& s, size_t from, size_t count)
 {
     double e = 0;

@@ -35,8 +35,7 @@ struct Match {
     long lag = 0;
     double correlation = 0;
 };
-Match BestMatch(const std::vector<int16_t>& recorded, const std::vector<int16_t>& expected, long maxLag);
-// The same for expected[from, from + count) placed at recorded offsets lo..hi.
+// Where expected[from, from + count) best matches recorded, searching offsets lo..hi.
 Match MatchAt(const std::vector<int16_t>& recorded, const std::vector<int16_t>& expected, size_t from, size_t count,
               long lo, long hi);
 double Energy(const std::vector<int16_t>& s, size_t from, size_t count);

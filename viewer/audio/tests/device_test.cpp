@@ -180,9 +180,23 @@ TEST(Capture, BlocksFromTheMicrophoneArriveInOrder)
     cap.Close();
     ASSERT_GT(sink.samples.size(), 4000u);
     EXPECT_EQ(sink.samples.size() % 128, 0u);
-    const std::vector<int16_t> probe(tone.begin() + 2000, tone.begin() + 4000);
-    const auto m = soundtest::BestMatch(sink.samples, probe, static_cast<long>(sink.samples.size() - probe.size()));
-    EXPECT_GT(m.correlation, 0.95);
+    // A quarter second of the tone locates it; then each following piece must sit where it belongs
+    // after the one before it. A loaded sound server may glitch once, so the median piece decides.
+    const auto m = soundtest::MatchAt(sink.samples, tone, 1000, 2000, 0, static_cast<long>(sink.samples.size()));
+    ASSERT_GT(m.correlation, 0.8) << "the tone was not captured";
+    std::vector<double> corr;
+    long lag = m.lag - 1000;
+    for (size_t from = 3000; from + 500 <= tone.size(); from += 500) {
+        if (lag + long(from) + 500 > static_cast<long>(sink.samples.size()))
+            break;
+        const auto p = soundtest::MatchAt(sink.samples, tone, from, 500, lag + long(from) - 40, lag + long(from) + 40);
+        corr.push_back(p.correlation);
+        if (p.correlation > 0.8)
+            lag = p.lag - long(from);
+    }
+    ASSERT_GE(corr.size(), 3u);
+    std::sort(corr.begin(), corr.end());
+    EXPECT_GT(corr[corr.size() / 2], 0.9);
 }
 
 TEST(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)

@@ -141,3 +141,30 @@ TEST_F(Receiver, PhoneDownPlaysTalkBackWithRepeats)
 }
 
 } // namespace
+
+// A burst from the network must not leave the player a second behind for good: while more than the
+// cap waits, new blocks (and gap repeats) are skipped, yet the clock and the sequence move on, and
+// playing resumes once the player has drained below the cap.
+TEST(ReceiverCap, SkipsBlocksWhileThePlayerHoldsTooMuch)
+{
+    FakeCoding coding;
+    BlockSink main;
+    CAudioReceiver rx{coding, &main, nullptr};
+    auto feed = [&](uint32_t sequence) {
+        auto r = Record(sequence, 1);
+        return rx.OnAudioRecord(r.data(), r.size());
+    };
+    main.queued = CAudioReceiver::kMaxQueuedBytes; // at the cap: still played
+    ASSERT_TRUE(feed(1));
+    EXPECT_EQ(main.blocks.size(), 1u);
+    main.queued = CAudioReceiver::kMaxQueuedBytes + 1;
+    ASSERT_TRUE(feed(2));
+    ASSERT_TRUE(feed(5)); // a gap while behind: no repeats either
+    EXPECT_EQ(main.blocks.size(), 1u);
+    EXPECT_EQ(rx.BlocksSkipped(), 2u);
+    EXPECT_EQ(rx.LastSequence(), 5u);
+    EXPECT_EQ(rx.Clock().seconds, 1005u);
+    main.queued = 0;
+    ASSERT_TRUE(feed(6));
+    EXPECT_EQ(main.blocks.size(), 2u);
+}

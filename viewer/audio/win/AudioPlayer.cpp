@@ -177,6 +177,15 @@ long CAudioPlayer::PlayPosition()
     return result;
 }
 
+uint32_t CAudioPlayer::QueuedBytes()
+{
+    const long play = PlayPosition();
+    const uint32_t write = WritePosition();
+    if (play < 0 || !bufferSize_ || !IsPlaying())
+        return write;
+    return (write + bufferSize_ - static_cast<uint32_t>(play)) % bufferSize_;
+}
+
 bool CAudioPlayer::IsPlaying()
 {
     EnterCriticalSection(&lock_);

@@ -26,6 +26,9 @@ public:
     DWORD WritePosition() const { return writePosition_.load(std::memory_order_acquire); }
     DWORD BufferSize() const { return bufferSize_; }
     bool IsPlaying();
+    // Written and not yet played: the stretch from the play cursor to the write position, or all
+    // that was written while the buffer waits for its start threshold.
+    uint32_t QueuedBytes() override;
     void Reset();
     void Close();
 

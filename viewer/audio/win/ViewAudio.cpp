@@ -35,13 +35,9 @@ int64_t CViewAudio::AudioNowMs()
 {
     const audio::AudioClock c = receiver_.Clock();
     const int64_t clock = int64_t(c.seconds) * 1000 + c.milliseconds;
-    const long play = main_.PlayPosition();
-    if (play < 0)
+    if (main_.PlayPosition() < 0)
         return clock;
-    const uint32_t size = main_.BufferSize();
-    const uint32_t write = main_.WritePosition();
-    const uint32_t buffered = main_.IsPlaying() ? (write + size - static_cast<uint32_t>(play)) % size : write;
-    return clock - int64_t(buffered / audio::kBlockBytes) * audio::kBlockMs;
+    return clock - int64_t(main_.QueuedBytes() / audio::kBlockBytes) * audio::kBlockMs;
 }
 
 void CViewAudio::SelectChannel(int buttonId)

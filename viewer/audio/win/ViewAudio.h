@@ -45,6 +45,7 @@ public:
     // connection::IAudioHooks: what a teardown does to the audio.
     void StopPhoneCapture() override { OnDisconnected(); }
     void StopPlayback() override { main_.Reset(); }
+    void PhoneAnswer(bool allowed) override { OnPhoneReply(allowed ? 1 : 2); }
 
     CAudioPlayer& MainPlayer() { return main_; }
     CAudioPlayer& PhonePlayer() { return phone_; }

@@ -1,7 +1,10 @@
 #include "DVRScreenView.h"
+#include "LiveVideo.h"
+#include "ViewAudio.h"
 #include "connection/ViewStrings.h"
 #include "protocol/AnsiText.h"
 #include "skin/LanguageLibrary.h"
+#include <cstdio>
 #include <cstring>
 
 namespace view {
@@ -51,15 +54,42 @@ RECT FallbackRect(unsigned short id)
 
 } // namespace
 
+// What the sound devices need from the view (the live-phone uplink's sending) and what the decode
+// threads need from the sound devices (the audio clock, the receive path).
+struct DVRScreenView::AudioLinks final : audio::IPhoneTransport, pipeline::IAudioTiming {
+    explicit AudioLinks(DVRScreenView& v) : view(v) {}
+    bool SendCommand(uint16_t code, const void* payload, size_t length) override
+    {
+        return view.controller_->SendCommand(code, static_cast<const uint8_t*>(payload), length);
+    }
+    bool SendStream(const void* data, size_t length) override
+    {
+        return view.SendStream(static_cast<const uint8_t*>(data), length);
+    }
+    int64_t AudioNowMs() override { return view.audio_->AudioNowMs(); }
+    bool PlayRecord(const uint8_t* record, size_t size) override
+    {
+        return view.audio_->Receiver().OnAudioRecord(record, size);
+    }
+    DVRScreenView& view;
+};
+
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts) : skin_(skin)
 {
+    if (parts.live) {
+        audioLinks_ = std::make_unique<AudioLinks>(*this);
+        if (!parts.audio)
+            audio_ = std::make_unique<CViewAudio>(*audioLinks_);
+        if (!parts.decode && !parts.frames && !parts.display)
+            live_ = std::make_unique<CLiveVideo>();
+    }
     ports_.transport = this;
     ports_.window = this;
     ports_.panel = parts.panel ? parts.panel : &noPanel_;
-    ports_.audio = parts.audio ? parts.audio : &noAudio_;
-    ports_.decode = parts.decode ? parts.decode : &noDecode_;
-    ports_.frames = parts.frames ? parts.frames : &counting_;
-    ports_.display = parts.display ? parts.display : &noDisplay_;
+    ports_.audio = parts.audio ? parts.audio : audio_ ? static_cast<connection::IAudioHooks*>(this) : &noAudio_;
+    ports_.decode = parts.decode ? parts.decode : live_ ? static_cast<connection::IDecodeThreads*>(live_.get()) : &noDecode_;
+    ports_.frames = parts.frames ? parts.frames : live_ ? static_cast<connection::IFrameSink*>(live_.get()) : &counting_;
+    ports_.display = parts.display ? parts.display : live_ ? static_cast<connection::IDisplayHooks*>(live_.get()) : &noDisplay_;
     ports_.layout = parts.layout ? parts.layout : &allChannels_;
     controller_ = std::make_unique<connection::ConnectionController>(ports_);
 }
@@ -184,6 +214,15 @@ LRESULT DVRScreenView::Handle(UINT msg, WPARAM wp, LPARAM lp)
     case WM_STREAM_TIMER: c.OnStreamRequestTick(); return 0;
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
     case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp)); return 0;
+    case WM_PARENTNOTIFY:
+        // The display asks for the right-click switches of its texts; the switches belong to it.
+        if (live_)
+            live_->Display().OnParentNotify(wnd_, wp, lp);
+        return 0;
+    case WM_AUDIO_CAPTURED:
+        if (audio_)
+            audio_->OnCaptured(c.State().connected && c.State().loggedIn);
+        return 0;
     case WM_HOST_MOVED: return 0;
     case NSMG_WM_CONNECT: c.OnConnectResult(wp != 0); return 0;
     case NSMG_WM_LOST:
@@ -238,6 +277,11 @@ bool DVRScreenView::OnCreate()
     if (!log)
         return false;
     SendMessageW(log, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (live_) {
+        pipeline::IAudioTiming* timing = audio_ ? audioLinks_.get() : nullptr;
+        if (!live_->Attach(wnd_, SkinRect(kRectDisplay, FallbackRect(kRectDisplay)), controller_.get(), timing))
+            return false;
+    }
     return true;
 }
 
@@ -247,6 +291,15 @@ void DVRScreenView::InitialUpdate()
     if (!language_)
         ShowStepError(L"Error in LoadLibrearyEx.", GetLastError());
     controller_->LogStartTexts();
+    if (audio_) {
+        // A machine without sound devices still shows pictures: the devices that failed stay silent.
+        HRESULT hr = audio_->Open(wnd_);
+        if (FAILED(hr)) {
+            char trace[96];
+            snprintf(trace, sizeof trace, "===>>> sound devices: 0x%08lX\n", static_cast<unsigned long>(hr));
+            OutputDebugStringA(trace);
+        }
+    }
     NSMGAPI_Initialize();
     transportInitialized_ = true;
     transport_ = NSMGAPI_Create(wnd_, nullptr, nullptr);
@@ -277,6 +330,10 @@ void DVRScreenView::OnDestroy()
         ports_.decode->Stop();
     UnloadLanguage();
     ports_.audio->StopPlayback();
+    if (live_)
+        live_->Detach(); // no decode thread uses the sound devices after this
+    if (audio_)
+        audio_->Close();
     if (transport_) {
         NSMGAPI_Destroy(transport_);
         transport_ = nullptr;
@@ -293,6 +350,38 @@ void DVRScreenView::OnViewCommand(int command)
     default: break; // the panel's other commands belong to the layout, audio and PTZ parts
     }
 }
+
+void DVRScreenView::SetEnableAudio(bool on)
+{
+    enableAudio_ = on;
+    MirrorAudioState();
+}
+
+bool DVRScreenView::SetPhoneButton(bool down)
+{
+    phoneDown_ = down;
+    MirrorAudioState();
+    return !audio_ || audio_->SetPhoneButton(down);
+}
+
+void DVRScreenView::MirrorAudioState()
+{
+    if (audio_)
+        audio_->SetAudioEnabled(enableAudio_);
+    if (live_)
+        live_->SetAudioSync(enableAudio_, phoneDown_);
+}
+
+void DVRScreenView::StopPhoneCapture()
+{
+    audio_->StopPhoneCapture();
+    phoneDown_ = false;
+    MirrorAudioState();
+}
+
+void DVRScreenView::StopPlayback() { audio_->StopPlayback(); }
+
+void DVRScreenView::PhoneAnswer(bool allowed) { audio_->PhoneAnswer(allowed); }
 
 LRESULT DVRScreenView::OnColor(HDC dc, HWND control)
 {

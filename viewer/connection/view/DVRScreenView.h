@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+class CViewAudio;
+
 namespace view {
+
+class CLiveVideo;
 
 // Messages between the parts of the viewer.
 enum : UINT {
@@ -55,9 +59,12 @@ enum : unsigned short {
     kRectStatusLog = 0xF00C,
 };
 
-// The parts later pieces of the viewer fill in; null members get the stand-ins of BasicParts.h.
-// Each part given here must outlive the view window.
+// The parts later pieces of the viewer fill in; null members get the stand-ins of BasicParts.h,
+// unless `live` is set: then the view makes its own live parts (the display, the decoder, the frame
+// queue with its decode threads, the sound devices) for the members left null. Each part given
+// here must outlive the view window.
 struct ViewPartsConfig {
+    bool live = false;
     connection::IPanelHooks* panel = nullptr;
     connection::IAudioHooks* audio = nullptr;
     connection::IDecodeThreads* decode = nullptr;
@@ -66,7 +73,9 @@ struct ViewPartsConfig {
     connection::ILayout* layout = nullptr;
 };
 
-class DVRScreenView final : public connection::IViewWindow, public connection::ITransport {
+class DVRScreenView final : public connection::IViewWindow,
+                            public connection::ITransport,
+                            private connection::IAudioHooks {
 public:
     static constexpr const wchar_t* kClassName = L"DVRScreenView";
 
@@ -93,6 +102,14 @@ public:
     const connection::CountingFrameSink& FrameCounts() const { return counting_; }
     // The text of a string id: the language library's, else the view's own.
     std::wstring Text(int id) const;
+
+    // The live parts; null unless the view was made with ViewPartsConfig::live.
+    CLiveVideo* Live() const { return live_.get(); }
+    CViewAudio* Audio() const { return audio_.get(); }
+    // The setup dialog's "Enable Audio" box and the panel's live-phone button, mirrored into the
+    // values the decode threads read. SetPhoneButton is false when the switch could not be sent.
+    void SetEnableAudio(bool on);
+    bool SetPhoneButton(bool down);
 
     // connection::IViewWindow
     connection::ConnectFields ReadFields() override;
@@ -130,6 +147,12 @@ private:
     RECT SkinRect(unsigned short id, RECT fallback) const;
     std::wstring ItemText(int item, int maxChars) const;
     void ShowStepError(const wchar_t* step, DWORD error);
+    void MirrorAudioState();
+
+    // connection::IAudioHooks, for the view's own sound devices.
+    void StopPhoneCapture() override;
+    void StopPlayback() override;
+    void PhoneAnswer(bool allowed) override;
 
     HWND wnd_ = nullptr;        // ours: destroyed with the view, which then deletes itself
     HWND host_ = nullptr;       // not ours
@@ -139,6 +162,15 @@ private:
     HBRUSH black_ = nullptr;    // ours: DeleteObject
     HBITMAP background_ = nullptr; // ours: DeleteObject
     ViewSkin skin_;
+
+    // The live parts (see ViewPartsConfig::live). The decode threads use the sound devices, so
+    // live_ is declared after them and goes first.
+    struct AudioLinks;
+    std::unique_ptr<AudioLinks> audioLinks_;
+    std::unique_ptr<CViewAudio> audio_;
+    std::unique_ptr<CLiveVideo> live_;
+    bool enableAudio_ = true;
+    bool phoneDown_ = false;
 
     connection::NoPanel noPanel_;
     connection::NoAudio noAudio_;

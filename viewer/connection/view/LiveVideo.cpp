@@ -21,8 +21,11 @@ bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::Connectio
     if (!display_.Create(view, area, video::kDefaultLayout))
         return false;
     display_.SetNotifyWindow(view);
+    // Until a DVR is connected: black divisions with their titles only.
     display_.SetFillLevel(0);
-    display_.SetOsdOptions(1, 1, 1);
+    display_.BlankAll(1);
+    display_.SetBorderColour(RGB(255, 255, 255));
+    display_.SetOsdOptions(1, 0, 0);
     for (int ch = 0; ch < 16; ++ch)
         display_.SetChannelTitle(ch, L"Camera %02d");
     display_.Show(1);
@@ -89,7 +92,11 @@ bool CLiveVideo::Start()
             order[i] = static_cast<uint8_t>(i < channels ? i : video::kNoEntry);
         display_.SetLayout(mode->layout, order, static_cast<size_t>(mode->channels));
     }
+    // Titles for the DVR's channels, none for the others; size and time shown while connected.
+    for (int ch = 0; ch < 25; ++ch)
+        display_.SetChannelTitle(ch, ch < channels ? L"Camera %02d" : L"");
     display_.SetChannelCount(channels);
+    display_.SetOsdOptions(1, 1, 1);
 
     char trace[160];
     snprintf(trace, sizeof trace, "===>>> live video: %d channels, xvid %s\n", channels,
@@ -151,13 +158,17 @@ void CLiveVideo::StoreAudio(const uint8_t* data, size_t length)
 
 void CLiveVideo::Reset()
 {
-    display_.BlankAll(1);
+    RefreshEmpty();
 }
 
 void CLiveVideo::RefreshEmpty()
 {
-    if (!dropped_)
-        display_.BlankAll(1);
+    // A connection the DVR dropped keeps its pictures, sizes and times until the view gives up.
+    if (dropped_)
+        return;
+    display_.SetChannelCount(0);
+    display_.SetOsdOptions(1, 0, 0);
+    display_.BlankAll(1);
 }
 
 void CLiveVideo::ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time)

@@ -34,9 +34,6 @@ public:
     const pipeline::CFramePipeline* Pipeline() const { return pipe_.get(); }
     // Mirrors of the view's "Enable Audio" box and phone button.
     void SetAudioSync(bool enableAudio, bool phoneOn);
-    // Set when the DVR dropped the connection without a user stop; the last pictures then stay on
-    // screen while the view reconnects. Cleared by the next login.
-    void SetConnectionDropped(bool dropped);
     uint64_t PicturesShown() const { return pipe_ ? pipe_->PicturesShown() : 0; }
 
     // connection::IDecodeThreads
@@ -52,6 +49,8 @@ public:
     void Reset() override;
     void RefreshEmpty() override;
     void SetDecoderOption(int option) override { decoderOption_ = option; }
+    // While set, the last pictures stay on screen (the view reconnects).
+    void SetConnectionDropped(bool dropped) override;
 
 private:
     void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;

@@ -49,6 +49,12 @@ void ConnectionController::StopWatchdog()
     s_.watchdogRunning = false;
 }
 
+void ConnectionController::SetConnectionDropped(bool dropped)
+{
+    s_.connectionDropped = dropped;
+    p_.display->SetConnectionDropped(dropped);
+}
+
 void ConnectionController::StopStreamTimer()
 {
     p_.window->StopTimer(ViewTimer::StreamRequest);
@@ -88,6 +94,11 @@ void ConnectionController::OnDisconnectCommand()
     } else {
         p_.window->EnableConnectFields(true);
         p_.panel->SetConnectedState(false, IsAdministrator());
+        // The pictures kept for the reconnect go now that no reconnect will come.
+        if (s_.connectionDropped) {
+            SetConnectionDropped(false);
+            p_.display->RefreshEmpty();
+        }
     }
 }
 
@@ -189,6 +200,8 @@ void ConnectionController::OnLoginReply(const protocol::LoginReply& reply)
             s_.establishedShown = true;
         }
         if (s_.connected) {
+            if (s_.connectionDropped)
+                SetConnectionDropped(false);
             if (!p_.decode->Running() && !p_.decode->Start()) {
                 p_.window->FatalDecoderStart();
                 return;
@@ -207,8 +220,12 @@ void ConnectionController::OnLoginReply(const protocol::LoginReply& reply)
 
 void ConnectionController::OnConnectionLost()
 {
-    if (!s_.userStopped)
+    if (!s_.userStopped) {
         s_.reconnectPending = true;
+        // Set before the decode threads stop, so that they leave the last pictures on screen.
+        if (s_.loggedIn && !s_.connectionDropped)
+            SetConnectionDropped(true);
+    }
     Teardown();
 }
 
@@ -243,10 +260,13 @@ void ConnectionController::OnPacket(const void* header, const void* payload)
         OnLoginRequest();
         break;
     case protocol::ReceiveAction::PhoneReply:
-        if (d.phone.effect == protocol::PhoneReply::Allow)
+        if (d.phone.effect == protocol::PhoneReply::Allow) {
             s_.phoneAllowed = true;
-        else if (d.phone.effect == protocol::PhoneReply::Forbid)
+            p_.audio->PhoneAnswer(true);
+        } else if (d.phone.effect == protocol::PhoneReply::Forbid) {
             s_.phoneAllowed = false;
+            p_.audio->PhoneAnswer(false);
+        }
         break;
     }
 }
@@ -369,6 +389,9 @@ void ConnectionController::Teardown()
         s_.userStopped = true;
         s_.reconnectCount = 0;
     }
+    // A user stop (or the end of the attempts) gives up the pictures kept for a reconnect.
+    if (s_.userStopped && s_.connectionDropped)
+        SetConnectionDropped(false);
     // 2., 3. Close the connection; a user stop gives the fields back.
     if (!(s_.userStopped && !s_.connected)) {
         if (s_.userStopped) {

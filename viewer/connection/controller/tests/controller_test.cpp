@@ -343,6 +343,57 @@ TEST(ConnectionController, ReconnectWithinTheAttemptsLogsInAgainQuietly)
     EXPECT_EQ(r.decode.stops, 1);
 }
 
+// The connection-dropped mark keeps the last pictures while the view reconnects; only a loss the
+// user did not ask for sets it, and every way out of the reconnect clears it.
+TEST(ConnectionController, ConnectionDroppedMarkLastsFromTheLossToTheNextLoginOrUserStop)
+{
+    {
+        Rig r;
+        r.LogIn();
+        EXPECT_FALSE(r.display.connectionDropped);
+        r.c.OnConnectionLost();
+        EXPECT_TRUE(r.display.connectionDropped);
+        EXPECT_TRUE(r.c.State().connectionDropped);
+        r.c.OnTimer(ViewTimer::Reconnect);
+        r.FailAttempt();
+        EXPECT_TRUE(r.display.connectionDropped) << "a failed attempt keeps the pictures";
+        r.c.OnTimer(ViewTimer::Reconnect);
+        r.c.OnConnectResult(true);
+        r.Packet(85, {});
+        r.LoginReply(1, 16);
+        EXPECT_FALSE(r.display.connectionDropped) << "cleared by the next login";
+    }
+    {
+        Rig r; // the user stops between two attempts
+        r.LogIn();
+        r.c.OnConnectionLost();
+        r.c.OnDisconnectCommand();
+        EXPECT_FALSE(r.display.connectionDropped);
+    }
+    {
+        Rig r; // the attempts run out
+        r.LogIn();
+        r.c.OnConnectionLost();
+        for (int attempt = 1; attempt <= 10; ++attempt) {
+            r.c.OnTimer(ViewTimer::Reconnect);
+            r.FailAttempt();
+        }
+        EXPECT_TRUE(r.c.State().userStopped);
+        EXPECT_FALSE(r.display.connectionDropped);
+    }
+    {
+        Rig r; // a user disconnect, and a loss before any login, never set it
+        r.LogIn();
+        r.c.OnDisconnectCommand();
+        EXPECT_FALSE(r.display.connectionDropped);
+        Rig s;
+        s.c.OnConnectCommand();
+        s.c.OnConnectResult(true);
+        s.c.OnConnectionLost();
+        EXPECT_FALSE(s.display.connectionDropped);
+    }
+}
+
 TEST(ConnectionController, DisconnectDuringTheReconnectWaitEndsTheRetries)
 {
     Rig r;

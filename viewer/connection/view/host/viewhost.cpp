@@ -4,7 +4,6 @@
 // --log appends each new status line to FILE (UTF-8) as it appears; --exit-after sends the Exit
 // command after that many seconds.
 #include "ViewHost.h"
-#include "LiveVideo.h"
 #include "ViewSkinLink.h"
 #include <cstdio>
 #include <cwchar>
@@ -90,19 +89,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         return 2;
     LocalFree(argv);
 
-    // The live video part outlives the view window (it is destroyed after the host below).
-    view::CLiveVideo live;
     view::ViewPartsConfig parts;
-    parts.decode = &live;
-    parts.frames = &live;
-    parts.display = &live;
-    view::ViewSkin skin = view::LinkedViewSkin();
-    std::unique_ptr<view::ViewHost> host(view::ViewHost::Create(skin, L"DVR Web Viewer", parts));
-    if (host && host->View()) {
-        RECT area{0, 0, 720, 540};
-        skin.getResourceRect(view::kRectDisplay, &area);
-        live.Attach(host->View()->Window(), area, &host->View()->Controller(), nullptr);
-    }
+    parts.live = true; // display, decode threads and sound devices of the view's own
+    std::unique_ptr<view::ViewHost> host(view::ViewHost::Create(view::LinkedViewSkin(), L"DVR Web Viewer", parts));
     if (!host)
         return 1;
     g_host = host.get();

@@ -29,6 +29,7 @@ class NoAudio final : public IAudioHooks {
 public:
     void StopPhoneCapture() override {}
     void StopPlayback() override {}
+    void PhoneAnswer(bool) override {}
 };
 
 // No threads run, so there is never anything to stop.
@@ -44,7 +45,9 @@ public:
     void Reset() override {}
     void RefreshEmpty() override {}
     void SetDecoderOption(int option) override { decoderOption = option; }
+    void SetConnectionDropped(bool dropped) override { connectionDropped = dropped; }
     int decoderOption = -1;
+    bool connectionDropped = false;
 };
 
 // Counts what the stream dispatcher hands over, so that a running connection can be observed.

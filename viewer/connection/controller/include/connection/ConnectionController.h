@@ -29,6 +29,7 @@ struct ConnectionState {
     bool streamOpen = false;
     uint32_t streamValue = 0;
     bool phoneAllowed = false;
+    bool connectionDropped = false; // the DVR dropped a logged-in connection; see IDisplayHooks
     int channelCount = 0;          // from the last login reply with channel information
     bool fourChannelLimited = false;
     std::string userId;            // of the last login, A-Z lower-cased
@@ -101,6 +102,7 @@ private:
     void OnChannelRequestAcked();
     void OnPicturePollAnswered();
     void StopWatchdog();
+    void SetConnectionDropped(bool dropped);
     void StopStreamTimer();
     void SendPicturePoll();
 

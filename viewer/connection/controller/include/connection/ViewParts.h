@@ -78,6 +78,8 @@ public:
     virtual ~IAudioHooks() = default;
     virtual void StopPhoneCapture() = 0;
     virtual void StopPlayback() = 0;
+    // The DVR's answer to the live-phone switch (command 100): phone audio allowed or forbidden.
+    virtual void PhoneAnswer(bool allowed) = 0;
 };
 
 // The seventeen decode threads.
@@ -111,6 +113,10 @@ public:
     virtual void RefreshEmpty() = 0;
     // A login reply with channel information: the decoder manager's option (byte 6).
     virtual void SetDecoderOption(int option) = 0;
+    // The connection-dropped mark: set when the DVR ends a logged-in connection that the user did
+    // not stop, cleared by the next accepted login and by every user stop (including the one that
+    // ends the reconnect attempts). While it is set, the last pictures stay on screen.
+    virtual void SetConnectionDropped(bool dropped) = 0;
 };
 
 class ConnectionController;

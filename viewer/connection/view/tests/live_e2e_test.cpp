@@ -1,0 +1,330 @@
+// Live video end to end: the view with its own display, decode threads and sound devices, connected
+// over Conduix to the DVR simulator's real MPEG-4 streams. What is checked is what a user sees: the
+// display window's pixels read back from the screen, where each division must show its own camera
+// (the channel number burned into the simulator's pictures), moving (the burned-in frame counter
+// advances), with its title and time while connected; and the DVR's sound at the sound server.
+#include "CameraScene.h"
+#include "DisplayLayout.h"
+#include "E2eSupport.h"
+#include "LiveVideo.h"
+#include "SoundServer.h"
+#include "ViewAudio.h"
+#include "ViewHost.h"
+#include "ViewSkinLink.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace view;
+using namespace e2e;
+
+namespace {
+
+constexpr int kChannels = 4;
+constexpr int kWidth = 352, kHeight = 240; // the simulator's "cif"
+
+// The display window's client area as it is on the screen, 32-bit pixels, top-down rows.
+struct Screen {
+    int width = 0, height = 0;
+    std::vector<uint32_t> px;
+    uint32_t At(int x, int y) const { return px[static_cast<size_t>(y) * width + x]; }
+    int Luma(int x, int y) const
+    {
+        const uint32_t p = At(x, y);
+        return static_cast<int>((29 * (p & 255) + 150 * ((p >> 8) & 255) + 77 * ((p >> 16) & 255)) >> 8);
+    }
+};
+
+Screen Capture(HWND wnd)
+{
+    Screen s;
+    RECT r;
+    GetClientRect(wnd, &r);
+    s.width = r.right;
+    s.height = r.bottom;
+    s.px.assign(static_cast<size_t>(s.width) * s.height, 0);
+    HDC dc = GetDC(wnd);
+    HDC mem = CreateCompatibleDC(dc);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = s.width;
+    bi.bmiHeader.biHeight = -s.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, s.width, s.height, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::copy_n(static_cast<const uint32_t*>(bits), s.px.size(), s.px.begin());
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(wnd, dc);
+    return s;
+}
+
+// Where a point of the picture lands in its division (the display's stretch of the source rectangle).
+struct Mapping {
+    video::DivRect div;
+    video::SourceRect src = video::PictureSourceRect(kWidth, kHeight);
+    bool Inside(int sx, int sy) const
+    {
+        return sx >= src.x && sx < src.x + src.width && sy >= src.y && sy < src.y + src.height;
+    }
+    int X(int sx) const { return div.left + (2 * (sx - src.x) + 1) * div.Width() / (2 * src.width); }
+    int Y(int sy) const { return div.top + (2 * (sy - src.y) + 1) * div.Height() / (2 * src.height); }
+};
+
+// How far the screen's division differs from a rendered picture over a region of the picture:
+// the share of sample points whose brightness falls on the other side of mid-grey.
+double Mismatch(const Screen& s, const Mapping& m, const dvrsim::YuvPicture& pic, int x0, int y0, int x1, int y1)
+{
+    int tested = 0, wrong = 0;
+    for (int sy = y0; sy < y1; sy += 2)
+        for (int sx = x0; sx < x1; sx += 2) {
+            if (!m.Inside(sx, sy))
+                continue;
+            const bool expected = pic.y[static_cast<size_t>(sy) * pic.width + sx] >= 128;
+            const bool seen = s.Luma(m.X(sx), m.Y(sy)) >= 128;
+            ++tested;
+            wrong += expected != seen;
+        }
+    return tested ? double(wrong) / tested : 1.0;
+}
+
+// The simulator draws "CH<nn>" at the top left and the frame counter at the bottom left, on dark
+// plates, with dots of `scale` pixels.
+constexpr int kScale = kHeight / 60;
+constexpr int kNumberX0 = 2 * kScale + 12 * kScale, kNumberX1 = 2 * kScale + 24 * kScale;
+constexpr int kNumberY0 = 2 * kScale, kNumberY1 = 9 * kScale;
+constexpr int kCounterX0 = 2 * kScale, kCounterX1 = 2 * kScale + 30 * kScale;
+constexpr int kCounterY0 = kHeight - 10 * kScale, kCounterY1 = kHeight - 3 * kScale;
+
+// The camera whose burned-in number the division shows (0-based), and how well it matched.
+int ReadChannel(const Screen& s, const Mapping& m, double* mismatch)
+{
+    int best = -1;
+    double bestMiss = 2;
+    dvrsim::YuvPicture pic;
+    for (int ch = 0; ch < 16; ++ch) {
+        dvrsim::CameraScene(ch, kWidth, kHeight).Render(0, pic);
+        const double miss = Mismatch(s, m, pic, kNumberX0, kNumberY0, kNumberX1, kNumberY1);
+        if (miss < bestMiss) {
+            bestMiss = miss;
+            best = ch;
+        }
+    }
+    *mismatch = bestMiss;
+    return best;
+}
+
+// The burned-in frame counter (the simulator's loop holds 60 frames).
+int ReadCounter(const Screen& s, const Mapping& m, int channel, double* mismatch)
+{
+    int best = -1;
+    double bestMiss = 2;
+    dvrsim::YuvPicture pic;
+    const dvrsim::CameraScene scene(channel, kWidth, kHeight);
+    for (int f = 0; f < 60; ++f) {
+        scene.Render(f, pic);
+        const double miss = Mismatch(s, m, pic, kCounterX0, kCounterY0, kCounterX1, kCounterY1);
+        if (miss < bestMiss) {
+            bestMiss = miss;
+            best = f;
+        }
+    }
+    *mismatch = bestMiss;
+    return best;
+}
+
+// Pixels of a text box that differ between two screens.
+int Differing(const Screen& a, const Screen& b, const video::TextBox& box)
+{
+    int n = 0;
+    for (int y = std::max(0, box.top); y < std::min(a.height, box.bottom); ++y)
+        for (int x = std::max(0, box.left); x < std::min(a.width, box.right); ++x)
+            n += a.At(x, y) != b.At(x, y);
+    return n;
+}
+
+class LiveView : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WSADATA wsa;
+        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+        port_ = FreePort();
+        ViewPartsConfig parts;
+        parts.live = true;
+        host_.reset(ViewHost::Create(LinkedViewSkin(), L"DVR Web Viewer", parts));
+        ASSERT_TRUE(host_ && host_->View() && host_->View()->Live()) << "host window: " << GetLastError();
+        display_ = host_->View()->Live()->Display().Window();
+        ASSERT_TRUE(display_);
+        // The divisions of the 4-channel layout in the display's client area.
+        const video::DivisionMode* mode = nullptr;
+        for (int i = 0; i < video::kDivisionModeCount; ++i) {
+            const video::DivisionMode* d = video::FindDivisionMode(i);
+            if (d && d->channels >= kChannels && (!mode || d->channels < mode->channels))
+                mode = d;
+        }
+        ASSERT_TRUE(mode);
+        layoutIndex_ = mode->layout;
+        video::Layout layout = video::BuiltinLayout(layoutIndex_);
+        RECT area;
+        GetClientRect(display_, &area);
+        video::ComputeGeometry(layout, area.right, area.bottom);
+        for (int p = 0; p < kChannels; ++p) {
+            Mapping m;
+            m.div = layout.divisions[p].rect;
+            divisions_.push_back(m);
+        }
+        layout_ = layout;
+    }
+    void TearDown() override
+    {
+        host_.reset();
+        sim_.Kill();
+        WSACleanup();
+    }
+
+    void ConnectAndWaitForPictures(const std::string& simOptions)
+    {
+        ASSERT_TRUE(sim_.Start(port_, "--channels 4 --video cif " + simOptions));
+        host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
+        host_->Command(kCmdConnect);
+        // The simulator encodes its loops first; then every channel's pictures flow.
+        Pump([&] { return Shown() > 120; }, 60000);
+        ASSERT_GT(Shown(), 120u) << "pictures shown";
+        ASSERT_EQ(host_->View()->Live()->Display().CurrentLayout(), layoutIndex_);
+    }
+    uint64_t Shown() const { return host_->View()->Live()->PicturesShown(); }
+    const connection::ConnectionState& State() const { return host_->View()->Controller().State(); }
+
+    // A right click in the display, as the mouse gives it.
+    void RightClick()
+    {
+        SetForegroundWindow(host_->Window());
+        POINT pt{divisions_[0].div.left + 40, divisions_[0].div.top + 100};
+        ClientToScreen(display_, &pt);
+        SetCursorPos(pt.x, pt.y);
+        INPUT in[2]{};
+        in[0].type = in[1].type = INPUT_MOUSE;
+        in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+        in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+        SendInput(2, in, sizeof(INPUT));
+        const video::OsdSwitches before = host_->View()->Live()->Display().Switches();
+        Pump([&] { return host_->View()->Live()->Display().Switches().title != before.title; }, 3000);
+    }
+
+    // Every division shows its own camera's number, and its frame counter moves on within a few
+    // seconds (pictures wait for the audio clock, which pauses them once when the sound starts).
+    void ExpectEachCameraMoving()
+    {
+        const Screen first = Capture(display_);
+        std::vector<int> counters(kChannels);
+        for (int p = 0; p < kChannels; ++p) {
+            double miss = 0;
+            EXPECT_EQ(ReadChannel(first, divisions_[p], &miss), p) << "division " << p;
+            EXPECT_LT(miss, 0.1) << "division " << p;
+            counters[p] = ReadCounter(first, divisions_[p], p, &miss);
+            EXPECT_LT(miss, 0.1) << "division " << p;
+        }
+        std::vector<bool> moved(kChannels, false);
+        for (int look = 0; look < 20 && std::count(moved.begin(), moved.end(), false) > 0; ++look) {
+            Pump([] { return false; }, 150);
+            const Screen later = Capture(display_);
+            for (int p = 0; p < kChannels; ++p) {
+                double miss = 0;
+                const int f = ReadCounter(later, divisions_[p], p, &miss);
+                moved[p] = moved[p] || (miss < 0.1 && f != counters[p]);
+            }
+        }
+        for (int p = 0; p < kChannels; ++p)
+            EXPECT_TRUE(moved[p]) << "division " << p << " does not move";
+    }
+
+    int port_ = 0;
+    Simulator sim_{"dvrsim-live"};
+    std::unique_ptr<ViewHost> host_;
+    HWND display_ = nullptr;
+    std::vector<Mapping> divisions_;
+    video::Layout layout_;
+    int layoutIndex_ = 0;
+};
+
+TEST_F(LiveView, EveryDivisionShowsItsOwnMovingCameraWithTitleTimeAndSound)
+{
+    soundtest::Recorder rec;
+    ConnectAndWaitForPictures("");
+    ASSERT_TRUE(rec.Start(1.5));
+
+    // Connected: titles, sizes and times on. Two right clicks turn the texts on (they are) and off.
+    const Screen withTexts = Capture(display_);
+    RightClick();
+    RightClick();
+    const video::OsdSwitches off = host_->View()->Live()->Display().Switches();
+    ASSERT_EQ(off.title + off.size + off.time, 0) << "the right-click switches";
+    Pump([] { return false; }, 100);
+    const Screen plain = Capture(display_);
+    ExpectEachCameraMoving();
+
+    // The texts were drawn over the pictures: the title and time boxes changed when they went.
+    for (int p = 0; p < kChannels; ++p) {
+        const int points = video::StyleOf(layoutIndex_, p).fontPoints;
+        const video::DivRect& d = divisions_[p].div;
+        EXPECT_GT(Differing(withTexts, plain, video::TitleBox(d, points)), 30) << "title of division " << p;
+        EXPECT_GT(Differing(withTexts, plain, video::TimeBox(d, points)), 30) << "time of division " << p;
+    }
+
+    // The DVR's audio (channel 1) reached the sound server.
+    const std::vector<int16_t> heard = rec.Finish();
+    ASSERT_GT(heard.size(), 4000u);
+    EXPECT_GT(soundtest::Energy(heard, 0, heard.size()), 1e4) << "nothing heard";
+}
+
+// A DVR that sends no audio must not freeze the pictures that wait for the audio clock.
+TEST_F(LiveView, WithoutAudioPicturesStillFlow)
+{
+    ConnectAndWaitForPictures("--no-audio");
+    RightClick();
+    RightClick();
+    ExpectEachCameraMoving();
+}
+
+// When the DVR drops the connection, the last pictures stay while the view reconnects; a user
+// disconnect then blanks them.
+TEST_F(LiveView, DroppedDvrKeepsTheLastPicturesUntilTheUserStops)
+{
+    ConnectAndWaitForPictures("--no-audio");
+    RightClick();
+    RightClick();
+    sim_.Kill();
+    Pump([&] { return State().reconnectCount >= 1; }, 10000);
+    ASSERT_GE(State().reconnectCount, 1);
+    Pump([] { return false; }, 300); // the decode threads have ended by now
+    const Screen kept = Capture(display_);
+    for (int p = 0; p < kChannels; ++p) {
+        double miss = 0;
+        EXPECT_EQ(ReadChannel(kept, divisions_[p], &miss), p) << "division " << p << " was blanked";
+        EXPECT_LT(miss, 0.1);
+    }
+
+    host_->Command(kCmdDisconnect);
+    Pump([&] { return State().userStopped && !State().reconnectPending; }, 5000);
+    Pump([] { return false; }, 300);
+    const Screen blank = Capture(display_);
+    for (int p = 0; p < kChannels; ++p) {
+        const video::DivRect& d = divisions_[p].div;
+        int bright = 0;
+        for (int y = d.top + 8; y < d.bottom - 8; y += 3)
+            for (int x = d.left + 8; x < d.right - 8; x += 3)
+                bright += blank.Luma(x, y) > 40;
+        EXPECT_LT(bright, 10) << "division " << p << " still shows a picture";
+    }
+}
+
+} // namespace
