@@ -6,11 +6,16 @@
 namespace soundtest {
 namespace {
 
+// A folder no earlier run used: Wine hands out the same few process ids again and again, and a
+// marker file left by an earlier run must not look like this run's.
 std::string NewDir()
 {
     static int n = 0;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
     char b[128];
-    std::snprintf(b, sizeof b, "/tmp/px-audio-%lu-%d", GetCurrentProcessId(), ++n);
+    std::snprintf(b, sizeof b, "/tmp/px-audio-%lu-%lld-%d", GetCurrentProcessId(), static_cast<long long>(now.QuadPart),
+                  ++n);
     return b;
 }
 
@@ -106,7 +111,7 @@ bool PlayIntoMicrophone(const std::vector<int16_t>& samples, std::string& marker
     fclose(f);
     marker = dir + "/done";
     return RunShell("pacat --playback -d micsink --raw --format=s16le --rate=8000 --channels=1 --latency-msec=20 " +
-                    dir + "/mic.raw; touch " + marker);
+                    dir + "/mic.raw; rm -f " + dir + "/mic.raw; touch " + marker);
 }
 
 bool WaitMarker(const std::string& marker, DWORD timeoutMs)

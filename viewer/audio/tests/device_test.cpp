@@ -171,6 +171,8 @@ TEST(Capture, BlocksFromTheMicrophoneArriveInOrder)
     sink.capture = &cap;
     ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
     ASSERT_EQ(cap.Start(), S_OK);
+    // The tone goes in once the capture delivers.
+    ASSERT_TRUE(WaitFor([&] { return !sink.samples.empty(); }, 5000)) << "the capture never started";
     const auto tone = Tone(8000, 700, 12000);
     std::string marker;
     ASSERT_TRUE(soundtest::PlayIntoMicrophone(tone, marker));
