@@ -1,7 +1,9 @@
 // What a decode thread does with whatever the DVR put in a slot: arbitrary video frames through
 // the pipeline (header checks, audio hold, decode, local time, the size handed to the display) and
 // arbitrary audio records through the receive path (record checks, channel choice, gap filling,
-// decoding). Input: records of one type byte, a 16-bit length and that many bytes.
+// decoding). Input: one byte of channel count (1-4), then records of one type byte, a 16-bit
+// length and that many bytes. Each record sits in a buffer of exactly its length, so that any read
+// past it is caught; every input starts from fresh coders and a fresh decoder.
 #include "AudioCoderSet.h"
 #include "AudioReceiver.h"
 #include "CoderSetCoding.h"
@@ -53,10 +55,10 @@ struct FuzzAudio final : pipeline::IAudioTiming {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static std::unique_ptr<uint8_t[]> slot(new uint8_t[pipeline::kSlotSize]);
-    static CAudioCoderSet coders;
-    static bool ready = coders.Init(audio::kViewCoderCount) == 1;
-    if (!ready)
+    if (size < 1)
+        return 0;
+    CAudioCoderSet coders;
+    if (coders.Init(audio::kViewCoderCount) != 1)
         return 0;
     audio::CCoderSetCoding coding(coders);
     CountingOutput main, phone;
@@ -65,20 +67,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     clock.receiver = &receiver;
 
     video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-    int w[16], h[16];
-    for (int i = 0; i < 16; ++i)
+    const int channels = 1 + data[0] % 4;
+    int w[4], h[4];
+    for (int i = 0; i < 4; ++i)
         w[i] = h[i] = 16; // cheap to make; frames resize their channel
-    decoder.Initialize(16, 0, w, h, nullptr);
+    decoder.Initialize(channels, 0, w, h, nullptr);
     ReadingDisplay display;
     pipeline::CFramePipeline pipe(decoder, display, &clock, nullptr);
-    pipe.SetChannelCount(16);
+    pipe.SetChannelCount(channels);
 
-    wire::ByteReader r(data, size);
+    wire::ByteReader r(data + 1, size - 1);
     uint8_t type = 0;
     uint16_t length = 0;
     while (r.U8(type) && r.U16(length)) {
         const size_t n = length < r.Remaining() ? length : r.Remaining();
         const uint8_t* bytes = r.Take(n);
+        std::unique_ptr<uint8_t[]> slot(new uint8_t[n ? n : 1]);
         if (n)
             std::memcpy(slot.get(), bytes, n);
         switch (type & 3) {

@@ -100,9 +100,12 @@ TEST(ReceiveSound, SelectedChannelWithSoftenedRepeatsReachesTheSoundServer)
     ASSERT_TRUE(rec.Start(3.5));
     // Records come as a network brings them, no faster than they play: the receive path skips
     // what arrives while the player holds more than its cap.
+    const DWORD feedStart = GetTickCount();
     for (auto& r : records) {
-        while (player.QueuedBytes() + 3 * 256 > audio::CAudioReceiver::kMaxQueuedBytes)
+        while (player.QueuedBytes() + 3 * 256 > audio::CAudioReceiver::kMaxQueuedBytes) {
+            ASSERT_LT(GetTickCount() - feedStart, 10000u) << "the player does not play";
             Sleep(2);
+        }
         ASSERT_TRUE(rx.OnAudioRecord(r.data(), r.size()));
     }
     EXPECT_EQ(rx.BlocksSkipped(), 0u);

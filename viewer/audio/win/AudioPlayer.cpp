@@ -179,9 +179,13 @@ long CAudioPlayer::PlayPosition()
 
 uint32_t CAudioPlayer::QueuedBytes()
 {
+    // One hold of the (re-entrant) lock: the monitor's rewind cannot fall between the reads.
+    EnterCriticalSection(&lock_);
     const long play = PlayPosition();
     const uint32_t write = WritePosition();
-    if (play < 0 || !bufferSize_ || !IsPlaying())
+    const bool playing = IsPlaying();
+    LeaveCriticalSection(&lock_);
+    if (play < 0 || !bufferSize_ || !playing)
         return write;
     return (write + bufferSize_ - static_cast<uint32_t>(play)) % bufferSize_;
 }

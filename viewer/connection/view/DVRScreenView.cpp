@@ -136,14 +136,19 @@ DVRScreenView* DVRScreenView::Create(HWND parent, const ViewSkin& skin, const Vi
             return nullptr;
     }
     auto* v = new DVRScreenView(skin, parts);
+    // A failed WM_CREATE destroys the window, and WM_NCDESTROY deletes the view: know whether it did.
+    bool deleted = false;
+    v->deletedFlag_ = &deleted;
     SIZE size = PanelSize(skin);
     // 0xE900: the identifier of a main pane.
     HWND wnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN, 0, 0, size.cx,
                                size.cy, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(0xE900)), inst, v);
     if (!wnd) {
-        delete v; // WM_NCCREATE never ran, or creation failed before WM_NCDESTROY
+        if (!deleted)
+            delete v; // WM_NCCREATE never ran, or creation failed before WM_NCDESTROY
         return nullptr;
     }
+    v->deletedFlag_ = nullptr;
     return v;
 }
 
@@ -160,6 +165,8 @@ LRESULT CALLBACK DVRScreenView::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
         v->wnd_ = nullptr;
+        if (v->deletedFlag_)
+            *v->deletedFlag_ = true;
         delete v;
         return DefWindowProcW(wnd, msg, wp, lp);
     }
@@ -360,8 +367,17 @@ void DVRScreenView::SetEnableAudio(bool on)
 bool DVRScreenView::SetPhoneButton(bool down)
 {
     phoneDown_ = down;
+    noPanel_.phoneDown = down; // the stand-in panel remembers the button for the teardown
     MirrorAudioState();
-    return !audio_ || audio_->SetPhoneButton(down);
+    if (!audio_ || audio_->SetPhoneButton(down))
+        return true;
+    // The switch did not reach the DVR: the button goes back up.
+    if (down) {
+        audio_->StopPhoneCapture();
+        phoneDown_ = noPanel_.phoneDown = false;
+        MirrorAudioState();
+    }
+    return false;
 }
 
 void DVRScreenView::MirrorAudioState()
@@ -375,7 +391,7 @@ void DVRScreenView::MirrorAudioState()
 void DVRScreenView::StopPhoneCapture()
 {
     audio_->StopPhoneCapture();
-    phoneDown_ = false;
+    phoneDown_ = noPanel_.phoneDown = false;
     MirrorAudioState();
 }
 

@@ -60,9 +60,10 @@ enum : unsigned short {
 };
 
 // The parts later pieces of the viewer fill in; null members get the stand-ins of BasicParts.h,
-// unless `live` is set: then the view makes its own live parts (the display, the decoder, the frame
-// queue with its decode threads, the sound devices) for the members left null. Each part given
-// here must outlive the view window.
+// unless `live` is set: then the view makes its own sound devices when `audio` is null, and its own
+// video (display, decoder, frame queue and decode threads, as one part) when `decode`, `frames` and
+// `display` are all null; pictures are timed against the view's own sound devices only. Each part
+// given here must outlive the view window.
 struct ViewPartsConfig {
     bool live = false;
     connection::IPanelHooks* panel = nullptr;
@@ -155,6 +156,7 @@ private:
     void PhoneAnswer(bool allowed) override;
 
     HWND wnd_ = nullptr;        // ours: destroyed with the view, which then deletes itself
+    bool* deletedFlag_ = nullptr; // set while Create runs: told when WM_NCDESTROY deleted the view
     HWND host_ = nullptr;       // not ours
     HMODULE language_ = nullptr; // ours: FreeLibrary
     NSMG_HANDLE transport_ = nullptr; // ours: NSMGAPI_Destroy

@@ -120,6 +120,7 @@ void ConnectionController::OnExitCommand()
 void ConnectionController::StartConnectAttempt()
 {
     s_.imageAwaited = true;
+    s_.attemptLoggedIn = false;
     // A watchdog left over from the previous connection must not tear the new one down.
     StopWatchdog();
     ConnectFields f = p_.window->ReadFields();
@@ -200,6 +201,7 @@ void ConnectionController::OnLoginReply(const protocol::LoginReply& reply)
             s_.establishedShown = true;
         }
         if (s_.connected) {
+            s_.attemptLoggedIn = true;
             if (s_.connectionDropped)
                 SetConnectionDropped(false);
             if (!p_.decode->Running() && !p_.decode->Start()) {
@@ -223,7 +225,7 @@ void ConnectionController::OnConnectionLost()
     if (!s_.userStopped) {
         s_.reconnectPending = true;
         // Set before the decode threads stop, so that they leave the last pictures on screen.
-        if (s_.loggedIn && !s_.connectionDropped)
+        if (s_.attemptLoggedIn && !s_.connectionDropped)
             SetConnectionDropped(true);
     }
     Teardown();

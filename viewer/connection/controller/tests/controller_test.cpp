@@ -392,6 +392,16 @@ TEST(ConnectionController, ConnectionDroppedMarkLastsFromTheLossToTheNextLoginOr
         s.c.OnConnectionLost();
         EXPECT_FALSE(s.display.connectionDropped);
     }
+    {
+        Rig r; // a user stop between attempts, a new connect, and a loss before its login
+        r.LogIn();
+        r.c.OnConnectionLost();
+        r.c.OnDisconnectCommand();
+        r.c.OnConnectCommand();
+        r.c.OnConnectResult(true);
+        r.c.OnConnectionLost();
+        EXPECT_FALSE(r.display.connectionDropped);
+    }
 }
 
 TEST(ConnectionController, DisconnectDuringTheReconnectWaitEndsTheRetries)

@@ -17,10 +17,11 @@ public:
     }
     void ReleaseLayoutAndAudioButtons() override {}
     void ReleaseLayoutButtons() override {}
-    bool PhoneButtonDown() override { return false; }
-    void ReleasePhoneButton() override {}
+    bool PhoneButtonDown() override { return phoneDown; }
+    void ReleasePhoneButton() override { phoneDown = false; }
     int SpeedLevel() override { return 4; } // the panel's level at start
 
+    bool phoneDown = false; // set by a view that drives the phone without a panel
     bool connected = false;
     bool administrator = false;
 };

@@ -30,6 +30,7 @@ struct ConnectionState {
     uint32_t streamValue = 0;
     bool phoneAllowed = false;
     bool connectionDropped = false; // the DVR dropped a logged-in connection; see IDisplayHooks
+    bool attemptLoggedIn = false;   // the current connection attempt got an accepted login
     int channelCount = 0;          // from the last login reply with channel information
     bool fourChannelLimited = false;
     std::string userId;            // of the last login, A-Z lower-cased
