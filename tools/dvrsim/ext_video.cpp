@@ -4,6 +4,7 @@
 #include "Extension.h"
 #include "VideoChannelStream.h"
 #include "VideoLoop.h"
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <regex>
@@ -131,18 +132,64 @@ private:
     std::thread worker_;
 };
 
+// Video frames sent by every session of the simulator, for the benchmarks: a line on stderr every
+// `every` seconds when asked for, and the total when the simulator ends.
+class SendCount {
+public:
+    explicit SendCount(double every) : everyMicros_(static_cast<int64_t>(every * 1e6)) {}
+    ~SendCount()
+    {
+        if (const uint64_t n = sent_.load())
+            std::fprintf(stderr, "dvrsim: video frames sent: %llu in %.3f s\n", static_cast<unsigned long long>(n),
+                         (SteadyMicros() - first_.load()) / 1e6);
+    }
+    SendCount(const SendCount&) = delete;
+    SendCount& operator=(const SendCount&) = delete;
+
+    void Add()
+    {
+        const int64_t now = SteadyMicros();
+        int64_t unset = 0;
+        if (first_.compare_exchange_strong(unset, now))
+            next_.store(now + everyMicros_);
+        const uint64_t n = ++sent_;
+        if (everyMicros_ <= 0)
+            return;
+        int64_t due = next_.load();
+        // One session's thread prints each line.
+        if (now >= due && next_.compare_exchange_strong(due, due + everyMicros_)) {
+            std::fprintf(stderr, "dvrsim: video t=%.3f sent=%llu\n", (now - first_.load()) / 1e6,
+                         static_cast<unsigned long long>(n));
+            std::fflush(stderr);
+        }
+    }
+
+private:
+    static int64_t SteadyMicros()
+    {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    const int64_t everyMicros_;
+    std::atomic<uint64_t> sent_{0};
+    std::atomic<int64_t> first_{0};
+    std::atomic<int64_t> next_{0};
+};
+
 class VideoProducer final : public Producer {
 public:
-    VideoProducer(std::shared_ptr<LoopBank> bank, const VideoFaults& faults, uint32_t faultMask, uint8_t zone,
-                  uint8_t daylight)
-        : bank_(std::move(bank)), faults_(faults), faultMask_(faultMask), zone_(zone), daylight_(daylight),
-          streams_(bank_->Channels()), due_(bank_->Channels(), 0)
+    VideoProducer(std::shared_ptr<LoopBank> bank, std::shared_ptr<SendCount> count, const VideoFaults& faults,
+                  uint32_t faultMask, uint32_t videoMask, uint8_t zone, uint8_t daylight)
+        : bank_(std::move(bank)), count_(std::move(count)), faults_(faults), faultMask_(faultMask),
+          videoMask_(videoMask), zone_(zone), daylight_(daylight), streams_(bank_->Channels()),
+          due_(bank_->Channels(), 0)
     {
     }
     int PeriodMs() const override { return 5; }
     void Tick(Session& s) override
     {
-        const uint32_t mask = s.State().requestedMask;
+        const uint32_t mask = s.State().requestedMask & videoMask_;
         if (!mask)
             return;
         bank_->Start(mask);
@@ -168,6 +215,7 @@ public:
                     break;
                 if (!s.SendStreamBlock(kStreamCommand, frame_.data(), frame_.size()))
                     return;
+                count_->Add();
                 due_[c] += streams_[c]->FrameMicros();
             }
         }
@@ -175,8 +223,10 @@ public:
 
 private:
     std::shared_ptr<LoopBank> bank_;
+    std::shared_ptr<SendCount> count_;
     VideoFaults faults_;
     uint32_t faultMask_;
+    uint32_t videoMask_;
     uint8_t zone_, daylight_;
     std::vector<std::unique_ptr<VideoChannelStream>> streams_;
     std::vector<uint64_t> due_;
@@ -206,6 +256,12 @@ public:
         app.add_option("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
         app.add_option("--video-zone", zone_, "time-zone index in the frame headers")->check(CLI::Range(0, 84));
         app.add_flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");
+        app.add_option("--video-mask", videoMask_,
+                       "mask of the channels that have a camera: the others send no video when requested");
+        app.add_option("--video-count-every", countEvery_,
+                       "print the video frames sent so far to stderr every this many seconds (the total is "
+                       "printed at exit whenever frames were sent)")
+            ->check(CLI::Range(0.0, 3600.0));
     }
 
     void Install(Simulator& sim) override
@@ -224,10 +280,11 @@ public:
         // Owned by this simulator's producer factory and the producers it makes.
         auto bank = std::make_shared<LoopBank>(std::move(fmts), faults_.sizeChangeAfter > 0, faultMask_);
         const VideoFaults faults = faults_;
-        const uint32_t mask = faultMask_;
+        const uint32_t mask = faultMask_, videoMask = videoMask_;
         const uint8_t zone = static_cast<uint8_t>(zone_), daylight = daylight_ ? 1 : 0;
-        sim.AddProducer([bank, faults, mask, zone, daylight](Session&) {
-            return std::make_unique<VideoProducer>(bank, faults, mask, zone, daylight);
+        auto count = std::make_shared<SendCount>(countEvery_);
+        sim.AddProducer([bank, count, faults, mask, videoMask, zone, daylight](Session&) {
+            return std::make_unique<VideoProducer>(bank, count, faults, mask, videoMask, zone, daylight);
         });
     }
 
@@ -239,6 +296,8 @@ private:
     uint32_t faultMask_ = 0xFFFF;
     int zone_ = 31;
     bool daylight_ = false;
+    double countEvery_ = 0;
+    uint32_t videoMask_ = 0xFFFF;
 };
 
 ExtensionRegistrar<VideoExtension> registrar;

@@ -9,6 +9,12 @@ int64_t SteadyMs()
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+int64_t UnixMicros()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 } // namespace
 
 bool CFramePipeline::HeldByAudio(const wire::VideoFrameHeader& h)
@@ -64,6 +70,8 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
     if (picture.plane[0]) {
         display_.ShowPicture(ch, w, hgt, static_cast<const uint8_t*>(picture.plane[0]), local);
         ++shown_;
+        if (CLatencyHistogram* stats = stats_.load())
+            stats->Record(UnixMicros() - (static_cast<int64_t>(h.seconds) * 1000000 + h.microseconds));
     }
     return SlotResult::Consumed;
 }

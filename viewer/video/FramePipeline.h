@@ -4,6 +4,7 @@
 // to the audio receive path. Neutral: the display and the audio timing come in as interfaces, so the
 // whole pipeline runs natively with the real decoder and a recording display.
 #include "FrameQueue.h"
+#include "LatencyHistogram.h"
 #include "Mp4DecoderManager.h"
 #include "TimeZoneConvert.h"
 #include <atomic>
@@ -61,6 +62,9 @@ public:
     void SetWatchdogRunning(bool running) { watchdogRunning_.store(running); }
     void SetKeepPictures(bool keep) { keepPictures_.store(keep); }
     void SetChannelCount(int channels) { channels_.store(channels); }
+    // Optional: each shown picture records the wall clock less its header's send time. Not ours;
+    // it must outlive the decode threads (or be cleared before they run again).
+    void SetLatencyStats(CLatencyHistogram* stats) { stats_.store(stats); }
 
     SlotResult ProcessVideo(int thread, uint8_t* frame, size_t size) override;
     SlotResult ProcessAudio(uint8_t* record, size_t size) override;
@@ -85,6 +89,7 @@ private:
     std::atomic<int64_t> lastAudioPlayed_{INT64_MIN / 2}; // steady clock, milliseconds
     std::atomic<uint64_t> shown_{0};
     std::atomic<uint64_t> dropped_{0};
+    std::atomic<CLatencyHistogram*> stats_{nullptr};
 };
 
 } // namespace pipeline

@@ -1,10 +1,32 @@
 #include "FrameQueue.h"
 #include "wire/StreamFrame.h"
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <system_error>
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace pipeline {
+
+namespace {
+constexpr std::chrono::milliseconds kSleepSlice{20};
+
+// A plain sleep. Under Wine, a timed wait on a synchronisation object (what a timed condition-variable
+// wait, and even winpthreads' nanosleep, become) is a round trip to wineserver; Sleep is not.
+void PlainSleep(std::chrono::milliseconds d)
+{
+#if defined(_WIN32)
+    ::Sleep(static_cast<DWORD>(d.count()));
+#else
+    std::this_thread::sleep_for(d);
+#endif
+}
+} // namespace
 
 struct CFrameQueue::Run {
     std::mutex flagLock; // every read and write of a busy flag or a slot's buffer pointer
@@ -22,10 +44,24 @@ struct CFrameQueue::Run {
     int exited = 0;
     std::atomic<bool> done[kThreadCount] = {};
 
-    void SleepFor(std::chrono::milliseconds d)
+    // The idle and retry sleeps. Sixteen idle threads poll a hundred times a second, so by default
+    // each sleep is plain, in slices of at most 20 ms, and a stopping run is noticed at the next slice;
+    // with wakeOnStop it is a timed wait that Stop cuts short.
+    void SleepFor(std::chrono::milliseconds d, bool wakeOnStop)
     {
-        std::unique_lock<std::mutex> l(wakeLock);
-        wake.wait_for(l, d, [this] { return stop.load(); });
+        if (wakeOnStop) {
+            std::unique_lock<std::mutex> l(wakeLock);
+            wake.wait_for(l, d, [this] { return stop.load(); });
+            return;
+        }
+        using std::chrono::steady_clock;
+        const auto until = steady_clock::now() + d;
+        while (!stop.load()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            PlainSleep(std::min(left, kSleepSlice));
+        }
     }
 };
 
@@ -241,13 +277,13 @@ void CFrameQueue::ThreadMain(std::shared_ptr<Run> run, int t)
             }
             ml.unlock();
             if (!busy) {
-                run->SleepFor(timing_.idlePoll);
+                run->SleepFor(timing_.idlePoll, timing_.wakeOnStop);
                 continue;
             }
             idleBlanked = false;
             SlotResult r = Process(*run, p);
             if (r == SlotResult::NotYet) {
-                run->SleepFor(timing_.retry);
+                run->SleepFor(timing_.retry, timing_.wakeOnStop);
                 continue;
             }
             {
@@ -263,7 +299,7 @@ void CFrameQueue::ThreadMain(std::shared_ptr<Run> run, int t)
                 idleBlanked = true;
             }
             ml.unlock();
-            run->SleepFor(timing_.idlePoll);
+            run->SleepFor(timing_.idlePoll, timing_.wakeOnStop);
         }
     }
     if (!consumer_.KeepPicturesOnScreen())

@@ -53,6 +53,9 @@ public:
         std::chrono::milliseconds idlePoll{10};
         std::chrono::milliseconds retry{20};
         std::chrono::milliseconds stopWait{2000};
+        // Sleep through timed waits that Stop cuts short rather than plain sleeps. Costs a wineserver
+        // round trip per poll under Wine; kept for comparisons.
+        bool wakeOnStop = false;
     };
 
     explicit CFrameQueue(IFrameConsumer& consumer) : consumer_(consumer) {}

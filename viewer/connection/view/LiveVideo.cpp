@@ -1,6 +1,8 @@
 #include "LiveVideo.h"
 #include "DVRScreenView.h"
 #include "DisplayLayout.h"
+#include "wire/StreamFrame.h"
+#include <chrono>
 #include <cstdio>
 
 namespace view {
@@ -76,6 +78,7 @@ bool CLiveVideo::Start()
     pipe_->SetChannelCount(channels);
     pipe_->SetAudioSync(audioSync_, phoneOn_);
     pipe_->SetWatchdogRunning(true);
+    pipe_->SetLatencyStats(latency_);
     dropped_ = false; // a login clears the connection-dropped mark
     pipe_->SetKeepPictures(false);
 
@@ -102,7 +105,7 @@ bool CLiveVideo::Start()
     snprintf(trace, sizeof trace, "===>>> live video: %d channels, xvid %s\n", channels,
              video::XvidStatusText(xvid_.Api().status));
     OutputDebugStringA(trace);
-    queue_ = std::make_unique<pipeline::CFrameQueue>(*pipe_);
+    queue_ = std::make_unique<pipeline::CFrameQueue>(*pipe_, timing_);
     queue_->SetConnected(true);
     if (!queue_->Start(channels)) {
         queue_.reset();
@@ -141,7 +144,16 @@ void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
         storedAny_ = true;
         OutputDebugStringA("===>>> first video frame\n");
     }
+    if (arrival_ && length >= wire::kVideoHeaderSize) {
+        const int64_t sent = static_cast<int64_t>(wire::LoadLE32(data + 20)) * 1000000 + wire::LoadLE32(data + 24);
+        arrival_->Record(std::chrono::duration_cast<std::chrono::microseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count() -
+                         sent);
+    }
     pipeline::StoreResult r = queue_->Store(data, length);
+    if (r != pipeline::StoreResult::Stored)
+        ++refused_;
     if (r != pipeline::StoreResult::Stored && r != pipeline::StoreResult::QueueFull) {
         char trace[96];
         snprintf(trace, sizeof trace, "<<< frame of %u bytes not stored (%d)\n", static_cast<unsigned>(length),

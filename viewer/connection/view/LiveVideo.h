@@ -9,6 +9,7 @@
 #include "connection/ConnectionController.h"
 #include "connection/ViewParts.h"
 #include "win/XvidLibrary.h"
+#include <atomic>
 #include <memory>
 
 namespace view {
@@ -35,6 +36,19 @@ public:
     // Mirrors of the view's "Enable Audio" box and phone button.
     void SetAudioSync(bool enableAudio, bool phoneOn);
     uint64_t PicturesShown() const { return pipe_ ? pipe_->PicturesShown() : 0; }
+    // Frames the slot pool refused (a full ring, since the view started) and frames the pipeline
+    // dropped (since the last login).
+    uint64_t FramesDropped() const { return refused_.load() + (pipe_ ? pipe_->FramesDropped() : 0); }
+    // Where each shown picture's display latency goes, from the next login on, and each stored
+    // frame's arrival latency (wall clock at store less the header's send time). Null: nowhere. Not ours.
+    void SetLatencyStats(pipeline::CLatencyHistogram* display, pipeline::CLatencyHistogram* arrival)
+    {
+        latency_ = display;
+        arrival_ = arrival;
+    }
+
+    // The decode threads' poll timing, from the next login on.
+    void SetQueueTiming(const pipeline::CFrameQueue::Timing& timing) { timing_ = timing; }
 
     // connection::IDecodeThreads
     bool Start() override;
@@ -69,6 +83,10 @@ private:
     std::unique_ptr<pipeline::CFrameQueue> queue_;
     int decoderOption_ = 0;
     bool audioSync_ = true, phoneOn_ = false, dropped_ = false;
+    pipeline::CFrameQueue::Timing timing_;
+    std::atomic<uint64_t> refused_{0};
+    pipeline::CLatencyHistogram* latency_ = nullptr; // not ours
+    pipeline::CLatencyHistogram* arrival_ = nullptr; // not ours
 };
 
 } // namespace view

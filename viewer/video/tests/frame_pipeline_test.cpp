@@ -225,6 +225,44 @@ TEST(FramePipeline, HostileHeadersAreDroppedWithoutTouchingTheDisplay)
     EXPECT_EQ(display.Count(0), 1);
 }
 
+TEST(FramePipeline, ShownPicturesRecordTheirLatencyFromTheHeaderSendTime)
+{
+    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+    int w[1] = {352}, h[1] = {240};
+    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
+    RecordingDisplay display;
+    CFramePipeline pipe(decoder, display, nullptr, nullptr);
+    pipe.SetChannelCount(1);
+    CLatencyHistogram stats;
+    pipe.SetLatencyStats(&stats);
+
+    const uint64_t now = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                                   std::chrono::system_clock::now().time_since_epoch())
+                                                   .count());
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(stream.Next(now - 300000, frame)); // sent 300 ms ago
+    auto bad = frame;
+    bad[5] = 46; // refused: records nothing
+    EXPECT_EQ(pipe.ProcessVideo(0, bad.data(), bad.size()), SlotResult::Dropped);
+    EXPECT_EQ(stats.Take().count, 0u);
+
+    ASSERT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::Consumed);
+    ASSERT_TRUE(stream.Next(now + 60000000, frame)); // a sender clock a minute ahead
+    ASSERT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::Consumed);
+    CLatencyHistogram::Window win = stats.Take();
+    EXPECT_EQ(win.count, 2u);
+    EXPECT_EQ(win.negative, 1u);
+    EXPECT_GE(win.maxMs, 300.0);
+    EXPECT_LT(win.maxMs, 300.0 + 10000); // the decode itself, however slow the build
+
+    pipe.SetLatencyStats(nullptr);
+    ASSERT_TRUE(stream.Next(now, frame));
+    ASSERT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::Consumed);
+    EXPECT_EQ(stats.Take().count, 0u);
+    EXPECT_EQ(display.Count(0), 3);
+}
+
 TEST(FramePipeline, ConnectStreamTeardownCyclesWithTheRealDecoder)
 {
     RecordingDisplay display;

@@ -222,6 +222,25 @@ TEST(FrameQueue, StopWithoutThreadsReturnsAtOnce)
     EXPECT_LT(std::chrono::steady_clock::now() - t0, 100ms);
 }
 
+TEST(FrameQueue, StopEndsSleepingThreadsWithinTheBoundWhateverThePollInterval)
+{
+    // Idle threads sleep in slices, or in waits that Stop cuts short: a poll interval far past the
+    // stop bound still lets every thread end in time.
+    for (bool wakeOnStop : {false, true}) {
+        RecordingConsumer c;
+        CFrameQueue::Timing timing = TestTiming();
+        timing.idlePoll = 60s;
+        timing.retry = 60s;
+        timing.wakeOnStop = wakeOnStop;
+        CFrameQueue q(c, timing);
+        ASSERT_TRUE(q.Start(16));
+        q.SetConnected(true);
+        ASSERT_TRUE(WaitReady(q));
+        std::this_thread::sleep_for(50ms); // every thread is asleep in its first poll
+        EXPECT_TRUE(q.Stop()) << "wakeOnStop " << wakeOnStop;
+    }
+}
+
 TEST(FrameQueue, ThreadThatMissesTheStopBoundKeepsItsOwnBuffers)
 {
     RecordingConsumer c;

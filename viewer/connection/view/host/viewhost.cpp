@@ -1,10 +1,14 @@
 // viewhost: the viewer's main view in a window of its own, until the control shell hosts it.
 //   viewhost [--address A] [--port N] [--user ID] [--password PW] [--connect]
-//            [--log FILE] [--exit-after SECONDS]
+//            [--log FILE] [--exit-after SECONDS] [--stats FILE] [--wake-on-stop]
 // --log appends each new status line to FILE (UTF-8) as it appears; --exit-after sends the Exit
-// command after that many seconds.
+// command after that many seconds; --stats appends a line of live-video figures every second;
+// --wake-on-stop makes the decode threads sleep in timed waits (the former idle wait, for comparisons).
+#include "LiveVideo.h"
 #include "ViewHost.h"
 #include "ViewSkinLink.h"
+#include <psapi.h>
+#include <chrono>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
@@ -13,8 +17,8 @@
 namespace {
 
 struct Options {
-    std::wstring address, port = L"50000", user, password, logPath;
-    bool connect = false;
+    std::wstring address, port = L"50000", user, password, logPath, statsPath;
+    bool connect = false, wakeOnStop = false;
     double exitAfter = 0;
 };
 
@@ -34,10 +38,15 @@ bool Parse(int argc, wchar_t** argv, Options& o)
             : a == L"--user"  ? value(o.user)
             : a == L"--password" ? value(o.password)
             : a == L"--log"   ? value(o.logPath)
+            : a == L"--stats" ? value(o.statsPath)
             : false)
             continue;
         if (a == L"--connect") {
             o.connect = true;
+            continue;
+        }
+        if (a == L"--wake-on-stop") {
+            o.wakeOnStop = true;
             continue;
         }
         if (a == L"--exit-after" && value(seconds)) {
@@ -71,6 +80,41 @@ void CALLBACK CopyNewLines(HWND, UINT, UINT_PTR, DWORD)
     fflush(g_log);
 }
 
+// The live-video figures, one line a second: seconds since start, the window the latency covers,
+// pictures shown and frames dropped (totals), the display latency of the window's pictures (wall
+// clock at display less the frame header's send time), the process's memory, and the video frames
+// that reached the view in the window with their arrival latency (at store, before the queue).
+struct Stats {
+    FILE* file = nullptr;
+    pipeline::CLatencyHistogram latency, arrival;
+    std::chrono::steady_clock::time_point start, last;
+};
+Stats* g_stats = nullptr;
+
+void CALLBACK WriteStats(HWND, UINT, UINT_PTR, DWORD)
+{
+    view::DVRScreenView* v = g_host ? g_host->View() : nullptr;
+    view::CLiveVideo* live = v ? v->Live() : nullptr;
+    if (!g_stats || !g_stats->file || !live)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    const pipeline::CLatencyHistogram::Window w = g_stats->latency.Take();
+    const pipeline::CLatencyHistogram::Window a = g_stats->arrival.Take();
+    PROCESS_MEMORY_COUNTERS_EX mem{};
+    mem.cb = sizeof mem;
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof mem);
+    fprintf(g_stats->file, "%.3f %.3f %llu %llu %llu %.2f %.2f %.2f %llu %llu %llu %.2f %.2f\n",
+            std::chrono::duration<double>(now - g_stats->start).count(),
+            std::chrono::duration<double>(now - g_stats->last).count(),
+            static_cast<unsigned long long>(live->PicturesShown()),
+            static_cast<unsigned long long>(live->FramesDropped()), static_cast<unsigned long long>(w.count),
+            w.medianMs, w.p99Ms, w.maxMs, static_cast<unsigned long long>(mem.WorkingSetSize / 1024),
+            static_cast<unsigned long long>(mem.PrivateUsage / 1024), static_cast<unsigned long long>(a.count),
+            a.medianMs, a.p99Ms);
+    fflush(g_stats->file);
+    g_stats->last = now;
+}
+
 void CALLBACK ExitNow(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
@@ -89,18 +133,37 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         return 2;
     LocalFree(argv);
 
+    // The statistics outlive the decode threads that record into them.
+    Stats stats;
     view::ViewPartsConfig parts;
     parts.live = true; // display, decode threads and sound devices of the view's own
     std::unique_ptr<view::ViewHost> host(view::ViewHost::Create(view::LinkedViewSkin(), L"DVR Web Viewer", parts));
     if (!host)
         return 1;
     g_host = host.get();
+    view::CLiveVideo* live = host->View() ? host->View()->Live() : nullptr;
+    if (!live)
+        return 1;
+    pipeline::CFrameQueue::Timing timing;
+    timing.wakeOnStop = o.wakeOnStop;
+    live->SetQueueTiming(timing);
     if (!o.logPath.empty()) {
         g_log = _wfopen(o.logPath.c_str(), L"ab");
         SetTimer(nullptr, 0, 100, CopyNewLines);
     }
     if (!o.address.empty() || !o.user.empty())
         host->SetAddress(o.address, o.port, o.user, o.password);
+    if (!o.statsPath.empty()) {
+        stats.file = _wfopen(o.statsPath.c_str(), L"ab");
+        stats.start = stats.last = std::chrono::steady_clock::now();
+        if (stats.file) {
+            fprintf(stats.file, "# elapsed_s window_s shown dropped pictures lat_p50_ms lat_p99_ms lat_max_ms "
+                                "working_set_kib private_kib frames_in arrival_p50_ms arrival_p99_ms\n");
+            live->SetLatencyStats(&stats.latency, &stats.arrival);
+            g_stats = &stats;
+            SetTimer(nullptr, 0, 1000, WriteStats);
+        }
+    }
     if (o.connect)
         host->Command(view::kCmdConnect);
     if (o.exitAfter > 0)
@@ -112,8 +175,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
         DispatchMessageW(&msg);
     }
     CopyNewLines(nullptr, 0, 0, 0);
+    WriteStats(nullptr, 0, 0, 0);
+    g_stats = nullptr;
     g_host = nullptr;
     if (g_log)
         fclose(g_log);
+    if (stats.file)
+        fclose(stats.file);
     return 0;
 }

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Live video end to end: the native simulator sends MPEG-4 channels over loopback TCP to the view
+# host (Windows build, under the Wine bench), for each load in turn; prints one table row per load.
+#
+#   bench/run-live.sh [--seconds N] [--warmup N] [--reps N] [--out DIR] [--compare-idle-wait] [LOAD...]
+#
+# LOAD is CHANNELSxFORMAT (default: 16xd1 4xd1 16xcif 1xd1); FORMAT is one of the simulator's
+# --video names. The DVR has 16 channels for 16 cameras and 4 otherwise, with video on the first
+# CHANNELS of them. Measured after the first pictures and N s of warm-up (default 5), for N s
+# (default 20):
+#   sent/s     video frames the simulator sent (its own count)
+#   shown/s    pictures the view host displayed
+#   dropped    frames the view refused (full ring) or dropped, within the window
+#   cpu ms/pic CPU time of the view host's Wine process per picture shown (/proc, user + sys)
+#   srv+X ms   the same for wineserver and Xvfb together (the Wine GDI path's share)
+#   lat p50/p99 display latency (wall clock at display less the header's send time): the median
+#              of the per-second medians and of the per-second 99th percentiles; worst second in ()
+#   arr p50/p99 the same at arrival (the frame handed to the slot pool): network and receive only
+#   cores      the view host's CPU over wall time
+# --compare-idle-wait runs every load twice, side by side: "wait" with the decode threads' former
+# idle wait (timed waits that Stop cuts short, --wake-on-stop) and "sleep" with plain sleeps.
+# LIVE_HOST=PATH runs another build of viewhost.exe (it must sit in a win tree's bin/ folder).
+# Needs: bash scripts/build.sh native win (or build_tree native dvrsim; build_tree win viewhost).
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$ROOT/scripts/trees.sh"
+SECONDS_RUN=20 WARMUP=5 REPS=1 OUT=$ROOT/out/live COMPARE=0
+LOADS=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) SECONDS_RUN=$2; shift 2 ;;
+    --warmup) WARMUP=$2; shift 2 ;;
+    --reps) REPS=$2; shift 2 ;;
+    --out) OUT=$2; shift 2 ;;
+    --compare-idle-wait) COMPARE=1; shift ;;
+    -h|--help) sed -n '2,25p' "$0"; exit 0 ;;
+    *x*) LOADS+=("$1"); shift ;;
+    *) echo "run-live: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+[ ${#LOADS[@]} -gt 0 ] || LOADS=(16xd1 4xd1 16xcif 1xd1)
+SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
+[ -x "$SIM" ] && [ -f "$HOST" ] || { echo "run-live: build dvrsim (native) and viewhost (win) first" >&2; exit 1; }
+mkdir -p "$OUT"
+HZ=$(getconf CLK_TCK)
+
+source "$ROOT/bench/live-common.sh"
+
+started_session=0
+if ! live_session_up; then
+  "$WB" start "$BUILD/win" >/dev/null || exit 1
+  started_session=1
+fi
+cleanup() {
+  live_stop
+  [ $started_session = 1 ] && "$WB" stop "$BUILD/win" >/dev/null
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+printf '%-7s %-6s %8s %8s %8s %10s %9s %8s %8s %10s %8s %8s  %s\n' load run sent/s shown/s dropped "cpu ms/pic" \
+  "srv+X ms" "lat p50" "lat p99" "(worst)" "arr p50" "arr p99" cores
+VARIANTS=(sleep)
+[ $COMPARE = 1 ] && VARIANTS=(wait sleep)
+for load in "${LOADS[@]}"; do
+  for rep in $(seq "$REPS"); do
+    for variant in "${VARIANTS[@]}"; do
+      label=$rep
+      LIVE_HOST_ARGS=()
+      if [ $COMPARE = 1 ]; then
+        label=$rep-$variant
+        [ "$variant" = wait ] && LIVE_HOST_ARGS=(--wake-on-stop)
+      fi
+      tag=$load-$label
+      if ! live_start "$load" "$tag" $((WARMUP + SECONDS_RUN + 60)); then
+        echo "run-live: $load did not start (see $OUT/$tag.*)" >&2
+        live_stop
+        continue
+      fi
+      sleep "$WARMUP"
+      live_sample a
+      sleep "$SECONDS_RUN"
+      live_sample b
+      live_stop
+      live_row "$load" "$label"
+    done
+  done
+done
