@@ -15,6 +15,22 @@ live_session_up() {
   done < "$s/pids"
 }
 
+# live_begin: a Wine bench session for the run (the one already up, or one of our own that stops
+# with the script), and the simulator and view host stopped however the script ends.
+live_begin() {
+  LIVE_OWN_SESSION=0
+  if ! live_session_up; then
+    "$WB" start "$BUILD/win" >/dev/null || exit 1
+    LIVE_OWN_SESSION=1
+  fi
+  trap live_end EXIT
+  trap 'exit 130' INT TERM
+}
+live_end() {
+  live_stop
+  [ "$LIVE_OWN_SESSION" = 1 ] && "$WB" stop "$BUILD/win" >/dev/null
+}
+
 session_pid() { awk -v n="$1" '$2 == n { print $1 }' "$BUILD/win/winebench/session/pids"; }
 
 # live_start LOAD TAG EXIT_AFTER: the simulator with LOAD's cameras and the view host logged in to it;

@@ -46,17 +46,7 @@ HZ=$(getconf CLK_TCK)
 
 source "$ROOT/bench/live-common.sh"
 
-started_session=0
-if ! live_session_up; then
-  "$WB" start "$BUILD/win" >/dev/null || exit 1
-  started_session=1
-fi
-cleanup() {
-  live_stop
-  [ $started_session = 1 ] && "$WB" stop "$BUILD/win" >/dev/null
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+live_begin
 
 printf '%-7s %-6s %8s %8s %8s %10s %9s %8s %8s %10s %8s %8s  %s\n' load run sent/s shown/s dropped "cpu ms/pic" \
   "srv+X ms" "lat p50" "lat p99" "(worst)" "arr p50" "arr p99" cores

@@ -15,17 +15,7 @@ OUT=$ROOT/out/soak HZ=$(getconf CLK_TCK)
 mkdir -p "$OUT"
 source "$ROOT/bench/live-common.sh"
 
-started_session=0
-if ! live_session_up; then
-  "$WB" start "$BUILD/win" >/dev/null || exit 1
-  started_session=1
-fi
-cleanup() {
-  live_stop
-  [ $started_session = 1 ] && "$WB" stop "$BUILD/win" >/dev/null
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+live_begin
 
 stamp=$(date +%Y%m%d-%H%M%S)
 table=$OUT/soak-$LOAD-$stamp.txt
