@@ -183,7 +183,9 @@ void CLiveVideo::RefreshEmpty()
     display_.BlankAll(1);
 }
 
-void CLiveVideo::ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time)
+namespace {
+// The bitmap information of a decoded picture: 24 bits, top-down rows, image size as stated.
+BITMAPINFO TopDownBgr(int width, int height, DWORD imageSize)
 {
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -192,20 +194,20 @@ void CLiveVideo::ShowPicture(int channel, int width, int height, const uint8_t* 
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 24;
     bi.bmiHeader.biCompression = BI_RGB;
-    bi.bmiHeader.biSizeImage = static_cast<DWORD>(width * 3 * height);
+    bi.bmiHeader.biSizeImage = imageSize;
+    return bi;
+}
+} // namespace
+
+void CLiveVideo::ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time)
+{
+    const BITMAPINFO bi = TopDownBgr(width, height, static_cast<DWORD>(width * 3 * height));
     display_.SetChannelPicture(channel, &bi, time, bgr);
 }
 
 void CLiveVideo::BlankChannels(int channels)
 {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = 1;
-    bi.bmiHeader.biHeight = -1;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
-    bi.bmiHeader.biSizeImage = 4;
+    const BITMAPINFO bi = TopDownBgr(1, 1, 4); // one black pixel, its row padded to 4 bytes
     const uint8_t black[4] = {};
     for (int ch = 0; ch < channels && ch < 16; ++ch)
         display_.SetChannelPicture(ch, &bi, black);
