@@ -24,8 +24,13 @@ build_tree() {
   local name=$1; shift
   local dir=$BUILD/$name
   if [ ! -f "$dir/build.ninja" ]; then
+    # ccache, where the machine has it, shares objects between checkouts of the same sources.
+    local launcher=""
+    if command -v ccache >/dev/null 2>&1; then
+      launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+    fi
     # shellcheck disable=SC2046
-    cmake -S "$ROOT" -B "$dir" -G Ninja $(tree_args "$name") >"$BUILD/$name.configure.log" 2>&1 \
+    cmake -S "$ROOT" -B "$dir" -G Ninja $(tree_args "$name") $launcher >"$BUILD/$name.configure.log" 2>&1 \
       || { cat "$BUILD/$name.configure.log"; return 1; }
   fi
   local log=$BUILD/$name.build.log
