@@ -17,16 +17,28 @@ int64_t UnixMicros()
 }
 } // namespace
 
-bool CFramePipeline::HeldByAudio(const wire::VideoFrameHeader& h)
+bool CFramePipeline::HeldByAudio(int thread, const wire::VideoFrameHeader& h)
 {
-    if (!audio_ || !sync_.load())
+    if (!audio_ || !sync_.load() || thread < 0 || thread >= kAudioThread)
         return false;
+    // Microseconds of a million or more are no time: nothing to wait for.
+    if (h.microseconds >= 1000000)
+        return false;
+    const int64_t now = SteadyMs();
     // Pictures wait for the audio being heard only while audio flows: a DVR that sends no audio,
     // or stops sending it, must not freeze the video.
-    if (SteadyMs() - lastAudioPlayed_.load() > kAudioSilence.count())
+    if (now - lastAudioPlayed_.load() > kAudioSilence.count())
         return false;
     const int64_t videoMs = static_cast<int64_t>(h.seconds) * 1000 + h.microseconds / 1000;
-    return videoMs > audio_->AudioNowMs();
+    const int64_t lead = videoMs - audio_->AudioNowMs();
+    if (lead <= 0 || lead > kMaxAudioLead.count())
+        return false;
+    // A picture the audio clock does not reach (a clock that stands still while records flow) is
+    // still shown once it has waited as long as any lead the audio queue explains.
+    int64_t& since = holdingSince_[thread];
+    if (since == 0)
+        since = now;
+    return now - since <= kMaxAudioLead.count();
 }
 
 SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
@@ -36,8 +48,10 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         ++dropped_;
         return SlotResult::Dropped;
     }
-    if (HeldByAudio(h))
+    if (HeldByAudio(thread, h))
         return SlotResult::NotYet;
+    if (thread >= 0 && thread < kAudioThread)
+        holdingSince_[thread] = 0;
     if (watchdogRunning_.exchange(false) && watchdog_)
         watchdog_->PictureArrived();
 

@@ -50,6 +50,12 @@ class CFramePipeline final : public IFrameConsumer {
 public:
     // How long audio may be silent before pictures stop waiting for it.
     static constexpr std::chrono::milliseconds kAudioSilence{500};
+    // How far a picture may run ahead of the audio being heard and still wait for it, and how long
+    // it waits at most. The receive path keeps at most 640 ms of sound queued, so a picture further
+    // ahead than this is not explained by the audio queue: the DVR's clocks disagree (a clock set
+    // forward, a corrupt header) and the picture is shown at once. Lip sync resumes by itself as
+    // soon as the two clocks agree again, whichever way either of them jumped.
+    static constexpr std::chrono::milliseconds kMaxAudioLead{1000};
 
     CFramePipeline(video::CMp4DecoderManager& decoder, IPictureDisplay& display, IAudioTiming* audio,
                    IPictureWatchdog* watchdog)
@@ -76,7 +82,7 @@ public:
     uint64_t FramesDropped() const { return dropped_.load(); }
 
 private:
-    bool HeldByAudio(const wire::VideoFrameHeader& h);
+    bool HeldByAudio(int thread, const wire::VideoFrameHeader& h);
 
     video::CMp4DecoderManager& decoder_;
     IPictureDisplay& display_;  // not ours
@@ -90,6 +96,9 @@ private:
     std::atomic<uint64_t> shown_{0};
     std::atomic<uint64_t> dropped_{0};
     std::atomic<CLatencyHistogram*> stats_{nullptr};
+    // Steady-clock milliseconds at which each video thread began holding the picture it retries;
+    // 0 when it holds none. Each entry belongs to its thread.
+    int64_t holdingSince_[kAudioThread] = {};
 };
 
 } // namespace pipeline

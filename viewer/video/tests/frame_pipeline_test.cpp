@@ -171,7 +171,7 @@ TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
     dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
     std::vector<uint8_t> frame;
     const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
-    audio.nowMs = videoMs - 5000; // the audio being heard is 5 s behind the pictures
+    audio.nowMs = videoMs - 300; // the audio being heard is 300 ms behind the pictures
     auto rec = AudioRecord(1);
     ASSERT_EQ(q.Store(rec.data(), rec.size()), StoreResult::Stored);
     for (int i = 0; i < 50 && audio.played.load() == 0; ++i)
@@ -199,6 +199,62 @@ TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
     ASSERT_EQ(q.Store(frame.data(), frame.size()), StoreResult::Stored);
     EXPECT_TRUE(display.WaitAll(1, 3, 2s));
     EXPECT_TRUE(q.Stop());
+}
+
+// A picture waits for the audio only as far and as long as the audio queue explains; a time stamp
+// far ahead (a clock set forward) or with a million microseconds or more is shown at once, and lip
+// sync holds again as soon as the clocks agree.
+TEST(FramePipeline, AudioHoldIsBoundedAndResyncsWhenTheClocksAgainAgree)
+{
+    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+    int w[1] = {352}, h[1] = {240};
+    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
+    RecordingDisplay display;
+    FakeAudio audio;
+    CFramePipeline pipe(decoder, display, &audio, nullptr);
+    pipe.SetChannelCount(1);
+    auto rec = AudioRecord(1);
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
+    uint64_t at = kStartMicros;
+    auto next = [&](int64_t secondsAhead, uint32_t micros) {
+        ASSERT_TRUE(stream.Next(at, frame));
+        at += 33366;
+        wire::StoreLE32(frame.data() + 20, static_cast<uint32_t>(kStartMicros / 1000000 + secondsAhead));
+        wire::StoreLE32(frame.data() + 24, micros);
+    };
+    auto offer = [&] {
+        pipe.ProcessAudio(rec.data(), rec.size()); // audio keeps flowing
+        return pipe.ProcessVideo(0, frame.data(), frame.size());
+    };
+
+    // Within the lead the queue explains, but the audio clock stands still: held, then shown.
+    audio.nowMs = videoMs - 300;
+    next(0, 0);
+    ASSERT_EQ(offer(), SlotResult::NotYet);
+    const auto start = std::chrono::steady_clock::now();
+    SlotResult r = SlotResult::NotYet;
+    while (r == SlotResult::NotYet && std::chrono::steady_clock::now() - start < 5s) {
+        std::this_thread::sleep_for(20ms);
+        r = offer();
+    }
+    EXPECT_EQ(r, SlotResult::Consumed) << "held without bound";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, CFramePipeline::kMaxAudioLead - 100ms);
+
+    next(3600, 0); // the DVR's video clock an hour ahead of its audio
+    EXPECT_EQ(offer(), SlotResult::Consumed);
+    audio.nowMs = videoMs + 500;
+    next(0, 1000000); // not a time (it would read as 500 ms ahead)
+    EXPECT_EQ(offer(), SlotResult::Consumed);
+
+    // The clocks agree again: lip sync holds the next early picture until the audio reaches it.
+    audio.nowMs = videoMs - 300;
+    next(0, 0);
+    EXPECT_EQ(offer(), SlotResult::NotYet);
+    audio.nowMs = videoMs + 1;
+    EXPECT_EQ(offer(), SlotResult::Consumed);
+    EXPECT_EQ(display.Count(0), 4);
 }
 
 TEST(FramePipeline, HostileHeadersAreDroppedWithoutTouchingTheDisplay)
