@@ -371,12 +371,13 @@ bool DVRScreenView::SetPhoneButton(bool down)
     MirrorAudioState();
     if (!audio_ || audio_->SetPhoneButton(down))
         return true;
-    // The switch did not reach the DVR: the button goes back up.
+    // The switch did not reach the DVR: the button goes back up and the connection is lost.
     if (down) {
         audio_->StopPhoneCapture();
         phoneDown_ = noPanel_.phoneDown = false;
         MirrorAudioState();
     }
+    controller_->OnPhoneSwitchRefused();
     return false;
 }
 

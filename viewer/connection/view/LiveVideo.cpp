@@ -20,6 +20,7 @@ bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::Connectio
     view_ = view;
     controller_ = controller;
     audio_ = audio;
+    notify_ = video::CPostMessageNotify(view);
     if (!display_.Create(view, area, video::kDefaultLayout))
         return false;
     display_.SetNotifyWindow(view);
@@ -72,12 +73,13 @@ bool CLiveVideo::Start()
         w[i] = 720;
         h[i] = 480;
     }
-    decoder_->Initialize(channels, 0, w, h, nullptr);
+    decoder_->Initialize(channels, 0, w, h, &notify_);
+    decoder_->SetNtscMark(decoderOption_);
     pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, static_cast<pipeline::IPictureDisplay&>(*this), audio_,
                                                        static_cast<pipeline::IPictureWatchdog*>(this));
     pipe_->SetChannelCount(channels);
     pipe_->SetAudioSync(audioSync_, phoneOn_);
-    pipe_->SetWatchdogRunning(true);
+    pipe_->SetWatchdogRunning(watchdog_);
     pipe_->SetLatencyStats(latency_);
     dropped_ = false; // a login clears the connection-dropped mark
     pipe_->SetKeepPictures(false);
@@ -129,6 +131,20 @@ void CLiveVideo::Stop()
     queue_.reset();
     pipe_.reset();
     decoder_.reset();
+}
+
+void CLiveVideo::SetPictureWatchdog(bool running)
+{
+    watchdog_ = running;
+    if (pipe_)
+        pipe_->SetWatchdogRunning(running);
+}
+
+void CLiveVideo::SetDecoderOption(int option)
+{
+    decoderOption_ = option;
+    if (decoder_)
+        decoder_->SetNtscMark(option);
 }
 
 bool CLiveVideo::Running() const
