@@ -1,5 +1,8 @@
 #include "FramePipeline.h"
 #include "wire/StreamFrame.h"
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace pipeline {
 
@@ -17,6 +20,19 @@ int64_t UnixMicros()
 }
 } // namespace
 
+void CFramePipeline::CutOff()
+{
+    std::unique_lock<std::shared_mutex> l(outputs_);
+    cutOff_ = true;
+}
+
+void CFramePipeline::BlankAll()
+{
+    std::shared_lock<std::shared_mutex> l(outputs_);
+    if (!cutOff_)
+        display_.BlankChannels(channels_.load());
+}
+
 bool CFramePipeline::HeldByAudio(int thread, const wire::VideoFrameHeader& h)
 {
     if (!audio_ || !sync_.load() || thread < 0 || thread >= kAudioThread)
@@ -30,7 +46,14 @@ bool CFramePipeline::HeldByAudio(int thread, const wire::VideoFrameHeader& h)
     if (now - lastAudioPlayed_.load() > kAudioSilence.count())
         return false;
     const int64_t videoMs = static_cast<int64_t>(h.seconds) * 1000 + h.microseconds / 1000;
-    const int64_t lead = videoMs - audio_->AudioNowMs();
+    int64_t audioNow;
+    {
+        std::shared_lock<std::shared_mutex> l(outputs_);
+        if (cutOff_)
+            return false;
+        audioNow = audio_->AudioNowMs();
+    }
+    const int64_t lead = videoMs - audioNow;
     if (lead <= 0 || lead > kMaxAudioLead.count())
         return false;
     // A picture the audio clock does not reach (a clock that stands still while records flow) is
@@ -52,8 +75,11 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         return SlotResult::NotYet;
     if (thread >= 0 && thread < kAudioThread)
         holdingSince_[thread] = 0;
-    if (watchdogRunning_.exchange(false) && watchdog_)
-        watchdog_->PictureArrived();
+    if (watchdogRunning_.exchange(false) && watchdog_) {
+        std::shared_lock<std::shared_mutex> l(outputs_);
+        if (!cutOff_)
+            watchdog_->PictureArrived();
+    }
 
     const uint32_t field = h.ChannelBits();
     if (field < 16 || h.total > kSlotSize || h.total > size) {
@@ -82,6 +108,9 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         return SlotResult::Dropped;
     }
     if (picture.plane[0]) {
+        std::shared_lock<std::shared_mutex> l(outputs_);
+        if (cutOff_)
+            return SlotResult::Dropped;
         display_.ShowPicture(ch, w, hgt, static_cast<const uint8_t*>(picture.plane[0]), local);
         ++shown_;
         if (CLatencyHistogram* stats = stats_.load())
@@ -92,9 +121,48 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
 
 SlotResult CFramePipeline::ProcessAudio(uint8_t* record, size_t size)
 {
-    if (audio_ && audio_->PlayRecord(record, size))
+    std::shared_lock<std::shared_mutex> l(outputs_);
+    if (!cutOff_ && audio_ && audio_->PlayRecord(record, size))
         lastAudioPlayed_.store(SteadyMs());
     return SlotResult::Consumed;
+}
+
+namespace {
+// What a late decode thread still uses, freed in this order once it has ended: the queue (whose
+// destructor waits for the thread), the pipeline, the decoder.
+struct LateRun {
+    std::unique_ptr<video::CMp4DecoderManager> decoder;
+    std::unique_ptr<CFramePipeline> pipe;
+    std::unique_ptr<CFrameQueue> queue;
+    std::function<void()> freed;
+};
+} // namespace
+
+bool StopDecodeThreads(std::unique_ptr<CFrameQueue>& queue, std::unique_ptr<CFramePipeline>& pipe,
+                       std::unique_ptr<video::CMp4DecoderManager>& decoder, std::function<void()> freed)
+{
+    if (!queue || queue->Stop()) {
+        queue.reset();
+        pipe.reset();
+        decoder.reset();
+        if (freed)
+            freed();
+        return true;
+    }
+    if (pipe)
+        pipe->CutOff();
+    auto* late = new LateRun{std::move(decoder), std::move(pipe), std::move(queue), std::move(freed)};
+    try {
+        std::thread([late] {
+            std::function<void()> done = std::move(late->freed);
+            delete late;
+            if (done)
+                done();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to wait on: the run stays allocated rather than be waited for here.
+    }
+    return false;
 }
 
 } // namespace pipeline

@@ -81,7 +81,8 @@ private:
     const connection::ConnectionController* controller_ = nullptr; // not ours
     pipeline::IAudioTiming* audio_ = nullptr;                      // not ours
     video::DisplayManager display_;
-    video::XvidLibrary xvid_;
+    // Shared with the frame path: a decode thread that outlives the stop bound keeps them.
+    std::shared_ptr<video::XvidLibrary> xvid_ = std::make_shared<video::XvidLibrary>();
     bool xvidMissingLogged_ = false;
     bool storedAny_ = false;
     std::unique_ptr<video::CMp4DecoderManager> decoder_;
@@ -89,7 +90,7 @@ private:
     std::unique_ptr<pipeline::CFrameQueue> queue_;
     int decoderOption_ = 0;
     bool audioSync_ = true, phoneOn_ = false, dropped_ = false, watchdog_ = false;
-    video::CPostMessageNotify notify_{nullptr}; // posts 1223 to the view
+    std::shared_ptr<video::CPostMessageNotify> notify_; // posts 1223 to the view
     pipeline::CFrameQueue::Timing timing_;
     std::atomic<uint64_t> refused_{0};
     pipeline::CLatencyHistogram* latency_ = nullptr; // not ours

@@ -257,6 +257,79 @@ TEST(FramePipeline, AudioHoldIsBoundedAndResyncsWhenTheClocksAgainAgree)
     EXPECT_EQ(display.Count(0), 4);
 }
 
+// A decoder library whose decode call blocks until released: a decode thread stuck past any bound.
+struct StuckXvid {
+    static inline std::mutex m;
+    static inline std::condition_variable cv;
+    static inline bool release = false;
+    static inline int inside = 0;
+    static int Global(void*, int, void*, void*) { return 0; }
+    static int Decore(void*, int op, void* p1, void*)
+    {
+        if (op == XVID_DEC_CREATE) {
+            static_cast<xvid_dec_create_t*>(p1)->handle = &m;
+            return 0;
+        }
+        if (op != XVID_DEC_DECODE)
+            return 0;
+        std::unique_lock<std::mutex> l(m);
+        ++inside;
+        cv.notify_all();
+        cv.wait(l, [] { return release; });
+        return -1;
+    }
+};
+
+TEST(FramePipeline, ADecodeThreadStuckPastTheStopBoundIsLeftToFinishOnItsOwn)
+{
+    static video::XvidApi api;
+    api.global = &StuckXvid::Global;
+    api.decore = &StuckXvid::Decore;
+    api.status = video::XvidStatus::Ready;
+    auto decoder = std::make_unique<video::CMp4DecoderManager>(api);
+    int w[1] = {352}, h[1] = {240};
+    ASSERT_EQ(1, decoder->Initialize(1, 0, w, h, nullptr));
+    RecordingDisplay display;
+    auto pipe = std::make_unique<CFramePipeline>(*decoder, display, nullptr, nullptr);
+    pipe->SetChannelCount(1);
+    CFrameQueue::Timing timing = TestTiming();
+    timing.stopWait = 300ms;
+    auto queue = std::make_unique<CFrameQueue>(*pipe, timing);
+    ASSERT_TRUE(queue->Start(1));
+    queue->SetConnected(true);
+    ASSERT_TRUE(WaitReady(*queue));
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(stream.Next(kStartMicros, frame));
+    ASSERT_EQ(queue->Store(frame.data(), frame.size()), StoreResult::Stored);
+    {
+        std::unique_lock<std::mutex> l(StuckXvid::m);
+        ASSERT_TRUE(StuckXvid::cv.wait_for(l, 5s, [] { return StuckXvid::inside > 0; }));
+    }
+
+    std::mutex m;
+    std::condition_variable cv;
+    bool freed = false;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(StopDecodeThreads(queue, pipe, decoder, [&] {
+        std::lock_guard<std::mutex> l(m);
+        freed = true;
+        cv.notify_all();
+    }));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, timing.stopWait + 1s) << "waited for the stuck thread";
+    EXPECT_FALSE(queue || pipe || decoder);
+    const int blanks = display.blanks.load();
+    {
+        std::lock_guard<std::mutex> l(StuckXvid::m);
+        StuckXvid::release = true;
+        StuckXvid::cv.notify_all();
+    }
+    std::unique_lock<std::mutex> l(m);
+    EXPECT_TRUE(cv.wait_for(l, 10s, [&] { return freed; })) << "the late run was never freed";
+    EXPECT_EQ(display.blanks.load(), blanks) << "the late thread reached the display";
+    EXPECT_EQ(display.Count(0), 0);
+}
+
 TEST(FramePipeline, HostileHeadersAreDroppedWithoutTouchingTheDisplay)
 {
     video::CMp4DecoderManager decoder(video::LinkedXvidApi());
