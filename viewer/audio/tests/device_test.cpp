@@ -4,7 +4,9 @@
 #include "SoundServer.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -216,6 +218,34 @@ TEST(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)
     EXPECT_LT(sink.messages - before, 200);
     cap.Close();
     EXPECT_EQ(cap.Read(nullptr, 0), 0);
+}
+
+TEST(Capture, StartWhileCapturingReturnsAtOnceAndKeepsCapturing)
+{
+    CaptureSink sink;
+    CAudioCapture cap;
+    sink.capture = &cap;
+    ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
+    ASSERT_EQ(cap.Start(), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return sink.messages > 0; }, 3000));
+    // From a second thread, so that a Start that waits for its own capture thread can be ended.
+    std::atomic<bool> done{false};
+    HRESULT hr = E_FAIL;
+    std::thread second([&] {
+        hr = cap.Start();
+        done = true;
+    });
+    const bool returned = WaitFor([&] { return done.load(); }, 3000);
+    if (!returned) {
+        cap.Stop();
+        WaitFor([&] { return done.load(); }, 5000);
+    }
+    second.join();
+    EXPECT_TRUE(returned) << "Start waited for the running capture thread";
+    EXPECT_EQ(hr, S_OK);
+    const int before = sink.messages;
+    EXPECT_TRUE(WaitFor([&] { return sink.messages > before; }, 3000)) << "the capture stopped";
+    cap.Close();
 }
 
 TEST(Capture, WithoutABufferStartIsRefused)

@@ -55,9 +55,14 @@ HRESULT CAudioCapture::Start()
 {
     EnterCriticalSection(&lock_);
     const bool have = buffer_ != nullptr;
+    DWORD status = 0;
+    const bool capturing = have && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSCBSTATUS_CAPTURING);
     LeaveCriticalSection(&lock_);
     if (!have)
         return DSERR_OBJECTNOTFOUND;
+    // Already capturing: its thread runs until the capture stops, so waiting for it would never end.
+    if (capturing && thread_ && WaitForSingleObject(thread_, 0) == WAIT_TIMEOUT)
+        return S_OK;
     // A thread of an earlier Start may still be finishing its last message.
     JoinThread();
     EnterCriticalSection(&lock_);
