@@ -85,7 +85,9 @@ public:
     explicit Simulator(std::string name) : name_(std::move(name)) {}
     ~Simulator() { Kill(); }
 
-    bool Start(int port, const std::string& options = "")
+    // Waits until the port accepts connections, or, for a simulator that accepts none
+    // (--hang-connects), until it reports that it listens on that port.
+    bool Start(int port, const std::string& options = "", bool accepts = true)
     {
         port_ = port;
         std::string dir = PX_WORK_DIR;
@@ -96,13 +98,27 @@ public:
                              ".log 2>&1";
         if (!RunUnix(script))
             return false;
+        const std::string listening = "listening on 127.0.0.1:" + std::to_string(port) + "\n";
         DWORD start = GetTickCount();
         while (GetTickCount() - start < 10000) {
-            if (Pid() > 0 && Listening(port))
+            if (Pid() > 0 && (accepts ? Listening(port) : LogHas(dir + "/" + name_ + ".log", listening)))
                 return true;
             Sleep(20);
         }
         return false;
+    }
+
+    static bool LogHas(const std::string& unixPath, const std::string& text)
+    {
+        FILE* f = std::fopen(WinPath(unixPath).c_str(), "rb");
+        if (!f)
+            return false;
+        std::string all;
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+            all.append(buf, n);
+        std::fclose(f);
+        return all.find(text) != std::string::npos;
     }
 
     int Pid() const
