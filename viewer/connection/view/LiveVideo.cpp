@@ -1,5 +1,6 @@
 #include "LiveVideo.h"
 #include "DisplayLayout.h"
+#include "win/Dib.h"
 #include "win/Messages.h"
 #include "win/Trace.h"
 #include "wire/StreamFrame.h"
@@ -178,18 +179,7 @@ void CLiveVideo::RefreshEmpty()
 
 namespace {
 // The bitmap information of a decoded picture: 24 bits, top-down rows, image size as stated.
-BITMAPINFO TopDownBgr(int width, int height, DWORD imageSize)
-{
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
-    bi.bmiHeader.biSizeImage = imageSize;
-    return bi;
-}
+BITMAPINFO TopDownBgr(int width, int height, DWORD imageSize) { return win::TopDownDib(width, height, 24, imageSize); }
 } // namespace
 
 void CLiveVideo::ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time)

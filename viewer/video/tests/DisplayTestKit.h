@@ -2,6 +2,7 @@
 // Pictures of known content, a host window for the display, and pixel reads of the window, shared
 // by the display's Wine tests, its screenshot program and its benchmark.
 #include "DisplayManager.h"
+#include "win/Dib.h"
 #include "win/Module.h"
 #include "win/Window.h"
 #include <cstdint>
@@ -31,13 +32,7 @@ inline Picture MakePicture(int w, int h)
     p.width = w;
     p.height = h;
     p.pixels.assign(static_cast<size_t>(w) * h * 3 + 4, 0);
-    p.info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    p.info.bmiHeader.biWidth = w;
-    p.info.bmiHeader.biHeight = -h;
-    p.info.bmiHeader.biPlanes = 1;
-    p.info.bmiHeader.biBitCount = 24;
-    p.info.bmiHeader.biCompression = BI_RGB;
-    p.info.bmiHeader.biSizeImage = static_cast<DWORD>(w * 3 * h);
+    p.info = win::TopDownDib(w, h, 24, static_cast<DWORD>(w * 3 * h));
     return p;
 }
 
@@ -156,13 +151,7 @@ public:
             return false;
         w_ = rc.right;
         h_ = rc.bottom;
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w_;
-        bi.bmiHeader.biHeight = -h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO bi = win::TopDownDib(w_, h_, 32);
         HDC wdc = wnd ? GetDC(wnd) : GetDC(nullptr);
         HDC mem = CreateCompatibleDC(wdc);
         void* bits = nullptr;

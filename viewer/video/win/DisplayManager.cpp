@@ -1,4 +1,5 @@
 #include "DisplayManager.h"
+#include "win/Dib.h"
 #include "win/Module.h"
 #include "win/Trace.h"
 #include <algorithm>
@@ -234,13 +235,7 @@ bool DisplayManager::BuildBackBuffer()
     // No screen is this large; an area beyond it (a broken skin rectangle) gets the blue fallback.
     if (w <= 0 || h <= 0 || w > kMaxBackBufferSide || h > kMaxBackBufferSide)
         return false;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO bi = win::TopDownDib(w, h, 32);
     void* bits = nullptr;
     {
         win::WindowDC dc(wnd_);
