@@ -8,6 +8,9 @@
 
 #include "conduix/Framing.h"
 #include "conduix/NSMGAPI.h"
+#include "win/Handles.h"
+#include "win/Module.h"
+#include "win/Window.h"
 
 #include <atomic>
 #include <cstring>
@@ -27,10 +30,8 @@ constexpr size_t kMaxSendBacklog = 8u << 20;
 constexpr int kDeliveriesPerWake = 256;
 constexpr size_t kRecvBatch = 256 * 1024;
 
-HMODULE g_module = nullptr;
-UINT g_wakeMessage = 0;
+std::atomic<UINT> g_wakeMessage{0};
 const wchar_t kWindowClass[] = L"ConduixDelivery";
-std::once_flag g_classOnce;
 
 enum class EventType { Connected, Failed, Lost, Packet, Stream, Status };
 
@@ -44,20 +45,25 @@ struct Event {
     bool droppable = false; // a stream block with header command 83
 };
 
-class Connection;
-LRESULT CALLBACK DeliveryProc(HWND, UINT, WPARAM, LPARAM);
-
-void RegisterDeliveryClass()
+bool RegisterDeliveryClass()
 {
-    std::call_once(g_classOnce, [] {
+    if (!g_wakeMessage)
         g_wakeMessage = RegisterWindowMessageW(L"Conduix.Deliver");
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DeliveryProc;
-        wc.hInstance = g_module;
-        wc.lpszClassName = kWindowClass;
-        RegisterClassW(&wc);
-    });
+    return win::RegisterModuleClass(win::Window::ClassOf(kWindowClass));
 }
+
+class Connection;
+
+// The hidden message-only window on the creating thread that hands queued events to the caller.
+class DeliveryWindow final : public win::Window {
+public:
+    explicit DeliveryWindow(Connection& c) : connection_(c) {}
+    bool Make() { return CreateEx(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0); }
+
+private:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    Connection& connection_;
+};
 
 class Connection {
 public:
@@ -65,27 +71,16 @@ public:
     {
         WSADATA wsa;
         wsaOk_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
-        control_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        stopEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        drained_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        RegisterDeliveryClass();
-        hidden_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, g_module, nullptr);
-        if (hidden_)
-            SetWindowLongPtrW(hidden_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        control_.Attach(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        stopEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        drained_.Attach(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        if (RegisterDeliveryClass() && delivery_.Make())
+            hidden_ = delivery_.Hwnd();
     }
     ~Connection()
     {
         Stop();
-        if (hidden_) {
-            SetWindowLongPtrW(hidden_, GWLP_USERDATA, 0);
-            DestroyWindow(hidden_); // ours
-        }
-        if (control_)
-            CloseHandle(control_);
-        if (stopEvent_)
-            CloseHandle(stopEvent_);
-        if (drained_)
-            CloseHandle(drained_);
+        hidden_ = nullptr; // the delivery window goes with delivery_
         if (wsaOk_)
             WSACleanup();
     }
@@ -114,7 +109,7 @@ public:
             lastCommand_ = 0;
         }
         stop_ = false;
-        ResetEvent(stopEvent_);
+        ResetEvent(stopEvent_.Get());
         uint64_t gen = ++generation_;
         io_ = std::thread([this, gen] { IoThread(gen); });
         return 1;
@@ -125,7 +120,7 @@ public:
     {
         if (io_.joinable()) {
             stop_ = true;
-            SetEvent(stopEvent_);
+            SetEvent(stopEvent_.Get());
             io_.join();
         }
         {
@@ -199,7 +194,7 @@ public:
                 Unaccount(*ev);
             }
             if (ioWaiting_)
-                SetEvent(drained_);
+                SetEvent(drained_.Get());
             if (ev->generation != generation_)
                 continue;
             ++delivering_;
@@ -312,7 +307,7 @@ private:
                     return true;
             }
             ioWaiting_ = true;
-            HANDLE hs[2] = {stopEvent_, drained_};
+            HANDLE hs[2] = {stopEvent_.Get(), drained_.Get()};
             WaitForMultipleObjects(2, hs, FALSE, 100);
             ioWaiting_ = false;
             if (stop_)
@@ -332,7 +327,7 @@ private:
         }
         if (isStream)
             ++sendStreamSeq_;
-        SetEvent(control_);
+        SetEvent(control_.Get());
         return 1;
     }
 
@@ -451,7 +446,7 @@ private:
         for (;;) {
             DWORD now = GetTickCount();
             DWORD left = static_cast<int32_t>(deadline - now) > 0 ? deadline - now : 0;
-            HANDLE hs[2] = {stopEvent_, sockEvent};
+            HANDLE hs[2] = {stopEvent_.Get(), sockEvent};
             DWORD w = WaitForMultipleObjects(2, hs, FALSE, left);
             if (stop_ || w != WAIT_OBJECT_0 + 1)
                 return s;
@@ -488,7 +483,7 @@ private:
         conduix::FrameDecoder dec(receiveBuffer_, conduix::kMaxFrameBody, kRecvBatch);
         bool lost = false;
         while (!stop_ && !lost) {
-            HANDLE hs[3] = {stopEvent_, control_, sockEvent};
+            HANDLE hs[3] = {stopEvent_.Get(), control_.Get(), sockEvent};
             DWORD w = WaitForMultipleObjects(3, hs, FALSE, INFINITE);
             if (stop_ || w == WAIT_OBJECT_0 || w == WAIT_FAILED)
                 break;
@@ -519,11 +514,12 @@ private:
     HWND target_;               // not ours: the caller's window
     NSMGAPI_CALLBACK callback_; // optional
     void* context_;
-    HWND hidden_ = nullptr;     // ours: message-only delivery window
+    DeliveryWindow delivery_{*this}; // ours: message-only delivery window
+    HWND hidden_ = nullptr;     // delivery_'s window, null when it could not be made
     bool wsaOk_ = false;
-    HANDLE control_ = nullptr;  // ours: wakes the I/O thread to send
-    HANDLE stopEvent_ = nullptr; // ours: manual reset, set by Stop
-    HANDLE drained_ = nullptr;  // ours: the window took an event
+    win::KernelHandle control_;  // wakes the I/O thread to send
+    win::KernelHandle stopEvent_; // manual reset, set by Stop
+    win::KernelHandle drained_;  // the window took an event
     std::thread io_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> ioWaiting_{false}; // the I/O thread waits for the window to take events
@@ -548,15 +544,15 @@ private:
     bool destroyPending_ = false;
 };
 
-LRESULT CALLBACK DeliveryProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT DeliveryWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == g_wakeMessage && g_wakeMessage != 0) {
-        auto* c = reinterpret_cast<Connection*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (c && c->Drain())
-            delete c;
-        return 0;
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg != g_wakeMessage || msg == 0)
+        return Default(msg, wp, lp);
+    // A destroy requested during a delivery completes here; the window goes with the connection,
+    // and nothing of this object is touched after.
+    if (connection_.Drain())
+        delete &connection_;
+    return 0;
 }
 
 Connection* FromHandle(NSMG_HANDLE h)
@@ -568,68 +564,72 @@ Connection* FromHandle(NSMG_HANDLE h)
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
+    if (reason == DLL_PROCESS_ATTACH)
         DisableThreadLibraryCalls(instance);
-    }
+    else if (reason == DLL_PROCESS_DETACH && !reserved)
+        win::UnregisterModuleClasses();
     return TRUE;
 }
 
 int WINAPI NSMGAPI_Initialize(void)
 {
-    WSADATA wsa;
-    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
-        return 0;
-    RegisterDeliveryClass();
-    return 1;
+    return win::Barrier("NSMGAPI_Initialize", 0, [] {
+        WSADATA wsa;
+        if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+            return 0;
+        RegisterDeliveryClass();
+        return 1;
+    });
 }
 
 NSMG_HANDLE WINAPI NSMGAPI_Create(HWND window, NSMGAPI_CALLBACK callback, void* context)
 {
-    if (!window && !callback)
-        return nullptr;
-    auto* c = new (std::nothrow) Connection(window, callback, context);
-    if (c && !c->Usable()) {
-        delete c;
-        c = nullptr;
-    }
-    return c;
+    return win::Barrier("NSMGAPI_Create", NSMG_HANDLE(nullptr), [&]() -> NSMG_HANDLE {
+        if (!window && !callback)
+            return nullptr;
+        auto c = std::make_unique<Connection>(window, callback, context);
+        return c->Usable() ? c.release() : nullptr;
+    });
 }
 
 int WINAPI NSMGAPI_Connect(NSMG_HANDLE handle, const _tagConnectSocketInfo* info)
 {
-    if (!handle || !info)
-        return 0;
-    return FromHandle(handle)->Connect(*info);
+    return win::Barrier("NSMGAPI_Connect", 0, [&] { return handle && info ? FromHandle(handle)->Connect(*info) : 0; });
 }
 
 int WINAPI NSMGAPI_SendInitPacketData(NSMG_HANDLE handle)
 {
-    return handle ? FromHandle(handle)->SendInit() : 0;
+    return win::Barrier("NSMGAPI_SendInitPacketData", 0, [&] { return handle ? FromHandle(handle)->SendInit() : 0; });
 }
 
 int WINAPI NSMGAPI_SendPacketData(NSMG_HANDLE handle, unsigned short command, const void* bytes, int length)
 {
-    return handle ? FromHandle(handle)->SendPacket(command, bytes, length) : 0;
+    return win::Barrier("NSMGAPI_SendPacketData", 0,
+                        [&] { return handle ? FromHandle(handle)->SendPacket(command, bytes, length) : 0; });
 }
 
 int WINAPI NSMGAPI_SendStreamData(NSMG_HANDLE handle, const void* bytes, int length)
 {
-    return handle ? FromHandle(handle)->SendStream(bytes, length) : 0;
+    return win::Barrier("NSMGAPI_SendStreamData", 0,
+                        [&] { return handle ? FromHandle(handle)->SendStream(bytes, length) : 0; });
 }
 
 void WINAPI NSMGAPI_Disconnect(NSMG_HANDLE handle)
 {
-    if (handle)
-        FromHandle(handle)->Stop();
+    win::VoidBarrier("NSMGAPI_Disconnect", [&] {
+        if (handle)
+            FromHandle(handle)->Stop();
+    });
 }
 
 void WINAPI NSMGAPI_Destroy(NSMG_HANDLE handle)
 {
-    if (handle && FromHandle(handle)->DestroyRequested())
-        delete FromHandle(handle);
+    win::VoidBarrier("NSMGAPI_Destroy", [&] {
+        if (handle && FromHandle(handle)->DestroyRequested())
+            delete FromHandle(handle);
+    });
 }
 
 void WINAPI NSMGAPI_Uninitialize(void)

@@ -6,6 +6,7 @@
 // --wake-on-stop makes the decode threads sleep in timed waits (the former idle wait, for comparisons).
 #include "LiveVideo.h"
 #include "ViewHost.h"
+#include "ViewInspector.h"
 #include "ViewSkinLink.h"
 #include <psapi.h>
 #include <chrono>
@@ -68,7 +69,7 @@ void CALLBACK CopyNewLines(HWND, UINT, UINT_PTR, DWORD)
     view::DVRScreenView* v = g_host ? g_host->View() : nullptr;
     if (!v || !g_log)
         return;
-    auto lines = v->StatusLines();
+    auto lines = view::Inspect(*v).StatusLines();
     for (; g_logged < lines.size(); ++g_logged) {
         const std::wstring& w = lines[g_logged];
         int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
@@ -94,7 +95,7 @@ Stats* g_stats = nullptr;
 void CALLBACK WriteStats(HWND, UINT, UINT_PTR, DWORD)
 {
     view::DVRScreenView* v = g_host ? g_host->View() : nullptr;
-    view::CLiveVideo* live = v ? v->Live() : nullptr;
+    view::CLiveVideo* live = v ? view::Inspect(*v).Live() : nullptr;
     if (!g_stats || !g_stats->file || !live)
         return;
     const auto now = std::chrono::steady_clock::now();
@@ -141,7 +142,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     if (!host)
         return 1;
     g_host = host.get();
-    view::CLiveVideo* live = host->View() ? host->View()->Live() : nullptr;
+    view::CLiveVideo* live = host->View() ? view::Inspect(*host->View()).Live() : nullptr;
     if (!live)
         return 1;
     pipeline::CFrameQueue::Timing timing;

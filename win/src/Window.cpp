@@ -1,0 +1,112 @@
+#include "win/Window.h"
+#include "win/Module.h"
+#include "win/Trace.h"
+
+namespace win {
+
+WNDCLASSEXW Window::ClassOf(const wchar_t* name, UINT style, HBRUSH background)
+{
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = style;
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = ThisModule();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return wc;
+}
+
+Window::~Window()
+{
+    if (wnd_) {
+        HWND w = wnd_;
+        SetWindowLongPtrW(w, GWLP_USERDATA, 0);
+        wnd_ = nullptr;
+        DestroyWindow(w);
+    }
+}
+
+bool Window::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
+                      int width, int height, HWND parent, UINT_PTR idOrMenu)
+{
+    HWND w = CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent,
+                             reinterpret_cast<HMENU>(idOrMenu), ThisModule(), this);
+    return w != nullptr;
+}
+
+LRESULT Window::FailureResult(UINT msg)
+{
+    switch (msg) {
+    case WM_NCCREATE: return FALSE;
+    case WM_CREATE: return -1;
+    default: return 0;
+    }
+}
+
+LRESULT CALLBACK Window::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    Window* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        if (self) {
+            self->wnd_ = wnd;
+            SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        }
+    } else {
+        self = reinterpret_cast<Window*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+    }
+    if (!self)
+        return DefWindowProcW(wnd, msg, wp, lp);
+    LRESULT result;
+    try {
+        result = self->OnMessage(msg, wp, lp);
+    } catch (...) {
+        Trace(L"===>>> exception in the window procedure, message 0x%04X\n", msg);
+        result = FailureResult(msg);
+    }
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+        self->wnd_ = nullptr;
+        try {
+            self->OnFinalMessage();
+        } catch (...) {
+            Trace(L"===>>> exception after the last message\n");
+        }
+    }
+    return result;
+}
+
+bool Subclass::Attach(HWND wnd)
+{
+    Detach();
+    if (!wnd || !SetWindowSubclass(wnd, Proc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this)))
+        return false;
+    wnd_ = wnd;
+    return true;
+}
+
+void Subclass::Detach()
+{
+    if (wnd_) {
+        RemoveWindowSubclass(wnd_, Proc, reinterpret_cast<UINT_PTR>(this));
+        wnd_ = nullptr;
+    }
+}
+
+LRESULT CALLBACK Subclass::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data)
+{
+    auto* self = reinterpret_cast<Subclass*>(data);
+    LRESULT result;
+    try {
+        result = self->OnMessage(msg, wp, lp);
+    } catch (...) {
+        Trace(L"===>>> exception in a subclass procedure, message 0x%04X\n", msg);
+        result = Window::FailureResult(msg);
+    }
+    if (msg == WM_NCDESTROY)
+        self->Detach();
+    return result;
+}
+
+} // namespace win
