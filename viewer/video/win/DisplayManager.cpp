@@ -104,18 +104,16 @@ bool DisplayManager::SetLayout(int layout, const uint8_t* channels, size_t count
     if (memDc_ && store_.CurrentLayout() != before) {
         const Layout& l = store_.LayoutAt(store_.CurrentLayout());
         const uint8_t level = store_.FillLevel();
-        HBRUSH brush = CreateSolidBrush(RGB(level, level, level));
-        for (int p = 0; p < l.count && brush; ++p) {
+        win::Brush brush(CreateSolidBrush(RGB(level, level, level)));
+        for (int p = 0; p < l.count && brush.Get(); ++p) {
             if (store_.ChannelAt(p) < kDisplayChannels)
                 continue;
             const DivRect& d = l.divisions[p].rect;
             RECT r{d.left, d.top, d.right, d.bottom};
-            FillRect(memDc_, &r, brush);
+            FillRect(memDc_, &r, brush.Get());
             if (wnd_)
                 InvalidateRect(wnd_, &r, FALSE);
         }
-        if (brush)
-            DeleteObject(brush);
     }
     RedrawLocked(mask);
     return true;

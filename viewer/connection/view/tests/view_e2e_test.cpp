@@ -190,11 +190,12 @@ TEST_F(ViewEndToEnd, ConnectToARefusingOrHangingDvrEndsWithConnectionFailedAfter
 // the user's stop would, without a login text.
 TEST_F(ViewEndToEnd, DisconnectCommandAndLoginWithoutChannelInformationTearDown)
 {
-    ASSERT_TRUE(sim_.Start(port_, kSimOptions + " --disconnect-after 1"));
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions + " --disconnect-after 2"));
     Connect();
-    PumpUntil([&] { return LoggedIn(); }, 20000);
-    ASSERT_TRUE(LoggedIn());
+    PumpUntil([&] { return HasLine(L"Connection established."); }, 20000);
+    ASSERT_TRUE(HasLine(L"Connection established.")) << ::testing::PrintToString(Lines());
     PumpUntil([&] { return !State().connected; }, 10000);
+    // Torn down, and not as a loss (which would arm the reconnect) nor as a user stop.
     EXPECT_FALSE(State().connected) << "command 9 did not tear down";
     EXPECT_FALSE(State().userStopped);
     EXPECT_FALSE(State().reconnectPending);
