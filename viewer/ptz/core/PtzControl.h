@@ -105,6 +105,9 @@ public:
     PtzControl(IPanlink& panlink, IPtzStore& store, IPtzPanel& panel, IPtzSender& sender,
                std::string sectionFormat = kDefaultSectionFormat);
 
+    // The section format of the language library, known once it is loaded.
+    void SetSectionFormat(std::string format) { sectionFormat_ = std::move(format); }
+
     // Start-up: the records from the info file (or a new file of empty records), camera 0's record
     // in the lists, a protocol object for every camera that has a protocol.
     void LoadAtStartup();
