@@ -27,8 +27,11 @@ TEST(PanlinkFrames, MatchPublishedExamples)
     // Pelco-P: "Pelco P protocol" (STX A0, address $00 for receiver 1 - "zero indexed", data 1-4,
     // ETX AF, XOR of bytes 1-7), with the command list of the Active Silicon Harrier manual
     // (https://manualshive.com/en/manual/active-silicon/as-cam-10lhd-a/3046997?page=30): Left
-    // "A0 ID 00 04 XX 00 AF CS", Focus Near "A0 ID 02 00 00 00 AF CS".
+    // "A0 ID 00 04 XX 00 AF CS", Focus Near "A0 ID 02 00 00 00 AF CS". The left frame is given
+    // verbatim as "Rotation to left: A0 00 00 04 20 00 AF 2B" in https://github.com/OlegShir/pyPelco_P
+    // (ReadMe, "Examples of commands").
     EXPECT_EQ(Built("pelco-p", 1, PTZ_CMD_LEFT, 0x20), "A0 00 00 04 20 00 AF 2B");
+    EXPECT_EQ(Built("pelco-p", 1, PTZ_CMD_RIGHT, 0x20), "A0 00 00 02 20 00 AF 2D");
     EXPECT_EQ(Built("pelco-p", 1, PTZ_CMD_FOCUS_NEAR), "A0 00 02 00 00 00 AF 0D");
     EXPECT_EQ(Built("pelco-p", 3, PTZ_CMD_LEFT_UP, 0x10), "A0 02 00 0C 10 10 AF 01");
 
