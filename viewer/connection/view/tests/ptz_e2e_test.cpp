@@ -188,9 +188,16 @@ TEST_F(PtzEndToEnd, ProtocolModeSendsTheCamerasOwnBytesAndRecordsTheChoice)
     ASSERT_TRUE(GetPrivateProfileStructW(L"Camera16", L"PTZ", &r, sizeof r, InfoFile().c_str()));
     EXPECT_EQ(r.protocolEntry, 0) << "start-up wrote every camera's record";
 
-    // A new view reads the records back and shows camera 1's.
+    // A new view reads the records back and shows camera 1's; a record whose check byte is wrong
+    // and one naming a protocol the list does not have both count as none.
     host_.reset();
+    WritePrivateProfileStringW(L"Camera02", L"PTZ", L"0104000000", InfoFile().c_str());
+    const ptz::PtzRecord hostile{200, 4, {0, 0}};
+    WritePrivateProfileStructW(L"Camera03", L"PTZ", const_cast<ptz::PtzRecord*>(&hostile), sizeof hostile,
+                               InfoFile().c_str());
     OpenView();
+    EXPECT_EQ(Ptz().Record(1).protocolEntry, 0);
+    EXPECT_EQ(Ptz().Record(2).protocolEntry, 0);
     EXPECT_EQ(Ptz().Record(3).protocolEntry, 2);
     EXPECT_EQ(SendDlgItemMessageW(View(), kItemPtzProtocol, CB_GETCURSEL, 0, 0), 8);
     EXPECT_EQ(SendDlgItemMessageW(View(), kItemPtzProtocol, CB_GETCOUNT, 0, 0), 9) << "\"-----------\" and eight protocols";
