@@ -24,9 +24,10 @@ build_tree() {
   local name=$1; shift
   local dir=$BUILD/$name
   if [ ! -f "$dir/build.ninja" ]; then
-    # ccache, where the machine has it, shares objects between checkouts of the same sources.
+    # PX_CCACHE=1: compile through ccache (shares objects between checkouts on one machine). Off by
+    # default, so that a build never depends on what another checkout left in the cache.
     local launcher=""
-    if command -v ccache >/dev/null 2>&1; then
+    if [ "${PX_CCACHE:-0}" = 1 ] && command -v ccache >/dev/null 2>&1; then
       launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
     fi
     # shellcheck disable=SC2046
