@@ -55,8 +55,7 @@ public:
     {
         if (e)
             *e = nullptr;
-        win::TraceFixme("IConnectionPoint", "EnumConnections");
-        return E_NOTIMPL;
+        return NotImplemented("IConnectionPoint", "EnumConnections");
     }
 
 private:
@@ -307,14 +306,14 @@ STDMETHODIMP CPelluxCtrl::GetMoniker(DWORD, DWORD, IMoniker** mk)
 {
     if (mk)
         *mk = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented("IOleObject", "GetMoniker");
 }
 
 STDMETHODIMP CPelluxCtrl::GetClipboardData(DWORD, IDataObject** data)
 {
     if (data)
         *data = nullptr;
-    return E_NOTIMPL;
+    return NotImplemented("IOleObject", "GetClipboardData");
 }
 
 STDMETHODIMP CPelluxCtrl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT)
@@ -333,7 +332,7 @@ STDMETHODIMP CPelluxCtrl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, H
                 ShowWindow(Hwnd(), SW_HIDE);
             return S_OK;
         case OLEIVERB_PROPERTIES: return ShowProperties(parent);
-        default: return verb > 0 ? OLEOBJ_S_INVALIDVERB : E_NOTIMPL;
+        default: return verb > 0 ? OLEOBJ_S_INVALIDVERB : NotImplemented("IOleObject", "DoVerb (this verb)");
         }
     });
 }
@@ -745,8 +744,7 @@ STDMETHODIMP CPelluxCtrl::EnumConnectionPoints(IEnumConnectionPoints** points)
 {
     if (points)
         *points = nullptr;
-    win::TraceFixme("IConnectionPointContainer", "EnumConnectionPoints");
-    return E_NOTIMPL;
+    return NotImplemented("IConnectionPointContainer", "EnumConnectionPoints");
 }
 
 STDMETHODIMP CPelluxCtrl::FindConnectionPoint(REFIID riid, IConnectionPoint** point)

@@ -16,6 +16,7 @@
 #include "win/ComPtr.h"
 #include "win/ComServer.h"
 #include "win/Handles.h"
+#include "win/Trace.h"
 #include "win/Window.h"
 
 namespace view {
@@ -30,6 +31,13 @@ extern const win::com::ClassRow kPelluxRows[2];
 inline constexpr DWORD kPelluxMiscStatus = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST |
                                            OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 static_assert(kPelluxMiscStatus == 0x20191);
+
+// A container's call the control does not implement: traced, so that a new container shows it.
+inline HRESULT NotImplemented(const char* itf, const char* method)
+{
+    win::TraceFixme(itf, method);
+    return E_NOTIMPL;
+}
 
 class CPelluxCtrl final
     : public win::com::ComObject<CPelluxCtrl, _DPellux, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject,
@@ -66,9 +74,9 @@ public:
     STDMETHODIMP GetClientSite(IOleClientSite** site) override;
     STDMETHODIMP SetHostNames(LPCOLESTR, LPCOLESTR) override { return S_OK; }
     STDMETHODIMP Close(DWORD saveOption) override;
-    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return NotImplemented("IOleObject", "SetMoniker"); }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) override;
-    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return NotImplemented("IOleObject", "InitFromData"); }
     STDMETHODIMP GetClipboardData(DWORD, IDataObject** data) override;
     STDMETHODIMP DoVerb(LONG verb, LPMSG msg, IOleClientSite* site, LONG index, HWND parent, LPCRECT rect) override;
     STDMETHODIMP EnumVerbs(IEnumOLEVERB** verbs) override;
@@ -82,15 +90,15 @@ public:
     STDMETHODIMP Unadvise(DWORD cookie) override;
     STDMETHODIMP EnumAdvise(IEnumSTATDATA** advise) override;
     STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override;
-    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return NotImplemented("IOleObject", "SetColorScheme"); }
 
     // IOleWindow, IOleInPlaceObject, IOleInPlaceActiveObject
     STDMETHODIMP GetWindow(HWND* wnd) override;
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return NotImplemented("IOleWindow", "ContextSensitiveHelp"); }
     STDMETHODIMP InPlaceDeactivate() override;
     STDMETHODIMP UIDeactivate() override;
     STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT clip) override;
-    STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+    STDMETHODIMP ReactivateAndUndo() override { return NotImplemented("IOleInPlaceObject", "ReactivateAndUndo"); }
     STDMETHODIMP TranslateAccelerator(LPMSG msg) override;
     STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
     STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
@@ -99,7 +107,7 @@ public:
 
     // IOleControl
     STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
-    STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
+    STDMETHODIMP OnMnemonic(MSG*) override { return NotImplemented("IOleControl", "OnMnemonic"); }
     STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
     STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
 
@@ -108,8 +116,8 @@ public:
                       LPCRECTL bounds, LPCRECTL wbounds, BOOL(STDMETHODCALLTYPE* cont)(ULONG_PTR),
                       ULONG_PTR contArg) override;
     STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** set) override;
-    STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return NotImplemented("IViewObject", "Freeze"); }
+    STDMETHODIMP Unfreeze(DWORD) override { return NotImplemented("IViewObject", "Unfreeze"); }
     STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
     STDMETHODIMP GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
     STDMETHODIMP GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* device, SIZEL* size) override;
