@@ -4,6 +4,7 @@
 // last reference gone and DllCanUnloadNow answering S_OK.
 #include <winsock2.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <exdisp.h>
 #include <objsafe.h>
 #include <ocidl.h>
@@ -419,6 +420,13 @@ TEST_F(Pellux, CreatedByClassIdAndProgIdTakesPropertiesAndSetAddrFillsTheViewAnd
         control.Assign(host->Control());
         host.reset();
         EXPECT_EQ(control.Detach()->Release(), 0u);
+
+        // Unloaded, the module says goodbye and takes its window classes along: the next load
+        // (the second pass) registers them again with its own window procedures.
+        TraceCapture trace;
+        CoFreeUnusedLibrariesEx(0, 0);
+        EXPECT_EQ(GetModuleHandleW(L"Pellux.dll"), nullptr);
+        EXPECT_TRUE(trace.Contains(L"<<< CPelluxApp::ExitInstance() \r\n"));
     }
 }
 
@@ -603,6 +611,40 @@ TEST_F(Pellux, WithoutABrowserCloseHostReachesTheParentAndItsMovesReachTheView)
     EXPECT_EQ(GetFocus(), GetDlgItem(view, kPort));
     MSG outside{host->Hwnd(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
     EXPECT_FALSE(host->PreTranslate(&outside)) << "keys of other windows are not the control's";
+}
+
+// The properties verb opens the property frame with the control's one page, "General".
+TEST_F(Pellux, PropertiesVerbShowsTheGeneralPage)
+{
+    auto host = Host();
+    ASSERT_TRUE(host);
+    static std::wstring s_tab;
+    s_tab.clear();
+    // The frame is modal: a timer inside its loop reads the page's tab and cancels the frame.
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL {
+            wchar_t cls[32] = {};
+            GetClassNameW(w, cls, 32);
+            if (!IsWindowVisible(w) || wcscmp(cls, L"#32770") != 0)
+                return TRUE;
+            if (HWND tab = FindWindowExW(w, nullptr, WC_TABCONTROLW, nullptr)) {
+                wchar_t text[64] = {};
+                TCITEMW item{};
+                item.mask = TCIF_TEXT;
+                item.pszText = text;
+                item.cchTextMax = 64;
+                if (SendMessageW(tab, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+                    s_tab = text;
+            }
+            PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+            return FALSE;
+        }, 0);
+        KillTimer(nullptr, id);
+    });
+    ComPtr<IOleObject> ole;
+    ASSERT_EQ(host->Control()->QueryInterface(IID_IOleObject, ole.PutVoid()), S_OK);
+    EXPECT_EQ(ole->DoVerb(OLEIVERB_PROPERTIES, nullptr, nullptr, 0, host->Hwnd(), nullptr), S_OK);
+    EXPECT_EQ(s_tab, L"General");
 }
 
 // ---- a container nobody here wrote ----
