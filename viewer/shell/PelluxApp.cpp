@@ -48,11 +48,9 @@ public:
         win::Trace(L"<<< CPelluxApp::ExitInstance() \r\n");
         if (!unloading)
             return; // the process is ending: nothing is left to tidy
+        // The control's, the view's and the display's classes: a later load registers them afresh
+        // with its new window procedures.
         win::UnregisterModuleClasses();
-        // The view's and the display's classes, registered with this module's instance: a later
-        // load registers them afresh with its new window procedures.
-        UnregisterClassW(L"DVRScreenView", win::ThisModule());
-        UnregisterClassW(L"DisplayManager", win::ThisModule());
     }
 
     static HRESULT RegisterServer(bool doRegister)

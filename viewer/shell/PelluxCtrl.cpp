@@ -5,6 +5,7 @@
 #include <cstring>
 #include "DVRScreenView.h"
 #include "LiveVideo.h"
+#include "ViewInspector.h"
 #include "ViewSkinLink.h"
 #include "skin/SkinApi.h"
 #include "win/Messages.h"
@@ -61,6 +62,11 @@ public:
 private:
     win::ComPtr<CPelluxCtrl> owner_;
 };
+
+view::CLiveVideo* CLiveVideoOf(const view::DVRScreenView* v)
+{
+    return v ? view::Inspect(*v).Live() : nullptr;
+}
 
 std::wstring Text(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
 
@@ -803,7 +809,7 @@ STDMETHODIMP CPelluxCtrl::GetPages(CAUUID* pages)
 
 STDMETHODIMP CPelluxCtrl::SetWakeOnStop(BOOL on)
 {
-    view::CLiveVideo* live = view_ ? view_->Live() : nullptr;
+    view::CLiveVideo* live = CLiveVideoOf(view_);
     if (!live)
         return E_UNEXPECTED;
     pipeline::CFrameQueue::Timing timing;
@@ -817,7 +823,7 @@ STDMETHODIMP CPelluxCtrl::WriteFigures(LPCWSTR path)
     if (!path)
         return E_POINTER;
     return win::ComBarrier("IPelluxLive::WriteFigures", [&]() -> HRESULT {
-        view::CLiveVideo* live = view_ ? view_->Live() : nullptr;
+        view::CLiveVideo* live = CLiveVideoOf(view_);
         if (!live || figures_)
             return E_UNEXPECTED;
         auto figures = std::make_unique<CLiveFigures>();
@@ -841,8 +847,8 @@ LRESULT CPelluxCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: OnPaint(); return 0;
     case WM_TIMER:
-        if (wp == kFiguresTimer && figures_ && view_ && view_->Live())
-            figures_->Write(*view_->Live());
+        if (CLiveVideoOf(view_) && wp == kFiguresTimer && figures_)
+            figures_->Write(*CLiveVideoOf(view_));
         return 0;
     default: return Default(msg, wp, lp);
     }

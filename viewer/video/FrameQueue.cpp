@@ -1,31 +1,15 @@
 #include "FrameQueue.h"
+#include "PlainSleep.h"
 #include "wire/StreamFrame.h"
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <system_error>
-#if defined(_WIN32)
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
 
 namespace pipeline {
 
 namespace {
 constexpr std::chrono::milliseconds kSleepSlice{20};
-
-// A plain sleep. Under Wine, a timed wait on a synchronisation object (what a timed condition-variable
-// wait, and even winpthreads' nanosleep, become) is a round trip to wineserver; Sleep is not.
-void PlainSleep(std::chrono::milliseconds d)
-{
-#if defined(_WIN32)
-    ::Sleep(static_cast<DWORD>(d.count()));
-#else
-    std::this_thread::sleep_for(d);
-#endif
-}
 } // namespace
 
 struct CFrameQueue::Run {
@@ -205,14 +189,14 @@ StoreResult CFrameQueue::Store(const uint8_t* block, size_t size)
         int channels = channels_.load();
         if (channels <= 0)
             return StoreResult::NoChannels;
-        if (size < wire::kVideoHeaderSize)
+        wire::VideoFrameHeader h;
+        if (!wire::ParseVideoFrameHeader(block, size, h))
             return StoreResult::TooShort;
-        uint32_t total = wire::LoadLE32(block + 60);
         // The stated total must fit a slot and lie within the bytes really received.
-        if (total == 0 || total > kMaxVideoTotal || total > size)
+        if (h.total == 0 || h.total > kMaxVideoTotal || h.total > size)
             return StoreResult::BadLength;
-        t = ThreadOfVideo(block[3] & 0x1F, channels);
-        n = total;
+        t = ThreadOfVideo(static_cast<uint8_t>(h.ChannelBits()), channels);
+        n = h.total;
     }
 
     const int w = writeIndex_[t];

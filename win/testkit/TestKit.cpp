@@ -17,15 +17,15 @@ extern "C" __declspec(dllexport) void __cdecl PxTraceSink(const wchar_t* line)
 
 namespace testkit {
 
-bool PumpUntil(const std::function<bool()>& done, DWORD ms)
+bool PumpUntil(const std::function<bool()>& done, DWORD ms, Check check)
 {
     DWORD start = GetTickCount();
     MSG msg;
     while (!done()) {
         if (GetTickCount() - start >= ms)
             return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        while (!done() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
+        while ((check == Check::EachWake || !done()) && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

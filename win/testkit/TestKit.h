@@ -12,9 +12,11 @@
 
 namespace testkit {
 
-// Dispatches messages until `done` or `ms` have passed; one message at a time, so a state that
-// lasts for one message only is still seen. True when `done` became true.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms);
+// Dispatches messages until `done` or `ms` have passed. True when `done` became true. EachMessage
+// asks `done` between any two messages, so a state that lasts for one message only is still seen;
+// EachWake drains what is waiting first, for a costly `done` that must not starve the messages.
+enum class Check { EachMessage, EachWake };
+bool PumpUntil(const std::function<bool()>& done, DWORD ms, Check check = Check::EachMessage);
 // Dispatches messages for `ms`.
 void PumpFor(DWORD ms);
 

@@ -7,9 +7,11 @@
 #include "conduix/Framing.h"
 #include "conduix/NSMGAPI.h"
 
+#include "TestKit.h"
 #include <gtest/gtest.h>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,70 +29,33 @@ struct Got {
 std::vector<Got> g_got;
 std::function<void(const Got&)> g_hook;
 
-LRESULT CALLBACK RecorderProc(HWND h, UINT m, WPARAM w, LPARAM l)
+// What the recorder window received from the transport, with copies of the bytes it pointed at.
+LRESULT Record(UINT m, WPARAM w, LPARAM l)
 {
-    if (m >= WM_USER + 400 && m <= WM_USER + 640) {
-        Got g;
-        g.msg = m;
-        g.w = w;
-        g.l = l;
-        if ((m == NSMG_WM_PACKET || m == NSMG_WM_STREAM) && w) {
-            const auto* hdr = reinterpret_cast<const _tagNsmgPacketHeader*>(w);
-            g.command = hdr->command;
-            g.length = hdr->length;
-            if (m == NSMG_WM_PACKET && l)
-                g.data.assign(reinterpret_cast<const uint8_t*>(l), reinterpret_cast<const uint8_t*>(l) + hdr->length);
-            if (m == NSMG_WM_STREAM && l) {
-                const auto* b = reinterpret_cast<const _tagNsmgStreamBlock*>(l);
-                EXPECT_NE(nullptr, b->data);
-                EXPECT_EQ(hdr->length, b->length);
-                g.data.assign(b->data, b->data + b->length);
-            }
+    Got g;
+    g.msg = m;
+    g.w = w;
+    g.l = l;
+    if ((m == NSMG_WM_PACKET || m == NSMG_WM_STREAM) && w) {
+        const auto* hdr = reinterpret_cast<const _tagNsmgPacketHeader*>(w);
+        g.command = hdr->command;
+        g.length = hdr->length;
+        if (m == NSMG_WM_PACKET && l)
+            g.data.assign(reinterpret_cast<const uint8_t*>(l), reinterpret_cast<const uint8_t*>(l) + hdr->length);
+        if (m == NSMG_WM_STREAM && l) {
+            const auto* b = reinterpret_cast<const _tagNsmgStreamBlock*>(l);
+            EXPECT_NE(nullptr, b->data);
+            EXPECT_EQ(hdr->length, b->length);
+            g.data.assign(b->data, b->data + b->length);
         }
-        g_got.push_back(g);
-        if (g_hook)
-            g_hook(g);
-        return 0;
     }
-    return DefWindowProcW(h, m, w, l);
+    g_got.push_back(g);
+    if (g_hook)
+        g_hook(g);
+    return 0;
 }
 
-HWND MakeWindow()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = RecorderProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"ConduixTestRecorder";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    return CreateWindowExW(0, L"ConduixTestRecorder", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
-
-void Pump()
-{
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
-
-// Pumps until `done` holds or 10 s pass.
-bool PumpUntil(const std::function<bool()>& done)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > 10000)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        Pump();
-    }
-    return true;
-}
+bool PumpUntil(const std::function<bool()>& done) { return testkit::PumpUntil(done, 10000); }
 
 size_t Count(UINT msg)
 {
@@ -201,7 +166,9 @@ protected:
         NSMGAPI_Initialize();
         g_got.clear();
         g_hook = nullptr;
-        wnd = MakeWindow();
+        recorder = std::make_unique<testkit::RecorderWindow>(WM_USER + 400, WM_USER + 640, HWND_MESSAGE);
+        recorder->onMessage = Record;
+        wnd = recorder->Hwnd();
         ASSERT_NE(nullptr, wnd);
         h = NSMGAPI_Create(wnd, nullptr, nullptr);
         ASSERT_NE(nullptr, h);
@@ -211,7 +178,7 @@ protected:
         g_hook = nullptr;
         if (h)
             NSMGAPI_Destroy(h);
-        DestroyWindow(wnd);
+        recorder.reset();
         NSMGAPI_Uninitialize();
         WSACleanup();
     }
@@ -225,6 +192,7 @@ protected:
         ASSERT_EQ(1u, g_got.back().w);
         g_got.clear();
     }
+    std::unique_ptr<testkit::RecorderWindow> recorder;
     HWND wnd = nullptr;
     NSMG_HANDLE h = nullptr;
 };
@@ -352,11 +320,7 @@ TEST_F(ConduixTest, NoLossAfterOwnDisconnect)
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
     }
     NSMGAPI_Disconnect(h);
-    DWORD until = GetTickCount() + 300;
-    while (GetTickCount() < until) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        Pump();
-    }
+    testkit::PumpFor(300);
     EXPECT_TRUE(g_got.empty());
 }
 
@@ -436,10 +400,6 @@ TEST_F(ConduixTest, DestroyInsideHandler)
         conduix::AppendPacketFrame(bytes, 85, nullptr, 0, i);
     p.Send(bytes);
     ASSERT_TRUE(PumpUntil([] { return !g_got.empty(); }));
-    DWORD until = GetTickCount() + 200;
-    while (GetTickCount() < until) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        Pump();
-    }
+    testkit::PumpFor(200);
     EXPECT_EQ(1u, g_got.size()); // nothing after the object was destroyed
 }

@@ -2,6 +2,7 @@
 #include "AudioCapture.h"
 #include "AudioPlayer.h"
 #include "SoundServer.h"
+#include "TestKit.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
@@ -19,20 +20,6 @@ std::vector<int16_t> Tone(size_t samples, double hz, double amplitude, size_t ph
     return s;
 }
 
-// Waits (pumping sent messages) until pred holds or the time is up.
-template <class F> bool WaitFor(F pred, DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&m);
-    }
-    return true;
-}
 
 struct Player : ::testing::Test {
     CAudioPlayer player;
@@ -51,7 +38,7 @@ TEST_F(Player, SilentUntilTheTwentiethBlockThenPlays)
     EXPECT_EQ(player.WritePosition(), 19 * kBlock);
     ASSERT_EQ(WriteBlock(19), 0);
     EXPECT_TRUE(player.IsPlaying());
-    EXPECT_TRUE(WaitFor([&] { return player.PlayPosition() > 0; }, 2000));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return player.PlayPosition() > 0; }, 2000, testkit::Check::EachWake));
 }
 
 TEST_F(Player, AFullRingDropsTheNewBlock)
@@ -76,7 +63,7 @@ TEST_F(Player, ADryRingStopsRewindsAndStartsAgainAfterTwentyBlocks)
     for (size_t i = 0; i < 20; ++i)
         ASSERT_EQ(WriteBlock(i), 0);
     ASSERT_TRUE(player.IsPlaying());
-    ASSERT_TRUE(WaitFor([&] { return !player.IsPlaying(); }, 3000)) << "the ring never ran dry";
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !player.IsPlaying(); }, 3000, testkit::Check::EachWake)) << "the ring never ran dry";
     EXPECT_EQ(player.WritePosition(), 0u);
     EXPECT_EQ(player.PlayPosition(), 0);
     for (size_t i = 0; i < 19; ++i)
@@ -132,32 +119,20 @@ TEST(PlayerSound, WhatIsWrittenReachesTheSoundServerAfterTheThreshold)
 
 // A window for the capture thread's messages; reads each block when `read` is set.
 struct CaptureSink {
-    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-    {
-        auto* self = reinterpret_cast<CaptureSink*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-        if (msg == WM_AUDIO_CAPTURED && self) {
-            ++self->messages;
-            if (self->read) {
-                std::vector<int16_t> b(wp / 2);
-                if (self->capture->Read(b.data(), static_cast<DWORD>(wp)))
-                    self->samples.insert(self->samples.end(), b.begin(), b.end());
-            }
-            return 0;
-        }
-        return DefWindowProcW(w, msg, wp, lp);
-    }
     CaptureSink()
     {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PxCaptureSink";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowW(L"PxCaptureSink", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window.onMessage = [this](UINT, WPARAM wp, LPARAM) -> LRESULT {
+            ++messages;
+            if (read) {
+                std::vector<int16_t> b(wp / 2);
+                if (capture->Read(b.data(), static_cast<DWORD>(wp)))
+                    samples.insert(samples.end(), b.begin(), b.end());
+            }
+            return 0;
+        };
     }
-    ~CaptureSink() { DestroyWindow(hwnd); }
-    HWND hwnd = nullptr;
+    testkit::RecorderWindow window{WM_AUDIO_CAPTURED, WM_AUDIO_CAPTURED, HWND_MESSAGE};
+    HWND hwnd = window.Hwnd();
     CAudioCapture* capture = nullptr;
     bool read = true;
     int messages = 0;
@@ -172,12 +147,12 @@ TEST(Capture, BlocksFromTheMicrophoneArriveInOrder)
     ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
     ASSERT_EQ(cap.Start(), S_OK);
     // The tone goes in once the capture delivers.
-    ASSERT_TRUE(WaitFor([&] { return !sink.samples.empty(); }, 5000)) << "the capture never started";
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !sink.samples.empty(); }, 5000, testkit::Check::EachWake)) << "the capture never started";
     const auto tone = Tone(8000, 700, 12000);
     std::string marker;
     ASSERT_TRUE(soundtest::PlayIntoMicrophone(tone, marker));
-    ASSERT_TRUE(WaitFor([&] { return soundtest::WaitMarker(marker, 0); }, 8000));
-    WaitFor([] { return false; }, 200);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return soundtest::WaitMarker(marker, 0); }, 8000, testkit::Check::EachWake));
+    testkit::PumpUntil([] { return false; }, 200, testkit::Check::EachWake);
     EXPECT_EQ(cap.Stop(), 1);
     cap.Close();
     ASSERT_GT(sink.samples.size(), 4000u);
@@ -209,9 +184,9 @@ TEST(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)
     sink.capture = &cap;
     ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
     ASSERT_EQ(cap.Start(), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return sink.messages > 0; }, 3000));
+    ASSERT_TRUE(testkit::PumpUntil([&] { return sink.messages > 0; }, 3000, testkit::Check::EachWake));
     const int before = sink.messages;
-    WaitFor([] { return false; }, 500);
+    testkit::PumpUntil([] { return false; }, 500, testkit::Check::EachWake);
     // Waiting 5 ms per unread block allows about 100 messages in 500 ms; spinning sends thousands.
     EXPECT_LT(sink.messages - before, 200);
     cap.Close();

@@ -2,6 +2,7 @@
 // microphone source comes out of the uplink records decoded; switching off stops the uplink.
 #include "G723Coder.h"
 #include "SoundServer.h"
+#include "TestKit.h"
 #include "ViewAudio.h"
 #include "wire/StreamFrame.h"
 #include <gtest/gtest.h>
@@ -43,46 +44,23 @@ struct RecordingTransport : audio::IPhoneTransport {
 
 // The view's window as far as the capture is concerned.
 struct ViewWindow {
-    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp)
-    {
-        auto* self = reinterpret_cast<ViewWindow*>(GetWindowLongPtrW(w, GWLP_USERDATA));
-        if (msg == WM_AUDIO_CAPTURED && self && self->audio) {
-            ++self->messages;
-            self->audio->OnCaptured(self->connected);
-            return 0;
-        }
-        return DefWindowProcW(w, msg, wp, lp);
-    }
     ViewWindow()
     {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PxPhoneView";
-        RegisterClassW(&wc);
-        hwnd = CreateWindowW(L"PxPhoneView", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window.onMessage = [this](UINT, WPARAM, LPARAM) -> LRESULT {
+            if (audio) {
+                ++messages;
+                audio->OnCaptured(connected);
+            }
+            return 0;
+        };
     }
-    ~ViewWindow() { DestroyWindow(hwnd); }
-    HWND hwnd = nullptr;
+    testkit::RecorderWindow window{WM_AUDIO_CAPTURED, WM_AUDIO_CAPTURED, HWND_MESSAGE};
+    HWND hwnd = window.Hwnd();
     CViewAudio* audio = nullptr;
     bool connected = true;
     int messages = 0;
 };
 
-template <class F> bool Pump(F until, DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    while (!until()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&m);
-    }
-    return true;
-}
 
 std::vector<int16_t> Speech(size_t n)
 {
@@ -113,8 +91,8 @@ TEST(LivePhone, MicrophoneReachesTheUplinkAndStopsWithTheButton)
     const auto speech = Speech(8000 * 2);
     std::string marker;
     ASSERT_TRUE(soundtest::PlayIntoMicrophone(speech, marker));
-    ASSERT_TRUE(Pump([&] { return soundtest::WaitMarker(marker, 0); }, 10000));
-    Pump([] { return false; }, 200);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return soundtest::WaitMarker(marker, 0); }, 10000, testkit::Check::EachWake));
+    testkit::PumpUntil([] { return false; }, 200, testkit::Check::EachWake);
 
     ASSERT_TRUE(audio.SetPhoneButton(false));
     const size_t records = net.Count(-1);
@@ -123,7 +101,7 @@ TEST(LivePhone, MicrophoneReachesTheUplinkAndStopsWithTheButton)
     EXPECT_EQ(wire::LoadLE32(net.sent.back().bytes.data()), 2u);
     // A capture message that was already on its way is ignored, and none follow.
     SendMessageW(view.hwnd, WM_AUDIO_CAPTURED, 256, 256);
-    Pump([] { return false; }, 300);
+    testkit::PumpUntil([] { return false; }, 300, testkit::Check::EachWake);
     EXPECT_EQ(net.sent.size(), sentAtOff);
 
     // Every record follows its command 99; counters go up by one; decode them in order.
@@ -182,18 +160,18 @@ TEST(LivePhone, ForbiddenPhoneAudioSendsNothingAndDoesNotSpin)
     ASSERT_EQ(audio.Open(view.hwnd), S_OK);
     ASSERT_TRUE(audio.SetPhoneButton(true));
     audio.OnPhoneReply(2);
-    ASSERT_TRUE(Pump([&] { return view.messages > 5; }, 3000));
+    ASSERT_TRUE(testkit::PumpUntil([&] { return view.messages > 5; }, 3000, testkit::Check::EachWake));
     const int before = view.messages;
-    Pump([] { return false; }, 500);
+    testkit::PumpUntil([] { return false; }, 500, testkit::Check::EachWake);
     // One message per captured block (16 ms) while the blocks are read and dropped.
     EXPECT_LT(view.messages - before, 100);
     EXPECT_EQ(net.sent.size(), 1u); // only the phone switch
     // Allowed again: the uplink starts.
     audio.OnPhoneReply(1);
-    EXPECT_TRUE(Pump([&] { return net.Count(99) >= 2; }, 3000));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return net.Count(99) >= 2; }, 3000, testkit::Check::EachWake));
     EXPECT_TRUE(audio.OnDisconnected());
     const size_t n = net.sent.size();
-    Pump([] { return false; }, 200);
+    testkit::PumpUntil([] { return false; }, 200, testkit::Check::EachWake);
     EXPECT_EQ(net.sent.size(), n);
     audio.Close();
 }

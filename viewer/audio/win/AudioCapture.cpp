@@ -1,13 +1,7 @@
 #include "AudioCapture.h"
 #include <cstring>
 
-CAudioCapture::CAudioCapture() { InitializeCriticalSection(&lock_); }
-
-CAudioCapture::~CAudioCapture()
-{
-    Close();
-    DeleteCriticalSection(&lock_);
-}
+CAudioCapture::~CAudioCapture() { Close(); }
 
 HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD channels, WORD bits, DWORD rate)
 {
@@ -23,8 +17,8 @@ HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD
     if (bufferSize_ == 0)
         return E_INVALIDARG;
 
-    IDirectSoundCapture* capture = nullptr;
-    HRESULT hr = DirectSoundCaptureCreate(nullptr, &capture, nullptr);
+    win::ComPtr<IDirectSoundCapture> capture;
+    HRESULT hr = DirectSoundCaptureCreate(nullptr, capture.Put(), nullptr);
     if (FAILED(hr))
         return hr;
     WAVEFORMATEX wf{};
@@ -38,48 +32,45 @@ HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD
     desc.dwSize = sizeof desc;
     desc.dwBufferBytes = bufferSize_;
     desc.lpwfxFormat = &wf;
-    IDirectSoundCaptureBuffer* buffer = nullptr;
-    hr = capture->CreateCaptureBuffer(&desc, &buffer, nullptr);
-    if (FAILED(hr)) {
-        capture->Release();
+    win::ComPtr<IDirectSoundCaptureBuffer> buffer;
+    hr = capture->CreateCaptureBuffer(&desc, buffer.Put(), nullptr);
+    if (FAILED(hr))
         return hr;
-    }
-    EnterCriticalSection(&lock_);
-    capture_ = capture;
-    buffer_ = buffer;
-    LeaveCriticalSection(&lock_);
+    win::Lock hold(lock_);
+    capture_ = std::move(capture);
+    buffer_ = std::move(buffer);
     return S_OK;
 }
 
 HRESULT CAudioCapture::Start()
 {
-    EnterCriticalSection(&lock_);
-    const bool have = buffer_ != nullptr;
-    LeaveCriticalSection(&lock_);
-    if (!have)
-        return DSERR_OBJECTNOTFOUND;
+    {
+        win::Lock hold(lock_);
+        if (!buffer_)
+            return DSERR_OBJECTNOTFOUND;
+    }
     // A thread of an earlier Start may still be finishing its last message.
     JoinThread();
-    EnterCriticalSection(&lock_);
-    HRESULT hr = buffer_ ? buffer_->Start(DSCBSTART_LOOPING) : DSERR_OBJECTNOTFOUND;
-    LeaveCriticalSection(&lock_);
+    HRESULT hr;
+    {
+        win::Lock hold(lock_);
+        hr = buffer_ ? buffer_->Start(DSCBSTART_LOOPING) : DSERR_OBJECTNOTFOUND;
+    }
     if (FAILED(hr))
         return hr;
-    thread_ = CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr);
+    thread_.Attach(CreateThread(nullptr, 0, ThreadMain, this, 0, nullptr));
     return thread_ ? S_OK : HRESULT_FROM_WIN32(GetLastError());
 }
 
 int CAudioCapture::Stop()
 {
-    EnterCriticalSection(&lock_);
-    const int result = buffer_ ? (buffer_->Stop(), 1) : 0;
-    LeaveCriticalSection(&lock_);
-    return result;
+    win::Lock hold(lock_);
+    return buffer_ ? (buffer_->Stop(), 1) : 0;
 }
 
 int CAudioCapture::Read(void* out, DWORD length)
 {
-    EnterCriticalSection(&lock_);
+    win::Lock hold(lock_);
     int result = 0;
     if (buffer_ && out && length <= bufferSize_) {
         const DWORD position = readPosition_.load(std::memory_order_relaxed);
@@ -98,7 +89,6 @@ int CAudioCapture::Read(void* out, DWORD length)
             result = 1;
         }
     }
-    LeaveCriticalSection(&lock_);
     return result;
 }
 
@@ -111,12 +101,14 @@ DWORD WINAPI CAudioCapture::ThreadMain(void* self)
 void CAudioCapture::Run()
 {
     for (;;) {
-        EnterCriticalSection(&lock_);
-        DWORD status = 0, capture = 0, read = 0;
-        const bool running = buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSCBSTATUS_CAPTURING) &&
-                             SUCCEEDED(buffer_->GetCurrentPosition(&capture, &read));
-        const DWORD position = readPosition_.load(std::memory_order_relaxed);
-        LeaveCriticalSection(&lock_);
+        DWORD status = 0, capture = 0, read = 0, position = 0;
+        bool running;
+        {
+            win::Lock hold(lock_);
+            running = buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSCBSTATUS_CAPTURING) &&
+                      SUCCEEDED(buffer_->GetCurrentPosition(&capture, &read));
+            position = readPosition_.load(std::memory_order_relaxed);
+        }
         if (!running)
             return;
         long available = static_cast<long>(read) - static_cast<long>(position);
@@ -141,28 +133,21 @@ void CAudioCapture::JoinThread()
     // The thread may be inside SendMessage to this (the window's) thread: serve sent messages
     // while waiting for it.
     for (;;) {
-        const DWORD r = MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE);
+        HANDLE thread = thread_.Get();
+        const DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
         if (r != WAIT_OBJECT_0 + 1)
             break;
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    thread_.Reset();
 }
 
 void CAudioCapture::Close()
 {
     Stop();
     JoinThread();
-    EnterCriticalSection(&lock_);
-    if (buffer_) {
-        buffer_->Release();
-        buffer_ = nullptr;
-    }
-    if (capture_) {
-        capture_->Release();
-        capture_ = nullptr;
-    }
-    LeaveCriticalSection(&lock_);
+    win::Lock hold(lock_);
+    buffer_.Release();
+    capture_.Release();
 }

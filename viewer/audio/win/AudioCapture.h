@@ -5,12 +5,14 @@
 #include <mmsystem.h>
 #include <dsound.h>
 #include <atomic>
+#include "win/ComPtr.h"
+#include "win/Handles.h"
 
-constexpr UINT WM_AUDIO_CAPTURED = WM_USER + 1024; // wParam block size, lParam bytes available
+#include "win/Messages.h" // WM_AUDIO_CAPTURED
 
 class CAudioCapture {
 public:
-    CAudioCapture();
+    CAudioCapture() = default;
     ~CAudioCapture();
     CAudioCapture(const CAudioCapture&) = delete;
     CAudioCapture& operator=(const CAudioCapture&) = delete;
@@ -28,13 +30,13 @@ private:
     void Run();
     void JoinThread();
 
-    CRITICAL_SECTION lock_;
+    win::CriticalSection lock_;
     HWND window_ = nullptr; // not ours
     WORD channels_ = 1, bits_ = 16;
     DWORD rate_ = 8000;
     DWORD blockSize_ = 256, blockCount_ = 10, bufferSize_ = 0;
     std::atomic<DWORD> readPosition_{0};
-    IDirectSoundCapture* capture_ = nullptr;      // ours
-    IDirectSoundCaptureBuffer* buffer_ = nullptr; // ours
-    HANDLE thread_ = nullptr;                     // ours
+    win::ComPtr<IDirectSoundCapture> capture_;      // under lock_
+    win::ComPtr<IDirectSoundCaptureBuffer> buffer_; // under lock_
+    win::KernelHandle thread_;
 };

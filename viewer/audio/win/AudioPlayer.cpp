@@ -1,15 +1,10 @@
 #include "AudioPlayer.h"
 #include "AudioRecord.h"
 #include <cstring>
+#include <system_error>
 #include <vector>
 
-CAudioPlayer::CAudioPlayer() { InitializeCriticalSection(&lock_); }
-
-CAudioPlayer::~CAudioPlayer()
-{
-    Close();
-    DeleteCriticalSection(&lock_);
-}
+CAudioPlayer::~CAudioPlayer() { Close(); }
 
 HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD startBlocks, WORD channels,
                            WORD bits, DWORD rate)
@@ -26,7 +21,7 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
     if (blockSize == 0 || blockCount == 0)
         return E_INVALIDARG;
 
-    HRESULT hr = DirectSoundCreate8(nullptr, &sound_, nullptr);
+    HRESULT hr = DirectSoundCreate8(nullptr, sound_.Put(), nullptr);
     if (FAILED(hr))
         return hr;
     hr = sound_->SetCooperativeLevel(window ? window : GetDesktopWindow(), DSSCL_PRIORITY);
@@ -46,48 +41,48 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
                    DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY;
     desc.dwBufferBytes = bufferSize_;
     desc.lpwfxFormat = &wf;
-    IDirectSoundBuffer* buffer = nullptr;
-    hr = sound_->CreateSoundBuffer(&desc, &buffer, nullptr);
+    win::ComPtr<IDirectSoundBuffer> buffer;
+    hr = sound_->CreateSoundBuffer(&desc, buffer.Put(), nullptr);
     if (FAILED(hr))
         return hr;
-    hr = buffer->QueryInterface(IID_IDirectSoundNotify, reinterpret_cast<void**>(&notify_));
-    if (FAILED(hr)) {
-        buffer->Release();
+    hr = buffer->QueryInterface(IID_IDirectSoundNotify, notify_.PutVoid());
+    if (FAILED(hr))
         return hr;
-    }
     buffer->Stop();
     buffer->SetCurrentPosition(0);
 
-    notifyEvent_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!notifyEvent_) {
-        buffer->Release();
+    notifyEvent_.Attach(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!notifyEvent_)
         return HRESULT_FROM_WIN32(GetLastError());
-    }
     std::vector<DSBPOSITIONNOTIFY> marks(blockCount);
     for (DWORD i = 0; i < blockCount; ++i) {
         marks[i].dwOffset = i * blockSize;
-        marks[i].hEventNotify = notifyEvent_;
+        marks[i].hEventNotify = notifyEvent_.Get();
     }
     hr = notify_->SetNotificationPositions(blockCount, marks.data());
-    if (FAILED(hr)) {
-        buffer->Release();
+    if (FAILED(hr))
         return hr;
-    }
 
-    EnterCriticalSection(&lock_);
-    buffer_ = buffer;
-    LeaveCriticalSection(&lock_);
+    {
+        win::Lock hold(lock_);
+        buffer_ = std::move(buffer);
+    }
     stopRequest_ = false;
     monitorStopped_ = false;
-    monitor_ = std::thread([this] { Monitor(); });
+    try {
+        monitor_ = std::thread([this] { Monitor(); });
+    } catch (const std::system_error&) {
+        monitorStopped_ = true; // no monitor: PlayPosition answers -1, as without a device
+        return E_FAIL;
+    }
     return S_OK;
 }
 
 void CAudioPlayer::Monitor()
 {
     while (!stopRequest_.load(std::memory_order_acquire)) {
-        WaitForSingleObject(notifyEvent_, 1);
-        EnterCriticalSection(&lock_);
+        WaitForSingleObject(notifyEvent_.Get(), 1);
+        win::Lock hold(lock_);
         DWORD play = 0, write = 0, status = 0;
         if (buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSBSTATUS_PLAYING) &&
             SUCCEEDED(buffer_->GetCurrentPosition(&play, &write))) {
@@ -97,7 +92,6 @@ void CAudioPlayer::Monitor()
             else
                 lastPlay_ = play;
         }
-        LeaveCriticalSection(&lock_);
     }
     monitorStopped_.store(true, std::memory_order_release);
 }
@@ -115,7 +109,7 @@ long CAudioPlayer::Write(const void* data, uint32_t length)
 {
     // The whole write runs under the lock the monitor uses, so a rewind cannot fall between reading
     // the write position and advancing it.
-    EnterCriticalSection(&lock_);
+    win::Lock hold(lock_);
     long result = 0;
     do {
         if (!buffer_) {
@@ -161,30 +155,31 @@ long CAudioPlayer::Write(const void* data, uint32_t length)
                 lastPlay_ = play;
         }
     } while (false);
-    LeaveCriticalSection(&lock_);
     return result;
 }
 
 long CAudioPlayer::PlayPosition()
 {
-    EnterCriticalSection(&lock_);
-    long result = -1;
+    win::Lock hold(lock_);
     DWORD play = 0, write = 0;
     if (buffer_ && !monitorStopped_.load(std::memory_order_acquire) &&
         SUCCEEDED(buffer_->GetCurrentPosition(&play, &write)))
-        result = static_cast<long>(play);
-    LeaveCriticalSection(&lock_);
-    return result;
+        return static_cast<long>(play);
+    return -1;
 }
 
 uint32_t CAudioPlayer::QueuedBytes()
 {
     // One hold of the (re-entrant) lock: the monitor's rewind cannot fall between the reads.
-    EnterCriticalSection(&lock_);
-    const long play = PlayPosition();
-    const uint32_t write = WritePosition();
-    const bool playing = IsPlaying();
-    LeaveCriticalSection(&lock_);
+    long play;
+    uint32_t write;
+    bool playing;
+    {
+        win::Lock hold(lock_);
+        play = PlayPosition();
+        write = WritePosition();
+        playing = IsPlaying();
+    }
     if (play < 0 || !bufferSize_ || !playing)
         return write;
     return (write + bufferSize_ - static_cast<uint32_t>(play)) % bufferSize_;
@@ -192,19 +187,16 @@ uint32_t CAudioPlayer::QueuedBytes()
 
 bool CAudioPlayer::IsPlaying()
 {
-    EnterCriticalSection(&lock_);
+    win::Lock hold(lock_);
     DWORD status = 0;
-    const bool playing = buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSBSTATUS_PLAYING);
-    LeaveCriticalSection(&lock_);
-    return playing;
+    return buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSBSTATUS_PLAYING);
 }
 
 void CAudioPlayer::Reset()
 {
-    EnterCriticalSection(&lock_);
+    win::Lock hold(lock_);
     if (buffer_)
         Rewind();
-    LeaveCriticalSection(&lock_);
 }
 
 void CAudioPlayer::Close()
@@ -212,23 +204,13 @@ void CAudioPlayer::Close()
     stopRequest_.store(true, std::memory_order_release);
     if (monitor_.joinable())
         monitor_.join();
-    EnterCriticalSection(&lock_);
-    if (buffer_) {
-        buffer_->Stop();
-        buffer_->Release();
-        buffer_ = nullptr;
+    {
+        win::Lock hold(lock_);
+        if (buffer_)
+            buffer_->Stop();
+        buffer_.Release();
     }
-    LeaveCriticalSection(&lock_);
-    if (notify_) {
-        notify_->Release();
-        notify_ = nullptr;
-    }
-    if (sound_) {
-        sound_->Release();
-        sound_ = nullptr;
-    }
-    if (notifyEvent_) {
-        CloseHandle(notifyEvent_);
-        notifyEvent_ = nullptr;
-    }
+    notify_.Release();
+    sound_.Release();
+    notifyEvent_.Reset();
 }

@@ -3,6 +3,8 @@
 // starts once `start blocks` are buffered; a monitor thread stops and rewinds the ring when the play
 // cursor catches up with the last block written.
 #include "AudioOutput.h"
+#include "win/ComPtr.h"
+#include "win/Handles.h"
 #include <windows.h>
 #include <mmsystem.h>
 #include <dsound.h>
@@ -11,7 +13,7 @@
 
 class CAudioPlayer : public audio::IAudioOutput {
 public:
-    CAudioPlayer();
+    CAudioPlayer() = default;
     ~CAudioPlayer();
     CAudioPlayer(const CAudioPlayer&) = delete;
     CAudioPlayer& operator=(const CAudioPlayer&) = delete;
@@ -36,16 +38,16 @@ private:
     void Monitor();
     void Rewind(); // under lock_
 
-    CRITICAL_SECTION lock_;
+    win::CriticalSection lock_; // re-entrant: QueuedBytes holds it across the calls that take it
     WORD channels_ = 1, bits_ = 16;
     DWORD rate_ = 8000;
     DWORD blockSize_ = 256, blockCount_ = 200, bufferSize_ = 0, startBlocks_ = 20;
     std::atomic<DWORD> writePosition_{0};
     DWORD lastPlay_ = 0; // the play cursor at the monitor's last look; under lock_
-    IDirectSound8* sound_ = nullptr;           // ours: released in Close
-    IDirectSoundBuffer* buffer_ = nullptr;     // ours
-    IDirectSoundNotify* notify_ = nullptr;     // ours
-    HANDLE notifyEvent_ = nullptr;             // ours
+    win::ComPtr<IDirectSound8> sound_;         // released in Close
+    win::ComPtr<IDirectSoundBuffer> buffer_;   // under lock_
+    win::ComPtr<IDirectSoundNotify> notify_;
+    win::KernelHandle notifyEvent_;
     std::atomic<bool> stopRequest_{false};
     std::atomic<bool> monitorStopped_{true};
     std::thread monitor_;

@@ -47,23 +47,23 @@ void DVRScreenView::LoadConnectInfo()
         {kItemPassword, connection::kTextInfoPassword, 20},
     };
     for (const auto& f : fields)
-        SetDlgItemTextW(wnd_, f.item, ReadKey(section, Text(f.key), L"", f.chars, file).c_str());
+        SetDlgItemTextW(Hwnd(), f.item, ReadKey(section, Text(f.key), L"", f.chars, file).c_str());
     const bool autoPtz = ReadKey(L"AUTO_PTZ_TYPE", L"AUTO", L"ON", 20, file) == L"ON";
-    CheckDlgButton(wnd_, kItemAutoPtz, autoPtz ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(Hwnd(), kItemAutoPtz, autoPtz ? BST_CHECKED : BST_UNCHECKED);
     for (int item : {kItemPtzProtocol, kItemPtzBaud})
-        if (HWND selector = GetDlgItem(wnd_, item))
+        if (HWND selector = GetDlgItem(Hwnd(), item))
             EnableWindow(selector, autoPtz ? FALSE : TRUE);
 }
 
 bool DVRScreenView::PreTranslate(MSG* msg)
 {
-    if (!wnd_ || !msg || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST)
+    if (!Hwnd() || !msg || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST)
         return false;
-    if (msg->hwnd != wnd_ && !IsChild(wnd_, msg->hwnd))
+    if (msg->hwnd != Hwnd() && !IsChild(Hwnd(), msg->hwnd))
         return false;
     // Tab moves between the fields and the arrows stay with the field that has the focus, as in
     // a dialog.
-    return IsDialogMessageW(wnd_, msg) != FALSE;
+    return IsDialogMessageW(Hwnd(), msg) != FALSE;
 }
 
 } // namespace view

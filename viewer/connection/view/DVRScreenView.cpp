@@ -3,9 +3,10 @@
 #include "ViewAudio.h"
 #include "connection/ViewStrings.h"
 #include "protocol/AnsiText.h"
+#include "ViewInspector.h"
 #include "skin/LanguageLibrary.h"
-#include <cstdio>
-#include <cstring>
+#include "win/Module.h"
+#include "win/Trace.h"
 
 namespace view {
 
@@ -22,16 +23,6 @@ std::wstring Widen(std::string_view ansi)
     if (n > 0)
         MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), w.data(), n);
     return w;
-}
-
-// The module that holds this code (the host program today, Pellux.dll later): the language
-// library is looked up in its folder.
-HMODULE OwnModule()
-{
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&OwnModule), &self);
-    return self;
 }
 
 RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
@@ -54,54 +45,9 @@ RECT FallbackRect(unsigned short id)
 
 } // namespace
 
-// What the sound devices need from the view (the live-phone uplink's sending) and what the decode
-// threads need from the sound devices (the audio clock, the receive path).
-struct DVRScreenView::AudioLinks final : audio::IPhoneTransport, pipeline::IAudioTiming {
-    explicit AudioLinks(DVRScreenView& v) : view(v) {}
-    bool SendCommand(uint16_t code, const void* payload, size_t length) override
-    {
-        return view.controller_->SendCommand(code, static_cast<const uint8_t*>(payload), length);
-    }
-    bool SendStream(const void* data, size_t length) override
-    {
-        return view.SendStream(static_cast<const uint8_t*>(data), length);
-    }
-    int64_t AudioNowMs() override { return view.audio_->AudioNowMs(); }
-    bool PlayRecord(const uint8_t* record, size_t size) override
-    {
-        return view.audio_->Receiver().OnAudioRecord(record, size);
-    }
-    DVRScreenView& view;
-};
-
-DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts) : skin_(skin)
+DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
+    : skin_(skin), parts_(parts, transport_, *this)
 {
-    if (parts.live) {
-        audioLinks_ = std::make_unique<AudioLinks>(*this);
-        if (!parts.audio)
-            audio_ = std::make_unique<CViewAudio>(*audioLinks_);
-        if (!parts.decode && !parts.frames && !parts.display)
-            live_ = std::make_unique<CLiveVideo>();
-    }
-    ports_.transport = this;
-    ports_.window = this;
-    ports_.panel = parts.panel ? parts.panel : &noPanel_;
-    ports_.audio = parts.audio ? parts.audio : audio_ ? static_cast<connection::IAudioHooks*>(this) : &noAudio_;
-    ports_.decode = parts.decode ? parts.decode : live_ ? static_cast<connection::IDecodeThreads*>(live_.get()) : &noDecode_;
-    ports_.frames = parts.frames ? parts.frames : live_ ? static_cast<connection::IFrameSink*>(live_.get()) : &counting_;
-    ports_.display = parts.display ? parts.display : live_ ? static_cast<connection::IDisplayHooks*>(live_.get()) : &noDisplay_;
-    ports_.layout = parts.layout ? parts.layout : &allChannels_;
-    controller_ = std::make_unique<connection::ConnectionController>(ports_);
-}
-
-DVRScreenView::~DVRScreenView()
-{
-    if (transportInitialized_)
-        NSMGAPI_Uninitialize();
-    if (black_)
-        DeleteObject(black_);
-    if (background_)
-        DeleteObject(background_);
 }
 
 SIZE DVRScreenView::PanelSize(const ViewSkin& skin)
@@ -112,9 +58,9 @@ SIZE DVRScreenView::PanelSize(const ViewSkin& skin)
     return SIZE{r.right, r.bottom};
 }
 
-RECT DVRScreenView::SkinRect(unsigned short id, RECT fallback) const
+RECT DVRScreenView::SkinRect(unsigned short id) const
 {
-    RECT r = fallback;
+    RECT r = FallbackRect(id);
     if (skin_.getResourceRect)
         skin_.getResourceRect(id, &r);
     return r;
@@ -122,59 +68,20 @@ RECT DVRScreenView::SkinRect(unsigned short id, RECT fallback) const
 
 DVRScreenView* DVRScreenView::Create(HWND parent, const ViewSkin& skin, const ViewPartsConfig& parts)
 {
-    HINSTANCE inst = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&DVRScreenView::WndProc), &inst);
-    WNDCLASSW wc{};
-    if (!GetClassInfoW(inst, kClassName, &wc)) {
-        wc.lpfnWndProc = WndProc;
-        wc.hInstance = inst;
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = nullptr;
-        wc.lpszClassName = kClassName;
-        if (!RegisterClassW(&wc))
+    return win::Barrier("DVRScreenView::Create", static_cast<DVRScreenView*>(nullptr), [&]() -> DVRScreenView* {
+        if (!win::RegisterModuleClass(ClassOf(kClassName)))
             return nullptr;
-    }
-    auto* v = new DVRScreenView(skin, parts);
-    // A failed WM_CREATE destroys the window, and WM_NCDESTROY deletes the view: know whether it did.
-    bool deleted = false;
-    v->deletedFlag_ = &deleted;
-    SIZE size = PanelSize(skin);
-    // 0xE900: the identifier of a main pane.
-    HWND wnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN, 0, 0, size.cx,
-                               size.cy, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(0xE900)), inst, v);
-    if (!wnd) {
-        if (!deleted)
-            delete v; // WM_NCCREATE never ran, or creation failed before WM_NCDESTROY
-        return nullptr;
-    }
-    v->deletedFlag_ = nullptr;
-    return v;
-}
-
-LRESULT CALLBACK DVRScreenView::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_NCCREATE) {
-        auto* v = static_cast<DVRScreenView*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        v->wnd_ = wnd;
-        SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(v));
-    }
-    auto* v = reinterpret_cast<DVRScreenView*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
-    if (!v)
-        return DefWindowProcW(wnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
-        v->wnd_ = nullptr;
-        if (v->deletedFlag_)
-            *v->deletedFlag_ = true;
-        delete v;
-        return DefWindowProcW(wnd, msg, wp, lp);
-    }
-    try {
-        return v->Handle(msg, wp, lp);
-    } catch (...) {
-        return 0; // nothing may leave a window procedure
-    }
+        auto destroy = [](DVRScreenView* p) { delete p; };
+        std::unique_ptr<DVRScreenView, decltype(destroy)> v(new DVRScreenView(skin, parts), destroy);
+        const SIZE size = PanelSize(skin);
+        // While it is being created the view does not delete itself: a failed creation is undone here.
+        v->creating_ = true;
+        // 0xE900: the identifier of a main pane.
+        bool made = v->CreateEx(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN, 0, 0,
+                                size.cx, size.cy, parent, 0xE900);
+        v->creating_ = false;
+        return made ? v.release() : nullptr;
+    });
 }
 
 void CALLBACK DVRScreenView::StreamTimerProc(HWND wnd, UINT, UINT_PTR, DWORD)
@@ -182,77 +89,79 @@ void CALLBACK DVRScreenView::StreamTimerProc(HWND wnd, UINT, UINT_PTR, DWORD)
     SendMessageW(wnd, WM_STREAM_TIMER, 0, 0);
 }
 
-LRESULT DVRScreenView::Handle(UINT msg, WPARAM wp, LPARAM lp)
+LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
-    auto& c = *controller_;
+    auto& c = parts_.Controller();
     switch (msg) {
     case WM_CREATE: return OnCreate() ? 0 : -1;
     case WM_DESTROY: OnDestroy(); return 0;
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(wnd_, &ps);
-        RECT all;
-        GetClientRect(wnd_, &all);
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
-        if (background_) {
-            // The panel's painting (buttons, back buffer) comes with the panel itself.
-            HDC mem = CreateCompatibleDC(dc);
-            HGDIOBJ old = SelectObject(mem, background_);
-            BITMAP bm{};
-            GetObjectW(background_, sizeof bm, &bm);
-            BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
-            SelectObject(mem, old);
-            DeleteDC(mem);
-        }
-        RECT display = SkinRect(kRectDisplay, FallbackRect(kRectDisplay));
-        FillRect(dc, &display, black_);
-        EndPaint(wnd_, &ps);
-        return 0;
-    }
+    case WM_PAINT: OnPaint(); return 0;
     case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSTATIC: return OnColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
-    case WM_TIMER:
-        if (wp == static_cast<WPARAM>(connection::ViewTimer::Reconnect))
-            c.OnTimer(connection::ViewTimer::Reconnect);
-        else if (wp == static_cast<WPARAM>(connection::ViewTimer::PictureWatchdog))
-            c.OnTimer(connection::ViewTimer::PictureWatchdog);
-        return 0;
+    case WM_CTLCOLORSTATIC: return OnColor(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_TIMER: OnTimer(wp); return 0;
     case WM_STREAM_TIMER: c.OnStreamRequestTick(); return 0;
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
     case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp)); return 0;
-    case WM_PARENTNOTIFY:
-        // The display asks for the right-click switches of its texts; the switches belong to it.
-        if (live_)
-            live_->Display().OnParentNotify(wnd_, wp, lp);
-        return 0;
-    case WM_AUDIO_CAPTURED:
-        if (audio_)
-            audio_->OnCaptured(c.State().connected && c.State().loggedIn);
-        return 0;
+    case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
+    case WM_AUDIO_CAPTURED: OnAudioCaptured(); return 0;
     case WM_HOST_MOVED: return 0;
     case NSMG_WM_CONNECT: c.OnConnectResult(wp != 0); return 0;
     case NSMG_WM_LOST:
     case NSMG_WM_CLOSED: c.OnConnectionLost(); return 0;
     case NSMG_WM_PACKET_A:
     case NSMG_WM_PACKET_B:
-    case NSMG_WM_PACKET:
-        c.OnPacket(reinterpret_cast<const void*>(wp), reinterpret_cast<const void*>(lp));
-        return 0;
-    case NSMG_WM_STREAM:
-        c.OnStreamBlock(reinterpret_cast<const void*>(wp), reinterpret_cast<const void*>(lp));
-        return 0;
+    case NSMG_WM_PACKET: c.OnPacket(reinterpret_cast<const void*>(wp), reinterpret_cast<const void*>(lp)); return 0;
+    case NSMG_WM_STREAM: c.OnStreamBlock(reinterpret_cast<const void*>(wp), reinterpret_cast<const void*>(lp)); return 0;
     case NSMG_WM_STREAM_STATUS: c.OnStreamStatus(static_cast<uint32_t>(wp), lp != 0); return 0;
     }
-    return DefWindowProcW(wnd_, msg, wp, lp);
+    return Default(msg, wp, lp);
+}
+
+void DVRScreenView::OnPaint()
+{
+    win::PaintDC dc(Hwnd());
+    RECT all;
+    GetClientRect(Hwnd(), &all);
+    FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+    if (background_) {
+        // The panel's painting (buttons, back buffer) comes with the panel itself.
+        win::MemoryDC mem(dc.Get());
+        win::ScopedSelect select(mem.Get(), background_.Get());
+        BITMAP bm{};
+        GetObjectW(background_.Get(), sizeof bm, &bm);
+        BitBlt(dc.Get(), 0, 0, bm.bmWidth, bm.bmHeight, mem.Get(), 0, 0, SRCCOPY);
+    }
+    RECT display = SkinRect(kRectDisplay);
+    FillRect(dc.Get(), &display, black_.Get());
+}
+
+void DVRScreenView::OnTimer(UINT_PTR id)
+{
+    for (auto timer : {connection::ViewTimer::Reconnect, connection::ViewTimer::PictureWatchdog})
+        if (id == static_cast<UINT_PTR>(timer))
+            parts_.Controller().OnTimer(timer);
+}
+
+void DVRScreenView::OnParentNotify(WPARAM wp, LPARAM lp)
+{
+    // The display asks for the right-click switches of its texts; the switches belong to it.
+    if (CLiveVideo* live = parts_.Live())
+        live->Display().OnParentNotify(Hwnd(), wp, lp);
+}
+
+void DVRScreenView::OnAudioCaptured()
+{
+    const auto& state = parts_.Controller().State();
+    if (CViewAudio* audio = parts_.Audio())
+        audio->OnCaptured(state.connected && state.loggedIn);
 }
 
 bool DVRScreenView::OnCreate()
 {
-    black_ = CreateSolidBrush(RGB(0, 0, 0));
+    black_.Attach(CreateSolidBrush(RGB(0, 0, 0)));
     if (skin_.getBitmap)
-        background_ = skin_.getBitmap(kRectPanel);
-    HINSTANCE inst = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(wnd_, GWLP_HINSTANCE));
+        background_.Attach(skin_.getBitmap(kRectPanel));
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     struct Field {
         int item;
@@ -266,50 +175,43 @@ bool DVRScreenView::OnCreate()
         {kItemUser, kRectUser, kUserChars, ES_AUTOHSCROLL},
         {kItemPassword, kRectPassword, kPasswordChars, ES_AUTOHSCROLL | ES_PASSWORD},
     };
+    auto child = [&](DWORD exStyle, const wchar_t* cls, DWORD style, int item, unsigned short rect) {
+        RECT r = SkinRect(rect);
+        HWND w = CreateWindowExW(exStyle, cls, L"", WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+                                 r.bottom - r.top, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(item)),
+                                 win::ThisModule(), nullptr);
+        if (w)
+            SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        return w;
+    };
     for (const Field& f : fields) {
-        RECT r = SkinRect(f.rect, FallbackRect(f.rect));
-        HWND e = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | f.style, r.left,
-                                 r.top, r.right - r.left, r.bottom - r.top, wnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.item)), inst, nullptr);
+        HWND e = child(WS_EX_CLIENTEDGE, L"EDIT", WS_TABSTOP | f.style, f.item, f.rect);
         if (!e)
             return false;
         SendMessageW(e, EM_LIMITTEXT, f.limit, 0);
-        SendMessageW(e, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
-    RECT r = SkinRect(kRectStatusLog, FallbackRect(kRectStatusLog));
-    HWND log = CreateWindowExW(0, L"LISTBOX", L"",
-                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, r.left,
-                               r.top, r.right - r.left, r.bottom - r.top, wnd_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kItemStatusLog)), inst, nullptr);
-    if (!log)
+    if (!child(0, L"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, kItemStatusLog, kRectStatusLog))
         return false;
-    SendMessageW(log, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    if (live_) {
-        pipeline::IAudioTiming* timing = audio_ ? audioLinks_.get() : nullptr;
-        if (!live_->Attach(wnd_, SkinRect(kRectDisplay, FallbackRect(kRectDisplay)), controller_.get(), timing))
+    if (CLiveVideo* live = parts_.Live())
+        if (!live->Attach(Hwnd(), SkinRect(kRectDisplay), &parts_.Controller(), parts_.AudioTiming()))
             return false;
-    }
     return true;
 }
 
 void DVRScreenView::InitialUpdate()
 {
-    language_ = viewer_strings::LoadLanguageLibrary(OwnModule());
+    // The library is looked up in the folder of the module that holds the view (Pellux.dll).
+    language_.Attach(viewer_strings::LoadLanguageLibrary(win::ThisModule()));
     if (!language_)
         ShowStepError(L"Error in LoadLibrearyEx.", GetLastError());
-    controller_->LogStartTexts();
-    if (audio_) {
+    parts_.Controller().LogStartTexts();
+    if (CViewAudio* audio = parts_.Audio()) {
         // A machine without sound devices still shows pictures: the devices that failed stay silent.
-        HRESULT hr = audio_->Open(wnd_);
-        if (FAILED(hr)) {
-            char trace[96];
-            snprintf(trace, sizeof trace, "===>>> sound devices: 0x%08lX\n", static_cast<unsigned long>(hr));
-            OutputDebugStringA(trace);
-        }
+        HRESULT hr = audio->Open(Hwnd());
+        if (FAILED(hr))
+            win::Trace(L"===>>> sound devices: 0x%08lX\n", static_cast<unsigned long>(hr));
     }
-    NSMGAPI_Initialize();
-    transportInitialized_ = true;
-    transport_ = NSMGAPI_Create(wnd_, nullptr, nullptr);
+    transport_.Open(Hwnd());
 }
 
 void DVRScreenView::ShowStepError(const wchar_t* step, DWORD error)
@@ -323,112 +225,70 @@ void DVRScreenView::ShowStepError(const wchar_t* step, DWORD error)
     text[1999] = 0;
     if (system)
         LocalFree(system);
-    MessageBoxW(wnd_, text, L"Error", MB_OK);
+    MessageBoxW(Hwnd(), text, L"Error", MB_OK);
 }
 
 void DVRScreenView::OnDestroy()
 {
-    auto& s = controller_->State();
-    s.userStopped = true;
+    auto& c = parts_.Controller();
+    const auto& ports = parts_.Ports();
+    c.State().userStopped = true;
     StopTimer(connection::ViewTimer::Reconnect);
-    if (s.connected)
-        controller_->Teardown();
-    if (ports_.decode->Running())
-        ports_.decode->Stop();
+    if (c.State().connected)
+        c.Teardown();
+    if (ports.decode->Running())
+        ports.decode->Stop();
     UnloadLanguage();
-    ports_.audio->StopPlayback();
-    if (live_)
-        live_->Detach(); // no decode thread uses the sound devices after this
-    if (audio_)
-        audio_->Close();
-    if (transport_) {
-        NSMGAPI_Destroy(transport_);
-        transport_ = nullptr;
-    }
+    ports.audio->StopPlayback();
+    if (CLiveVideo* live = parts_.Live())
+        live->Detach(); // no decode thread uses the sound devices after this
+    if (CViewAudio* audio = parts_.Audio())
+        audio->Close();
+    transport_.Close();
     CloseHost();
 }
 
 void DVRScreenView::OnViewCommand(int command)
 {
+    auto& c = parts_.Controller();
     switch (command) {
-    case kCmdConnect: controller_->OnConnectCommand(); break;
-    case kCmdDisconnect: controller_->OnDisconnectCommand(); break;
-    case kCmdExit: controller_->OnExitCommand(); break;
+    case kCmdConnect: c.OnConnectCommand(); break;
+    case kCmdDisconnect: c.OnDisconnectCommand(); break;
+    case kCmdExit: c.OnExitCommand(); break;
     default: break; // the panel's other commands belong to the layout, audio and PTZ parts
     }
 }
 
-void DVRScreenView::SetEnableAudio(bool on)
-{
-    enableAudio_ = on;
-    MirrorAudioState();
-}
-
-bool DVRScreenView::SetPhoneButton(bool down)
-{
-    phoneDown_ = down;
-    noPanel_.phoneDown = down; // the stand-in panel remembers the button for the teardown
-    MirrorAudioState();
-    if (!audio_ || audio_->SetPhoneButton(down))
-        return true;
-    // The switch did not reach the DVR: the button goes back up.
-    if (down) {
-        audio_->StopPhoneCapture();
-        phoneDown_ = noPanel_.phoneDown = false;
-        MirrorAudioState();
-    }
-    return false;
-}
-
-void DVRScreenView::MirrorAudioState()
-{
-    if (audio_)
-        audio_->SetAudioEnabled(enableAudio_);
-    if (live_)
-        live_->SetAudioSync(enableAudio_, phoneDown_);
-}
-
-void DVRScreenView::StopPhoneCapture()
-{
-    audio_->StopPhoneCapture();
-    phoneDown_ = noPanel_.phoneDown = false;
-    MirrorAudioState();
-}
-
-void DVRScreenView::StopPlayback() { audio_->StopPlayback(); }
-
-void DVRScreenView::PhoneAnswer(bool allowed) { audio_->PhoneAnswer(allowed); }
-
-LRESULT DVRScreenView::OnColor(HDC dc, HWND control)
+LRESULT DVRScreenView::OnColor(UINT msg, HDC dc, HWND control)
 {
     int id = GetDlgCtrlID(control);
     if (id != kItemStatusLog && id != kItemSpeed)
-        return DefWindowProcW(wnd_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+        return Default(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkColor(dc, RGB(0, 0, 0)); // list items are drawn opaque whatever the mode
-    return reinterpret_cast<LRESULT>(black_);
+    return reinterpret_cast<LRESULT>(black_.Get());
 }
 
 std::wstring DVRScreenView::Text(int id) const
 {
     wchar_t text[2000];
-    int n = viewer_strings::LoadViewerString(language_, id, text, 2000);
+    int n = viewer_strings::LoadViewerString(language_.Get(), id, text, 2000);
     return std::wstring(text, static_cast<size_t>(n > 0 ? n : 0));
 }
 
 std::wstring DVRScreenView::ItemText(int item, int maxChars) const
 {
     std::wstring t(static_cast<size_t>(maxChars) + 1, L'\0');
-    int n = GetDlgItemTextW(wnd_, item, t.data(), maxChars + 1);
+    int n = GetDlgItemTextW(Hwnd(), item, t.data(), maxChars + 1);
     t.resize(static_cast<size_t>(n > 0 ? n : 0));
     return t;
 }
 
-std::vector<std::wstring> DVRScreenView::StatusLines() const
+std::vector<std::wstring> ViewInspector::StatusLines() const
 {
     std::vector<std::wstring> lines;
-    HWND log = GetDlgItem(wnd_, kItemStatusLog);
+    HWND log = GetDlgItem(v_.Hwnd(), kItemStatusLog);
     LRESULT count = SendMessageW(log, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT len = SendMessageW(log, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -445,10 +305,10 @@ std::vector<std::wstring> DVRScreenView::StatusLines() const
 void DVRScreenView::ApplyAddress(const std::wstring& address, const std::wstring& port, const std::wstring& user,
                                  const std::wstring& password)
 {
-    SetDlgItemTextW(wnd_, kItemAddress, address.c_str());
-    SetDlgItemTextW(wnd_, kItemPort, port.c_str());
-    SetDlgItemTextW(wnd_, kItemUser, user.c_str());
-    SetDlgItemTextW(wnd_, kItemPassword, password.c_str());
+    SetDlgItemTextW(Hwnd(), kItemAddress, address.c_str());
+    SetDlgItemTextW(Hwnd(), kItemPort, port.c_str());
+    SetDlgItemTextW(Hwnd(), kItemUser, user.c_str());
+    SetDlgItemTextW(Hwnd(), kItemPassword, password.c_str());
     SaveConnectInfo();
 }
 
@@ -459,7 +319,7 @@ connection::ConnectFields DVRScreenView::ReadFields()
     connection::ConnectFields f;
     f.address = protocol::ToAnsi(ItemText(kItemAddress, kAddressChars), 259);
     BOOL ok = FALSE;
-    f.port = static_cast<int>(GetDlgItemInt(wnd_, kItemPort, &ok, FALSE));
+    f.port = static_cast<int>(GetDlgItemInt(Hwnd(), kItemPort, &ok, FALSE));
     f.userId = protocol::ToAnsi(ItemText(kItemUser, kUserChars), 127);
     f.password = protocol::ToAnsi(ItemText(kItemPassword, kPasswordChars), 131);
     return f;
@@ -470,8 +330,8 @@ void DVRScreenView::Log(int textId, std::string_view arg)
     std::wstring line = Text(textId);
     if (size_t p = line.find(L"%s"); p != std::wstring::npos)
         line.replace(p, 2, Widen(arg));
-    OutputDebugStringW((L"===>>> " + line + L"\n").c_str());
-    HWND log = GetDlgItem(wnd_, kItemStatusLog);
+    win::Trace(L"===>>> %s\n", line.c_str());
+    HWND log = GetDlgItem(Hwnd(), kItemStatusLog);
     LRESULT index = SendMessageW(log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     if (index >= 0)
         SendMessageW(log, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -480,19 +340,19 @@ void DVRScreenView::Log(int textId, std::string_view arg)
 void DVRScreenView::StartTimer(connection::ViewTimer timer, unsigned periodMs)
 {
     TIMERPROC proc = timer == connection::ViewTimer::StreamRequest ? StreamTimerProc : nullptr;
-    SetTimer(wnd_, static_cast<UINT_PTR>(timer), periodMs, proc);
+    SetTimer(Hwnd(), static_cast<UINT_PTR>(timer), periodMs, proc);
 }
 
 void DVRScreenView::StopTimer(connection::ViewTimer timer)
 {
-    if (wnd_)
-        KillTimer(wnd_, static_cast<UINT_PTR>(timer));
+    if (Hwnd())
+        KillTimer(Hwnd(), static_cast<UINT_PTR>(timer));
 }
 
 void DVRScreenView::EnableConnectFields(bool enable)
 {
     for (int item : {kItemAddress, kItemPort, kItemUser, kItemPassword})
-        EnableWindow(GetDlgItem(wnd_, item), enable ? TRUE : FALSE);
+        EnableWindow(GetDlgItem(Hwnd(), item), enable ? TRUE : FALSE);
 }
 
 void DVRScreenView::SaveConnectInfo()
@@ -508,8 +368,8 @@ void DVRScreenView::SaveConnectInfo()
     WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoPassword).c_str(), ItemText(kItemPassword, 20).c_str(), file.c_str());
     WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoUser).c_str(), ItemText(kItemUser, 50).c_str(), file.c_str());
     // The "DVR PTZ" box is checked while the PTZ part has not placed it.
-    HWND box = GetDlgItem(wnd_, kItemAutoPtz);
-    bool autoPtz = !box || IsDlgButtonChecked(wnd_, kItemAutoPtz) == BST_CHECKED;
+    HWND box = GetDlgItem(Hwnd(), kItemAutoPtz);
+    bool autoPtz = !box || IsDlgButtonChecked(Hwnd(), kItemAutoPtz) == BST_CHECKED;
     WritePrivateProfileStringW(L"AUTO_PTZ_TYPE", L"AUTO", autoPtz ? L"ON" : L"OFF", file.c_str());
 }
 
@@ -519,57 +379,19 @@ uint32_t DVRScreenView::SkinCode() { return skin_.getSkinCode ? skin_.getSkinCod
 
 void DVRScreenView::FatalDecoderStart()
 {
-    MessageBoxW(wnd_, Text(connection::kTextDecoderThreadFailed).c_str(), L"", MB_OK);
+    MessageBoxW(Hwnd(), Text(connection::kTextDecoderThreadFailed).c_str(), L"", MB_OK);
     ExitProcess(0);
 }
 
 void DVRScreenView::UnloadLanguage()
 {
-    if (language_) {
-        FreeLibrary(language_);
-        language_ = nullptr;
-    }
+    language_.Reset();
 }
 
 void DVRScreenView::CloseHost()
 {
     if (host_)
         PostMessageW(host_, WM_CLOSE_HOST, 0, 0);
-}
-
-// ---- connection::ITransport ----
-
-bool DVRScreenView::Connect(std::string_view address, int port)
-{
-    if (!transport_)
-        return false;
-    _tagConnectSocketInfo info;
-    std::memset(&info, 0, sizeof info);
-    std::memcpy(info.address, address.data(), address.size() < 259 ? address.size() : 259);
-    info.family = conduix::kFamilyIPv4;
-    info.port = port;
-    info.timeoutSeconds = 0;
-    info.framing = conduix::kFramingV1;
-    info.receiveBuffer = 3072;
-    return NSMGAPI_Connect(transport_, &info) != 0;
-}
-
-bool DVRScreenView::SendInit() { return transport_ && NSMGAPI_SendInitPacketData(transport_) != 0; }
-
-bool DVRScreenView::SendPacket(uint16_t command, const uint8_t* payload, size_t length)
-{
-    return transport_ && NSMGAPI_SendPacketData(transport_, command, payload, static_cast<int>(length)) != 0;
-}
-
-bool DVRScreenView::SendStream(const uint8_t* data, size_t length)
-{
-    return transport_ && NSMGAPI_SendStreamData(transport_, data, static_cast<int>(length)) != 0;
-}
-
-void DVRScreenView::Disconnect()
-{
-    if (transport_)
-        NSMGAPI_Disconnect(transport_);
 }
 
 } // namespace view

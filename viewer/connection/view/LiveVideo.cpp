@@ -1,9 +1,10 @@
 #include "LiveVideo.h"
-#include "DVRScreenView.h"
 #include "DisplayLayout.h"
+#include "win/Dib.h"
+#include "win/Messages.h"
+#include "win/Trace.h"
 #include "wire/StreamFrame.h"
 #include <chrono>
-#include <cstdio>
 
 namespace view {
 
@@ -64,7 +65,7 @@ bool CLiveVideo::Start()
         channels = 16;
     if (xvid_.Load() != video::XvidStatus::Ready && !xvidMissingLogged_) {
         xvidMissingLogged_ = true;
-        OutputDebugStringA("===>>> xvidcore.dll missing: no pictures\n");
+        win::Trace(L"===>>> xvidcore.dll missing: no pictures\n");
     }
     decoder_ = std::make_unique<video::CMp4DecoderManager>(xvid_.Api());
     int w[16], h[16];
@@ -101,10 +102,7 @@ bool CLiveVideo::Start()
     display_.SetChannelCount(channels);
     display_.SetOsdOptions(1, 1, 1);
 
-    char trace[160];
-    snprintf(trace, sizeof trace, "===>>> live video: %d channels, xvid %s\n", channels,
-             video::XvidStatusText(xvid_.Api().status));
-    OutputDebugStringA(trace);
+    win::Trace(L"===>>> live video: %d channels, xvid %S\n", channels, video::XvidStatusText(xvid_.Api().status));
     queue_ = std::make_unique<pipeline::CFrameQueue>(*pipe_, timing_);
     queue_->SetConnected(true);
     if (!queue_->Start(channels)) {
@@ -118,11 +116,9 @@ void CLiveVideo::Stop()
 {
     if (!queue_)
         return; // no thread runs: nothing to wait for
-    char trace[160];
-    snprintf(trace, sizeof trace, "===>>> live video stops: %llu pictures shown, %llu frames dropped\n",
-             static_cast<unsigned long long>(pipe_->PicturesShown()),
-             static_cast<unsigned long long>(pipe_->FramesDropped()));
-    OutputDebugStringA(trace);
+    win::Trace(L"===>>> live video stops: %llu pictures shown, %llu frames dropped\n",
+               static_cast<unsigned long long>(pipe_->PicturesShown()),
+               static_cast<unsigned long long>(pipe_->FramesDropped()));
     queue_->SetConnected(false);
     queue_->Stop();
     // A thread that missed the stop bound is joined here, before the decoder it uses goes away.
@@ -142,10 +138,11 @@ void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
         return;
     if (!storedAny_) {
         storedAny_ = true;
-        OutputDebugStringA("===>>> first video frame\n");
+        win::Trace(L"===>>> first video frame\n");
     }
-    if (arrival_ && length >= wire::kVideoHeaderSize) {
-        const int64_t sent = static_cast<int64_t>(wire::LoadLE32(data + 20)) * 1000000 + wire::LoadLE32(data + 24);
+    wire::VideoFrameHeader h;
+    if (arrival_ && wire::ParseVideoFrameHeader(data, length, h)) {
+        const int64_t sent = static_cast<int64_t>(h.seconds) * 1000000 + h.microseconds;
         arrival_->Record(std::chrono::duration_cast<std::chrono::microseconds>(
                              std::chrono::system_clock::now().time_since_epoch())
                              .count() -
@@ -155,10 +152,7 @@ void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
     if (r != pipeline::StoreResult::Stored)
         ++refused_;
     if (r != pipeline::StoreResult::Stored && r != pipeline::StoreResult::QueueFull) {
-        char trace[96];
-        snprintf(trace, sizeof trace, "<<< frame of %u bytes not stored (%d)\n", static_cast<unsigned>(length),
-                 static_cast<int>(r));
-        OutputDebugStringA(trace);
+        win::Trace(L"<<< frame of %u bytes not stored (%d)\n", static_cast<unsigned>(length), static_cast<int>(r));
     }
 }
 
@@ -185,18 +179,7 @@ void CLiveVideo::RefreshEmpty()
 
 namespace {
 // The bitmap information of a decoded picture: 24 bits, top-down rows, image size as stated.
-BITMAPINFO TopDownBgr(int width, int height, DWORD imageSize)
-{
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 24;
-    bi.bmiHeader.biCompression = BI_RGB;
-    bi.bmiHeader.biSizeImage = imageSize;
-    return bi;
-}
+BITMAPINFO TopDownBgr(int width, int height, DWORD imageSize) { return win::TopDownDib(width, height, 24, imageSize); }
 } // namespace
 
 void CLiveVideo::ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time)

@@ -2,6 +2,9 @@
 // Pictures of known content, a host window for the display, and pixel reads of the window, shared
 // by the display's Wine tests, its screenshot program and its benchmark.
 #include "DisplayManager.h"
+#include "win/Dib.h"
+#include "win/Module.h"
+#include "win/Window.h"
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -29,13 +32,7 @@ inline Picture MakePicture(int w, int h)
     p.width = w;
     p.height = h;
     p.pixels.assign(static_cast<size_t>(w) * h * 3 + 4, 0);
-    p.info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    p.info.bmiHeader.biWidth = w;
-    p.info.bmiHeader.biHeight = -h;
-    p.info.bmiHeader.biPlanes = 1;
-    p.info.bmiHeader.biBitCount = 24;
-    p.info.bmiHeader.biCompression = BI_RGB;
-    p.info.bmiHeader.biSizeImage = static_cast<DWORD>(w * 3 * h);
+    p.info = win::TopDownDib(w, h, 24, static_cast<DWORD>(w * 3 * h));
     return p;
 }
 
@@ -98,28 +95,17 @@ inline Picture TestCard(int w, int h, int channel)
 }
 
 // A popup host at the screen's corner that passes child notifications to the display, as the view does.
-class Host {
+class Host final : public win::Window {
 public:
-    explicit Host(int w, int h) : w_(w), h_(h)
+    explicit Host(int w, int h)
     {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DisplayTestHost";
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        RegisterClassW(&wc);
-        wnd_ = CreateWindowExW(0, L"DisplayTestHost", L"host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, w, h,
-                               nullptr, nullptr, wc.hInstance, this);
+        static const bool registered = win::RegisterModuleClass(
+            ClassOf(L"DisplayTestHost", 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
+        if (registered)
+            CreateEx(0, L"DisplayTestHost", L"host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, w, h, nullptr, 0);
     }
-    ~Host()
-    {
-        if (wnd_)
-            DestroyWindow(wnd_);
-    }
-    Host(const Host&) = delete;
-    Host& operator=(const Host&) = delete;
 
-    HWND Window() const { return wnd_; }
+    HWND Window() const { return Hwnd(); }
     video::DisplayManager* display = nullptr;
     int doubleClicks = 0;
     LPARAM lastDoubleClick = 0;
@@ -138,29 +124,21 @@ public:
     }
 
 private:
-    static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override
     {
-        if (msg == WM_NCCREATE)
-            SetWindowLongPtrW(wnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-        auto* self = reinterpret_cast<Host*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
-        if (self) {
-            if (msg == WM_PARENTNOTIFY && self->display) {
-                self->display->OnParentNotify(wnd, wp, lp);
-                return 0;
-            }
-            if (msg == WM_LBUTTONDBLCLK) {
-                self->doubleClicks++;
-                self->lastDoubleClick = lp;
-                return 0;
-            }
-            if (msg == WM_NCDESTROY)
-                SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+        switch (msg) {
+        case WM_PARENTNOTIFY:
+            if (!display)
+                break;
+            display->OnParentNotify(Hwnd(), wp, lp);
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            doubleClicks++;
+            lastDoubleClick = lp;
+            return 0;
         }
-        return DefWindowProcW(wnd, msg, wp, lp);
+        return Default(msg, wp, lp);
     }
-    HWND wnd_ = nullptr;
-    int w_, h_;
 };
 
 // The pixels a window shows: its device context copied into a 32-bit top-down bitmap.
@@ -173,13 +151,7 @@ public:
             return false;
         w_ = rc.right;
         h_ = rc.bottom;
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w_;
-        bi.bmiHeader.biHeight = -h_;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        const BITMAPINFO bi = win::TopDownDib(w_, h_, 32);
         HDC wdc = wnd ? GetDC(wnd) : GetDC(nullptr);
         HDC mem = CreateCompatibleDC(wdc);
         void* bits = nullptr;

@@ -128,12 +128,7 @@ int wmain(int argc, wchar_t** argv)
     run("part: copy of the picture's bytes", [&](int) {
         std::memcpy(buffer.data(), card.pixels.data(), card.info.bmiHeader.biSizeImage);
     });
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    const BITMAPINFO bi = win::TopDownDib(w, h, 32);
     void* bits = nullptr;
     HDC mem = CreateCompatibleDC(nullptr);
     HBITMAP back = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);

@@ -1,9 +1,12 @@
 #pragma once
 // Posts the decoder manager's resolution-class changes to the view's window.
 #include "../Mp4DecoderManager.h"
+#include "win/Messages.h"
 #include <windows.h>
 
 namespace video {
+
+static_assert(kMsgResolutionClass == WM_RESOLUTION_CLASS, "the decoder manager's message is the view's 1223");
 
 class CPostMessageNotify final : public IDecoderNotify {
 public:
@@ -11,7 +14,7 @@ public:
     void ResolutionClassChanged(int channel, int resolutionClass) override
     {
         if (window_)
-            PostMessageW(window_, kMsgResolutionClass, static_cast<WPARAM>(channel), static_cast<LPARAM>(resolutionClass));
+            PostMessageW(window_, WM_RESOLUTION_CLASS, static_cast<WPARAM>(channel), static_cast<LPARAM>(resolutionClass));
     }
 
 private:

@@ -3,6 +3,7 @@
 // first (a bare-name load from a DLL searches the host program's folder instead), then by the
 // standard search. The installed Xvid codec provides it; under Wine, the bridge does.
 #include "../XvidApi.h"
+#include "win/Handles.h"
 #include <windows.h>
 #include <string>
 
@@ -20,10 +21,8 @@ public:
     const XvidApi& Api() const { return api_; }
     const std::wstring& Path() const { return path_; }
 
-    static std::wstring ModuleFolder();
-
 private:
-    HMODULE module_ = nullptr; // ours: FreeLibrary in the destructor
+    win::Library module_;
     XvidApi api_;
     std::wstring path_;
 };

@@ -5,7 +5,8 @@
 // advances), with its title and time while connected; and the DVR's sound at the sound server.
 #include "CameraScene.h"
 #include "DisplayLayout.h"
-#include "E2eSupport.h"
+#include "TestKit.h"
+#include "ViewInspector.h"
 #include "LiveVideo.h"
 #include "SoundServer.h"
 #include "ViewAudio.h"
@@ -19,7 +20,7 @@
 #include <vector>
 
 using namespace view;
-using namespace e2e;
+using namespace testkit;
 
 namespace {
 
@@ -161,8 +162,8 @@ protected:
         ViewPartsConfig parts;
         parts.live = true;
         host_.reset(ViewHost::Create(LinkedViewSkin(), L"DVR Web Viewer", parts));
-        ASSERT_TRUE(host_ && host_->View() && host_->View()->Live()) << "host window: " << GetLastError();
-        display_ = host_->View()->Live()->Display().Window();
+        ASSERT_TRUE(host_ && host_->View() && Inspect(*host_->View()).Live()) << "host window: " << GetLastError();
+        display_ = Inspect(*host_->View()).Live()->Display().Window();
         ASSERT_TRUE(display_);
         // The divisions of the 4-channel layout in the display's client area.
         const video::DivisionMode* mode = nullptr;
@@ -197,12 +198,12 @@ protected:
         host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
         host_->Command(kCmdConnect);
         // The simulator encodes its loops first; then every channel's pictures flow.
-        Pump([&] { return Shown() > 120; }, 60000);
+        PumpUntil([&] { return Shown() > 120; }, 60000);
         ASSERT_GT(Shown(), 120u) << "pictures shown";
-        ASSERT_EQ(host_->View()->Live()->Display().CurrentLayout(), layoutIndex_);
+        ASSERT_EQ(Inspect(*host_->View()).Live()->Display().CurrentLayout(), layoutIndex_);
     }
-    uint64_t Shown() const { return host_->View()->Live()->PicturesShown(); }
-    const connection::ConnectionState& State() const { return host_->View()->Controller().State(); }
+    uint64_t Shown() const { return Inspect(*host_->View()).Live()->PicturesShown(); }
+    const connection::ConnectionState& State() const { return Inspect(*host_->View()).Controller().State(); }
 
     // A right click in the display, as the mouse gives it.
     void RightClick()
@@ -216,16 +217,16 @@ protected:
         in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
         in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
         SendInput(2, in, sizeof(INPUT));
-        const video::OsdSwitches before = host_->View()->Live()->Display().Switches();
-        Pump([&] { return host_->View()->Live()->Display().Switches().title != before.title; }, 5000);
-        ASSERT_NE(host_->View()->Live()->Display().Switches().title, before.title) << "the right click was not seen";
+        const video::OsdSwitches before = Inspect(*host_->View()).Live()->Display().Switches();
+        PumpUntil([&] { return Inspect(*host_->View()).Live()->Display().Switches().title != before.title; }, 5000);
+        ASSERT_NE(Inspect(*host_->View()).Live()->Display().Switches().title, before.title) << "the right click was not seen";
     }
     // Right clicks until the texts are off (the switches start off and flip together).
     void TextsOff()
     {
         RightClick();
         RightClick();
-        const video::OsdSwitches off = host_->View()->Live()->Display().Switches();
+        const video::OsdSwitches off = Inspect(*host_->View()).Live()->Display().Switches();
         ASSERT_EQ(off.title + off.size + off.time, 0) << "the right-click switches";
     }
 
@@ -246,7 +247,7 @@ protected:
             }
             if (*worst < 0.1)
                 break;
-            Pump([] { return false; }, 50);
+            PumpUntil([] { return false; }, 50);
         }
         return s;
     }
@@ -267,7 +268,7 @@ protected:
         }
         std::vector<bool> moved(kChannels, false);
         for (int look = 0; look < 60 && std::count(moved.begin(), moved.end(), false) > 0; ++look) {
-            Pump([] { return false; }, 150);
+            PumpUntil([] { return false; }, 150);
             const Screen later = Capture(display_);
             for (int p = 0; p < kChannels; ++p) {
                 double miss = 0;
@@ -318,10 +319,10 @@ TEST_F(LiveView, DroppedDvrKeepsTheLastPicturesWithTheirTextsUntilTheUserStops)
 {
     ConnectAndWaitForPictures("--no-audio");
     sim_.Kill();
-    Pump([&] { return State().reconnectCount >= 1; }, 10000);
+    PumpUntil([&] { return State().reconnectCount >= 1; }, 10000);
     ASSERT_GE(State().reconnectCount, 1);
     ASSERT_TRUE(State().connectionDropped);
-    ASSERT_FALSE(host_->View()->Live()->Running()) << "the decode threads end with the connection";
+    ASSERT_FALSE(Inspect(*host_->View()).Live()->Running()) << "the decode threads end with the connection";
     const Screen withTexts = Capture(display_);
     TextsOff();
     double worst = 0;
@@ -341,9 +342,9 @@ TEST_F(LiveView, DroppedDvrKeepsTheLastPicturesWithTheirTextsUntilTheUserStops)
     }
 
     host_->Command(kCmdDisconnect);
-    Pump([&] { return State().userStopped && !State().reconnectPending; }, 5000);
+    PumpUntil([&] { return State().userStopped && !State().reconnectPending; }, 5000);
     EXPECT_FALSE(State().connectionDropped);
-    Pump([] { return false; }, 300);
+    PumpUntil([] { return false; }, 300);
     const Screen blank = Capture(display_);
     for (int p = 0; p < kChannels; ++p) {
         const video::DivRect& d = divisions_[p].div;

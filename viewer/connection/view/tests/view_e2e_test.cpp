@@ -4,7 +4,8 @@
 #include <windows.h>
 #include "ViewHost.h"
 #include "ViewSkinLink.h"
-#include "E2eSupport.h"
+#include "TestKit.h"
+#include "ViewInspector.h"
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <chrono>
@@ -15,7 +16,7 @@
 #include <vector>
 
 using namespace view;
-using namespace e2e;
+using namespace testkit;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::Not;
@@ -43,7 +44,7 @@ protected:
         WSACleanup();
     }
 
-    std::vector<std::wstring> Lines() const { return host_->View() ? host_->View()->StatusLines() : std::vector<std::wstring>{}; }
+    std::vector<std::wstring> Lines() const { return host_->View() ? Inspect(*host_->View()).StatusLines() : std::vector<std::wstring>{}; }
     bool HasLine(const wchar_t* text) const
     {
         for (const auto& l : Lines())
@@ -51,7 +52,7 @@ protected:
                 return true;
         return false;
     }
-    const connection::ConnectionState& State() const { return host_->View()->Controller().State(); }
+    const connection::ConnectionState& State() const { return Inspect(*host_->View()).Controller().State(); }
     // True when all four connection fields are enabled; false when all four are disabled.
     bool FieldsEnabled() const
     {
@@ -77,7 +78,7 @@ TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
 {
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));
     Connect(L"Admin");
-    Pump([&] { return HasLine(L"Waiting for images..."); }, 20000);
+    PumpUntil([&] { return HasLine(L"Waiting for images..."); }, 20000);
     EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
                                      L"Starting DVR Web Viewer.", L"Check ID : Admin", L"Connection established.",
                                      L"Waiting for images..."));
@@ -85,8 +86,8 @@ TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
     EXPECT_EQ(State().channelCount, 16);
     EXPECT_TRUE(State().quietSwitch);
     // The configuration answer arms the watchdog; the simulator's pictures reach the frame sink.
-    Pump([&] { return host_->View()->FrameCounts().videoFrames > 16; }, 10000);
-    EXPECT_GT(host_->View()->FrameCounts().videoFrames, 16u);
+    PumpUntil([&] { return Inspect(*host_->View()).FrameCounts().videoFrames > 16; }, 10000);
+    EXPECT_GT(Inspect(*host_->View()).FrameCounts().videoFrames, 16u);
 
     // One look at the window, for people.
     std::string shot = std::string(PX_SOURCE_DIR) + "/out/viewhost-login.png";
@@ -94,16 +95,16 @@ TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
     std::remove(WinPath(shot).c_str());
     RunUnix("mkdir -p " + std::string(PX_SOURCE_DIR) + "/out && import -window root " + part + " && mv " + part + " " +
             shot);
-    Pump([&] { return GetFileAttributesA(WinPath(shot).c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+    PumpUntil([&] { return GetFileAttributesA(WinPath(shot).c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
 
     host_->Command(kCmdDisconnect);
-    Pump([&] { return FieldsEnabled(); }, 5000);
+    PumpUntil([&] { return FieldsEnabled(); }, 5000);
     EXPECT_EQ(Lines().back(), L"Disconnect.");
     EXPECT_FALSE(State().connected);
     EXPECT_FALSE(State().quietSwitch);
 
     host_->Command(kCmdExit);
-    Pump([&] { return host_->Closed(); }, 5000);
+    PumpUntil([&] { return host_->Closed(); }, 5000);
     EXPECT_TRUE(host_->Closed()) << "Exit closes the host window";
 }
 
@@ -111,8 +112,8 @@ TEST_F(ViewEndToEnd, WrongPasswordIsRefusedAndTheFieldsComeBack)
 {
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));
     Connect(L"admin", L"9999");
-    Pump([&] { return HasLine(L"Error - Invalid ID or Password."); }, 20000);
-    Pump([&] { return FieldsEnabled(); }, 2000);
+    PumpUntil([&] { return HasLine(L"Error - Invalid ID or Password."); }, 20000);
+    PumpUntil([&] { return FieldsEnabled(); }, 2000);
     EXPECT_THAT(Lines(), Contains(L"Error - Invalid ID or Password."));
     EXPECT_THAT(Lines(), Not(Contains(L"Connection established.")));
     EXPECT_TRUE(FieldsEnabled());
@@ -121,14 +122,14 @@ TEST_F(ViewEndToEnd, WrongPasswordIsRefusedAndTheFieldsComeBack)
 
     // The password can be typed again and the next try gets in.
     Connect(L"admin", L"1111");
-    Pump([&] { return HasLine(L"Connection established."); }, 20000);
+    PumpUntil([&] { return HasLine(L"Connection established."); }, 20000);
     EXPECT_TRUE(LoggedIn());
 }
 
 TEST_F(ViewEndToEnd, EmptyAddressIsReportedWithoutConnecting)
 {
     Connect(L"admin", L"1111", L"");
-    Pump([&] { return HasLine(L"Empty IP or User ID !"); }, 5000);
+    PumpUntil([&] { return HasLine(L"Empty IP or User ID !"); }, 5000);
     EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
                                      L"Empty IP or User ID !"));
     EXPECT_FALSE(State().connected);
@@ -139,7 +140,7 @@ TEST_F(ViewEndToEnd, LostDvrIsRetriedEverySecondTenTimesThenConnectionFailed)
 {
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));
     Connect();
-    Pump([&] { return LoggedIn(); }, 20000);
+    PumpUntil([&] { return LoggedIn(); }, 20000);
     ASSERT_TRUE(LoggedIn());
     size_t before = Lines().size();
 
@@ -147,7 +148,7 @@ TEST_F(ViewEndToEnd, LostDvrIsRetriedEverySecondTenTimesThenConnectionFailed)
     // Every attempt shows up as the next reconnect count; the tenth failure stops the retries.
     std::vector<int> counts;
     auto start = std::chrono::steady_clock::now();
-    Pump([&] {
+    PumpUntil([&] {
         int n = State().reconnectCount;
         if (n > 0 && (counts.empty() || counts.back() != n))
             counts.push_back(n);
@@ -167,21 +168,21 @@ TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
 {
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));
     Connect();
-    Pump([&] { return LoggedIn(); }, 20000);
+    PumpUntil([&] { return LoggedIn(); }, 20000);
     ASSERT_TRUE(LoggedIn());
 
     sim_.Kill();
-    Pump([&] { return State().reconnectCount >= 2; }, 10000);
+    PumpUntil([&] { return State().reconnectCount >= 2; }, 10000);
     ASSERT_GE(State().reconnectCount, 2);
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));
-    Pump([&] { return LoggedIn() && State().reconnectCount == 0; }, 15000);
+    PumpUntil([&] { return LoggedIn() && State().reconnectCount == 0; }, 15000);
     EXPECT_TRUE(LoggedIn());
     EXPECT_EQ(State().reconnectCount, 0);
     EXPECT_FALSE(FieldsEnabled());
     EXPECT_THAT(Lines(), Not(Contains(L"Connection failed.")));
-    uint64_t frames = host_->View()->FrameCounts().videoFrames;
-    Pump([&] { return host_->View()->FrameCounts().videoFrames > frames + 16; }, 10000);
-    EXPECT_GT(host_->View()->FrameCounts().videoFrames, frames + 16) << "pictures flow again";
+    uint64_t frames = Inspect(*host_->View()).FrameCounts().videoFrames;
+    PumpUntil([&] { return Inspect(*host_->View()).FrameCounts().videoFrames > frames + 16; }, 10000);
+    EXPECT_GT(Inspect(*host_->View()).FrameCounts().videoFrames, frames + 16) << "pictures flow again";
 }
 
 } // namespace

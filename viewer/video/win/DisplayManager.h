@@ -5,6 +5,8 @@
 // channel of each division and the on-screen-display options. Every entry point takes the display
 // lock, and the drawing into the back buffer and the copy to the window happen on the caller's thread.
 #include "DisplayStore.h"
+#include "win/Handles.h"
+#include "win/Window.h"
 #include <windows.h>
 
 namespace video {
@@ -21,10 +23,10 @@ struct OsdSwitches {
     }
 };
 
-class DisplayManager {
+class DisplayManager final : private win::Window {
 public:
     DisplayManager();
-    ~DisplayManager();
+    ~DisplayManager() override;
     DisplayManager(const DisplayManager&) = delete;
     DisplayManager& operator=(const DisplayManager&) = delete;
 
@@ -66,13 +68,12 @@ public:
     void SetCopyWholeBuffer(bool whole);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT OnMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    LRESULT OnDoubleClick(WPARAM wp, LPARAM lp);
+    LRESULT OnPaintMessage();
     void OnPaint(HDC dc);
     void OnDestroy();
 
-    void Lock() { EnterCriticalSection(&lock_); }
-    void Unlock() { LeaveCriticalSection(&lock_); }
     bool BuildBackBuffer();
     void DeleteBackBuffer();
     void DeleteGdiObjects();
@@ -84,21 +85,20 @@ private:
     HPEN BorderPen(int width);
     bool StorePicture(int channel, const BITMAPINFO* info, const PictureTime* time, const void* pixels);
 
-    CRITICAL_SECTION lock_;
+    win::CriticalSection lock_;
     DisplayStore store_;
     HWND parent_ = nullptr;  // not ours: the view's window
     HWND notify_ = nullptr;  // not ours: where double clicks go (the view)
-    HWND wnd_ = nullptr;     // ours, destroyed with the view or by the destructor
-    HINSTANCE instance_ = nullptr;
+    HWND wnd_ = nullptr;     // ours (the base's window), under the lock for the decode threads
     RECT area_{};
     HDC memDc_ = nullptr;    // ours: holds the back buffer while it exists
-    HBITMAP backBuffer_ = nullptr;
+    win::Bitmap backBuffer_;
     HGDIOBJ memDcOldBitmap_ = nullptr;
     uint32_t* backBits_ = nullptr; // the back buffer's pixels, 32 bits, top-down
     int backWidth_ = 0, backHeight_ = 0;
-    HFONT font_ = nullptr;                 // ours: "Fixedsys", answered to WM_GETFONT
-    HFONT textFonts_[17] = {};             // ours: "Arial" per point size, made on first use
-    HPEN pens_[5] = {};                    // ours: border pens per width in borderColour_
+    win::Font font_;                       // "Fixedsys", answered to WM_GETFONT
+    win::Font textFonts_[17];              // "Arial" per point size, made on first use
+    win::Pen pens_[5];                     // border pens per width in borderColour_
     COLORREF outlineColour_ = RGB(0, 0, 0);
     COLORREF textColour_ = RGB(255, 255, 255);
     COLORREF borderColour_ = RGB(255, 255, 255);

@@ -1,9 +1,9 @@
 #include "DisplayManager.h"
+#include "win/Dib.h"
+#include "win/Module.h"
+#include "win/Trace.h"
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
-#include <cwchar>
 
 namespace video {
 
@@ -13,27 +13,8 @@ constexpr wchar_t kClassName[] = L"DisplayManager";
 constexpr wchar_t kWindowTitle[] = L"DISPLAY";
 constexpr int kMaxBackBufferSide = 8192;
 
-void Trace(const wchar_t* format, ...)
-{
-    wchar_t line[2000];
-    va_list args;
-    va_start(args, format);
-    _vsnwprintf(line, 2000, format, args);
-    va_end(args);
-    line[1999] = 0;
-    OutputDebugStringW(line);
-}
-
-class Guard {
-public:
-    explicit Guard(CRITICAL_SECTION& cs) : cs_(cs) { EnterCriticalSection(&cs_); }
-    ~Guard() { LeaveCriticalSection(&cs_); }
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-
-private:
-    CRITICAL_SECTION& cs_;
-};
+using win::Trace;
+using Guard = win::Lock;
 
 void Unite(RECT& into, const RECT& r)
 {
@@ -55,20 +36,16 @@ RECT Grown(const TextBox& b, int by) { return RECT{b.left - by, b.top - by, b.ri
 
 DisplayManager::DisplayManager()
 {
-    InitializeCriticalSection(&lock_);
     store_.AllocateBuffers();
 }
 
 DisplayManager::~DisplayManager()
 {
-    if (wnd_ && IsWindow(wnd_))
-        DestroyWindow(wnd_);
-    {
-        Guard g(lock_);
-        DeleteGdiObjects();
-        store_.FreeBuffers();
-    }
-    DeleteCriticalSection(&lock_);
+    if (Hwnd())
+        DestroyWindow(Hwnd());
+    Guard g(lock_);
+    DeleteGdiObjects();
+    store_.FreeBuffers();
 }
 
 bool DisplayManager::Create(HWND parent, const RECT& area, int layout)
@@ -82,40 +59,27 @@ bool DisplayManager::Create(HWND parent, const RECT& area, int layout)
         parent_ = parent;
         notify_ = parent;
         area_ = area;
-        instance_ = parent ? reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE))
-                           : GetModuleHandleW(nullptr);
     }
 
-    WNDCLASSW wc{};
-    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = kClassName;
-    if (!RegisterClassW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        Trace(L"===>>> Fail RegisterClass  0x%08X \r\n", GetLastError());
+    if (!win::RegisterModuleClass(
+            ClassOf(kClassName, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)))))
         return false;
-    }
-
-    HWND wnd = CreateWindowExW(0, kClassName, kWindowTitle, WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top,
-                               area.right - area.left, area.bottom - area.top, parent, nullptr, instance_, this);
-    if (!wnd) {
+    if (!CreateEx(0, kClassName, kWindowTitle, WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top, area.right - area.left,
+                  area.bottom - area.top, parent, 0)) {
         Trace(L"===>>> Fail CreateWindow  0x%08X \r\n", GetLastError());
         return false;
     }
 
     Guard g(lock_);
-    wnd_ = wnd;
+    wnd_ = Hwnd();
     store_.SetIdentityMaps();
     store_.SetArea(area.right - area.left, area.bottom - area.top);
     store_.SetCurrentLayout(layout);
-    HDC dc = GetDC(wnd_);
-    const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc)
-        ReleaseDC(wnd_, dc);
-    font_ = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, 300, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, L"Fixedsys");
+    int dpi = 96;
+    if (win::WindowDC dc(wnd_); dc)
+        dpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
+    font_.Attach(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, 300, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, L"Fixedsys"));
     if (!font_)
         Trace(L"===>>> Fail CreateFont  0x%08X \r\n", GetLastError());
     BuildBackBuffer();
@@ -194,13 +158,9 @@ void DisplayManager::SetFillLevel(uint8_t level)
 void DisplayManager::SetBorderColour(COLORREF colour)
 {
     Guard g(lock_);
-    if (colour != borderColour_) {
-        for (HPEN& p : pens_) {
-            if (p)
-                DeleteObject(p);
-            p = nullptr;
-        }
-    }
+    if (colour != borderColour_)
+        for (win::Pen& p : pens_)
+            p.Reset();
     borderColour_ = colour;
     RedrawLocked(0xFFFF);
 }
@@ -275,19 +235,14 @@ bool DisplayManager::BuildBackBuffer()
     // No screen is this large; an area beyond it (a broken skin rectangle) gets the blue fallback.
     if (w <= 0 || h <= 0 || w > kMaxBackBufferSide || h > kMaxBackBufferSide)
         return false;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    HDC dc = wnd_ ? GetDC(wnd_) : nullptr;
-    memDc_ = CreateCompatibleDC(dc);
+    const BITMAPINFO bi = win::TopDownDib(w, h, 32);
     void* bits = nullptr;
-    backBuffer_ = memDc_ ? CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-    if (dc)
-        ReleaseDC(wnd_, dc);
+    {
+        win::WindowDC dc(wnd_);
+        memDc_ = CreateCompatibleDC(dc.Get());
+        if (memDc_)
+            backBuffer_.Attach(CreateDIBSection(dc.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    }
     if (!backBuffer_) {
         DeleteBackBuffer();
         return false;
@@ -295,7 +250,7 @@ bool DisplayManager::BuildBackBuffer()
     backBits_ = static_cast<uint32_t*>(bits);
     backWidth_ = w;
     backHeight_ = h;
-    memDcOldBitmap_ = SelectObject(memDc_, backBuffer_);
+    memDcOldBitmap_ = SelectObject(memDc_, backBuffer_.Get());
     SetStretchBltMode(memDc_, HALFTONE);
     SetBrushOrgEx(memDc_, 0, 0, nullptr);
     SetBkMode(memDc_, TRANSPARENT);
@@ -308,9 +263,7 @@ void DisplayManager::DeleteBackBuffer()
     if (memDc_ && memDcOldBitmap_)
         SelectObject(memDc_, memDcOldBitmap_);
     memDcOldBitmap_ = nullptr;
-    if (backBuffer_)
-        DeleteObject(backBuffer_);
-    backBuffer_ = nullptr;
+    backBuffer_.Reset();
     backBits_ = nullptr;
     backWidth_ = backHeight_ = 0;
     if (memDc_)
@@ -321,19 +274,11 @@ void DisplayManager::DeleteBackBuffer()
 void DisplayManager::DeleteGdiObjects()
 {
     DeleteBackBuffer();
-    if (font_)
-        DeleteObject(font_);
-    font_ = nullptr;
-    for (HFONT& f : textFonts_) {
-        if (f)
-            DeleteObject(f);
-        f = nullptr;
-    }
-    for (HPEN& p : pens_) {
-        if (p)
-            DeleteObject(p);
-        p = nullptr;
-    }
+    font_.Reset();
+    for (win::Font& f : textFonts_)
+        f.Reset();
+    for (win::Pen& p : pens_)
+        p.Reset();
 }
 
 void DisplayManager::DrawAllLocked()
@@ -375,12 +320,11 @@ void DisplayManager::RedrawLocked(uint32_t mask)
     dirty.bottom = std::min<LONG>(dirty.bottom, backHeight_);
     if (dirty.right <= dirty.left || dirty.bottom <= dirty.top)
         return;
-    HDC dc = GetDC(wnd_);
+    win::WindowDC dc(wnd_);
     if (!dc)
         return;
-    BitBlt(dc, dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memDc_, dirty.left,
+    BitBlt(dc.Get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memDc_, dirty.left,
            dirty.top, SRCCOPY);
-    ReleaseDC(wnd_, dc);
 }
 
 HFONT DisplayManager::TextFont(int points)
@@ -389,11 +333,11 @@ HFONT DisplayManager::TextFont(int points)
         points = 8;
     if (!textFonts_[points]) {
         const int dpi = GetDeviceCaps(memDc_, LOGPIXELSY);
-        textFonts_[points] = CreateFontW(-(points * dpi / 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                         DEFAULT_PITCH | FF_DONTCARE, L"Arial");
+        textFonts_[points].Attach(CreateFontW(-(points * dpi / 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                              DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
     }
-    return textFonts_[points];
+    return textFonts_[points].Get();
 }
 
 HPEN DisplayManager::BorderPen(int width)
@@ -401,8 +345,8 @@ HPEN DisplayManager::BorderPen(int width)
     if (width < 1 || width > 4)
         width = 1;
     if (!pens_[width])
-        pens_[width] = CreatePen(PS_SOLID, width, borderColour_);
-    return pens_[width];
+        pens_[width].Attach(CreatePen(PS_SOLID, width, borderColour_));
+    return pens_[width].Get();
 }
 
 void DisplayManager::DrawOutlinedText(const char16_t* text, const TextBox& box, UINT format)
@@ -439,23 +383,23 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan)
                       plan.source.height, rec.pixels, reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS,
                       SRCCOPY);
     } else if (plan.fill) {
-        HBRUSH brush = CreateSolidBrush(RGB(plan.fillLevel, plan.fillLevel, plan.fillLevel));
+        win::Brush brush(CreateSolidBrush(RGB(plan.fillLevel, plan.fillLevel, plan.fillLevel)));
         RECT r{d.left, d.top, d.right, d.bottom};
-        FillRect(memDc_, &r, brush);
-        DeleteObject(brush);
+        FillRect(memDc_, &r, brush.Get());
     }
 
     const int w = plan.style.borderWidth;
-    HGDIOBJ oldPen = SelectObject(memDc_, BorderPen(w));
-    MoveToEx(memDc_, d.left, d.top, nullptr);
-    LineTo(memDc_, d.right, d.top);
-    LineTo(memDc_, d.right, d.bottom);
-    LineTo(memDc_, d.left, d.bottom);
-    LineTo(memDc_, d.left, d.top);
-    SelectObject(memDc_, oldPen);
+    {
+        win::ScopedSelect pen(memDc_, BorderPen(w));
+        MoveToEx(memDc_, d.left, d.top, nullptr);
+        LineTo(memDc_, d.right, d.top);
+        LineTo(memDc_, d.right, d.bottom);
+        LineTo(memDc_, d.left, d.bottom);
+        LineTo(memDc_, d.left, d.top);
+    }
 
     RECT extent{d.left - w - 1, d.top - w - 1, d.right + w + 1, d.bottom + w + 1};
-    HGDIOBJ oldFont = SelectObject(memDc_, TextFont(plan.style.fontPoints));
+    win::ScopedSelect font(memDc_, TextFont(plan.style.fontPoints));
     SetBkMode(memDc_, TRANSPARENT);
     if (plan.title) {
         DrawOutlinedText(rec.title, plan.titleBox, DT_LEFT | DT_TOP | DT_WORD_ELLIPSIS | DT_EXPANDTABS | DT_NOPREFIX);
@@ -470,7 +414,6 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan)
                          DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
         Unite(extent, Grown(plan.timeBox, 1));
     }
-    SelectObject(memDc_, oldFont);
     return extent;
 }
 
@@ -478,10 +421,9 @@ void DisplayManager::OnPaint(HDC dc)
 {
     Guard g(lock_);
     if (!backBuffer_ && !BuildBackBuffer()) {
-        HBRUSH blue = CreateSolidBrush(0xFF0000);
+        win::Brush blue(CreateSolidBrush(0xFF0000));
         RECT all{0, 0, area_.right - area_.left, area_.bottom - area_.top};
-        FillRect(dc, &all, blue);
-        DeleteObject(blue);
+        FillRect(dc, &all, blue.Get());
         return;
     }
     BitBlt(dc, 0, 0, backWidth_, backHeight_, memDc_, 0, 0, SRCCOPY);
@@ -499,58 +441,40 @@ void DisplayManager::OnDestroy()
     wnd_ = nullptr;
 }
 
-LRESULT CALLBACK DisplayManager::WindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-        SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<DisplayManager*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
-    if (!self)
-        return DefWindowProcW(wnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY)
-        SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
-    return self->OnMessage(wnd, msg, wp, lp);
-}
-
-LRESULT DisplayManager::OnMessage(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT DisplayManager::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-        return 0;
-    case WM_LBUTTONDBLCLK: {
-        HWND to;
-        {
-            Guard g(lock_);
-            to = notify_;
-        }
-        if (to)
-            PostMessageW(to, WM_LBUTTONDBLCLK, wp, lp);
-        return 0;
+    case WM_LBUTTONUP: return 0;
+    case WM_LBUTTONDBLCLK: return OnDoubleClick(wp, lp);
+    case WM_PAINT: return OnPaintMessage();
+    case WM_ERASEBKGND: OnPaint(reinterpret_cast<HDC>(wp)); return 1;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.Get());
+    case WM_DESTROY: OnDestroy(); return 0;
+    case WM_ENABLE: Trace(L"===>>> Display Manager WM_ENABLE \r\n"); return 0;
     }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(wnd, &ps);
-        if (dc)
-            OnPaint(dc);
-        EndPaint(wnd, &ps);
-        return 0;
+    return Default(msg, wp, lp);
+}
+
+LRESULT DisplayManager::OnDoubleClick(WPARAM wp, LPARAM lp)
+{
+    HWND to;
+    {
+        Guard g(lock_);
+        to = notify_;
     }
-    case WM_ERASEBKGND:
-        OnPaint(reinterpret_cast<HDC>(wp));
-        return 1;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
-    case WM_DESTROY:
-        OnDestroy();
-        return 0;
-    case WM_ENABLE:
-        Trace(L"===>>> Display Manager WM_ENABLE \r\n");
-        return 0;
-    }
-    return DefWindowProcW(wnd, msg, wp, lp);
+    if (to)
+        PostMessageW(to, WM_LBUTTONDBLCLK, wp, lp);
+    return 0;
+}
+
+LRESULT DisplayManager::OnPaintMessage()
+{
+    win::PaintDC dc(Hwnd());
+    if (dc.Get())
+        OnPaint(dc.Get());
+    return 0;
 }
 
 } // namespace video

@@ -1,0 +1,99 @@
+#include "ViewComponents.h"
+#include "LiveVideo.h"
+#include "ViewAudio.h"
+
+namespace view {
+
+// What the sound devices need from the view (the live-phone uplink's sending) and what the decode
+// threads need from the sound devices (the audio clock, the receive path).
+struct ViewComponents::AudioLinks final : audio::IPhoneTransport, pipeline::IAudioTiming {
+    AudioLinks(ViewComponents& c, connection::ITransport& t) : parts(c), transport(t) {}
+    bool SendCommand(uint16_t code, const void* payload, size_t length) override
+    {
+        return parts.controller_->SendCommand(code, static_cast<const uint8_t*>(payload), length);
+    }
+    bool SendStream(const void* data, size_t length) override
+    {
+        return transport.SendStream(static_cast<const uint8_t*>(data), length);
+    }
+    int64_t AudioNowMs() override { return parts.audio_->AudioNowMs(); }
+    bool PlayRecord(const uint8_t* record, size_t size) override
+    {
+        return parts.audio_->Receiver().OnAudioRecord(record, size);
+    }
+    ViewComponents& parts;
+    connection::ITransport& transport;
+};
+
+ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport,
+                               connection::IViewWindow& window)
+{
+    if (config.live) {
+        audioLinks_ = std::make_unique<AudioLinks>(*this, transport);
+        if (!config.audio)
+            audio_ = std::make_unique<CViewAudio>(*audioLinks_);
+        if (!config.decode && !config.frames && !config.display)
+            live_ = std::make_unique<CLiveVideo>();
+    }
+    auto pick = [](auto* given, auto* own, auto* standIn) { return given ? given : own ? own : standIn; };
+    ports_.transport = &transport;
+    ports_.window = &window;
+    ports_.panel = pick(config.panel, static_cast<connection::IPanelHooks*>(nullptr), &noPanel_);
+    ports_.audio = pick(config.audio, audio_ ? static_cast<connection::IAudioHooks*>(this) : nullptr,
+                        static_cast<connection::IAudioHooks*>(&noAudio_));
+    ports_.decode = pick(config.decode, static_cast<connection::IDecodeThreads*>(live_.get()),
+                         static_cast<connection::IDecodeThreads*>(&noDecode_));
+    ports_.frames = pick(config.frames, static_cast<connection::IFrameSink*>(live_.get()),
+                         static_cast<connection::IFrameSink*>(&counting_));
+    ports_.display = pick(config.display, static_cast<connection::IDisplayHooks*>(live_.get()),
+                          static_cast<connection::IDisplayHooks*>(&noDisplay_));
+    ports_.layout = pick(config.layout, static_cast<connection::ILayout*>(nullptr), &allChannels_);
+    controller_ = std::make_unique<connection::ConnectionController>(ports_);
+}
+
+ViewComponents::~ViewComponents() = default;
+
+pipeline::IAudioTiming* ViewComponents::AudioTiming() { return audio_ ? audioLinks_.get() : nullptr; }
+
+void ViewComponents::SetEnableAudio(bool on)
+{
+    enableAudio_ = on;
+    MirrorAudioState();
+}
+
+bool ViewComponents::SetPhoneButton(bool down)
+{
+    phoneDown_ = down;
+    noPanel_.phoneDown = down; // the stand-in panel remembers the button for the teardown
+    MirrorAudioState();
+    if (!audio_ || audio_->SetPhoneButton(down))
+        return true;
+    // The switch did not reach the DVR: the button goes back up.
+    if (down) {
+        audio_->StopPhoneCapture();
+        phoneDown_ = noPanel_.phoneDown = false;
+        MirrorAudioState();
+    }
+    return false;
+}
+
+void ViewComponents::MirrorAudioState()
+{
+    if (audio_)
+        audio_->SetAudioEnabled(enableAudio_);
+    if (live_)
+        live_->SetAudioSync(enableAudio_, phoneDown_);
+}
+
+void ViewComponents::StopPhoneCapture()
+{
+    audio_->StopPhoneCapture();
+    phoneDown_ = noPanel_.phoneDown = false;
+    MirrorAudioState();
+}
+
+void ViewComponents::StopPlayback() { audio_->StopPlayback(); }
+
+void ViewComponents::PhoneAnswer(bool allowed) { audio_->PhoneAnswer(allowed); }
+
+} // namespace view

@@ -1,0 +1,24 @@
+#pragma once
+// What the tests and the view host's statistics read of a view, kept out of its interface.
+#include "DVRScreenView.h"
+#include <vector>
+
+namespace view {
+
+class ViewInspector {
+public:
+    explicit ViewInspector(const DVRScreenView& v) : v_(v) {}
+    // The status log's lines, oldest first.
+    std::vector<std::wstring> StatusLines() const;
+    const connection::ConnectionController& Controller() const { return v_.parts_.Controller(); }
+    const connection::CountingFrameSink& FrameCounts() const { return v_.parts_.FrameCounts(); }
+    CLiveVideo* Live() const { return v_.parts_.Live(); }
+    CViewAudio* Audio() const { return v_.parts_.Audio(); }
+
+private:
+    const DVRScreenView& v_;
+};
+
+inline ViewInspector Inspect(const DVRScreenView& v) { return ViewInspector(v); }
+
+} // namespace view
