@@ -87,7 +87,9 @@ CPelluxCtrl::CPelluxCtrl()
 CPelluxCtrl::~CPelluxCtrl()
 {
     // A container that released the control without closing it: the window goes first, and with
-    // it the view, its threads and its connection.
+    // it the view, its threads and its connection. No wait is needed after that: the view's own
+    // teardown joins its decode threads, its sound devices' threads and the transport's thread
+    // before its window is gone, and no other thread ever touches this object's members.
     if (Hwnd())
         DestroyWindow(Hwnd());
     browser_.Release();
