@@ -7,9 +7,6 @@ namespace view {
 
 namespace {
 
-// The PTZ protocol and baud-rate selectors, disabled while the "DVR PTZ" box is checked.
-constexpr int kItemPtzProtocol = 205, kItemPtzBaud = 206;
-
 std::wstring InfoFilePath(const std::wstring& fileName)
 {
     wchar_t dir[MAX_PATH];
@@ -50,7 +47,8 @@ void DVRScreenView::LoadConnectInfo()
         SetDlgItemTextW(Hwnd(), f.item, ReadKey(section, Text(f.key), L"", f.chars, file).c_str());
     const bool autoPtz = ReadKey(L"AUTO_PTZ_TYPE", L"AUTO", L"ON", 20, file) == L"ON";
     CheckDlgButton(Hwnd(), kItemAutoPtz, autoPtz ? BST_CHECKED : BST_UNCHECKED);
-    for (int item : {kItemPtzProtocol, kItemPtzBaud})
+    // The PTZ protocol and baud-rate selectors are disabled while the "DVR PTZ" box is checked.
+    for (int item : {kItemPtzProtocol, kItemBaud})
         if (HWND selector = GetDlgItem(Hwnd(), item))
             EnableWindow(selector, autoPtz ? FALSE : TRUE);
 }

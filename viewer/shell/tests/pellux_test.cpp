@@ -30,7 +30,8 @@ using namespace testkit;
 
 const CLSID kClsidPage = {0xbc322bd5, 0x6359, 0x47d4, {0x99, 0x26, 0x36, 0x3f, 0xe6, 0xa1, 0x10, 0x24}};
 constexpr const wchar_t* kProgId = L"PELLUX.PelluxCtrl.1";
-constexpr int kAddress = 201, kPort = 202, kUser = 203, kPassword = 204, kStatusLog = 211;
+constexpr int kAddress = 201, kPort = 202, kUser = 203, kPassword = 204, kPtzProtocol = 205, kBaud = 206,
+              kStatusLog = 211, kAutoPtz = 214;
 constexpr int kViewPane = 0xE900;
 constexpr WPARAM kCmdConnect = 1;
 
@@ -371,9 +372,11 @@ TEST_F(Pellux, CreatedByClassIdAndProgIdTakesPropertiesAndSetAddrFillsTheViewAnd
         ASSERT_TRUE(view) << "the view is the control's child 0xE900";
         const LONG style = GetWindowLongW(view, GWL_STYLE);
         EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | WS_BORDER), WS_CHILD | WS_VISIBLE | WS_BORDER);
-        // No address from the container: the view starts with the info file's.
+        // No address from the container: the view starts with the info file's, "DVR PTZ" off.
         EXPECT_EQ(Field(view, kAddress), L"info.example");
         EXPECT_EQ(Field(view, kPassword), L"infopw");
+        EXPECT_EQ(IsDlgButtonChecked(view, kAutoPtz), BST_UNCHECKED);
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(view, kPtzProtocol)) && IsWindowEnabled(GetDlgItem(view, kBaud)));
 
         IDispatch* d = host->Dispatch();
         ASSERT_TRUE(d);
@@ -406,7 +409,7 @@ TEST_F(Pellux, CreatedByClassIdAndProgIdTakesPropertiesAndSetAddrFillsTheViewAnd
         EXPECT_EQ(Field(view, kPassword), L"");
         EXPECT_EQ(InfoSection(L"Connect Information"),
                   (std::vector<std::wstring>{L"URL=10.1.2.3", L"PORT=8000", L"PASSWORD=", L"USER=admin"}));
-        EXPECT_EQ(InfoSection(L"AUTO_PTZ_TYPE"), std::vector<std::wstring>{L"AUTO=ON"});
+        EXPECT_EQ(InfoSection(L"AUTO_PTZ_TYPE"), std::vector<std::wstring>{L"AUTO=OFF"});
 
         std::wstring text;
         const wchar_t* expected[] = {L"10.1.2.3", L"8000", L"admin", L""};
@@ -438,10 +441,14 @@ TEST_F(Pellux, PersistedNamesLoadFromABagAndAPageWithoutThePortFallsBackToTheInf
     {
         auto host = Host(nullptr, nullptr, bag);
         ASSERT_TRUE(host);
-        // No port from the page: the info file's values, not the page's.
-        EXPECT_EQ(Field(host->View(), kAddress), L"saved.example");
-        EXPECT_EQ(Field(host->View(), kPort), L"5000");
-        EXPECT_EQ(Field(host->View(), kUser), L"saveduser");
+        // No port from the page: the info file's values, not the page's; a file without the
+        // AUTO_PTZ_TYPE section means "DVR PTZ" on, and the PTZ selectors disabled.
+        HWND view = host->View();
+        EXPECT_EQ(Field(view, kAddress), L"saved.example");
+        EXPECT_EQ(Field(view, kPort), L"5000");
+        EXPECT_EQ(Field(view, kUser), L"saveduser");
+        EXPECT_EQ(IsDlgButtonChecked(view, kAutoPtz), BST_CHECKED);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(view, kPtzProtocol)) || IsWindowEnabled(GetDlgItem(view, kBaud)));
         std::wstring url;
         ASSERT_EQ(win::dispatch::GetText(host->Dispatch(), 1, url), S_OK);
         EXPECT_EQ(url, L"page.example");
