@@ -419,10 +419,17 @@ TEST_F(Pellux, CreatedByClassIdAndProgIdTakesPropertiesAndSetAddrFillsTheViewAnd
         }
         EXPECT_EQ(win::dispatch::GetText(d, 6, text), DISP_E_MEMBERNOTFOUND);
 
+        // The instance event marks a live viewer control, and only while one lives.
+        HANDLE alive = OpenEventW(SYNCHRONIZE, FALSE, L"Global\\PELLUX_WEB_VIEWER");
+        EXPECT_TRUE(alive);
+        if (alive)
+            CloseHandle(alive);
+
         ComPtr<IUnknown> control;
         control.Assign(host->Control());
         host.reset();
         EXPECT_EQ(control.Detach()->Release(), 0u);
+        EXPECT_EQ(OpenEventW(SYNCHRONIZE, FALSE, L"Global\\PELLUX_WEB_VIEWER"), nullptr);
 
         // Unloaded, the module says goodbye and takes its window classes along: the next load
         // (the second pass) registers them again with its own window procedures.
