@@ -35,7 +35,8 @@ void CLiveFigures::Write(const view::CLiveVideo& live)
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof mem);
     fprintf(file_, "%.3f %.3f %llu %llu %llu %.2f %.2f %.2f %llu %llu %llu %.2f %.2f\n",
             std::chrono::duration<double>(now - start_).count(), std::chrono::duration<double>(now - last_).count(),
-            static_cast<unsigned long long>(live.PicturesShown()), static_cast<unsigned long long>(live.FramesDropped()),
+            static_cast<unsigned long long>(live.PicturesShown()),
+            static_cast<unsigned long long>(live.FramesDropped()),
             static_cast<unsigned long long>(w.count), w.medianMs, w.p99Ms, w.maxMs,
             static_cast<unsigned long long>(mem.WorkingSetSize / 1024),
             static_cast<unsigned long long>(mem.PrivateUsage / 1024), static_cast<unsigned long long>(a.count),

@@ -282,6 +282,8 @@ bool CPelluxCtrl::SetAddr()
 
 STDMETHODIMP CPelluxCtrl::SetClientSite(IOleClientSite* site)
 {
+    win::ComPtr<IOleObject> hold; // a container may let go of the control while it answers
+    hold.Assign(this);
     return win::ComBarrier("IOleObject::SetClientSite", [&] {
         if (!site)
             InPlaceDeactivate();
@@ -302,6 +304,8 @@ STDMETHODIMP CPelluxCtrl::GetClientSite(IOleClientSite** site)
 
 STDMETHODIMP CPelluxCtrl::Close(DWORD)
 {
+    win::ComPtr<IOleObject> hold; // a container may let go of the control while it answers
+    hold.Assign(this);
     return win::ComBarrier("IOleObject::Close", [&] {
         InPlaceDeactivate();
         if (adviseHolder_)
@@ -326,6 +330,8 @@ STDMETHODIMP CPelluxCtrl::GetClipboardData(DWORD, IDataObject** data)
 
 STDMETHODIMP CPelluxCtrl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT)
 {
+    win::ComPtr<IOleObject> hold; // a container may let go of the control while it answers
+    hold.Assign(this);
     return win::ComBarrier("IOleObject::DoVerb", [&]() -> HRESULT {
         if (!clientSite_ && site)
             clientSite_.Assign(site);
@@ -494,6 +500,8 @@ STDMETHODIMP CPelluxCtrl::UIDeactivate()
 
 STDMETHODIMP CPelluxCtrl::InPlaceDeactivate()
 {
+    win::ComPtr<IOleObject> hold; // a container may let go of the control while it answers
+    hold.Assign(this);
     return win::ComBarrier("IOleInPlaceObject::InPlaceDeactivate", [&] {
         if (!inPlaceActive_)
             return S_OK;
@@ -858,7 +866,8 @@ LRESULT CPelluxCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 
 bool CPelluxCtrl::OnCreate()
 {
-    // The hosting browser, if the control sits in one.
+    // The hosting browser, if the control sits in one (looked up afresh for every window).
+    hostWnd_ = nullptr;
     win::ComPtr<IServiceProvider> services;
     if (clientSite_ && SUCCEEDED(clientSite_.As(services)))
         services->QueryService(SID_SWebBrowserApp, IID_IWebBrowser2, browser_.PutVoid());

@@ -76,7 +76,10 @@ public:
     STDMETHODIMP Close(DWORD saveOption) override;
     STDMETHODIMP SetMoniker(DWORD, IMoniker*) override { return NotImplemented("IOleObject", "SetMoniker"); }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) override;
-    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override { return NotImplemented("IOleObject", "InitFromData"); }
+    STDMETHODIMP InitFromData(IDataObject*, BOOL, DWORD) override
+    {
+        return NotImplemented("IOleObject", "InitFromData");
+    }
     STDMETHODIMP GetClipboardData(DWORD, IDataObject** data) override;
     STDMETHODIMP DoVerb(LONG verb, LPMSG msg, IOleClientSite* site, LONG index, HWND parent, LPCRECT rect) override;
     STDMETHODIMP EnumVerbs(IEnumOLEVERB** verbs) override;

@@ -63,7 +63,10 @@ DWORD RunAndWait(std::wstring cmd, HANDLE output = nullptr)
     return code;
 }
 
-DWORD Regsvr32(const wchar_t* options) { return RunAndWait(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + BesideMe(L"Pellux.dll") + L"\""); }
+DWORD Regsvr32(const wchar_t* options)
+{
+    return RunAndWait(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + BesideMe(L"Pellux.dll") + L"\"");
+}
 
 bool KeyExists(const std::wstring& key)
 {
