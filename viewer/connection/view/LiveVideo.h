@@ -8,6 +8,7 @@
 #include "FramePipeline.h"
 #include "connection/ConnectionController.h"
 #include "connection/ViewParts.h"
+#include "win/PostMessageNotify.h"
 #include "win/XvidLibrary.h"
 #include <atomic>
 #include <memory>
@@ -54,6 +55,9 @@ public:
     bool Start() override;
     void Stop() override;
     bool Running() const override;
+    void SetPictureWatchdog(bool running) override;
+    // The NTSC mark the decoder manager of this login holds; -1 before the first login.
+    int NtscMark() const { return decoder_ ? decoder_->NtscMark() : -1; }
     // connection::IFrameSink
     void StoreVideo(int channel, const uint8_t* data, size_t length) override;
     void StoreAudio(const uint8_t* data, size_t length) override;
@@ -62,7 +66,9 @@ public:
     // connection::IDisplayHooks
     void Reset() override;
     void RefreshEmpty() override;
-    void SetDecoderOption(int option) override { decoderOption_ = option; }
+    // Byte 6 of the login reply: the NTSC mark of this login's decoder manager (set now when the
+    // manager exists, else as soon as Start creates it).
+    void SetDecoderOption(int option) override;
     // While set, the last pictures stay on screen (the view reconnects).
     void SetConnectionDropped(bool dropped) override;
 
@@ -75,14 +81,16 @@ private:
     const connection::ConnectionController* controller_ = nullptr; // not ours
     pipeline::IAudioTiming* audio_ = nullptr;                      // not ours
     video::DisplayManager display_;
-    video::XvidLibrary xvid_;
+    // Shared with the frame path: a decode thread that outlives the stop bound keeps them.
+    std::shared_ptr<video::XvidLibrary> xvid_ = std::make_shared<video::XvidLibrary>();
     bool xvidMissingLogged_ = false;
     bool storedAny_ = false;
     std::unique_ptr<video::CMp4DecoderManager> decoder_;
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<pipeline::CFrameQueue> queue_;
     int decoderOption_ = 0;
-    bool audioSync_ = true, phoneOn_ = false, dropped_ = false;
+    bool audioSync_ = true, phoneOn_ = false, dropped_ = false, watchdog_ = false;
+    std::shared_ptr<video::CPostMessageNotify> notify_; // posts 1223 to the view
     pipeline::CFrameQueue::Timing timing_;
     std::atomic<uint64_t> refused_{0};
     pipeline::CLatencyHistogram* latency_ = nullptr; // not ours
