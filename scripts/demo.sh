@@ -23,11 +23,20 @@ done
 "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-desktop.png" 2>/dev/null \
   && echo "   screenshot: out/demo-desktop.png"
 
-# The viewer's main view in its host window, logged in to the simulator on a free port.
+# The viewer as users meet it: the Pellux control, registered with regsvr32 and created by its class
+# identifier in a container (the view host program), which hands it the DVR's address, port, user
+# and password through its properties and SetAddr; the view then connects to the simulator.
 viewer_demo() {
-  local sim=$BUILD/native/bin/dvrsim host=$BUILD/win/bin/viewhost.exe
-  [ -x "$sim" ] && [ -f "$host" ] || { echo "   viewer: not built"; return 1; }
+  local sim=$BUILD/native/bin/dvrsim host=$BUILD/win/bin/viewhost.exe dll=$BUILD/win/bin/Pellux.dll
+  [ -x "$sim" ] && [ -f "$host" ] && [ -f "$dll" ] || { echo "   viewer: not built"; return 1; }
   local port log=$ROOT/out/demo-viewhost.log simpid hostpid ok=1
+  if "$WB" exec "$BUILD/win" wine regsvr32 /s "$(winepath_of "$dll")" >/dev/null 2>&1 \
+    && "$WB" exec "$BUILD/win" wine reg query 'HKCR\PELLUX.PelluxCtrl.1\CLSID' 2>/dev/null | tr -d '\r' \
+      | grep -q 'DDC012F8-A786-4584-856D-044BC1F49414'; then
+    echo "   control: Pellux.dll registered with regsvr32 (PELLUX.PelluxCtrl.1)"
+  else
+    echo "   control: registration FAILED"; return 1
+  fi
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
   "$sim" --port "$port" --channels 16 >"$ROOT/out/demo-dvrsim.log" 2>&1 &
   simpid=$!
@@ -41,7 +50,7 @@ viewer_demo() {
     # The simulator encodes its 16 streams once at the first channel request, then they flow.
     sleep 8
     "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer.png" 2>/dev/null \
-      && echo "   viewer: logged in to dvrsim on port $port, live video of 16 channels; screenshot out/demo-viewer.png"
+      && echo "   viewer: the control in its container, logged in to dvrsim on port $port, live video of 16 channels; screenshot out/demo-viewer.png"
     # What the viewer plays (the DVR's audio channel 1), as the sound server hears it.
     rm -f "$ROOT/out/demo-viewer-audio.wav"
     "$WB" exec "$BUILD/win" timeout 3 parecord -d nullsink.monitor --rate=8000 --channels=1 --format=s16le \
@@ -64,8 +73,10 @@ viewer_demo
 cat <<'MSG'
 Runs today: the Windows cross build, the Wine bench (windows, GDI, DirectSound play and capture,
 COM registration) and the xvidcore bridge.
-Also runs: the viewer's main view (connection, login, status log) against the DVR simulator, with
-live MPEG-4 video of 16 channels decoded by 17 decode threads into the split-screen display, and
-the DVR's audio played through DirectSound with the pictures held to its clock.
-Still to come: the button panel, PTZ, the Pellux control shell, the Orvex manager.
+Also runs: the Pellux control (registered with regsvr32, created by its class identifier in a
+container that sets its properties and calls SetAddr) with the viewer's main view inside
+(connection, login, status log) against the DVR simulator, with live MPEG-4 video of 16 channels
+decoded by 17 decode threads into the split-screen display, and the DVR's audio played through
+DirectSound with the pictures held to its clock.
+Still to come: the button panel, PTZ, the Orvex manager.
 MSG

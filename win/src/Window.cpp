@@ -1,6 +1,7 @@
 #include "win/Window.h"
 #include "win/Module.h"
 #include "win/Trace.h"
+#include <utility>
 
 namespace win {
 
@@ -83,20 +84,35 @@ bool Subclass::Attach(HWND wnd)
     if (!wnd || !SetWindowSubclass(wnd, Proc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this)))
         return false;
     wnd_ = wnd;
+    chainProc_ = GetWindowLongPtrW(wnd, GWLP_WNDPROC);
     return true;
 }
 
 void Subclass::Detach()
 {
-    if (wnd_) {
-        RemoveWindowSubclass(wnd_, Proc, reinterpret_cast<UINT_PTR>(this));
-        wnd_ = nullptr;
+    if (!wnd_)
+        return;
+    HWND wnd = std::exchange(wnd_, nullptr);
+    const auto id = reinterpret_cast<UINT_PTR>(this);
+    if (GetWindowLongPtrW(wnd, GWLP_WNDPROC) == chainProc_) {
+        RemoveWindowSubclass(wnd, Proc, id);
+        return;
     }
+    // Someone who subclassed the window before us has put their saved procedure back (a container
+    // undoing its own hook while it is destroyed). Leaving the common controls' list empty now would
+    // make them restore their stale saved procedure, over the one just put back, when the message in
+    // progress returns. The entry stays, inert, and goes at WM_NCDESTROY if it is ever called again.
+    SetWindowSubclass(wnd, Proc, id, 0);
 }
 
-LRESULT CALLBACK Subclass::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data)
+LRESULT CALLBACK Subclass::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data)
 {
     auto* self = reinterpret_cast<Subclass*>(data);
+    if (!self) {
+        if (msg == WM_NCDESTROY)
+            RemoveWindowSubclass(wnd, Proc, id);
+        return DefSubclassProc(wnd, msg, wp, lp);
+    }
     LRESULT result;
     try {
         result = self->OnMessage(msg, wp, lp);

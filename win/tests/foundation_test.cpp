@@ -101,6 +101,63 @@ private:
     }
 };
 
+class CountingHook final : public win::Subclass {
+public:
+    int seen = 0;
+
+private:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        seen += msg == WM_USER + 7;
+        return Default(msg, wp, lp);
+    }
+};
+
+// A host window that someone else hooked before us with SetWindowLongPtr, and that unhooks itself
+// (puts its saved procedure back) while it handles a message, as a container does when it is
+// destroyed: the procedure it put back must stay.
+WNDPROC g_savedProc = nullptr;
+win::Subclass* g_ourHook = nullptr;
+LRESULT CALLBACK ForeignHook(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_USER + 8) {
+        SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_savedProc));
+        g_ourHook->Detach(); // what the hooked control does when the container releases it
+        return 1;
+    }
+    return CallWindowProcW(g_savedProc, wnd, msg, wp, lp);
+}
+
+TEST(WindowSubclass, HooksComeOffInAnyOrderAndAForeignUnhookIsNotUndone)
+{
+    for (bool firstGoesFirst : {true, false}) {
+        testkit::RecorderWindow w(WM_USER + 7, WM_USER + 7);
+        const LONG_PTR original = GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC);
+        CountingHook hooks[2];
+        ASSERT_TRUE(hooks[0].Attach(w.Hwnd()) && hooks[1].Attach(w.Hwnd()));
+        SendMessageW(w.Hwnd(), WM_USER + 7, 0, 0);
+        hooks[firstGoesFirst ? 0 : 1].Detach();
+        SendMessageW(w.Hwnd(), WM_USER + 7, 0, 0);
+        EXPECT_EQ(hooks[firstGoesFirst ? 1 : 0].seen, 2);
+        hooks[firstGoesFirst ? 1 : 0].Detach();
+        EXPECT_EQ(GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC), original);
+        EXPECT_EQ(w.Count(WM_USER + 7), 2u);
+    }
+
+    testkit::RecorderWindow w(WM_USER + 7, WM_USER + 7);
+    const LONG_PTR original = GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC);
+    g_savedProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignHook)));
+    CountingHook ours;
+    g_ourHook = &ours;
+    ASSERT_TRUE(ours.Attach(w.Hwnd()));
+    EXPECT_EQ(SendMessageW(w.Hwnd(), WM_USER + 8, 0, 0), 1);
+    EXPECT_EQ(GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC), original);
+    SendMessageW(w.Hwnd(), WM_USER + 7, 0, 0);
+    EXPECT_EQ(ours.seen, 0) << "the hook is off";
+    EXPECT_EQ(w.Count(WM_USER + 7), 1u);
+}
+
 TEST(DialogBase, KeysReachTheDialogsHooksBeforeTheDialogManager)
 {
     testkit::RecorderWindow owner;

@@ -37,6 +37,11 @@ public:
                       const std::wstring& password);
     // The top-level window that WM_CLOSE_HOST goes to.
     void SetHostWindow(HWND host) { host_ = host; }
+    // Items 201-204 and the "DVR PTZ" box from the connection-info file (ConnectInfo.cpp).
+    void LoadConnectInfo();
+    // Keyboard navigation among the view's fields, for the control's message pre-translation
+    // (ConnectInfo.cpp). True when the message was handled and must not be dispatched.
+    bool PreTranslate(MSG* msg);
     // The text of a string id: the language library's, else the view's own.
     std::wstring Text(int id) const;
 

@@ -1,6 +1,6 @@
 #pragma once
 // A top-level window that holds one DVRScreenView as its child and hands it view commands, as the
-// control shell will. The host program and the end-to-end tests drive the view through it.
+// control does. The view's end-to-end tests drive the view through it, without the control.
 #include "DVRScreenView.h"
 #include <string>
 

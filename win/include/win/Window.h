@@ -61,7 +61,8 @@ protected:
 
 private:
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
-    HWND wnd_ = nullptr; // not ours: never destroyed here
+    HWND wnd_ = nullptr;      // not ours: never destroyed here
+    LONG_PTR chainProc_ = 0;  // the window's procedure once subclassed: the common controls' own
 };
 
 } // namespace win

@@ -1,21 +1,27 @@
-// viewhost: the viewer's main view in a window of its own, until the control shell hosts it.
+// viewhost: a thin container of the Pellux control, in a window of its own.
 //   viewhost [--address A] [--port N] [--user ID] [--password PW] [--connect]
 //            [--log FILE] [--exit-after SECONDS] [--stats FILE] [--wake-on-stop]
-// --log appends each new status line to FILE (UTF-8) as it appears; --exit-after sends the Exit
-// command after that many seconds; --stats appends a line of live-video figures every second;
-// --wake-on-stop makes the decode threads sleep in timed waits (the former idle wait, for comparisons).
-#include "LiveVideo.h"
-#include "ViewHost.h"
-#include "ViewInspector.h"
-#include "ViewSkinLink.h"
-#include <psapi.h>
-#include <chrono>
+// The control is created by its class identifier; when it is not registered, from the Pellux.dll
+// beside this program. The four values go to the control's properties 1 to 4 and its SetAddr, as the
+// manager's module dialogs do. --connect and --exit-after press the view's Connect and Exit; --log
+// appends each new status line to FILE (UTF-8) as it appears; --stats makes the control append a line
+// of live-video figures every second; --wake-on-stop makes the decode threads sleep in timed waits
+// (the former idle wait, for comparisons).
+#include <windows.h>
+#include "Pellux_h.h"
+#include "PelluxLive.h"
+#include "win/ComPtr.h"
+#include "win/ControlHost.h"
+#include "win/Handles.h"
+#include "win/Messages.h"
 #include <cstdio>
 #include <cwchar>
-#include <memory>
 #include <string>
 
 namespace {
+
+constexpr int kViewPane = 0xE900, kStatusLog = 211;
+constexpr WPARAM kCmdConnect = 1, kCmdExit = 46;
 
 struct Options {
     std::wstring address, port = L"50000", user, password, logPath, statsPath;
@@ -60,18 +66,61 @@ bool Parse(int argc, wchar_t** argv, Options& o)
     return true;
 }
 
-view::ViewHost* g_host = nullptr;
+// The container window: it closes when the control asks (the view's Exit).
+class Host final : public win::ControlHost {
+public:
+    bool closed = false;
+
+private:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_CLOSE) {
+            DestroyWindow(Hwnd());
+            return 0;
+        }
+        if (msg == WM_NCDESTROY)
+            closed = true;
+        return ControlHost::OnMessage(msg, wp, lp);
+    }
+};
+
+// The control: registered, or else from the Pellux.dll beside this program.
+HRESULT MakeControl(win::ComPtr<IUnknown>& control, win::Library& dll)
+{
+    HRESULT hr = CoCreateInstance(CLSID_Pellux, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, control.PutVoid());
+    if (hr != REGDB_E_CLASSNOTREG)
+        return hr;
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring file(path, n < MAX_PATH ? n : 0);
+    file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"Pellux.dll";
+    dll.Attach(LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    auto get = dll ? reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
+                         reinterpret_cast<void*>(GetProcAddress(dll.Get(), "DllGetClassObject")))
+                   : nullptr;
+    if (!get)
+        return REGDB_E_CLASSNOTREG;
+    win::ComPtr<IClassFactory> factory;
+    if (FAILED(hr = get(CLSID_Pellux, IID_IClassFactory, factory.PutVoid())))
+        return hr;
+    return factory->CreateInstance(nullptr, IID_IUnknown, control.PutVoid());
+}
+
+HWND g_view = nullptr; // not ours: the control's view
 FILE* g_log = nullptr;
 size_t g_logged = 0;
 
-void CALLBACK CopyNewLines(HWND, UINT, UINT_PTR, DWORD)
+void CopyNewLines()
 {
-    view::DVRScreenView* v = g_host ? g_host->View() : nullptr;
-    if (!v || !g_log)
+    HWND log = g_view ? GetDlgItem(g_view, kStatusLog) : nullptr;
+    if (!log || !g_log)
         return;
-    auto lines = view::Inspect(*v).StatusLines();
-    for (; g_logged < lines.size(); ++g_logged) {
-        const std::wstring& w = lines[g_logged];
+    const LRESULT count = SendMessageW(log, LB_GETCOUNT, 0, 0);
+    for (; count > 0 && g_logged < static_cast<size_t>(count); ++g_logged) {
+        const LRESULT len = SendMessageW(log, LB_GETTEXTLEN, g_logged, 0);
+        std::wstring w(static_cast<size_t>(len > 0 ? len : 0) + 1, L'\0');
+        const LRESULT got = len >= 0 ? SendMessageW(log, LB_GETTEXT, g_logged, reinterpret_cast<LPARAM>(w.data())) : 0;
+        w.resize(static_cast<size_t>(got > 0 ? got : 0));
         int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
         std::string u(static_cast<size_t>(n > 0 ? n : 0), '\0');
         if (n > 0)
@@ -81,46 +130,85 @@ void CALLBACK CopyNewLines(HWND, UINT, UINT_PTR, DWORD)
     fflush(g_log);
 }
 
-// The live-video figures, one line a second: seconds since start, the window the latency covers,
-// pictures shown and frames dropped (totals), the display latency of the window's pictures (wall
-// clock at display less the frame header's send time), the process's memory, and the video frames
-// that reached the view in the window with their arrival latency (at store, before the queue).
-struct Stats {
-    FILE* file = nullptr;
-    pipeline::CLatencyHistogram latency, arrival;
-    std::chrono::steady_clock::time_point start, last;
-};
-Stats* g_stats = nullptr;
-
-void CALLBACK WriteStats(HWND, UINT, UINT_PTR, DWORD)
-{
-    view::DVRScreenView* v = g_host ? g_host->View() : nullptr;
-    view::CLiveVideo* live = v ? view::Inspect(*v).Live() : nullptr;
-    if (!g_stats || !g_stats->file || !live)
-        return;
-    const auto now = std::chrono::steady_clock::now();
-    const pipeline::CLatencyHistogram::Window w = g_stats->latency.Take();
-    const pipeline::CLatencyHistogram::Window a = g_stats->arrival.Take();
-    PROCESS_MEMORY_COUNTERS_EX mem{};
-    mem.cb = sizeof mem;
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof mem);
-    fprintf(g_stats->file, "%.3f %.3f %llu %llu %llu %.2f %.2f %.2f %llu %llu %llu %.2f %.2f\n",
-            std::chrono::duration<double>(now - g_stats->start).count(),
-            std::chrono::duration<double>(now - g_stats->last).count(),
-            static_cast<unsigned long long>(live->PicturesShown()),
-            static_cast<unsigned long long>(live->FramesDropped()), static_cast<unsigned long long>(w.count),
-            w.medianMs, w.p99Ms, w.maxMs, static_cast<unsigned long long>(mem.WorkingSetSize / 1024),
-            static_cast<unsigned long long>(mem.PrivateUsage / 1024), static_cast<unsigned long long>(a.count),
-            a.medianMs, a.p99Ms);
-    fflush(g_stats->file);
-    g_stats->last = now;
-}
+void CALLBACK CopyNewLinesTimer(HWND, UINT, UINT_PTR, DWORD) { CopyNewLines(); }
 
 void CALLBACK ExitNow(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
-    if (g_host)
-        g_host->Command(view::kCmdExit);
+    if (g_view)
+        PostMessageW(g_view, WM_VIEW_COMMAND, kCmdExit, 0);
+}
+
+int Run(const Options& o)
+{
+    win::Library dll; // the control's module when it was not registered; freed after the control
+    Host host;
+    RECT r{20, 20, 20 + 900, 20 + 700};
+    if (!host.Create(nullptr, r, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, L"DVR Web Viewer"))
+        return 1;
+    win::ComPtr<IUnknown> object;
+    if (FAILED(MakeControl(object, dll)))
+        return 1;
+    // The window takes the control's natural size.
+    win::ComPtr<IOleObject> ole;
+    SIZEL extent{};
+    if (SUCCEEDED(object.As(ole)) && SUCCEEDED(ole->GetExtent(DVASPECT_CONTENT, &extent))) {
+        HDC screen = GetDC(nullptr);
+        RECT client{0, 0, MulDiv(extent.cx, GetDeviceCaps(screen, LOGPIXELSX), 2540),
+                    MulDiv(extent.cy, GetDeviceCaps(screen, LOGPIXELSY), 2540)};
+        ReleaseDC(nullptr, screen);
+        AdjustWindowRect(&client, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FALSE);
+        SetWindowPos(host.Hwnd(), nullptr, 0, 0, client.right - client.left, client.bottom - client.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    ole.Release();
+    if (FAILED(host.HostControl(object.Get())))
+        return 1;
+    object.Release();
+    g_view = GetDlgItem(host.ControlWindow(), kViewPane);
+    if (!g_view)
+        return 1;
+    ShowWindow(host.Hwnd(), SW_SHOW);
+    UpdateWindow(host.Hwnd());
+
+    if (!o.address.empty() || !o.user.empty()) {
+        IDispatch* d = host.Dispatch();
+        const std::wstring* values[] = {&o.address, &o.port, &o.user, &o.password};
+        for (DISPID id = 1; id <= 4; ++id)
+            win::dispatch::PutText(d, id, *values[id - 1]);
+        win::dispatch::Call(d, 5);
+    }
+    win::ComPtr<IPelluxLive> live;
+    if (host.Control())
+        host.Control()->QueryInterface(__uuidof(IPelluxLive), live.PutVoid());
+    if (o.wakeOnStop && live)
+        live->SetWakeOnStop(TRUE);
+    if (!o.statsPath.empty() && live)
+        live->WriteFigures(o.statsPath.c_str());
+    live.Release();
+    if (!o.logPath.empty()) {
+        g_log = _wfopen(o.logPath.c_str(), L"ab");
+        SetTimer(nullptr, 0, 100, CopyNewLinesTimer);
+    }
+    if (o.connect)
+        PostMessageW(g_view, WM_VIEW_COMMAND, kCmdConnect, 0);
+    if (o.exitAfter > 0)
+        SetTimer(nullptr, 0, static_cast<UINT>(o.exitAfter * 1000), ExitNow);
+
+    MSG msg;
+    while (!host.closed && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (host.PreTranslate(&msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        // The status log goes with the view: copy its last lines while it is there.
+        if (msg.message == WM_VIEW_COMMAND || msg.message == WM_CLOSE_HOST)
+            CopyNewLines();
+    }
+    g_view = nullptr;
+    if (g_log)
+        fclose(g_log);
+    return 0;
 }
 
 } // namespace
@@ -133,55 +221,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     if (!argv || !Parse(argc, argv, o))
         return 2;
     LocalFree(argv);
-
-    // The statistics outlive the decode threads that record into them.
-    Stats stats;
-    view::ViewPartsConfig parts;
-    parts.live = true; // display, decode threads and sound devices of the view's own
-    std::unique_ptr<view::ViewHost> host(view::ViewHost::Create(view::LinkedViewSkin(), L"DVR Web Viewer", parts));
-    if (!host)
+    if (FAILED(OleInitialize(nullptr)))
         return 1;
-    g_host = host.get();
-    view::CLiveVideo* live = host->View() ? view::Inspect(*host->View()).Live() : nullptr;
-    if (!live)
-        return 1;
-    pipeline::CFrameQueue::Timing timing;
-    timing.wakeOnStop = o.wakeOnStop;
-    live->SetQueueTiming(timing);
-    if (!o.logPath.empty()) {
-        g_log = _wfopen(o.logPath.c_str(), L"ab");
-        SetTimer(nullptr, 0, 100, CopyNewLines);
-    }
-    if (!o.address.empty() || !o.user.empty())
-        host->SetAddress(o.address, o.port, o.user, o.password);
-    if (!o.statsPath.empty()) {
-        stats.file = _wfopen(o.statsPath.c_str(), L"ab");
-        stats.start = stats.last = std::chrono::steady_clock::now();
-        if (stats.file) {
-            fprintf(stats.file, "# elapsed_s window_s shown dropped pictures lat_p50_ms lat_p99_ms lat_max_ms "
-                                "working_set_kib private_kib frames_in arrival_p50_ms arrival_p99_ms\n");
-            live->SetLatencyStats(&stats.latency, &stats.arrival);
-            g_stats = &stats;
-            SetTimer(nullptr, 0, 1000, WriteStats);
-        }
-    }
-    if (o.connect)
-        host->Command(view::kCmdConnect);
-    if (o.exitAfter > 0)
-        SetTimer(nullptr, 0, static_cast<UINT>(o.exitAfter * 1000), ExitNow);
-
-    MSG msg;
-    while (!host->Closed() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    CopyNewLines(nullptr, 0, 0, 0);
-    WriteStats(nullptr, 0, 0, 0);
-    g_stats = nullptr;
-    g_host = nullptr;
-    if (g_log)
-        fclose(g_log);
-    if (stats.file)
-        fclose(stats.file);
-    return 0;
+    int code = Run(o);
+    OleUninitialize();
+    return code;
 }

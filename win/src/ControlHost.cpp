@@ -1,0 +1,313 @@
+#include "win/ControlHost.h"
+#include "win/ComServer.h"
+#include "win/Messages.h"
+#include "win/Module.h"
+#include "win/Trace.h"
+#include <servprov.h>
+
+namespace win {
+
+// The host's COM face. It lives as long as the control holds it; the host clears `host` when it
+// goes, after which every call answers as a site without a window.
+class ControlSite final : public com::ComObject<ControlSite, IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame,
+                                                 IServiceProvider> {
+public:
+    explicit ControlSite(ControlHost* h) : host(h) {}
+    static const com::QiEntry* QiTable()
+    {
+        static const com::QiEntry table[] = {
+            PX_QI(ControlSite, IOleClientSite),
+            PX_QI(ControlSite, IOleInPlaceSite),
+            PX_QI_VIA(ControlSite, IOleWindow, IOleInPlaceSite),
+            PX_QI(ControlSite, IOleInPlaceFrame),
+            PX_QI_VIA(ControlSite, IOleInPlaceUIWindow, IOleInPlaceFrame),
+            PX_QI(ControlSite, IServiceProvider),
+            {nullptr, 0}};
+        return table;
+    }
+
+    ControlHost* host; // not ours: the host clears it in its destructor
+
+    // IOleClientSite
+    STDMETHODIMP SaveObject() override { return S_OK; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** mk) override
+    {
+        if (mk)
+            *mk = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** c) override
+    {
+        if (c)
+            *c = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    // IOleWindow (both the in-place site's and the frame's)
+    STDMETHODIMP GetWindow(HWND* wnd) override
+    {
+        if (!wnd)
+            return E_POINTER;
+        *wnd = host ? host->Hwnd() : nullptr;
+        return *wnd ? S_OK : E_FAIL;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+    // IOleInPlaceSite
+    STDMETHODIMP CanInPlaceActivate() override { return host && host->Hwnd() ? S_OK : S_FALSE; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, RECT* pos, RECT* clip,
+                                  OLEINPLACEFRAMEINFO* info) override
+    {
+        if (!frame || !doc || !pos || !clip)
+            return E_POINTER;
+        *doc = nullptr;
+        AddRef();
+        *frame = this;
+        RECT r{};
+        if (host && host->Hwnd())
+            GetClientRect(host->Hwnd(), &r);
+        *pos = *clip = r;
+        if (info) {
+            info->fMDIApp = FALSE;
+            info->hwndFrame = host ? host->Hwnd() : nullptr;
+            info->haccel = nullptr;
+            info->cAccelEntries = 0;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return S_OK; }
+    STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    STDMETHODIMP OnPosRectChange(const RECT* r) override
+    {
+        if (!r)
+            return E_POINTER;
+        ComPtr<IOleInPlaceObject> ip;
+        if (host && host->control_ && SUCCEEDED(host->control_.As(ip)))
+            ip->SetObjectRects(r, r);
+        return S_OK;
+    }
+
+    // IOleInPlaceUIWindow
+    STDMETHODIMP GetBorder(RECT* r) override
+    {
+        if (!r)
+            return E_POINTER;
+        return host && host->Hwnd() && GetClientRect(host->Hwnd(), r) ? S_OK : E_FAIL;
+    }
+    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) override
+    {
+        if (host)
+            host->active_.Assign(object);
+        return S_OK;
+    }
+
+    // IOleInPlaceFrame
+    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+    STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+    STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
+    STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(MSG*, WORD) override { return S_FALSE; }
+
+    // IServiceProvider
+    STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!host)
+            return E_NOINTERFACE;
+        return ComBarrier("IServiceProvider::QueryService", [&] { return host->QueryService(service, riid, ppv); });
+    }
+};
+
+namespace {
+constexpr const wchar_t* kHostClass = L"PxControlHost";
+}
+
+ControlHost::ControlHost() : site_(new ControlSite(this)) {}
+
+ControlHost::~ControlHost()
+{
+    DestroyControl();
+    site_->host = nullptr;
+    site_->Release();
+}
+
+bool ControlHost::Create(HWND parent, const RECT& r, DWORD style, const wchar_t* title)
+{
+    if (!RegisterModuleClass(ClassOf(kHostClass, 0, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1))))
+        return false;
+    return CreateEx(0, kHostClass, title, style | WS_CLIPCHILDREN, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                    parent, 0);
+}
+
+HRESULT ControlHost::QueryService(REFGUID, REFIID, void** ppv)
+{
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT ControlHost::CreateControl(REFCLSID clsid, IPropertyBag* bag)
+{
+    ComPtr<IUnknown> object;
+    HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.PutVoid());
+    return FAILED(hr) ? hr : HostControl(object.Get(), bag);
+}
+
+HRESULT ControlHost::CreateControl(const wchar_t* progId, IPropertyBag* bag)
+{
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    return FAILED(hr) ? hr : CreateControl(clsid, bag);
+}
+
+HRESULT ControlHost::HostControl(IUnknown* object, IPropertyBag* bag)
+{
+    if (!object || !Hwnd())
+        return E_INVALIDARG;
+    DestroyControl();
+    ComPtr<IOleObject> control;
+    HRESULT hr = object->QueryInterface(IID_IOleObject, control.PutVoid());
+    if (FAILED(hr))
+        return hr;
+    DWORD status = 0;
+    control->GetMiscStatus(DVASPECT_CONTENT, &status);
+    bool siteFirst = (status & OLEMISC_SETCLIENTSITEFIRST) != 0;
+    if (siteFirst && FAILED(hr = control->SetClientSite(site_)))
+        return hr;
+    if (bag) {
+        ComPtr<IPersistPropertyBag> persist;
+        if (SUCCEEDED(hr = control.As(persist)))
+            hr = persist->Load(bag, nullptr);
+    } else {
+        ComPtr<IPersistStreamInit> persist;
+        if (SUCCEEDED(control.As(persist)))
+            hr = persist->InitNew();
+    }
+    if (SUCCEEDED(hr) && !siteFirst)
+        hr = control->SetClientSite(site_);
+    control_ = std::move(control);
+    if (SUCCEEDED(hr)) {
+        control_.As(dispatch_);
+        RECT r{};
+        GetClientRect(Hwnd(), &r);
+        hr = control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, Hwnd(), &r);
+    }
+    if (FAILED(hr))
+        DestroyControl();
+    return hr;
+}
+
+void ControlHost::DestroyControl()
+{
+    active_.Release();
+    dispatch_.Release();
+    if (ComPtr<IOleObject> control = std::move(control_)) {
+        control->Close(OLECLOSE_NOSAVE);
+        control->SetClientSite(nullptr);
+    }
+}
+
+HWND ControlHost::ControlWindow() const
+{
+    ComPtr<IOleInPlaceObject> ip;
+    HWND wnd = nullptr;
+    if (control_ && SUCCEEDED(control_.As(ip)) && SUCCEEDED(ip->GetWindow(&wnd)))
+        return wnd;
+    return nullptr;
+}
+
+bool ControlHost::PreTranslate(MSG* msg)
+{
+    if (!msg || !active_ || msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST)
+        return false;
+    HWND control = ControlWindow();
+    if (!control || (msg->hwnd != control && !IsChild(control, msg->hwnd)))
+        return false;
+    // The control may close itself while it translates: hold it for the call.
+    ComPtr<IOleInPlaceActiveObject> active;
+    active.Assign(active_.Get());
+    return active->TranslateAccelerator(msg) == S_OK;
+}
+
+void ControlHost::OnSize()
+{
+    ComPtr<IOleInPlaceObject> ip;
+    if (!control_ || FAILED(control_.As(ip)))
+        return;
+    RECT r{};
+    GetClientRect(Hwnd(), &r);
+    ip->SetObjectRects(&r, &r);
+}
+
+void ControlHost::OnCloseHost() { DestroyWindow(Hwnd()); }
+
+LRESULT ControlHost::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_SIZE: OnSize(); return 0;
+    case WM_CLOSE_HOST: OnCloseHost(); return 0;
+    case WM_DESTROY: DestroyControl(); return 0;
+    default: return Default(msg, wp, lp);
+    }
+}
+
+namespace dispatch {
+
+HRESULT PutText(IDispatch* object, DISPID id, const std::wstring& text)
+{
+    if (!object)
+        return E_POINTER;
+    VARIANT arg;
+    VariantInit(&arg);
+    arg.vt = VT_BSTR;
+    arg.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    if (!arg.bstrVal)
+        return E_OUTOFMEMORY;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&arg, &named, 1, 1};
+    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
+                                nullptr);
+    VariantClear(&arg);
+    return hr;
+}
+
+HRESULT GetText(IDispatch* object, DISPID id, std::wstring& text)
+{
+    if (!object)
+        return E_POINTER;
+    VARIANT result;
+    VariantInit(&result);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr,
+                                nullptr);
+    if (SUCCEEDED(hr))
+        hr = VariantChangeType(&result, &result, 0, VT_BSTR);
+    if (SUCCEEDED(hr))
+        text.assign(result.bstrVal ? result.bstrVal : L"", result.bstrVal ? SysStringLen(result.bstrVal) : 0);
+    VariantClear(&result);
+    return hr;
+}
+
+HRESULT Call(IDispatch* object, DISPID id, VARIANT* result)
+{
+    if (!object)
+        return E_POINTER;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, result, nullptr, nullptr);
+}
+
+} // namespace dispatch
+
+} // namespace win
