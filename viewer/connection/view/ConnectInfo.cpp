@@ -7,15 +7,6 @@ namespace view {
 
 namespace {
 
-std::wstring InfoFilePath(const std::wstring& fileName)
-{
-    wchar_t dir[MAX_PATH];
-    UINT n = GetWindowsDirectoryW(dir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return {};
-    return std::wstring(dir) + L"\\" + fileName;
-}
-
 std::wstring ReadKey(const std::wstring& section, const std::wstring& key, const wchar_t* fallback, DWORD chars,
                      const std::wstring& file)
 {
@@ -29,7 +20,7 @@ std::wstring ReadKey(const std::wstring& section, const std::wstring& key, const
 
 void DVRScreenView::LoadConnectInfo()
 {
-    const std::wstring file = InfoFilePath(Text(connection::kTextInfoFile));
+    const std::wstring file = InfoFilePath();
     if (file.empty())
         return;
     const std::wstring section = Text(connection::kTextInfoSection);
