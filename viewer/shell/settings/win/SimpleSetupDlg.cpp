@@ -196,7 +196,11 @@ bool CSimpleSetupDlg::OnCommand(int id, int code, HWND control)
         switch (id) {
         case IDC_SETUP_MANUAL: ManualMode(); return true;
         case IDC_SETUP_EASY: EasyMode(); return true;
-        case IDC_SETUP_AUDIO: audioFlag_ = IsChecked(IDC_SETUP_AUDIO); return true;
+        case IDC_SETUP_AUDIO:
+            audioFlag_ = IsChecked(IDC_SETUP_AUDIO);
+            if (onAudioBox)
+                onAudioBox(audioFlag_);
+            return true;
         default: break;
         }
     }
@@ -269,6 +273,8 @@ void CSimpleSetupDlg::SetAudioBox(bool on)
 {
     audioFlag_ = on;
     CheckDlgButton(Hwnd(), IDC_SETUP_AUDIO, on ? BST_CHECKED : BST_UNCHECKED);
+    if (onAudioBox)
+        onAudioBox(on);
 }
 
 bool CSimpleSetupDlg::AudioBoxChecked() const { return Hwnd() ? IsChecked(IDC_SETUP_AUDIO) : audioFlag_; }

@@ -8,6 +8,7 @@
 #include "settings/SetupTable.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
+#include <functional>
 #include <string>
 
 namespace settings {
@@ -38,6 +39,8 @@ public:
     void SetAudioBox(bool on);
     bool AudioBoxChecked() const;
     bool AudioFlag() const { return audioFlag_; }
+    // Told every time the box changes, by the user or by SetAudioBox (including the clearing at start).
+    std::function<void(bool checked)> onAudioBox;
 
     // The total that item 407 shows.
     double TotalRate() const { return table_.Total(); }
