@@ -1,4 +1,6 @@
 #include "TestKit.h"
+#include "win/Dib.h"
+#include "win/Handles.h"
 #include "win/Module.h"
 #include <cstdio>
 
@@ -102,6 +104,50 @@ bool RunUnix(const std::string& script)
         CloseHandle(pi.hProcess);
     }
     return true;
+}
+
+bool RunUnixAndWait(const std::string& script, DWORD ms)
+{
+    static int serial = 0;
+    const std::string marker = std::string(PX_WORK_DIR) + "/done-" + std::to_string(GetCurrentProcessId()) + "-" +
+                               std::to_string(++serial);
+    std::remove(WinPath(marker).c_str());
+    if (!RunUnix("(" + script + "); touch " + marker))
+        return false;
+    const bool done = PumpUntil([&] { return GetFileAttributesA(WinPath(marker).c_str()) != INVALID_FILE_ATTRIBUTES; },
+                                ms, Check::EachWake);
+    std::remove(WinPath(marker).c_str());
+    return done;
+}
+
+std::string Screenshot(const std::string& name)
+{
+    const std::string path = std::string(PX_WORK_DIR) + "/" + name + ".png";
+    return RunUnixAndWait("import -window root " + path) ? path : std::string();
+}
+
+std::vector<uint32_t> ClientPixels(HWND wnd, const RECT& r)
+{
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0)
+        return {};
+    const BITMAPINFO bi = win::TopDownDib(w, h, 32);
+    win::WindowDC screen(wnd);
+    win::MemoryDC mem(screen.Get());
+    void* bits = nullptr;
+    win::Bitmap dib(CreateDIBSection(screen.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!dib)
+        return {};
+    {
+        win::ScopedSelect select(mem.Get(), dib.Get());
+        BitBlt(mem.Get(), 0, 0, w, h, screen.Get(), r.left, r.top, SRCCOPY);
+        GdiFlush();
+    }
+    const uint32_t* p = static_cast<const uint32_t*>(bits);
+    std::vector<uint32_t> out(p, p + static_cast<size_t>(w) * h);
+    for (uint32_t& v : out)
+        v &= 0xFFFFFF;
+    return out;
 }
 
 std::string WinPath(const std::string& unixPath)

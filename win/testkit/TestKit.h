@@ -56,6 +56,13 @@ public:
 inline std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 // Runs a Unix command line through /bin/sh, without waiting (Wine gives no handle to wait on).
 bool RunUnix(const std::string& script);
+// Runs a Unix command line and waits for it to end (pumping messages meanwhile); false when it did
+// not end within `ms`.
+bool RunUnixAndWait(const std::string& script, DWORD ms = 10000);
+// A screenshot of the whole screen into the kit's work folder as NAME.png; its Unix path, or "".
+std::string Screenshot(const std::string& name);
+// The pixels of a window's client rectangle `r` as the screen shows them (0x00RRGGBB, top-down).
+std::vector<uint32_t> ClientPixels(HWND wnd, const RECT& r);
 // "Z:\..." of a Unix path.
 std::string WinPath(const std::string& unixPath);
 // True when something accepts TCP connections on 127.0.0.1:port.

@@ -12,8 +12,6 @@ namespace view {
 
 namespace {
 
-constexpr int kAddressChars = 100, kPortChars = 5, kUserChars = 50, kPasswordChars = 20;
-
 std::wstring Widen(std::string_view ansi)
 {
     if (ansi.empty())
@@ -25,45 +23,17 @@ std::wstring Widen(std::string_view ansi)
     return w;
 }
 
-RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
-
-// The panel's layout when no skin answers: picture on the left, fields on the right, the
-// status log across the bottom.
-RECT FallbackRect(unsigned short id)
-{
-    switch (id) {
-    case kRectPanel: return Rect(0, 0, 860, 600);
-    case kRectDisplay: return Rect(8, 8, 648, 488);
-    case kRectAddress: return Rect(664, 40, 852, 62);
-    case kRectPort: return Rect(664, 92, 852, 114);
-    case kRectUser: return Rect(664, 144, 852, 166);
-    case kRectPassword: return Rect(664, 196, 852, 218);
-    case kRectStatusLog: return Rect(8, 496, 852, 592);
-    default: return Rect(0, 0, 0, 0);
-    }
-}
-
 } // namespace
 
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
-    : skin_(skin), parts_(parts, transport_, *this)
+    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_)
 {
 }
 
 SIZE DVRScreenView::PanelSize(const ViewSkin& skin)
 {
-    RECT r = FallbackRect(kRectPanel);
-    if (skin.getResourceRect)
-        skin.getResourceRect(kRectPanel, &r);
+    const RECT r = PanelRect(skin, kRectPanel);
     return SIZE{r.right, r.bottom};
-}
-
-RECT DVRScreenView::SkinRect(unsigned short id) const
-{
-    RECT r = FallbackRect(id);
-    if (skin_.getResourceRect)
-        skin_.getResourceRect(id, &r);
-    return r;
 }
 
 DVRScreenView* DVRScreenView::Create(HWND parent, const ViewSkin& skin, const ViewPartsConfig& parts)
@@ -100,9 +70,17 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORSTATIC: return OnColor(msg, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_TIMER: OnTimer(wp); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_MOUSEMOVE: panel_.OnMouse(msg, wp, lp); return 0;
+    case WM_IMGBTN_DRAWN: panel_.OnDrawn(reinterpret_cast<const panel::ButtonRect*>(lp)); return 0;
+    case WM_IMGBTN_REDRAW: panel_.OnRedraw(reinterpret_cast<panel::CImageButton*>(wp)); return 0;
+    case WM_IMGBTN_REPEATEND:
+    case WM_IMGBTN_PRESSED:
+    case WM_IMGBTN_RELEASED: return 0; // the PTZ part's
     case WM_STREAM_TIMER: c.OnStreamRequestTick(); return 0;
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
-    case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp)); return 0;
+    case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp), lp); return 0;
     case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
     case WM_AUDIO_CAPTURED: OnAudioCaptured(); return 0;
     case WM_HOST_MOVED: return 0;
@@ -121,23 +99,13 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 void DVRScreenView::OnPaint()
 {
     win::PaintDC dc(Hwnd());
-    RECT all;
-    GetClientRect(Hwnd(), &all);
-    FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
-    if (background_) {
-        // The panel's painting (buttons, back buffer) comes with the panel itself.
-        win::MemoryDC mem(dc.Get());
-        win::ScopedSelect select(mem.Get(), background_.Get());
-        BITMAP bm{};
-        GetObjectW(background_.Get(), sizeof bm, &bm);
-        BitBlt(dc.Get(), 0, 0, bm.bmWidth, bm.bmHeight, mem.Get(), 0, 0, SRCCOPY);
-    }
-    RECT display = SkinRect(kRectDisplay);
-    FillRect(dc.Get(), &display, black_.Get());
+    panel_.OnPaint(dc.Get());
 }
 
 void DVRScreenView::OnTimer(UINT_PTR id)
 {
+    if (panel_.OnTimer(id))
+        return;
     for (auto timer : {connection::ViewTimer::Reconnect, connection::ViewTimer::PictureWatchdog})
         if (id == static_cast<UINT_PTR>(timer))
             parts_.Controller().OnTimer(timer);
@@ -160,37 +128,7 @@ void DVRScreenView::OnAudioCaptured()
 bool DVRScreenView::OnCreate()
 {
     black_.Attach(CreateSolidBrush(RGB(0, 0, 0)));
-    if (skin_.getBitmap)
-        background_.Attach(skin_.getBitmap(kRectPanel));
-    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    struct Field {
-        int item;
-        unsigned short rect;
-        int limit;
-        DWORD style;
-    };
-    const Field fields[] = {
-        {kItemAddress, kRectAddress, kAddressChars, ES_AUTOHSCROLL},
-        {kItemPort, kRectPort, kPortChars, ES_AUTOHSCROLL | ES_NUMBER},
-        {kItemUser, kRectUser, kUserChars, ES_AUTOHSCROLL},
-        {kItemPassword, kRectPassword, kPasswordChars, ES_AUTOHSCROLL | ES_PASSWORD},
-    };
-    auto child = [&](DWORD exStyle, const wchar_t* cls, DWORD style, int item, unsigned short rect) {
-        RECT r = SkinRect(rect);
-        HWND w = CreateWindowExW(exStyle, cls, L"", WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
-                                 r.bottom - r.top, Hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(item)),
-                                 win::ThisModule(), nullptr);
-        if (w)
-            SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return w;
-    };
-    for (const Field& f : fields) {
-        HWND e = child(WS_EX_CLIENTEDGE, L"EDIT", WS_TABSTOP | f.style, f.item, f.rect);
-        if (!e)
-            return false;
-        SendMessageW(e, EM_LIMITTEXT, f.limit, 0);
-    }
-    if (!child(0, L"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, kItemStatusLog, kRectStatusLog))
+    if (!panel_.Create(Hwnd()))
         return false;
     if (CLiveVideo* live = parts_.Live())
         if (!live->Attach(Hwnd(), SkinRect(kRectDisplay), &parts_.Controller(), parts_.AudioTiming()))
@@ -248,15 +186,35 @@ void DVRScreenView::OnDestroy()
     CloseHost();
 }
 
-void DVRScreenView::OnViewCommand(int command)
+void DVRScreenView::OnViewCommand(int command, LPARAM lp)
 {
     auto& c = parts_.Controller();
+    const bool checked = (lp >> 16) & 1;
     switch (command) {
     case kCmdConnect: c.OnConnectCommand(); break;
     case kCmdDisconnect: c.OnDisconnectCommand(); break;
     case kCmdExit: c.OnExitCommand(); break;
+    case kCmdFirstAudio:
+    case kCmdFirstAudio + 1:
+    case kCmdFirstAudio + 2:
+    case kCmdFirstAudio + 3:
+        if (CViewAudio* audio = parts_.Audio())
+            audio->SelectChannel(command);
+        panel_.ShowAudioChannel(command);
+        break;
+    case kCmdPhone: OnPhoneButton(checked); break;
     default: break; // the panel's other commands belong to the layout, audio and PTZ parts
     }
+}
+
+void DVRScreenView::OnPhoneButton(bool down)
+{
+    if (parts_.SetPhoneButton(down))
+        return;
+    // The switch did not reach the DVR: the connection is lost, and its teardown releases the
+    // button and stops the capture.
+    parts_.Controller().OnConnectionLost();
+    panel_.SetChecked(kCmdPhone, false);
 }
 
 LRESULT DVRScreenView::OnColor(UINT msg, HDC dc, HWND control)

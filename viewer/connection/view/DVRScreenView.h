@@ -1,11 +1,12 @@
 #pragma once
 // DVRScreenView: the viewer's main view window. This file holds the window and its message
-// handlers: the connection items 201-204, the status log 211, the timers, the transport's messages
-// and the view commands Connect, Disconnect and Exit. The decisions live in
-// connection::ConnectionController; the transport adapter (ViewTransport) and the parts the
-// controller drives (ViewComponents) sit beside it.
+// handlers: the panel's messages, the connection items 201-204, the status log 211, the timers,
+// the transport's messages and the view commands. The decisions live in
+// connection::ConnectionController; the panel (ViewPanel), the transport adapter (ViewTransport)
+// and the parts the controller drives (ViewComponents) sit beside it.
 #include <windows.h>
 #include "ViewComponents.h"
+#include "ViewPanel.h"
 #include "ViewTransport.h"
 #include "win/Handles.h"
 #include "win/Messages.h"
@@ -14,39 +15,6 @@
 #include <string>
 
 namespace view {
-
-// View commands handled here.
-enum : int { kCmdConnect = 1, kCmdDisconnect = 2, kCmdExit = 46 };
-
-// Dialog items of the view.
-enum : int {
-    kItemAddress = 201,
-    kItemPort = 202,
-    kItemUser = 203,
-    kItemPassword = 204,
-    kItemStatusLog = 211,
-    kItemSpeed = 213,
-    kItemAutoPtz = 214,
-};
-
-// What the view asks of the viewer skin (Lumbrel's SMAPI_ calls). Null entries: a built-in panel
-// layout and skin code 0.
-struct ViewSkin {
-    void (*getResourceRect)(unsigned short id, RECT* rect) = nullptr;
-    unsigned int (*getSkinCode)() = nullptr;
-    HBITMAP (*getBitmap)(unsigned short id) = nullptr; // the caller owns the bitmap
-};
-
-// The skin rectangles of the connection side.
-enum : unsigned short {
-    kRectPanel = 0xF000,
-    kRectDisplay = 0xF001,
-    kRectAddress = 0xF002,
-    kRectPort = 0xF003,
-    kRectUser = 0xF004,
-    kRectPassword = 0xF005,
-    kRectStatusLog = 0xF00C,
-};
 
 class DVRScreenView final : public win::Window, public connection::IViewWindow {
 public:
@@ -104,12 +72,13 @@ private:
     void OnDestroy();
     void OnPaint();
     void OnTimer(UINT_PTR id);
-    void OnViewCommand(int command);
+    void OnViewCommand(int command, LPARAM lp);
+    void OnPhoneButton(bool down);
     LRESULT OnColor(UINT msg, HDC dc, HWND control);
     void OnAudioCaptured();
     void OnParentNotify(WPARAM wp, LPARAM lp);
 
-    RECT SkinRect(unsigned short id) const;
+    RECT SkinRect(unsigned short id) const { return panel_.Rect(id); }
     std::wstring ItemText(int item, int maxChars) const;
     void ShowStepError(const wchar_t* step, DWORD error);
 
@@ -117,10 +86,10 @@ private:
     HWND host_ = nullptr;        // not ours
     win::Library language_;      // lingua_res, loaded as a data file
     win::Brush black_;
-    win::Bitmap background_;
     ViewSkin skin_;
     ViewTransport transport_;
-    ViewComponents parts_;       // after transport_: the controller uses it to the end
+    ViewPanel panel_;
+    ViewComponents parts_;       // after transport_ and panel_: the controller uses them to the end
 };
 
 } // namespace view

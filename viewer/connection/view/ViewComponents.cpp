@@ -26,7 +26,7 @@ struct ViewComponents::AudioLinks final : audio::IPhoneTransport, pipeline::IAud
 };
 
 ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport,
-                               connection::IViewWindow& window)
+                               connection::IViewWindow& window, connection::IPanelHooks* ownPanel)
 {
     if (config.live) {
         audioLinks_ = std::make_unique<AudioLinks>(*this, transport);
@@ -38,7 +38,7 @@ ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITrans
     auto pick = [](auto* given, auto* own, auto* standIn) { return given ? given : own ? own : standIn; };
     ports_.transport = &transport;
     ports_.window = &window;
-    ports_.panel = pick(config.panel, static_cast<connection::IPanelHooks*>(nullptr), &noPanel_);
+    ports_.panel = pick(config.panel, ownPanel, static_cast<connection::IPanelHooks*>(&noPanel_));
     ports_.audio = pick(config.audio, audio_ ? static_cast<connection::IAudioHooks*>(this) : nullptr,
                         static_cast<connection::IAudioHooks*>(&noAudio_));
     ports_.decode = pick(config.decode, static_cast<connection::IDecodeThreads*>(live_.get()),

@@ -34,7 +34,9 @@ struct ViewPartsConfig {
 
 class ViewComponents final : private connection::IAudioHooks {
 public:
-    ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport, connection::IViewWindow& window);
+    // `ownPanel`: the view's own panel, used unless the configuration names one.
+    ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport, connection::IViewWindow& window,
+                   connection::IPanelHooks* ownPanel);
     ~ViewComponents() override;
     ViewComponents(const ViewComponents&) = delete;
     ViewComponents& operator=(const ViewComponents&) = delete;

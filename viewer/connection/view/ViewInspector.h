@@ -14,6 +14,7 @@ public:
     const connection::CountingFrameSink& FrameCounts() const { return v_.parts_.FrameCounts(); }
     CLiveVideo* Live() const { return v_.parts_.Live(); }
     CViewAudio* Audio() const { return v_.parts_.Audio(); }
+    ViewPanel& Panel() const { return const_cast<ViewPanel&>(v_.panel_); }
 
 private:
     const DVRScreenView& v_;

@@ -11,6 +11,12 @@ inline ViewSkin LinkedViewSkin()
     s.getResourceRect = [](unsigned short id, RECT* r) { SMAPI_GetResourceRect(id, r); };
     s.getSkinCode = [] { return SMAPI_GetSkinCode(); };
     s.getBitmap = [](unsigned short id) { return SMAPI_GetResourceBitmapHandle(id); };
+    s.getButtonBitmaps = [](unsigned short id, HBITMAP out[4]) {
+        SMAPI_GetResourceBitmapHandle(id, &out[0], &out[1], &out[2], &out[3]);
+    };
+    s.getCheckedBitmaps = [](unsigned short id, HBITMAP out[4]) {
+        SMAPI_GetResourceBitmapHandleEx(id, &out[0], &out[1], &out[2], &out[3]);
+    };
     return s;
 }
 

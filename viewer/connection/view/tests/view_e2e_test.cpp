@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -186,3 +188,46 @@ TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
 }
 
 } // namespace
+
+namespace {
+
+std::string SimulatorLog()
+{
+    std::ifstream in(WinPath(std::string(PX_WORK_DIR) + "/dvrsim-view-commands.log"));
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST_F(ViewEndToEnd, ThePanelFollowsTheConnectionAndThePhoneButtonSwitchesTheDvr)
+{
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions));
+    ViewPartsConfig live;
+    live.live = true; // the phone switch goes out through the view's own sound devices
+    host_.reset(ViewHost::Create(LinkedViewSkin(), L"DVR Web Viewer", live));
+    ASSERT_TRUE(host_);
+    ViewPanel& panel = Inspect(*host_->View()).Panel();
+    Connect(L"admin");
+    PumpUntil([&] { return LoggedIn(); }, 20000);
+    ASSERT_TRUE(LoggedIn());
+    PumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(panel.Button(kCmdConnect)->enabled);
+    EXPECT_TRUE(panel.Button(kCmdDisconnect)->enabled);
+    EXPECT_TRUE(panel.Button(kCmdFirstChannel)->enabled);
+    EXPECT_TRUE(panel.Button(kCmdSetup)->enabled) << "an administrator may open the setup";
+
+    // The phone toggle as its button sends it: down (checked 1, toggle 1), then up.
+    panel.SetChecked(kCmdPhone, true);
+    PostMessageW(host_->View()->Window(), WM_VIEW_COMMAND, kCmdPhone, 65537);
+    PumpUntil([] { return SimulatorLog().find("phone-switch state=1") != std::string::npos; }, 5000);
+    EXPECT_NE(SimulatorLog().find("cmd 100 phone-switch state=1"), std::string::npos);
+    EXPECT_TRUE(panel.PhoneButtonDown());
+
+    host_->Command(kCmdDisconnect);
+    PumpUntil([&] { return !State().connected; }, 5000);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(panel.PhoneButtonDown()) << "a disconnect releases the phone button";
+    EXPECT_EQ(panel.Button(kCmdPhone)->state, panel::kDisabled);
+    EXPECT_EQ(panel.Button(kCmdFirstChannel)->state, panel::kDisabled);
+    EXPECT_TRUE(panel.Button(kCmdConnect)->enabled);
+}
