@@ -26,7 +26,8 @@ std::wstring Widen(std::string_view ansi)
 } // namespace
 
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
-    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_)
+    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_),
+      settings_([this](bool on) { SetEnableAudio(on); })
 {
 }
 
@@ -80,6 +81,8 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_IMGBTN_RELEASED: return 0; // the PTZ part's
     case WM_STREAM_TIMER: c.OnStreamRequestTick(); return 0;
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
+    case WM_RESOLUTION_CLASS: settings_.OnResolutionClass(static_cast<int>(wp), static_cast<int>(lp)); return 0;
+    case WM_SETUP_APPLIED: settings_.OnSetupApplied(); return 0;
     case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp), lp); return 0;
     case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
     case WM_AUDIO_CAPTURED: OnAudioCaptured(); return 0;
@@ -149,6 +152,8 @@ void DVRScreenView::InitialUpdate()
         if (FAILED(hr))
             win::Trace(L"===>>> sound devices: 0x%08lX\n", static_cast<unsigned long>(hr));
     }
+    settings_.Attach(Hwnd());
+    settings_.Load(0);
     transport_.Open(Hwnd());
 }
 
@@ -176,6 +181,7 @@ void DVRScreenView::OnDestroy()
         c.Teardown();
     if (ports.decode->Running())
         ports.decode->Stop();
+    settings_.DestroyDialog();
     UnloadLanguage();
     ports.audio->StopPlayback();
     if (CLiveVideo* live = parts_.Live())
@@ -203,6 +209,7 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
         panel_.ShowAudioChannel(command);
         break;
     case kCmdPhone: OnPhoneButton(checked); break;
+    case kCmdSetup: OnSetupCommand(); break;
     default: break; // the panel's other commands belong to the layout, audio and PTZ parts
     }
 }

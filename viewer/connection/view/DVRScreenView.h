@@ -7,6 +7,7 @@
 #include <windows.h>
 #include "ViewComponents.h"
 #include "ViewPanel.h"
+#include "ViewSettings.h"
 #include "ViewTransport.h"
 #include "win/Handles.h"
 #include "win/Messages.h"
@@ -54,6 +55,8 @@ public:
     void FatalDecoderStart() override;
     void UnloadLanguage() override;
     void CloseHost() override;
+    void ChannelInformation(int channelCount) override;
+    void LoginAccepted() override;
 
 private:
     friend class ViewInspector;
@@ -74,6 +77,7 @@ private:
     void OnTimer(UINT_PTR id);
     void OnViewCommand(int command, LPARAM lp);
     void OnPhoneButton(bool down);
+    void OnSetupCommand(); // ViewSettings.cpp
     LRESULT OnColor(UINT msg, HDC dc, HWND control);
     void OnAudioCaptured();
     void OnParentNotify(WPARAM wp, LPARAM lp);
@@ -90,6 +94,7 @@ private:
     ViewTransport transport_;
     ViewPanel panel_;
     ViewComponents parts_;       // after transport_ and panel_: the controller uses them to the end
+    CViewSettings settings_;     // after parts_: the setup dialog mirrors "Enable Audio" into them
 };
 
 } // namespace view

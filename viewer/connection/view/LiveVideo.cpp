@@ -21,6 +21,7 @@ bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::Connectio
     view_ = view;
     controller_ = controller;
     audio_ = audio;
+    notify_ = std::make_unique<video::CPostMessageNotify>(view);
     if (!display_.Create(view, area, video::kDefaultLayout))
         return false;
     display_.SetNotifyWindow(view);
@@ -73,7 +74,7 @@ bool CLiveVideo::Start()
         w[i] = 720;
         h[i] = 480;
     }
-    decoder_->Initialize(channels, 0, w, h, nullptr);
+    decoder_->Initialize(channels, 0, w, h, notify_.get());
     pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, static_cast<pipeline::IPictureDisplay&>(*this), audio_,
                                                        static_cast<pipeline::IPictureWatchdog*>(this));
     pipe_->SetChannelCount(channels);

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include "DisplayManager.h"
 #include "FramePipeline.h"
+#include "win/PostMessageNotify.h"
 #include "connection/ConnectionController.h"
 #include "connection/ViewParts.h"
 #include "win/XvidLibrary.h"
@@ -33,6 +34,10 @@ public:
 
     video::DisplayManager& Display() { return display_; }
     const pipeline::CFramePipeline* Pipeline() const { return pipe_.get(); }
+    // What the setup dialog shows of the decoder: a channel's resolution class (0 without a
+    // decoder) and the video standard (NTSC until a decoder says otherwise).
+    int ResolutionClass(int channel) const { return decoder_ ? decoder_->GetResolutionClass(channel) : 0; }
+    bool Ntsc() const { return !decoder_ || decoder_->NtscMark() != 0; }
     // Mirrors of the view's "Enable Audio" box and phone button.
     void SetAudioSync(bool enableAudio, bool phoneOn);
     uint64_t PicturesShown() const { return pipe_ ? pipe_->PicturesShown() : 0; }
@@ -78,6 +83,7 @@ private:
     video::XvidLibrary xvid_;
     bool xvidMissingLogged_ = false;
     bool storedAny_ = false;
+    std::unique_ptr<video::CPostMessageNotify> notify_; // resolution changes to the view
     std::unique_ptr<video::CMp4DecoderManager> decoder_;
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<pipeline::CFrameQueue> queue_;

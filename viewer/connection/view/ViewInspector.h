@@ -15,6 +15,9 @@ public:
     CLiveVideo* Live() const { return v_.parts_.Live(); }
     CViewAudio* Audio() const { return v_.parts_.Audio(); }
     ViewPanel& Panel() const { return const_cast<ViewPanel&>(v_.panel_); }
+    const CViewSettings& Settings() const { return v_.settings_; }
+    // "Enable Audio" as the decode threads and the receive path see it.
+    bool AudioEnabled() const { return v_.parts_.EnableAudio(); }
 
 private:
     const DVRScreenView& v_;

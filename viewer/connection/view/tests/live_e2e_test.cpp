@@ -12,6 +12,7 @@
 #include "ViewAudio.h"
 #include "ViewHost.h"
 #include "ViewSkinLink.h"
+#include "ViewSetupFile.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
@@ -292,6 +293,10 @@ protected:
 TEST_F(LiveView, EveryDivisionShowsItsOwnMovingCameraAndTheSoundPlays)
 {
     soundtest::Recorder rec;
+    // The user wants the DVR's audio: "Enable Audio" ticked in the stored settings.
+    settings::ViewSetupRecord wanted = settings::DefaultViewSetup(kChannels);
+    wanted.audioChoice = 1;
+    ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, wanted));
     ConnectAndWaitForPictures("");
     ASSERT_TRUE(rec.Start(1.5));
 
