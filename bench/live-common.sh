@@ -43,7 +43,7 @@ live_start() {
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
   rm -f "$OUT/$tag".*
   "$SIM" --port "$port" --channels "$dvr" --video "$format" --video-mask $(((1 << channels) - 1)) \
-    --video-count-every 1 >"$OUT/$tag.sim.out" 2>"$OUT/$tag.sim.err" &
+    --video-count-every 1 ${LIVE_SIM_ARGS:-} >"$OUT/$tag.sim.out" 2>"$OUT/$tag.sim.err" &
   LIVE_SIM=$!
   for i in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
   "$WB" run "$HOST" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect \

@@ -20,6 +20,7 @@
 # --compare-idle-wait runs every load twice, side by side: "wait" with the decode threads' former
 # idle wait (timed waits that Stop cuts short, --wake-on-stop) and "sleep" with plain sleeps.
 # LIVE_HOST=PATH runs another build of viewhost.exe (it must sit in a win tree's bin/ folder).
+# LIVE_SIM_ARGS adds simulator options (faults, e.g. "--video-clock-ahead 3600").
 # Needs: bash scripts/build.sh native win (or build_tree native dvrsim; build_tree win viewhost).
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,7 +1,8 @@
 """Generates Lustrel's bitmaps, icon and the resource script that names them.
-usage: lustrel_art.py OUTDIR"""
+usage: lustrel_art.py OUTDIR [Lustrel.rc]"""
 
 import os
+import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -20,15 +21,41 @@ EXIT_THEME = dict(top=(196, 70, 60), bottom=(120, 24, 20), edge=(40, 6, 6), glow
                   ink=(250, 236, 232), ink_hot=(255, 255, 255), off_top=(90, 80, 80),
                   off_bottom=(60, 52, 52), off_edge=(30, 26, 26), off_ink=(140, 130, 130))
 
-# (first bitmap id, width, height, position on the main window, label)
+# (first bitmap id, width, height, position on the main window, string that is its caption). A
+# button's picture shows the same name the skin hands out for it, so the caption is read from the
+# library's own string table.
 BUTTONS = [
-    (241, 163, 42, (13, 688), 'SITE SETUP'),
-    (221, 162, 42, (176, 688), 'REMOTE SETUP'),
-    (205, 162, 42, (338, 688), 'WEB VIEWER'),
-    (213, 162, 42, (662, 688), 'WEB BACKUP'),
-    (209, 163, 42, (824, 688), 'WEB PLAYER'),
-    (217, 162, 42, (500, 688), 'WEB SEARCH'),
+    (241, 163, 42, (13, 688), 116),
+    (221, 162, 42, (176, 688), 117),
+    (205, 162, 42, (338, 688), 118),
+    (213, 162, 42, (662, 688), 120),
+    (209, 163, 42, (824, 688), 121),
+    (217, 162, 42, (500, 688), 122),
 ]
+DEFAULT_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'Lustrel.rc')
+
+
+def read_strings(rc_path):
+    """The STRINGTABLE entries of a resource script: {id: text}."""
+    strings, inside = {}, False
+    with open(rc_path, encoding='utf-8') as f:
+        for line in f:
+            word = line.strip()
+            if word == 'STRINGTABLE':
+                inside = True
+            elif inside and word == 'END':
+                inside = False
+            elif inside:
+                m = re.match(r'(\d+)\s+"(.*)"$', word)
+                if m:
+                    strings[int(m.group(1))] = m.group(2)
+    return strings
+
+
+def button_captions(rc_path=DEFAULT_RC):
+    """{first bitmap id: caption} of the six buttons."""
+    strings = read_strings(rc_path)
+    return {first: strings[name] for first, _, _, _, name in BUTTONS}
 EXIT_BUTTON = (245, 58, 58, (851, 40))
 SITE_LIST = (351, 880, 660, 'SITE SETUP')
 SITE_EDIT = (352, 424, 354, 'CONNECTION SETUP')
@@ -155,7 +182,7 @@ def icon(size):
     return c
 
 
-def main(out):
+def main(out, rc_path=DEFAULT_RC):
     os.makedirs(out, exist_ok=True)
     entries = []
 
@@ -166,8 +193,9 @@ def main(out):
 
     bg = main_background()
     save(200, bg)
-    for first, bw, bh, (x, y), label in BUTTONS:
-        for i, img in enumerate(label_button(bg, x, y, bw, bh, label)):
+    captions = button_captions(rc_path)
+    for first, bw, bh, (x, y), _ in BUTTONS:
+        for i, img in enumerate(label_button(bg, x, y, bw, bh, captions[first])):
             save(first + i, img)
     first, bw, bh, (x, y) = EXIT_BUTTON
     for i, img in enumerate(exit_button(bg, x, y, bw)):
@@ -184,4 +212,4 @@ def main(out):
 
 
 if __name__ == '__main__':
-    main(sys.argv[1])
+    main(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else DEFAULT_RC)

@@ -222,7 +222,7 @@ LoginOutcome Login(DvrClient& client, const std::string& userId, const std::stri
     if (!wait(protocol::kCmdLoginRequest, f))
         return out;
     uint8_t login[protocol::kLoginSize];
-    protocol::BuildLogin(userId, password, true, false, login);
+    protocol::BuildLogin(userId, password, true, 0, login);
     if (!client.SendPacket(protocol::kCmdLogin, login, sizeof login)) {
         out.error = "cannot send the login: " + client.LastError();
         return out;

@@ -156,6 +156,7 @@ void Session::Run()
     std::vector<Running> producers;
     bool producersStarted = false;
     int64_t dropAt = o.dropAfterSeconds > 0 ? startMs_ + static_cast<int64_t>(o.dropAfterSeconds * 1000) : 0;
+    int64_t nineAt = 0; // when command 9 goes out (--disconnect-after), from the accepted login
     std::string why = "peer";
     conduix::FrameDecoder dec;
 
@@ -167,7 +168,16 @@ void Session::Run()
                     producers.push_back({std::move(prod), NowMs()});
         }
         int64_t now = NowMs();
+        if (state_.loggedIn && o.disconnectAfterSeconds > 0 && nineAt == 0)
+            nineAt = now + static_cast<int64_t>(o.disconnectAfterSeconds * 1000);
+        if (nineAt > 0 && now >= nineAt) {
+            nineAt = -1; // once per session
+            sim_.Log(id_, "send cmd 9 disconnect");
+            SendPacket(protocol::kCmdDisconnect, nullptr, 0);
+        }
         int64_t next = now + 200;
+        if (nineAt > 0)
+            next = std::min(next, nineAt);
         for (auto& r : producers)
             next = std::min(next, r.due);
         if (dropAt)
@@ -304,7 +314,10 @@ bool Simulator::Listen(std::string& error)
         error = "not an IPv4 address: " + opts_.host;
         return false;
     }
-    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listenFd_, 16) != 0) {
+    // A DVR that does not answer: with a backlog of 0 the kernel queues one connection, which the
+    // simulator makes itself and never accepts; every later SYN is dropped, so attempts hang.
+    const int backlog = opts_.hangConnects ? 0 : 16;
+    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listenFd_, backlog) != 0) {
         error = "cannot listen on " + opts_.host + ":" + std::to_string(opts_.port) + ": " + std::strerror(errno);
         ::close(listenFd_);
         listenFd_ = -1;
@@ -313,6 +326,13 @@ bool Simulator::Listen(std::string& error)
     socklen_t len = sizeof a;
     getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
     port_ = ntohs(a.sin_port);
+    if (opts_.hangConnects) {
+        fillerFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fillerFd_ < 0 || connect(fillerFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+            error = std::string("cannot fill the accept queue: ") + std::strerror(errno);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -320,6 +340,10 @@ void Simulator::Serve()
 {
     while (!stop_ && listenFd_ >= 0) {
         pollfd pfd{listenFd_, POLLIN, 0};
+        if (opts_.hangConnects) {
+            poll(nullptr, 0, 100); // the queued connection stays readable: accept nothing
+            continue;
+        }
         if (poll(&pfd, 1, 100) <= 0)
             continue;
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -352,6 +376,10 @@ void Simulator::Stop()
     if (listenFd_ >= 0) {
         ::close(listenFd_);
         listenFd_ = -1;
+    }
+    if (fillerFd_ >= 0) {
+        ::close(fillerFd_);
+        fillerFd_ = -1;
     }
 }
 
@@ -386,8 +414,9 @@ void Simulator::InstallDefaults()
         sim.Log(s.Id(), "cmd 1 login id=" + id + " password=" + pw + " word260=" + std::to_string(word260) +
                             " skin=" + Hex(skin) + " result=" + std::to_string(result));
         uint8_t reply[protocol::kLoginReplyMinSize];
-        protocol::BuildLoginReply(result, static_cast<uint8_t>(o.channels), o.decoderByte, o.optionFlags, 1, reply);
-        if (result & 1u) {
+        protocol::BuildLoginReply(result, static_cast<uint8_t>(o.channels), o.decoderByte, o.optionFlags,
+                                  o.noChannelInfo ? 0u : 1u, reply);
+        if ((result & 1u) && !o.noChannelInfo) {
             s.State().loggedIn = true;
             s.State().userId = id;
         }

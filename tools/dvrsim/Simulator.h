@@ -32,6 +32,9 @@ struct Options {
     bool noPictures = false;          // producers stay silent after login
     bool closeOnConnect = false;      // close each connection as soon as it is accepted
     double dropAfterSeconds = 0;      // > 0: close each session this long after accept
+    double disconnectAfterSeconds = 0; // > 0: send command 9 this long after a login is accepted
+    bool noChannelInfo = false;       // login replies carry no channel information (word 28 is 0)
+    bool hangConnects = false;        // never accept: connection attempts hang until they time out
     uint8_t decoderByte = 0;          // login reply byte 6
     uint8_t optionFlags = 0;          // login reply byte 7 (bit 7: four-channel limited)
     std::string logPath;              // decoded log of every command received ("-" = stdout)
@@ -151,6 +154,7 @@ private:
     std::map<uint16_t, StreamHandler> streamHandlers_;
     std::vector<ProducerFactory> producers_;
     int listenFd_ = -1;
+    int fillerFd_ = -1; // with hangConnects: the connection that fills the accept queue
     uint16_t port_ = 0;
     std::atomic<bool> stop_{false};
     std::mutex logMutex_;

@@ -253,6 +253,12 @@ public:
         app.add_option("--video-size-change", faults_.sizeChangeAfter,
                        "after n frames switch to another picture size at the next loop start, and back")
             ->check(CLI::Range(0, 1000000));
+        app.add_option("--video-bad-time", faults_.badTimeEvery,
+                       "every n-th frame carries microseconds of 1,000,000 or more")
+            ->check(CLI::Range(1, 1000000));
+        app.add_option("--video-clock-ahead", faults_.clockAhead,
+                       "seconds the video time stamps run ahead of the audio (a DVR clock set forward)")
+            ->check(CLI::Range(-86400, 86400));
         app.add_option("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
         app.add_option("--video-zone", zone_, "time-zone index in the frame headers")->check(CLI::Range(0, 84));
         app.add_flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");

@@ -40,6 +40,12 @@ int main(int argc, char** argv)
     app.add_flag("--close-on-connect", o.closeOnConnect, "close each connection as soon as it is accepted");
     app.add_option("--drop-after", o.dropAfterSeconds, "close each connection this many seconds after it was accepted")
         ->check(CLI::PositiveNumber);
+    app.add_option("--disconnect-after", o.disconnectAfterSeconds,
+                   "send command 9 (disconnect) this many seconds after a login is accepted")
+        ->check(CLI::PositiveNumber);
+    app.add_flag("--no-channel-info", o.noChannelInfo, "answer logins without channel information (word 28 is 0)");
+    app.add_flag("--hang-connects", o.hangConnects,
+                 "accept nothing and keep the accept queue full: connection attempts hang until they time out");
     app.add_option("--decoder-byte", o.decoderByte, "login reply byte 6 (0: the viewer's decoder option 1)")
         ->capture_default_str();
     app.add_option("--option-flags", o.optionFlags, "login reply byte 7 (128: four-channel limited)")

@@ -17,7 +17,9 @@ bool CAudioReceiver::OnAudioRecord(const void* data, size_t size)
     if (!phoneDown_.load(std::memory_order_relaxed)) {
         if (!enabled_.load(std::memory_order_relaxed))
             return false;
-        clock_.store((static_cast<uint64_t>(r.seconds) << 32) | (r.microseconds / 1000), std::memory_order_release);
+        // Microseconds of a million or more are no time: the clock keeps the last one.
+        if (r.microseconds < 1000000)
+            clock_.store((static_cast<uint64_t>(r.seconds) << 32) | (r.microseconds / 1000), std::memory_order_release);
         const unsigned selected = selected_.load(std::memory_order_relaxed);
         if (r.channelMask & (1u << selected))
             PlayChannel(r, selected);

@@ -43,15 +43,25 @@ unsigned RepeatCount(uint32_t sequence, uint32_t last)
     return gap >= 2 && gap <= 99 ? static_cast<unsigned>(gap - 1) : 0u;
 }
 
+namespace {
+int Sample(const uint8_t* b, size_t i) { return static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | b[2 * i + 1] << 8)); }
+void SetSample(uint8_t* b, size_t i, int v)
+{
+    b[2 * i] = static_cast<uint8_t>(v & 0xFF);
+    b[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+}
+} // namespace
+
 void SoftenBlock(const uint8_t* s, uint8_t* t, size_t length)
 {
-    if (length < 2)
+    const size_t n = length / 2;
+    if (n < 2)
         return;
-    const int last = static_cast<int8_t>(s[length - 1]);
-    const int next = static_cast<int8_t>(t[1]);
-    t[0] = static_cast<uint8_t>(static_cast<int8_t>(last - (last - next) / 2));
-    for (size_t i = 0; i < length; ++i)
-        t[i] = static_cast<uint8_t>(static_cast<int8_t>(static_cast<int8_t>(t[i]) / 2));
+    const int last = Sample(s, n - 1);
+    const int next = Sample(t, 1);
+    SetSample(t, 0, last - (last - next) / 2);
+    for (size_t i = 0; i < n; ++i)
+        SetSample(t, i, Sample(t, i) / 2);
 }
 
 uint32_t BufferedBytes(uint32_t writePosition, uint32_t playCursor, uint32_t size)

@@ -39,8 +39,9 @@ bool ParseAudioRecord(const void* data, size_t size, AudioRecord& out);
 // otherwise 0.
 unsigned RepeatCount(uint32_t sequence, uint32_t last);
 
-// Softens block t against block s (bytes as signed 8-bit values): t[0] moves halfway from s's last
-// byte towards t[1], then every byte of t is halved. s and t may be the same block.
+// Softens block t against block s (16-bit little-endian samples, `length` in bytes): t's first
+// sample moves halfway from s's last sample towards t's second, then every sample of t is halved
+// (truncating toward zero). s and t may be the same block.
 void SoftenBlock(const uint8_t* s, uint8_t* t, size_t length);
 
 // Ring arithmetic of a playback buffer of `size` bytes.

@@ -4,32 +4,12 @@
 
 namespace audio {
 
-void PhoneTimeStamp(int64_t counter, int64_t frequency, uint32_t& seconds, uint32_t& microseconds)
-{
-    if (frequency <= 0 || counter < 0)
-        return;
-    seconds = static_cast<uint32_t>(counter / frequency);
-    // From the remainder, so large counter values keep their precision.
-    microseconds = static_cast<uint32_t>(static_cast<double>(counter % frequency) * 1000000.0 /
-                                         static_cast<double>(frequency));
-}
-
-void BuildPhoneAudioHeader(uint32_t seconds, uint32_t counter, uint8_t out[kPhoneAudioHeaderBytes])
-{
-    wire::StoreLE32(out, 4);
-    wire::StoreLE32(out + 4, static_cast<uint32_t>(kUplinkRecordBytes));
-    wire::StoreLE32(out + 8, seconds);
-    wire::StoreLE32(out + 12, counter);
-}
-
-void BuildPhoneSwitch(bool on, uint8_t out[4]) { wire::StoreLE32(out, on ? 1u : 2u); }
-
 bool CPhoneUplink::SetButton(bool down)
 {
     down_ = down;
-    uint8_t payload[4];
-    BuildPhoneSwitch(down, payload);
-    if (!transport_.SendCommand(kCmdPhoneSwitch, payload, sizeof payload)) {
+    uint8_t payload[protocol::kPhoneSwitchSize];
+    protocol::BuildPhoneSwitch(down, payload);
+    if (!transport_.SendCommand(protocol::kCmdPhoneSwitch, payload, sizeof payload)) {
         StopDevices();
         return false;
     }
@@ -82,26 +62,20 @@ void CPhoneUplink::OnCaptured(bool connected)
         return;
     if (blocks_ == 0) {
         int64_t counter = 0, frequency = 0;
-        if (devices_.PerformanceCounter(counter, frequency))
-            PhoneTimeStamp(counter, frequency, seconds_, microseconds_);
-        wire::AudioBlockHeader h;
-        std::memcpy(h.tag, "327g", 4);
-        h.length = static_cast<uint32_t>(kUplinkRecordBytes);
-        h.channelMask = kUplinkChannelMask;
-        h.seconds = seconds_;
-        h.microseconds = microseconds_;
-        h.sequence = phoneSequence_++;
-        wire::BuildAudioBlockHeader(h, record_);
+        if (devices_.PerformanceCounter(counter, frequency) && counter >= 0 && frequency > 0)
+            protocol::CounterToTime(static_cast<uint64_t>(counter), static_cast<uint64_t>(frequency), seconds_,
+                                    microseconds_);
+        protocol::BuildPhoneBlockHeader(seconds_, microseconds_, phoneSequence_++, record_);
     }
     if (!coding_.EncodeMicrophone(pcm, record_ + kRecordHeaderBytes + blocks_ * kCodedBlockBytes))
         return;
     if (++blocks_ < kUplinkBlocks)
         return;
     blocks_ = 0;
-    uint8_t header[kPhoneAudioHeaderBytes];
-    BuildPhoneAudioHeader(seconds_, packetCounter_, header);
+    uint8_t header[protocol::kPhoneHeaderSize];
+    protocol::BuildPhoneHeader(seconds_, static_cast<int32_t>(packetCounter_), header);
     // The record follows its announcement only: without it the DVR could not frame the bytes.
-    if (transport_.SendCommand(kCmdPhoneAudio, header, sizeof header)) {
+    if (transport_.SendCommand(protocol::kCmdPhoneAudio, header, sizeof header)) {
         transport_.SendStream(record_, sizeof record_);
         ++packetCounter_;
     }

@@ -5,18 +5,17 @@
 // interfaces below.
 #include "AudioCoding.h"
 #include "AudioRecord.h"
+#include "protocol/Packets.h"
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
 namespace audio {
 
-constexpr uint16_t kCmdPhoneAudio = 99;
-constexpr uint16_t kCmdPhoneSwitch = 100;
-constexpr size_t kUplinkBlocks = 6;
-constexpr size_t kUplinkRecordBytes = kRecordHeaderBytes + kUplinkBlocks * kCodedBlockBytes; // 312
-constexpr size_t kPhoneAudioHeaderBytes = 16;
-constexpr uint32_t kUplinkChannelMask = 0x10000;
+// The packets themselves (commands 99 and 100, the record's header) are the protocol's builders.
+constexpr size_t kUplinkBlocks = protocol::kPhoneCodedBlocks;
+constexpr size_t kUplinkRecordBytes = protocol::kPhoneBlockSize; // 312
+static_assert(kUplinkRecordBytes == kRecordHeaderBytes + kUplinkBlocks * kCodedBlockBytes);
 
 class IPhoneTransport {
 public:
@@ -39,13 +38,6 @@ public:
 protected:
     ~IPhoneDevices() = default;
 };
-
-// Seconds and microseconds of a performance-counter reading (frequency > 0).
-void PhoneTimeStamp(int64_t counter, int64_t frequency, uint32_t& seconds, uint32_t& microseconds);
-// Command 99's payload: 4, 312, the record's seconds, the uplink packet counter.
-void BuildPhoneAudioHeader(uint32_t seconds, uint32_t counter, uint8_t out[kPhoneAudioHeaderBytes]);
-// Command 100's payload: 1 to start live phone, 2 to stop.
-void BuildPhoneSwitch(bool on, uint8_t out[4]);
 
 class CPhoneUplink {
 public:

@@ -1,5 +1,8 @@
 #include "FramePipeline.h"
 #include "wire/StreamFrame.h"
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace pipeline {
 
@@ -17,16 +20,48 @@ int64_t UnixMicros()
 }
 } // namespace
 
-bool CFramePipeline::HeldByAudio(const wire::VideoFrameHeader& h)
+void CFramePipeline::CutOff()
 {
-    if (!audio_ || !sync_.load())
+    std::unique_lock<std::shared_mutex> l(outputs_);
+    cutOff_ = true;
+}
+
+void CFramePipeline::BlankAll()
+{
+    std::shared_lock<std::shared_mutex> l(outputs_);
+    if (!cutOff_)
+        display_.BlankChannels(channels_.load());
+}
+
+bool CFramePipeline::HeldByAudio(int thread, const wire::VideoFrameHeader& h)
+{
+    if (!audio_ || !sync_.load() || thread < 0 || thread >= kAudioThread)
         return false;
+    // Microseconds of a million or more are no time: nothing to wait for.
+    if (h.microseconds >= 1000000)
+        return false;
+    const int64_t now = SteadyMs();
     // Pictures wait for the audio being heard only while audio flows: a DVR that sends no audio,
     // or stops sending it, must not freeze the video.
-    if (SteadyMs() - lastAudioPlayed_.load() > kAudioSilence.count())
+    if (now - lastAudioPlayed_.load() > kAudioSilence.count())
         return false;
     const int64_t videoMs = static_cast<int64_t>(h.seconds) * 1000 + h.microseconds / 1000;
-    return videoMs > audio_->AudioNowMs();
+    int64_t audioNow;
+    {
+        std::shared_lock<std::shared_mutex> l(outputs_);
+        if (cutOff_)
+            return false;
+        audioNow = audio_->AudioNowMs();
+    }
+    const int64_t lead = videoMs - audioNow;
+    if (lead <= 0 || lead > kMaxAudioLead.count())
+        return false;
+    // A picture the audio clock does not reach (a clock that stands still while records flow) is
+    // still shown once it has waited as long as any lead the audio queue explains.
+    int64_t& since = holdingSince_[thread];
+    if (since == 0)
+        since = now;
+    return now - since <= kMaxAudioLead.count();
 }
 
 SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
@@ -36,10 +71,15 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         ++dropped_;
         return SlotResult::Dropped;
     }
-    if (HeldByAudio(h))
+    if (HeldByAudio(thread, h))
         return SlotResult::NotYet;
-    if (watchdogRunning_.exchange(false) && watchdog_)
-        watchdog_->PictureArrived();
+    if (thread >= 0 && thread < kAudioThread)
+        holdingSince_[thread] = 0;
+    if (watchdogRunning_.exchange(false) && watchdog_) {
+        std::shared_lock<std::shared_mutex> l(outputs_);
+        if (!cutOff_)
+            watchdog_->PictureArrived();
+    }
 
     const uint32_t field = h.ChannelBits();
     if (field < 16 || h.total > kSlotSize || h.total > size) {
@@ -68,6 +108,9 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         return SlotResult::Dropped;
     }
     if (picture.plane[0]) {
+        std::shared_lock<std::shared_mutex> l(outputs_);
+        if (cutOff_)
+            return SlotResult::Dropped;
         display_.ShowPicture(ch, w, hgt, static_cast<const uint8_t*>(picture.plane[0]), local);
         ++shown_;
         if (CLatencyHistogram* stats = stats_.load())
@@ -78,9 +121,48 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
 
 SlotResult CFramePipeline::ProcessAudio(uint8_t* record, size_t size)
 {
-    if (audio_ && audio_->PlayRecord(record, size))
+    std::shared_lock<std::shared_mutex> l(outputs_);
+    if (!cutOff_ && audio_ && audio_->PlayRecord(record, size))
         lastAudioPlayed_.store(SteadyMs());
     return SlotResult::Consumed;
+}
+
+namespace {
+// What a late decode thread still uses, freed in this order once it has ended: the queue (whose
+// destructor waits for the thread), the pipeline, the decoder.
+struct LateRun {
+    std::unique_ptr<video::CMp4DecoderManager> decoder;
+    std::unique_ptr<CFramePipeline> pipe;
+    std::unique_ptr<CFrameQueue> queue;
+    std::function<void()> freed;
+};
+} // namespace
+
+bool StopDecodeThreads(std::unique_ptr<CFrameQueue>& queue, std::unique_ptr<CFramePipeline>& pipe,
+                       std::unique_ptr<video::CMp4DecoderManager>& decoder, std::function<void()> freed)
+{
+    if (!queue || queue->Stop()) {
+        queue.reset();
+        pipe.reset();
+        decoder.reset();
+        if (freed)
+            freed();
+        return true;
+    }
+    if (pipe)
+        pipe->CutOff();
+    auto* late = new LateRun{std::move(decoder), std::move(pipe), std::move(queue), std::move(freed)};
+    try {
+        std::thread([late] {
+            std::function<void()> done = std::move(late->freed);
+            delete late;
+            if (done)
+                done();
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to wait on: the run stays allocated rather than be waited for here.
+    }
+    return false;
 }
 
 } // namespace pipeline

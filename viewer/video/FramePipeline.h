@@ -10,6 +10,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <shared_mutex>
 
 namespace pipeline {
 
@@ -50,6 +53,12 @@ class CFramePipeline final : public IFrameConsumer {
 public:
     // How long audio may be silent before pictures stop waiting for it.
     static constexpr std::chrono::milliseconds kAudioSilence{500};
+    // How far a picture may run ahead of the audio being heard and still wait for it, and how long
+    // it waits at most. The receive path keeps at most 640 ms of sound queued, so a picture further
+    // ahead than this is not explained by the audio queue: the DVR's clocks disagree (a clock set
+    // forward, a corrupt header) and the picture is shown at once. Lip sync resumes by itself as
+    // soon as the two clocks agree again, whichever way either of them jumped.
+    static constexpr std::chrono::milliseconds kMaxAudioLead{1000};
 
     CFramePipeline(video::CMp4DecoderManager& decoder, IPictureDisplay& display, IAudioTiming* audio,
                    IPictureWatchdog* watchdog)
@@ -66,9 +75,14 @@ public:
     // it must outlive the decode threads (or be cleared before they run again).
     void SetLatencyStats(CLatencyHistogram* stats) { stats_.store(stats); }
 
+    // From now on no decode thread reaches the display, the audio, the watchdog or the statistics
+    // (they belong to the view, which may go before a late thread ends). Waits for a call to them
+    // that is under way; those calls never wait for the user-interface thread.
+    void CutOff();
+
     SlotResult ProcessVideo(int thread, uint8_t* frame, size_t size) override;
     SlotResult ProcessAudio(uint8_t* record, size_t size) override;
-    void BlankAll() override { display_.BlankChannels(channels_.load()); }
+    void BlankAll() override;
     bool KeepPicturesOnScreen() override { return keepPictures_.load(); }
 
     // Figures for the view and the benchmarks.
@@ -76,7 +90,7 @@ public:
     uint64_t FramesDropped() const { return dropped_.load(); }
 
 private:
-    bool HeldByAudio(const wire::VideoFrameHeader& h);
+    bool HeldByAudio(int thread, const wire::VideoFrameHeader& h);
 
     video::CMp4DecoderManager& decoder_;
     IPictureDisplay& display_;  // not ours
@@ -90,6 +104,19 @@ private:
     std::atomic<uint64_t> shown_{0};
     std::atomic<uint64_t> dropped_{0};
     std::atomic<CLatencyHistogram*> stats_{nullptr};
+    std::shared_mutex outputs_; // shared around every use of display_, audio_, watchdog_, stats_
+    bool cutOff_ = false;       // guarded by outputs_
+    // Steady-clock milliseconds at which each video thread began holding the picture it retries;
+    // 0 when it holds none. Each entry belongs to its thread.
+    int64_t holdingSince_[kAudioThread] = {};
 };
+
+// Stops the decode threads of one login within the queue's stop bound and frees its frame path.
+// A thread that misses the bound (stuck in the decoder, say) is not waited for: the pipeline is cut
+// off, and queue, pipeline and decoder go to a thread of their own that frees them once the late
+// thread has ended, then runs `freed` (which may keep alive what the decoder uses). The three
+// pointers are empty afterwards. True when every thread ended in time.
+bool StopDecodeThreads(std::unique_ptr<CFrameQueue>& queue, std::unique_ptr<CFramePipeline>& pipe,
+                       std::unique_ptr<video::CMp4DecoderManager>& decoder, std::function<void()> freed = {});
 
 } // namespace pipeline

@@ -184,7 +184,22 @@ int FreePort()
     return ntohs(a.sin_port);
 }
 
-bool Simulator::Start(int port, const std::string& options)
+namespace {
+bool FileHas(const std::string& unixPath, const std::string& text)
+{
+    FILE* f = std::fopen(WinPath(unixPath).c_str(), "rb");
+    if (!f)
+        return false;
+    std::string all;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        all.append(buf, n);
+    std::fclose(f);
+    return all.find(text) != std::string::npos;
+}
+} // namespace
+
+bool Simulator::Start(int port, const std::string& options, bool accepts)
 {
     port_ = port;
     std::string dir = PX_WORK_DIR;
@@ -194,9 +209,10 @@ bool Simulator::Start(int port, const std::string& options)
                          std::to_string(port) + " " + options + " >>" + LogPath() + " 2>&1";
     if (!RunUnix(script))
         return false;
+    const std::string listening = "listening on 127.0.0.1:" + std::to_string(port) + "\n";
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 10000) {
-        if (Pid() > 0 && Listening(port))
+        if (Pid() > 0 && (accepts ? Listening(port) : FileHas(LogPath(), listening)))
             return true;
         Sleep(20);
     }

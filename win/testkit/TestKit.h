@@ -76,7 +76,9 @@ public:
     ~Simulator() { Kill(); }
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
-    bool Start(int port, const std::string& options = "");
+    // Waits until the port accepts connections, or, for a simulator that accepts none
+    // (--hang-connects), until it reports that it listens on that port.
+    bool Start(int port, const std::string& options = "", bool accepts = true);
     int Pid() const;
     // Kills the simulator by its pid and waits until its port refuses connections.
     void Kill();

@@ -63,7 +63,7 @@ LRESULT CALLBACK ViewProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
         auto d = protocol::DecideReceive(reinterpret_cast<void*>(wp), reinterpret_cast<void*>(lp));
         if (d.action == protocol::ReceiveAction::LoginRequest) {
             uint8_t login[protocol::kLoginSize];
-            protocol::BuildLogin("admin", "1111", true, false, login);
+            protocol::BuildLogin("admin", "1111", true, 0, login);
             NSMGAPI_SendPacketData(v.h, protocol::kCmdLogin, login, sizeof login);
         } else if (d.action == protocol::ReceiveAction::LoginReply) {
             v.start = v.last = Seconds();
@@ -177,7 +177,7 @@ Run PlainWinsock(int port, long blocks, long blockSize)
     if (!RecvFrameOf(s, dec, protocol::kCmdLoginRequest))
         return run;
     uint8_t login[protocol::kLoginSize];
-    protocol::BuildLogin("admin", "1111", true, false, login);
+    protocol::BuildLogin("admin", "1111", true, 0, login);
     out.clear();
     conduix::AppendPacketFrame(out, protocol::kCmdLogin, login, sizeof login, 0);
     send(s, reinterpret_cast<const char*>(out.data()), static_cast<int>(out.size()), 0);

@@ -82,7 +82,7 @@ TEST(Uplink, CheckerNoticesBrokenCountersAndLayout)
 {
     UplinkChecker c;
     uint8_t head[16], rec[312] = {};
-    audio::BuildPhoneAudioHeader(5, 0, head);
+    protocol::BuildPhoneHeader(5, 0, head);
     wire::AudioBlockHeader h;
     std::memcpy(h.tag, "327g", 4);
     h.length = 312;
@@ -92,7 +92,7 @@ TEST(Uplink, CheckerNoticesBrokenCountersAndLayout)
     c.OnAnnouncement(head, 16);
     c.OnRecord(rec, 312);
     EXPECT_EQ(c.Errors(), 0u);
-    audio::BuildPhoneAudioHeader(5, 2, head); // counter skipped 1
+    protocol::BuildPhoneHeader(5, 2, head); // counter skipped 1
     c.OnAnnouncement(head, 16);
     h.sequence = 1;
     wire::BuildAudioBlockHeader(h, rec);

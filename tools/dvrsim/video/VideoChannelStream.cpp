@@ -76,8 +76,10 @@ bool VideoChannelStream::Next(uint64_t unixMicros, std::vector<uint8_t>& out, Se
         h.heightDiv16 = static_cast<uint8_t>(f.height / 16);
         h.widthDiv16 = static_cast<uint8_t>(f.width / 16);
         h.flags = current_->codedInterlaced ? 0x80 : 0;
-        h.seconds = static_cast<uint32_t>(unixMicros / 1000000);
+        h.seconds = static_cast<uint32_t>(unixMicros / 1000000 + faults_.clockAhead);
         h.microseconds = static_cast<uint32_t>(unixMicros % 1000000);
+        if (faults_.badTimeEvery > 0 && handedOut_ % static_cast<uint64_t>(faults_.badTimeEvery) == 0)
+            h.microseconds += 1000000;
         h.sequence = sequence_;
         int year, month, day, hour, minute, second;
         CivilFromUnix(unixMicros / 1000000, year, month, day, hour, minute, second);

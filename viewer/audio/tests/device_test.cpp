@@ -5,7 +5,9 @@
 #include "TestKit.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -191,6 +193,34 @@ TEST(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)
     EXPECT_LT(sink.messages - before, 200);
     cap.Close();
     EXPECT_EQ(cap.Read(nullptr, 0), 0);
+}
+
+TEST(Capture, StartWhileCapturingReturnsAtOnceAndKeepsCapturing)
+{
+    CaptureSink sink;
+    CAudioCapture cap;
+    sink.capture = &cap;
+    ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
+    ASSERT_EQ(cap.Start(), S_OK);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return sink.messages > 0; }, 3000, testkit::Check::EachWake));
+    // From a second thread, so that a Start that waits for its own capture thread can be ended.
+    std::atomic<bool> done{false};
+    HRESULT hr = E_FAIL;
+    std::thread second([&] {
+        hr = cap.Start();
+        done = true;
+    });
+    const bool returned = testkit::PumpUntil([&] { return done.load(); }, 3000, testkit::Check::EachWake);
+    if (!returned) {
+        cap.Stop();
+        testkit::PumpUntil([&] { return done.load(); }, 5000, testkit::Check::EachWake);
+    }
+    second.join();
+    EXPECT_TRUE(returned) << "Start waited for the running capture thread";
+    EXPECT_EQ(hr, S_OK);
+    const int before = sink.messages;
+    EXPECT_TRUE(testkit::PumpUntil([&] { return sink.messages > before; }, 3000, testkit::Check::EachWake)) << "the capture stopped";
+    cap.Close();
 }
 
 TEST(Capture, WithoutABufferStartIsRefused)

@@ -51,24 +51,40 @@ TEST_F(Receiver, PlaysOnlyTheSelectedChannelOfTheMask)
     EXPECT_TRUE(phone.blocks.empty());
 }
 
+TEST_F(Receiver, MicrosecondsOfAMillionOrMoreLeaveTheClockAlone)
+{
+    ASSERT_TRUE(Feed(Record(1, 1)));
+    auto bad = Record(2, 1);
+    bad[16] = 0x40; // microseconds 1,000,000 (0x000F4240)
+    bad[17] = 0x42;
+    bad[18] = 0x0F;
+    bad[19] = 0x00;
+    ASSERT_TRUE(Feed(bad));
+    EXPECT_EQ(main.blocks.size(), 2u) << "the sound itself is still played";
+    EXPECT_EQ(rx.Clock().seconds, 1001u);
+    EXPECT_EQ(rx.Clock().milliseconds, 654u);
+}
+
 TEST_F(Receiver, JumpOfThreePlaysSoftenedPreviousTwiceThenSoftenedNew)
 {
     rx.SetSelectedChannel(0);
     auto a = Record(1, 1);
-    a[24] = 100 - 0; // previous block: every byte 100
+    a[24] = 100 - 0; // previous block: every sample 0x6464 (25700)
     auto b = Record(4, 1);
-    b[24] = 20; // new block: every byte 20
+    b[24] = 20; // new block: every sample 0x1414 (5140)
     ASSERT_TRUE(Feed(a));
     ASSERT_TRUE(Feed(b));
     ASSERT_EQ(main.blocks.size(), 4u);
     EXPECT_EQ(main.blocks[0][0], 100);
     for (int i : {1, 2}) {
-        EXPECT_EQ(main.blocks[i][0], 50); // softened in place: 100 - 0 / 2, halved
-        EXPECT_EQ(main.blocks[i][255], 50);
+        EXPECT_EQ(main.blocks[i][0], 0x32); // softened in place: every sample halved to 12850
+        EXPECT_EQ(main.blocks[i][255], 0x32);
     }
-    EXPECT_EQ(main.blocks[3][0], 17);  // (50 - (50 - 20) / 2) / 2
-    EXPECT_EQ(main.blocks[3][1], 10);
-    EXPECT_EQ(main.blocks[3][255], 10);
+    // First sample (12850 - (12850 - 5140) / 2) / 2 = 4497 = 0x1191; the others 5140 / 2 = 0x0A0A.
+    EXPECT_EQ(main.blocks[3][0], 0x91);
+    EXPECT_EQ(main.blocks[3][1], 0x11);
+    EXPECT_EQ(main.blocks[3][2], 0x0A);
+    EXPECT_EQ(main.blocks[3][255], 0x0A);
     EXPECT_EQ(rx.LastSequence(), 4u);
 
     // The next record in sequence is played as it is, no repeats.

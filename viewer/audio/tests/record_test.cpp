@@ -79,22 +79,33 @@ TEST(AudioGap, RepeatsOnlyForGapsOfTwoToNinetyNine)
     EXPECT_EQ(RepeatCount(5000, 0), 0u);        // first record of a stream
 }
 
-TEST(AudioGap, SofteningHalvesSignedBytesTowardZero)
+TEST(AudioGap, SofteningHalvesEachSixteenBitSampleTowardZero)
 {
-    uint8_t s[4] = {0, 0, 0, static_cast<uint8_t>(-100)};
-    uint8_t t[4] = {9, static_cast<uint8_t>(-3), 3, static_cast<uint8_t>(-128)};
-    SoftenBlock(s, t, 4);
-    // t[0] = -100 - (-100 - -3) / 2 = -100 + 48 = -52, then halved.
-    EXPECT_EQ(static_cast<int8_t>(t[0]), -26);
-    EXPECT_EQ(static_cast<int8_t>(t[1]), -1); // -3 / 2 truncates toward zero
-    EXPECT_EQ(static_cast<int8_t>(t[2]), 1);
-    EXPECT_EQ(static_cast<int8_t>(t[3]), -64);
+    auto block = [](std::initializer_list<int16_t> v) {
+        std::vector<uint8_t> b;
+        for (int16_t x : v) {
+            b.push_back(static_cast<uint8_t>(static_cast<uint16_t>(x) & 0xFF));
+            b.push_back(static_cast<uint8_t>(static_cast<uint16_t>(x) >> 8));
+        }
+        return b;
+    };
+    auto sample = [](const std::vector<uint8_t>& b, size_t i) {
+        return static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | b[2 * i + 1] << 8));
+    };
+    auto s = block({0, 0, 0, -1000});
+    auto t = block({9, -3, -200, 32767});
+    SoftenBlock(s.data(), t.data(), t.size());
+    // First sample: -1000 - (-1000 - -3) / 2 = -502, then halved; quiet samples stay quiet.
+    EXPECT_EQ(sample(t, 0), -251);
+    EXPECT_EQ(sample(t, 1), -1); // -3 / 2 truncates toward zero
+    EXPECT_EQ(sample(t, 2), -100); // not +28, as halving each byte would make it
+    EXPECT_EQ(sample(t, 3), 16383);
 
-    uint8_t same[4] = {1, 10, 20, 30};
-    SoftenBlock(same, same, 4); // t[0] = 30 - (30 - 10) / 2 = 20
-    EXPECT_EQ(same[0], 10);
-    EXPECT_EQ(same[1], 5);
-    EXPECT_EQ(same[3], 15);
+    auto same = block({1, 10, 20, 30});
+    SoftenBlock(same.data(), same.data(), same.size()); // first: 30 - (30 - 10) / 2 = 20
+    EXPECT_EQ(sample(same, 0), 10);
+    EXPECT_EQ(sample(same, 1), 5);
+    EXPECT_EQ(sample(same, 3), 15);
 }
 
 TEST(AudioRing, DryAndBufferedTests)

@@ -169,11 +169,11 @@ TEST_F(Phone, DisconnectReleasesButtonAndPermission)
 TEST(PhoneTime, SecondsAndMicrosecondsKeepPrecision)
 {
     uint32_t s = 0, us = 0;
-    PhoneTimeStamp(5 * 3579545LL + 3579545LL / 4, 3579545, s, us);
+    protocol::CounterToTime(5 * 3579545ULL + 3579545ULL / 4, 3579545, s, us);
     EXPECT_EQ(s, 5u);
     EXPECT_NEAR(us, 250000u, 1);
     // Thirty days of a 10 MHz counter: the remainder still gives exact microseconds.
-    PhoneTimeStamp(30LL * 86400 * 10000000 + 12345670, 10000000, s, us);
+    protocol::CounterToTime(30ULL * 86400 * 10000000 + 12345670, 10000000, s, us);
     EXPECT_EQ(s, 30u * 86400 + 1);
     EXPECT_EQ(us, 234567u);
 }

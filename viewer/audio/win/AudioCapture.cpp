@@ -44,11 +44,17 @@ HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD
 
 HRESULT CAudioCapture::Start()
 {
+    bool capturing;
     {
         win::Lock hold(lock_);
         if (!buffer_)
             return DSERR_OBJECTNOTFOUND;
+        DWORD status = 0;
+        capturing = SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSCBSTATUS_CAPTURING);
     }
+    // Already capturing: its thread runs until the capture stops, so waiting for it would never end.
+    if (capturing && thread_ && WaitForSingleObject(thread_.Get(), 0) == WAIT_TIMEOUT)
+        return S_OK;
     // A thread of an earlier Start may still be finishing its last message.
     JoinThread();
     HRESULT hr;

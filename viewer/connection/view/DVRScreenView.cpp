@@ -220,7 +220,7 @@ void DVRScreenView::OnPhoneButton(bool down)
         return;
     // The switch did not reach the DVR: the connection is lost, and its teardown releases the
     // button and stops the capture.
-    parts_.Controller().OnConnectionLost();
+    parts_.Controller().OnPhoneSwitchRefused();
     panel_.SetChecked(kCmdPhone, false);
 }
 

@@ -21,7 +21,7 @@ bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::Connectio
     view_ = view;
     controller_ = controller;
     audio_ = audio;
-    notify_ = std::make_unique<video::CPostMessageNotify>(view);
+    notify_ = std::make_shared<video::CPostMessageNotify>(view);
     if (!display_.Create(view, area, video::kDefaultLayout))
         return false;
     display_.SetNotifyWindow(view);
@@ -64,22 +64,23 @@ bool CLiveVideo::Start()
     int channels = controller_ ? controller_->State().channelCount : 0;
     if (channels < 1 || channels > 16)
         channels = 16;
-    if (xvid_.Load() != video::XvidStatus::Ready && !xvidMissingLogged_) {
+    if (xvid_->Load() != video::XvidStatus::Ready && !xvidMissingLogged_) {
         xvidMissingLogged_ = true;
         win::Trace(L"===>>> xvidcore.dll missing: no pictures\n");
     }
-    decoder_ = std::make_unique<video::CMp4DecoderManager>(xvid_.Api());
+    decoder_ = std::make_unique<video::CMp4DecoderManager>(xvid_->Api());
     int w[16], h[16];
     for (int i = 0; i < 16; ++i) {
         w[i] = 720;
         h[i] = 480;
     }
     decoder_->Initialize(channels, 0, w, h, notify_.get());
+    decoder_->SetNtscMark(decoderOption_);
     pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, static_cast<pipeline::IPictureDisplay&>(*this), audio_,
                                                        static_cast<pipeline::IPictureWatchdog*>(this));
     pipe_->SetChannelCount(channels);
     pipe_->SetAudioSync(audioSync_, phoneOn_);
-    pipe_->SetWatchdogRunning(true);
+    pipe_->SetWatchdogRunning(watchdog_);
     pipe_->SetLatencyStats(latency_);
     dropped_ = false; // a login clears the connection-dropped mark
     pipe_->SetKeepPictures(false);
@@ -103,7 +104,7 @@ bool CLiveVideo::Start()
     display_.SetChannelCount(channels);
     display_.SetOsdOptions(1, 1, 1);
 
-    win::Trace(L"===>>> live video: %d channels, xvid %S\n", channels, video::XvidStatusText(xvid_.Api().status));
+    win::Trace(L"===>>> live video: %d channels, xvid %S\n", channels, video::XvidStatusText(xvid_->Api().status));
     queue_ = std::make_unique<pipeline::CFrameQueue>(*pipe_, timing_);
     queue_->SetConnected(true);
     if (!queue_->Start(channels)) {
@@ -121,11 +122,24 @@ void CLiveVideo::Stop()
                static_cast<unsigned long long>(pipe_->PicturesShown()),
                static_cast<unsigned long long>(pipe_->FramesDropped()));
     queue_->SetConnected(false);
-    queue_->Stop();
-    // A thread that missed the stop bound is joined here, before the decoder it uses goes away.
-    queue_.reset();
-    pipe_.reset();
-    decoder_.reset();
+    // A thread that misses the stop bound is left to finish on its own; it keeps the decoder
+    // library and the notifier its decoder uses.
+    if (!pipeline::StopDecodeThreads(queue_, pipe_, decoder_, [xvid = xvid_, notify = notify_] {}))
+        win::Trace(L"===>>> a decode thread missed the stop bound: it finishes on its own\n");
+}
+
+void CLiveVideo::SetPictureWatchdog(bool running)
+{
+    watchdog_ = running;
+    if (pipe_)
+        pipe_->SetWatchdogRunning(running);
+}
+
+void CLiveVideo::SetDecoderOption(int option)
+{
+    decoderOption_ = option;
+    if (decoder_)
+        decoder_->SetNtscMark(option);
 }
 
 bool CLiveVideo::Running() const

@@ -6,9 +6,9 @@
 #include <windows.h>
 #include "DisplayManager.h"
 #include "FramePipeline.h"
-#include "win/PostMessageNotify.h"
 #include "connection/ConnectionController.h"
 #include "connection/ViewParts.h"
+#include "win/PostMessageNotify.h"
 #include "win/XvidLibrary.h"
 #include <atomic>
 #include <memory>
@@ -34,10 +34,6 @@ public:
 
     video::DisplayManager& Display() { return display_; }
     const pipeline::CFramePipeline* Pipeline() const { return pipe_.get(); }
-    // What the setup dialog shows of the decoder: a channel's resolution class (0 without a
-    // decoder) and the video standard (NTSC until a decoder says otherwise).
-    int ResolutionClass(int channel) const { return decoder_ ? decoder_->GetResolutionClass(channel) : 0; }
-    bool Ntsc() const { return !decoder_ || decoder_->NtscMark() != 0; }
     // Mirrors of the view's "Enable Audio" box and phone button.
     void SetAudioSync(bool enableAudio, bool phoneOn);
     uint64_t PicturesShown() const { return pipe_ ? pipe_->PicturesShown() : 0; }
@@ -59,6 +55,13 @@ public:
     bool Start() override;
     void Stop() override;
     bool Running() const override;
+    void SetPictureWatchdog(bool running) override;
+    // The NTSC mark the decoder manager of this login holds; -1 before the first login.
+    int NtscMark() const { return decoder_ ? decoder_->NtscMark() : -1; }
+    // What the setup dialog shows of the decoder: a channel's resolution class (0 without a
+    // decoder) and the video standard (NTSC until a decoder says otherwise).
+    int ResolutionClass(int channel) const { return decoder_ ? decoder_->GetResolutionClass(channel) : 0; }
+    bool Ntsc() const { return NtscMark() != 0; }
     // connection::IFrameSink
     void StoreVideo(int channel, const uint8_t* data, size_t length) override;
     void StoreAudio(const uint8_t* data, size_t length) override;
@@ -67,7 +70,9 @@ public:
     // connection::IDisplayHooks
     void Reset() override;
     void RefreshEmpty() override;
-    void SetDecoderOption(int option) override { decoderOption_ = option; }
+    // Byte 6 of the login reply: the NTSC mark of this login's decoder manager (set now when the
+    // manager exists, else as soon as Start creates it).
+    void SetDecoderOption(int option) override;
     // While set, the last pictures stay on screen (the view reconnects).
     void SetConnectionDropped(bool dropped) override;
 
@@ -80,15 +85,16 @@ private:
     const connection::ConnectionController* controller_ = nullptr; // not ours
     pipeline::IAudioTiming* audio_ = nullptr;                      // not ours
     video::DisplayManager display_;
-    video::XvidLibrary xvid_;
+    // Shared with the frame path: a decode thread that outlives the stop bound keeps them.
+    std::shared_ptr<video::XvidLibrary> xvid_ = std::make_shared<video::XvidLibrary>();
     bool xvidMissingLogged_ = false;
     bool storedAny_ = false;
-    std::unique_ptr<video::CPostMessageNotify> notify_; // resolution changes to the view
     std::unique_ptr<video::CMp4DecoderManager> decoder_;
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<pipeline::CFrameQueue> queue_;
     int decoderOption_ = 0;
-    bool audioSync_ = true, phoneOn_ = false, dropped_ = false;
+    bool audioSync_ = true, phoneOn_ = false, dropped_ = false, watchdog_ = false;
+    std::shared_ptr<video::CPostMessageNotify> notify_; // posts 1223 to the view
     pipeline::CFrameQueue::Timing timing_;
     std::atomic<uint64_t> refused_{0};
     pipeline::CLatencyHistogram* latency_ = nullptr; // not ours

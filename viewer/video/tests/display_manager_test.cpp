@@ -199,6 +199,24 @@ TEST_F(DisplayWindow, D1AreaCellsAndTheUncoveredStripOfThe3x3Layout)
     EXPECT_EQ(dm.BackBufferPixel(468, 80), RGB(255, 255, 255)); // border between columns 1 and 2
 }
 
+TEST_F(DisplayWindow, EmptyCellOfANewLayoutStartsAtTheFillLevel)
+{
+    Login(8);
+    dm.SetOsdOptions(0, 0, 0);
+    dm.SetFillLevel(40);
+    UseMode(6); // the 4 x 4 grid with pictures: its lines and pictures cross the ninth cell of 3 x 3
+    for (int c = 0; c < 8; ++c) {
+        Picture p = Solid(704, 480, kRed);
+        ASSERT_TRUE(dm.SetChannelPicture(c, &p.info, p.pixels.data()));
+    }
+    uint8_t list[9] = {0, 1, 2, 3, 4, 5, 6, 7, kNoEntry};
+    ASSERT_TRUE(dm.SetLayout(3, list, 9));
+    const DivRect r8 = RectOf(3, 8);
+    const int inside = (r8.right - r8.left - 8) * (r8.bottom - r8.top - 8);
+    EXPECT_EQ(Count(r8.left + 4, r8.top + 4, r8.right - 4, r8.bottom - 4, RGB(40, 40, 40)), inside);
+    ExpectWindowShowsBackBuffer();
+}
+
 TEST_F(DisplayWindow, PositionOfChannel255IsNotDrawnAtAll)
 {
     Login(16);

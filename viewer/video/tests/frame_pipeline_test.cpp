@@ -171,7 +171,7 @@ TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
     dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
     std::vector<uint8_t> frame;
     const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
-    audio.nowMs = videoMs - 5000; // the audio being heard is 5 s behind the pictures
+    audio.nowMs = videoMs - 300; // the audio being heard is 300 ms behind the pictures
     auto rec = AudioRecord(1);
     ASSERT_EQ(q.Store(rec.data(), rec.size()), StoreResult::Stored);
     for (int i = 0; i < 50 && audio.played.load() == 0; ++i)
@@ -199,6 +199,135 @@ TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
     ASSERT_EQ(q.Store(frame.data(), frame.size()), StoreResult::Stored);
     EXPECT_TRUE(display.WaitAll(1, 3, 2s));
     EXPECT_TRUE(q.Stop());
+}
+
+// A picture waits for the audio only as far and as long as the audio queue explains; a time stamp
+// far ahead (a clock set forward) or with a million microseconds or more is shown at once, and lip
+// sync holds again as soon as the clocks agree.
+TEST(FramePipeline, AudioHoldIsBoundedAndResyncsWhenTheClocksAgainAgree)
+{
+    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+    int w[1] = {352}, h[1] = {240};
+    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
+    RecordingDisplay display;
+    FakeAudio audio;
+    CFramePipeline pipe(decoder, display, &audio, nullptr);
+    pipe.SetChannelCount(1);
+    auto rec = AudioRecord(1);
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
+    uint64_t at = kStartMicros;
+    auto next = [&](int64_t secondsAhead, uint32_t micros) {
+        ASSERT_TRUE(stream.Next(at, frame));
+        at += 33366;
+        wire::StoreLE32(frame.data() + 20, static_cast<uint32_t>(kStartMicros / 1000000 + secondsAhead));
+        wire::StoreLE32(frame.data() + 24, micros);
+    };
+    auto offer = [&] {
+        pipe.ProcessAudio(rec.data(), rec.size()); // audio keeps flowing
+        return pipe.ProcessVideo(0, frame.data(), frame.size());
+    };
+
+    // Within the lead the queue explains, but the audio clock stands still: held, then shown.
+    audio.nowMs = videoMs - 300;
+    next(0, 0);
+    ASSERT_EQ(offer(), SlotResult::NotYet);
+    const auto start = std::chrono::steady_clock::now();
+    SlotResult r = SlotResult::NotYet;
+    while (r == SlotResult::NotYet && std::chrono::steady_clock::now() - start < 5s) {
+        std::this_thread::sleep_for(20ms);
+        r = offer();
+    }
+    EXPECT_EQ(r, SlotResult::Consumed) << "held without bound";
+    EXPECT_GE(std::chrono::steady_clock::now() - start, CFramePipeline::kMaxAudioLead - 100ms);
+
+    next(3600, 0); // the DVR's video clock an hour ahead of its audio
+    EXPECT_EQ(offer(), SlotResult::Consumed);
+    audio.nowMs = videoMs + 500;
+    next(0, 1000000); // not a time (it would read as 500 ms ahead)
+    EXPECT_EQ(offer(), SlotResult::Consumed);
+
+    // The clocks agree again: lip sync holds the next early picture until the audio reaches it.
+    audio.nowMs = videoMs - 300;
+    next(0, 0);
+    EXPECT_EQ(offer(), SlotResult::NotYet);
+    audio.nowMs = videoMs + 1;
+    EXPECT_EQ(offer(), SlotResult::Consumed);
+    EXPECT_EQ(display.Count(0), 4);
+}
+
+// A decoder library whose decode call blocks until released: a decode thread stuck past any bound.
+struct StuckXvid {
+    static inline std::mutex m;
+    static inline std::condition_variable cv;
+    static inline bool release = false;
+    static inline int inside = 0;
+    static int Global(void*, int, void*, void*) { return 0; }
+    static int Decore(void*, int op, void* p1, void*)
+    {
+        if (op == XVID_DEC_CREATE) {
+            static_cast<xvid_dec_create_t*>(p1)->handle = &m;
+            return 0;
+        }
+        if (op != XVID_DEC_DECODE)
+            return 0;
+        std::unique_lock<std::mutex> l(m);
+        ++inside;
+        cv.notify_all();
+        cv.wait(l, [] { return release; });
+        return -1;
+    }
+};
+
+TEST(FramePipeline, ADecodeThreadStuckPastTheStopBoundIsLeftToFinishOnItsOwn)
+{
+    static video::XvidApi api;
+    api.global = &StuckXvid::Global;
+    api.decore = &StuckXvid::Decore;
+    api.status = video::XvidStatus::Ready;
+    auto decoder = std::make_unique<video::CMp4DecoderManager>(api);
+    int w[1] = {352}, h[1] = {240};
+    ASSERT_EQ(1, decoder->Initialize(1, 0, w, h, nullptr));
+    RecordingDisplay display;
+    auto pipe = std::make_unique<CFramePipeline>(*decoder, display, nullptr, nullptr);
+    pipe->SetChannelCount(1);
+    CFrameQueue::Timing timing = TestTiming();
+    timing.stopWait = 300ms;
+    auto queue = std::make_unique<CFrameQueue>(*pipe, timing);
+    ASSERT_TRUE(queue->Start(1));
+    queue->SetConnected(true);
+    ASSERT_TRUE(WaitReady(*queue));
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(stream.Next(kStartMicros, frame));
+    ASSERT_EQ(queue->Store(frame.data(), frame.size()), StoreResult::Stored);
+    {
+        std::unique_lock<std::mutex> l(StuckXvid::m);
+        ASSERT_TRUE(StuckXvid::cv.wait_for(l, 5s, [] { return StuckXvid::inside > 0; }));
+    }
+
+    std::mutex m;
+    std::condition_variable cv;
+    bool freed = false;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(StopDecodeThreads(queue, pipe, decoder, [&] {
+        std::lock_guard<std::mutex> l(m);
+        freed = true;
+        cv.notify_all();
+    }));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, timing.stopWait + 1s) << "waited for the stuck thread";
+    EXPECT_FALSE(queue || pipe || decoder);
+    const int blanks = display.blanks.load();
+    {
+        std::lock_guard<std::mutex> l(StuckXvid::m);
+        StuckXvid::release = true;
+        StuckXvid::cv.notify_all();
+    }
+    std::unique_lock<std::mutex> l(m);
+    EXPECT_TRUE(cv.wait_for(l, 10s, [&] { return freed; })) << "the late run was never freed";
+    EXPECT_EQ(display.blanks.load(), blanks) << "the late thread reached the display";
+    EXPECT_EQ(display.Count(0), 0);
 }
 
 TEST(FramePipeline, HostileHeadersAreDroppedWithoutTouchingTheDisplay)

@@ -96,8 +96,25 @@ bool DisplayManager::SetLayout(int layout, const uint8_t* channels, size_t count
 {
     Guard g(lock_);
     uint32_t mask = 0;
+    const int before = store_.CurrentLayout();
     if (!store_.SetLayout(layout, channels, count, mask))
         return false;
+    // A cell without a channel is never drawn and keeps what the back buffer holds there; after a
+    // change of layout that is the old grid's lines and pictures, so it starts at the fill level.
+    if (memDc_ && store_.CurrentLayout() != before) {
+        const Layout& l = store_.LayoutAt(store_.CurrentLayout());
+        const uint8_t level = store_.FillLevel();
+        win::Brush brush(CreateSolidBrush(RGB(level, level, level)));
+        for (int p = 0; p < l.count && brush.Get(); ++p) {
+            if (store_.ChannelAt(p) < kDisplayChannels)
+                continue;
+            const DivRect& d = l.divisions[p].rect;
+            RECT r{d.left, d.top, d.right, d.bottom};
+            FillRect(memDc_, &r, brush.Get());
+            if (wnd_)
+                InvalidateRect(wnd_, &r, FALSE);
+        }
+    }
     RedrawLocked(mask);
     return true;
 }

@@ -43,10 +43,19 @@ void ConnectionController::SendPicturePoll()
     SendCommand(protocol::kCmdPicturePoll, b, sizeof b);
 }
 
+void ConnectionController::StartWatchdog()
+{
+    s_.watchdogTicks = 0;
+    p_.window->StartTimer(ViewTimer::PictureWatchdog, kWatchdogPeriodMs);
+    s_.watchdogRunning = true;
+    p_.decode->SetPictureWatchdog(true);
+}
+
 void ConnectionController::StopWatchdog()
 {
     p_.window->StopTimer(ViewTimer::PictureWatchdog);
     s_.watchdogRunning = false;
+    p_.decode->SetPictureWatchdog(false);
 }
 
 void ConnectionController::SetConnectionDropped(bool dropped)
@@ -121,6 +130,7 @@ void ConnectionController::StartConnectAttempt()
 {
     s_.imageAwaited = true;
     s_.attemptLoggedIn = false;
+    s_.linkUp = false;
     // A watchdog left over from the previous connection must not tear the new one down.
     StopWatchdog();
     ConnectFields f = p_.window->ReadFields();
@@ -142,6 +152,7 @@ void ConnectionController::StartConnectAttempt()
 void ConnectionController::OnConnectResult(bool connected)
 {
     if (connected) {
+        s_.linkUp = true;
         p_.transport->SendInit();
         return;
     }
@@ -163,7 +174,7 @@ void ConnectionController::OnLoginRequest()
         p_.window->Log(kTextCheckId, f.userId);
     }
     uint8_t login[protocol::kLoginSize];
-    protocol::BuildLogin(f.userId, f.password, true, p_.window->SkinCode() == protocol::kSkinCodeMarked, login);
+    protocol::BuildLogin(f.userId, f.password, true, p_.window->SkinCode(), login);
     if (!SendCommand(protocol::kCmdLogin, login, sizeof login)) {
         p_.window->Log(kTextConnectionFailed);
         s_.userStopped = true;
@@ -230,7 +241,22 @@ void ConnectionController::OnConnectionLost()
         if (s_.attemptLoggedIn && !s_.connectionDropped)
             SetConnectionDropped(true);
     }
-    Teardown();
+    // An attempt that never reached the DVR is a quiet retry, not the end of a connection.
+    TeardownAfter(s_.connected && !s_.linkUp);
+}
+
+void ConnectionController::FailPendingAttempt()
+{
+    // Counted exactly as a refused attempt: the loss, then the failed connect result (which logs
+    // "Connection failed." once the attempts are used up).
+    OnConnectionLost();
+    OnConnectResult(false);
+}
+
+void ConnectionController::OnPhoneSwitchRefused()
+{
+    if (s_.connected)
+        OnConnectionLost();
 }
 
 // ---- arrivals ----
@@ -302,9 +328,7 @@ void ConnectionController::OnStreamBlock(const void* header, const void* descrip
     case protocol::StreamKind::ConfigurationAnswered:
         if (s_.imageAwaited) {
             s_.imageAwaited = false;
-            s_.watchdogTicks = 0;
-            p_.window->StartTimer(ViewTimer::PictureWatchdog, kWatchdogPeriodMs);
-            s_.watchdogRunning = true;
+            StartWatchdog();
         }
         return;
     case protocol::StreamKind::Audio:
@@ -333,6 +357,14 @@ void ConnectionController::OnTimer(ViewTimer timer)
 {
     switch (timer) {
     case ViewTimer::Reconnect:
+        // The timer stops at the DVR's login request, so an attempt still open at the next tick
+        // has not got through within the period (a DVR that is switched off, an address where
+        // attempts time out, a DVR that does not answer): it failed, and counts as one.
+        if (s_.connected) {
+            FailPendingAttempt();
+            if (!s_.reconnectPending)
+                break; // that was the last attempt
+        }
         s_.reconnectCount++;
         StartConnectAttempt();
         break;
@@ -384,7 +416,9 @@ void ConnectionController::RequestStream()
 
 // ---- teardown ----
 
-void ConnectionController::Teardown()
+void ConnectionController::Teardown() { TeardownAfter(false); }
+
+void ConnectionController::TeardownAfter(bool failedAttempt)
 {
     // 1. Ten attempts at most.
     if (s_.reconnectCount >= kMaxReconnects) {
@@ -412,13 +446,21 @@ void ConnectionController::Teardown()
             p_.panel->SetConnectedState(false, IsAdministrator());
         }
     }
+    // Phone audio was allowed to this connection only, and a reconnect sends no new switch: a
+    // pressed phone button goes up with any teardown.
+    if (!s_.userStopped && p_.panel->PhoneButtonDown()) {
+        p_.audio->StopPhoneCapture();
+        p_.panel->ReleasePhoneButton();
+    }
+    s_.phoneAllowed = false;
+    s_.linkUp = false;
     // 4. The decode threads; nothing to wait for when none were started.
     if (p_.decode->Running())
         p_.decode->Stop();
     // 5.
     s_.connected = false;
     p_.frames->MarkWritePositionsForReset();
-    if (!s_.quietSwitch)
+    if (!s_.quietSwitch && !failedAttempt)
         p_.window->Log(kTextDisconnect);
     // 6.
     p_.display->Reset();

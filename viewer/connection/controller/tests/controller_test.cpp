@@ -117,7 +117,8 @@ public:
         running = false;
     }
     bool Running() const override { return running; }
-    bool startOk = true, running = false;
+    void SetPictureWatchdog(bool on) override { watchdog = on; }
+    bool startOk = true, running = false, watchdog = false;
     int starts = 0, stops = 0;
 };
 
@@ -318,6 +319,55 @@ TEST(ConnectionController, LossRetriesTenTimesThenReportsConnectionFailed)
     EXPECT_EQ(r.window.log.back(), "Connection failed.");
 }
 
+// Connect while the DVR is down: whether each attempt is refused at once or hangs past the retry
+// period, every attempt counts, the retries are silent, and the eleventh ends the run.
+TEST(ConnectionController, AttemptsThatFailOrHangCountAndTheLastEndsWithConnectionFailed)
+{
+    for (bool hang : {false, true}) {
+        Rig r;
+        r.c.LogStartTexts();
+        r.c.OnConnectCommand();
+        r.FailAttempt(); // refused, or timed out by the transport
+        for (int tick = 1; tick <= 12 && r.window.Running(ViewTimer::Reconnect); ++tick) {
+            r.c.OnTimer(ViewTimer::Reconnect);
+            if (!hang)
+                r.FailAttempt();
+        }
+        EXPECT_EQ(r.transport.connects, 11) << "hang " << hang;
+        EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect)) << "hang " << hang;
+        EXPECT_FALSE(r.c.State().connected) << "hang " << hang;
+        EXPECT_TRUE(r.c.State().userStopped) << "hang " << hang;
+        EXPECT_TRUE(r.window.fieldsEnabled) << "hang " << hang;
+        EXPECT_THAT(r.window.log, ElementsAre("Start DVR Web Viewer.", "0,9,1,24", "Waiting for connection...",
+                                              "Connection failed."))
+            << "hang " << hang;
+    }
+}
+
+// Live phone belongs to one connection: any teardown releases a pressed button, and a refused
+// phone switch is the loss of the connection.
+TEST(ConnectionController, PhoneButtonGoesUpWithTheConnectionAndARefusedSwitchLosesIt)
+{
+    Rig r;
+    r.LogIn();
+    r.panel.phoneDown = true;
+    r.Packet(100, {1, 0, 0, 0, 1, 0, 0, 0});
+    ASSERT_TRUE(r.c.State().phoneAllowed);
+    r.c.OnConnectionLost();
+    EXPECT_FALSE(r.panel.phoneDown);
+    EXPECT_FALSE(r.c.State().phoneAllowed);
+    EXPECT_TRUE(r.window.Running(ViewTimer::Reconnect));
+
+    Rig p;
+    p.c.OnPhoneSwitchRefused(); // idle: nothing to lose
+    EXPECT_FALSE(p.window.Running(ViewTimer::Reconnect));
+    p.LogIn();
+    p.c.OnPhoneSwitchRefused();
+    EXPECT_FALSE(p.c.State().connected);
+    EXPECT_EQ(p.transport.disconnects, 1);
+    EXPECT_TRUE(p.window.Running(ViewTimer::Reconnect));
+}
+
 TEST(ConnectionController, ReconnectWithinTheAttemptsLogsInAgainQuietly)
 {
     Rig r;
@@ -452,11 +502,16 @@ TEST(ConnectionController, WatchdogPollsTenTimesThenStopsForGood)
     EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
     EXPECT_TRUE(r.window.fieldsEnabled);
 
+    // The decode threads' mirror follows the timer, not the login: pictures decoded before the
+    // configuration answer must leave it to the pictures after it.
     // A picture stops the watchdog; a second configuration answer does not re-arm it.
     Rig p;
     p.LogIn();
+    EXPECT_FALSE(p.decode.watchdog);
     p.Stream(138, {});
+    EXPECT_TRUE(p.decode.watchdog);
     p.c.OnPictureShown();
+    EXPECT_FALSE(p.decode.watchdog);
     p.Stream(138, {});
     EXPECT_FALSE(p.window.Running(ViewTimer::PictureWatchdog));
 }

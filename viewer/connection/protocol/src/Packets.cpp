@@ -1,4 +1,5 @@
 #include "protocol/Packets.h"
+#include "skin/SkinCode.h"
 #include "wire/ByteOrder.h"
 #include "wire/StreamFrame.h"
 #include <algorithm>
@@ -55,14 +56,14 @@ bool IsAdministrator(std::u16string_view userId)
     return AdminPrefix(userId);
 }
 
-void BuildLogin(std::string_view userId, std::string_view password, bool lowerCaseId, bool skinCodeMarked,
+void BuildLogin(std::string_view userId, std::string_view password, bool lowerCaseId, uint32_t skinCode,
                 uint8_t out[kLoginSize])
 {
     std::memset(out, 0, kLoginSize);
     PutText(out + kLoginIdOffset, kLoginIdField, userId, lowerCaseId);
     PutText(out + kLoginPasswordOffset, kLoginPasswordField, password, false);
     PutI32(out + 260, 1);
-    wire::StoreLE32(out + 264, skinCodeMarked ? kSkinCodeLoginBit : 0u);
+    wire::StoreLE32(out + 264, skin::LoginSkinOption(skinCode));
 }
 
 uint32_t StreamRequestMask(bool fourChannelLimited, uint32_t shownMask)

@@ -1,5 +1,6 @@
 // Each packet layout byte for byte, the login reply and phone reply parsers, the administrator test.
 #include "protocol/Packets.h"
+#include "skin/SkinCode.h"
 #include <gtest/gtest.h>
 #include <cstring>
 #include <vector>
@@ -15,7 +16,7 @@ TEST(Login, LayoutLowerCaseAndSkinBit)
 {
     uint8_t out[kLoginSize];
     std::memset(out, 0xCC, sizeof out);
-    BuildLogin("ADMIN#Ab", "Pw1", true, true, out);
+    BuildLogin("ADMIN#Ab", "Pw1", true, skin::kSkinCodeXJVQ, out);
     EXPECT_EQ(0, std::memcmp(out, "admin#ab\0", 9));
     for (size_t i = 9; i < 128; ++i)
         ASSERT_EQ(0, out[i]) << i;
@@ -26,7 +27,7 @@ TEST(Login, LayoutLowerCaseAndSkinBit)
     EXPECT_EQ(0x80000000u, U32(out + 264));
     EXPECT_EQ(0u, U32(out + 268));
 
-    BuildLogin("ADMIN", "x", false, false, out); // the manager: case kept, no skin bit
+    BuildLogin("ADMIN", "x", false, 0x41424344u, out); // the manager: case kept, no skin bit
     EXPECT_EQ(0, std::memcmp(out, "ADMIN\0", 6));
     EXPECT_EQ(0u, U32(out + 264));
 }
@@ -35,7 +36,7 @@ TEST(Login, OnlyAsciiLettersAreLowered)
 {
     uint8_t out[kLoginSize];
     // 0xC4 is an upper-case letter in the Western code page; it stays as the ANSI conversion gave it.
-    BuildLogin(std::string_view("\xC4Z[@", 4), "", true, false, out);
+    BuildLogin(std::string_view("\xC4Z[@", 4), "", true, 0, out);
     EXPECT_EQ(0xC4, out[0]);
     EXPECT_EQ('z', out[1]);
     EXPECT_EQ('[', out[2]);
@@ -46,7 +47,7 @@ TEST(Login, LongFieldsAreCutAndStayTerminated)
 {
     uint8_t out[kLoginSize];
     std::string id(300, 'A'), pw(300, 'p');
-    BuildLogin(id, pw, true, false, out);
+    BuildLogin(id, pw, true, 0, out);
     EXPECT_EQ('a', out[126]);
     EXPECT_EQ(0, out[127]);
     EXPECT_EQ('p', out[128 + 130]);

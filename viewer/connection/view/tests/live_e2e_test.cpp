@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -195,6 +196,11 @@ protected:
 
     void ConnectAndWaitForPictures(const std::string& simOptions)
     {
+        // The user wants the DVR's audio: "Enable Audio" ticked in the stored settings, which the
+        // view reads at login (without it, received audio is dropped and pictures do not wait).
+        settings::ViewSetupRecord wanted = settings::DefaultViewSetup(kChannels);
+        wanted.audioChoice = 1;
+        ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, wanted));
         ASSERT_TRUE(sim_.Start(port_, "--channels 4 --video cif " + simOptions));
         host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
         host_->Command(kCmdConnect);
@@ -293,10 +299,6 @@ protected:
 TEST_F(LiveView, EveryDivisionShowsItsOwnMovingCameraAndTheSoundPlays)
 {
     soundtest::Recorder rec;
-    // The user wants the DVR's audio: "Enable Audio" ticked in the stored settings.
-    settings::ViewSetupRecord wanted = settings::DefaultViewSetup(kChannels);
-    wanted.audioChoice = 1;
-    ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, wanted));
     ConnectAndWaitForPictures("");
     ASSERT_TRUE(rec.Start(1.5));
 
@@ -359,6 +361,51 @@ TEST_F(LiveView, DroppedDvrKeepsTheLastPicturesWithTheirTextsUntilTheUserStops)
                 bright += blank.Luma(x, y) > 40;
         EXPECT_LT(bright, 10) << "division " << p << " still shows a picture";
     }
+}
+
+// A DVR whose video clock runs an hour ahead of its audio, with some frames carrying a million
+// microseconds or more: the pictures are shown, not held for good while the audio flows.
+TEST_F(LiveView, PicturesFarAheadOfTheAudioClockKeepFlowing)
+{
+    ConnectAndWaitForPictures("--video-clock-ahead 3600 --video-bad-time 7");
+    const uint64_t shown = Shown();
+    PumpFor(3000);
+    EXPECT_GT(Shown() - shown, 4u * 30 * 3 / 2) << "pictures stopped";
+    TextsOff();
+    ExpectEachCameraMoving();
+}
+
+// The login's byte 6 reaches the decoder manager of that login, and each channel's resolution
+// class reaches the view as message 1223.
+TEST_F(LiveView, LoginSetsTheNtscMarkAndResolutionClassesReachTheView)
+{
+    static WNDPROC viewProc = nullptr;
+    static std::map<WPARAM, LPARAM> classes;
+    classes.clear();
+    HWND view = host_->View()->Window();
+    viewProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(view, GWLP_WNDPROC));
+    SetWindowLongPtrW(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+        if (m == video::kMsgResolutionClass)
+            classes[wp] = lp;
+        return CallWindowProcW(viewProc, w, m, wp, lp);
+    }));
+
+    ASSERT_TRUE(sim_.Start(port_, "--channels 4 --no-pictures --decoder-byte 0"));
+    host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
+    host_->Command(kCmdConnect);
+    PumpUntil([&] { return Inspect(*host_->View()).Live()->Running(); }, 20000);
+    ASSERT_TRUE(Inspect(*host_->View()).Live()->Running());
+    EXPECT_EQ(Inspect(*host_->View()).Live()->NtscMark(), 1) << "byte 6 of 0 sets the mark";
+    host_->Command(kCmdDisconnect);
+    PumpUntil([&] { return !State().connected; }, 5000);
+    sim_.Kill();
+
+    ConnectAndWaitForPictures("");
+    PumpUntil([&] { return classes.size() >= kChannels; }, 5000);
+    SetWindowLongPtrW(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(viewProc));
+    ASSERT_EQ(classes.size(), static_cast<size_t>(kChannels));
+    for (const auto& [channel, cls] : classes)
+        EXPECT_EQ(cls, video::ResolutionClassOf(352, 240)) << "channel " << channel;
 }
 
 } // namespace

@@ -166,6 +166,56 @@ TEST_F(ViewEndToEnd, LostDvrIsRetriedEverySecondTenTimesThenConnectionFailed)
     EXPECT_TRUE(FieldsEnabled());
 }
 
+// Connect while the DVR is down: whether its address refuses at once or lets attempts hang until
+// they time out, every attempt counts and only the start and the end are reported.
+TEST_F(ViewEndToEnd, ConnectToARefusingOrHangingDvrEndsWithConnectionFailedAfterQuietRetries)
+{
+    for (bool hang : {false, true}) {
+        if (hang) // nothing listens on the port in the first case: refused at once
+            ASSERT_TRUE(sim_.Start(port_, "--hang-connects", false));
+        Connect();
+        PumpUntil([&] { return HasLine(L"Connection failed."); }, 40000);
+        EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
+                                         L"Connection failed."))
+            << "hang " << hang;
+        EXPECT_TRUE(State().userStopped) << "hang " << hang;
+        EXPECT_FALSE(State().connected) << "hang " << hang;
+        EXPECT_TRUE(FieldsEnabled()) << "hang " << hang;
+        if (!hang) { // a fresh view for the second case
+            host_.reset(ViewHost::Create(LinkedViewSkin()));
+            ASSERT_TRUE(host_);
+        }
+    }
+}
+
+// Command 9 ends the connection; a login reply without channel information ends the attempt as
+// the user's stop would, without a login text.
+TEST_F(ViewEndToEnd, DisconnectCommandAndLoginWithoutChannelInformationTearDown)
+{
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions + " --disconnect-after 2"));
+    Connect();
+    PumpUntil([&] { return HasLine(L"Connection established."); }, 20000);
+    ASSERT_TRUE(HasLine(L"Connection established.")) << ::testing::PrintToString(Lines());
+    PumpUntil([&] { return !State().connected; }, 10000);
+    // Torn down, and not as a loss (which would arm the reconnect) nor as a user stop.
+    EXPECT_FALSE(State().connected) << "command 9 did not tear down";
+    EXPECT_FALSE(State().userStopped);
+    EXPECT_FALSE(State().reconnectPending);
+    sim_.Kill();
+
+    host_.reset(ViewHost::Create(LinkedViewSkin()));
+    ASSERT_TRUE(host_);
+    ASSERT_TRUE(sim_.Start(port_, kSimOptions + " --no-channel-info"));
+    Connect();
+    PumpUntil([&] { return HasLine(L"Check ID : admin") && FieldsEnabled(); }, 20000);
+    EXPECT_TRUE(FieldsEnabled());
+    EXPECT_TRUE(State().userStopped);
+    EXPECT_FALSE(State().loggedIn);
+    EXPECT_FALSE(State().connected);
+    EXPECT_THAT(Lines(), Not(Contains(L"Connection established.")));
+    EXPECT_EQ(Inspect(*host_->View()).FrameCounts().videoFrames, 0u);
+}
+
 TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
 {
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));

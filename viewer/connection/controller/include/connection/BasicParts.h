@@ -39,6 +39,7 @@ public:
     bool Start() override { return true; }
     void Stop() override {}
     bool Running() const override { return false; }
+    void SetPictureWatchdog(bool) override {}
 };
 
 class NoDisplay final : public IDisplayHooks {

@@ -31,6 +31,7 @@ struct ConnectionState {
     bool phoneAllowed = false;
     bool connectionDropped = false; // the DVR dropped a logged-in connection; see IDisplayHooks
     bool attemptLoggedIn = false;   // the current connection attempt got an accepted login
+    bool linkUp = false;           // the current attempt reached the DVR (1445 with 1)
     int channelCount = 0;          // from the last login reply with channel information
     bool fourChannelLimited = false;
     std::string userId;            // of the last login, A-Z lower-cased
@@ -78,6 +79,8 @@ public:
     void OnStreamRequestTick();
     // A decode thread showed a picture: the watchdog is no longer needed.
     void OnPictureShown();
+    // The phone switch (command 100) could not be sent: the connection is lost.
+    void OnPhoneSwitchRefused();
 
     // The actions the view and the layout logic share.
     void StartConnectAttempt();
@@ -102,7 +105,10 @@ private:
     void OnLoginReply(const protocol::LoginReply& reply);
     void OnChannelRequestAcked();
     void OnPicturePollAnswered();
+    void StartWatchdog();
     void StopWatchdog();
+    void TeardownAfter(bool failedAttempt);
+    void FailPendingAttempt();
     void SetConnectionDropped(bool dropped);
     void StopStreamTimer();
     void SendPicturePoll();

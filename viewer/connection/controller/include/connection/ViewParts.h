@@ -96,6 +96,9 @@ public:
     // Sets the quit flag and waits at most 2000 ms for the threads to end.
     virtual void Stop() = 0;
     virtual bool Running() const = 0;
+    // Mirror of "timer 1084 runs", read by the decode threads: while set, the next decoded picture
+    // reports itself so that the view stops the picture watchdog.
+    virtual void SetPictureWatchdog(bool running) = 0;
 };
 
 // The frame queue: video frames and audio blocks sorted by the stream dispatcher. `data` is the

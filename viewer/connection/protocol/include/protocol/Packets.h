@@ -26,8 +26,6 @@ enum Command : uint16_t {
 constexpr size_t kLoginSize = 272;
 constexpr size_t kLoginIdOffset = 0, kLoginIdField = 128;
 constexpr size_t kLoginPasswordOffset = 128, kLoginPasswordField = 132;
-constexpr uint32_t kSkinCodeLoginBit = 0x80000000u;
-constexpr uint32_t kSkinCodeMarked = 0x51564A58u; // the viewer skin code that sets kSkinCodeLoginBit
 constexpr size_t kStreamRequestSize = 12;
 constexpr size_t kPtzActionSize = 16;
 constexpr size_t kPtzProtocolSize = 268;
@@ -48,7 +46,7 @@ struct LoginRecord {
     char userId[128];
     char password[132];
     int32_t one;        // 1
-    uint32_t skinFlags; // kSkinCodeLoginBit or 0
+    uint32_t skinFlags; // skin::LoginSkinOption of the viewer skin's code
     uint8_t zero[4];
 };
 struct StreamRequestRecord {
@@ -115,8 +113,9 @@ bool IsAdministrator(std::u16string_view userId);
 // Login. `userId` and `password` are already in the ANSI code page with "#" for characters that
 // have none (the Win32 side converts; see AnsiText.h). The ID is lower-cased (A-Z) when
 // `lowerCaseId` (the viewer), kept as is otherwise (the manager). Fields longer than their slot
-// less the NUL are cut.
-void BuildLogin(std::string_view userId, std::string_view password, bool lowerCaseId, bool skinCodeMarked,
+// less the NUL are cut. `skinCode` is what the viewer skin reports (0 for none); the option word at
+// 264 follows from it (skin/SkinCode.h).
+void BuildLogin(std::string_view userId, std::string_view password, bool lowerCaseId, uint32_t skinCode,
                 uint8_t out[kLoginSize]);
 
 // Stream request: mask 15 when the DVR is four-channel limited, else the shown channels.
