@@ -10,6 +10,8 @@
 #include "conduix/NSMGAPI.h"
 #include "protocol/Dispatch.h"
 #include "protocol/Packets.h"
+#include "win/Module.h"
+#include "win/Window.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -46,7 +48,20 @@ struct ViewState {
     std::vector<uint8_t> slot = std::vector<uint8_t>(262144);
 } g_view;
 
-LRESULT CALLBACK ViewProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
+// The view as far as the transport is concerned: the stream dispatcher's copy of each block.
+class BenchView final : public win::Window {
+public:
+    bool Make()
+    {
+        static const bool registered = win::RegisterModuleClass(ClassOf(L"BenchView"));
+        return registered && CreateEx(0, L"BenchView", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0);
+    }
+
+private:
+    LRESULT OnMessage(UINT m, WPARAM wp, LPARAM lp) override;
+};
+
+LRESULT BenchView::OnMessage(UINT m, WPARAM wp, LPARAM lp)
 {
     ViewState& v = g_view;
     switch (m) {
@@ -84,21 +99,15 @@ LRESULT CALLBACK ViewProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
         return 0;
     }
     }
-    return DefWindowProcW(w, m, wp, lp);
+    return Default(m, wp, lp);
 }
 
 Run ThroughConduix(int port, long blocks, long& dropped)
 {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = ViewProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"BenchView";
-        RegisterClassW(&wc);
-        registered = true;
-    }
-    HWND wnd = CreateWindowExW(0, L"BenchView", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    BenchView view;
+    if (!view.Make())
+        return Run{};
+    HWND wnd = view.Hwnd();
     g_view.h = NSMGAPI_Create(wnd, nullptr, nullptr);
     g_view.want = blocks;
     g_view.got = 0;
@@ -132,7 +141,6 @@ Run ThroughConduix(int port, long blocks, long& dropped)
     dropped = blocks - g_view.got;
     NSMGAPI_Disconnect(g_view.h);
     NSMGAPI_Destroy(g_view.h);
-    DestroyWindow(wnd);
     return run;
 }
 

@@ -3,6 +3,9 @@
 // the parts a picture's cost is made of. One thread: pictures per second are what one core sustains.
 //   display_bench.exe [ROUNDS]
 #include "DisplayTestKit.h"
+#include "CameraScene.h"
+#include "PictureScale.h"
+#include <cmath>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -57,6 +60,54 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// A frame of the simulator's camera as the decoder hands it over: 24-bit BGR, rows top-down.
+Picture SceneFrame(int channel, int w, int h)
+{
+    dvrsim::YuvPicture yuv;
+    dvrsim::CameraScene(channel, w, h).Render(7, yuv);
+    Picture p = MakePicture(w, h);
+    auto clamp = [](double v) { return static_cast<int>(std::lround(std::min(255.0, std::max(0.0, v)))); };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const double Y = 1.164 * (yuv.y[static_cast<size_t>(y) * w + x] - 16);
+            const double U = yuv.u[static_cast<size_t>(y / 2) * (w / 2) + x / 2] - 128.0;
+            const double V = yuv.v[static_cast<size_t>(y / 2) * (w / 2) + x / 2] - 128.0;
+            p.Set(x, y, RGB(clamp(Y + 1.596 * V), clamp(Y - 0.392 * U - 0.813 * V), clamp(Y + 2.017 * U)));
+        }
+    return p;
+}
+
+// PSNR in dB of the display's own scaling against the platform's halftone stretch of the same
+// source rectangle into the same division size.
+double ScalingPsnr(const Picture& pic, int dw, int dh)
+{
+    const SourceRect src = PictureSourceRect(pic.width, -pic.height);
+    std::vector<uint32_t> ours(static_cast<size_t>(dw) * dh);
+    ScalePicture(pic.pixels.data(), pic.width, pic.height, src, ours.data(), dw, dh, static_cast<size_t>(dw));
+    const BITMAPINFO bi = win::TopDownDib(dw, dh, 32);
+    void* bits = nullptr;
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    SetStretchBltMode(mem, HALFTONE);
+    SetBrushOrgEx(mem, 0, 0, nullptr);
+    StretchDIBits(mem, 0, 0, dw, dh, src.x, src.StretchY(-pic.height), src.width, src.height, pic.pixels.data(),
+                  &pic.info, DIB_RGB_COLORS, SRCCOPY);
+    GdiFlush();
+    const uint32_t* theirs = static_cast<const uint32_t*>(bits);
+    double se = 0;
+    for (size_t i = 0; i < ours.size(); ++i)
+        for (int shift : {0, 8, 16}) {
+            const double d = double((ours[i] >> shift) & 0xFF) - double((theirs[i] >> shift) & 0xFF);
+            se += d * d;
+        }
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    const double mse = se / (3.0 * ours.size());
+    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 99.0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -97,9 +148,19 @@ int wmain(int argc, wchar_t** argv)
         dm.SetChannelPicture(i % 16, &card.info, t, card.pixels.data());
     };
     vs.push_back({"SetChannelPicture, texts on, copy what changed", [&] {
+                      dm.SetScaleOutsideLock(true);
                       dm.SetCopyWholeBuffer(false);
                       dm.SetOsdOptions(1, 1, 1);
                   }, picture, {}});
+    vs.push_back({"SetChannelPicture, texts on, halftone stretch under the lock", [&] {
+                      dm.SetScaleOutsideLock(false);
+                      dm.SetCopyWholeBuffer(false);
+                      dm.SetOsdOptions(1, 1, 1);
+                  }, [&](int i) {
+                      picture(i);
+                      if (i + 1 == batch)
+                          dm.SetScaleOutsideLock(true);
+                  }, {}});
     vs.push_back({"SetChannelPicture, texts on, copy whole back buffer", [&] {
                       dm.SetCopyWholeBuffer(true);
                       dm.SetOsdOptions(1, 1, 1);
@@ -125,6 +186,12 @@ int wmain(int argc, wchar_t** argv)
     std::vector<uint8_t> buffer(kPictureBufferSize);
     vs.push_back({"part: Redraw of one channel, texts off (no picture copy)", [&] { dm.SetOsdOptions(0, 0, 0); },
                   [&](int i) { dm.Redraw(1u << (i % 16)); }, {}});
+    std::vector<uint32_t> division(static_cast<size_t>(grid.divisions[0].rect.Width()) * grid.divisions[0].rect.Height());
+    run("part: the display's own scaling into one division (what leaves the lock)", [&](int i) {
+        const DivRect& r = grid.divisions[i % 16].rect;
+        ScalePicture(card.pixels.data(), 720, 480, src, division.data(), r.Width(), r.Height(),
+                     static_cast<size_t>(r.Width()));
+    });
     run("part: copy of the picture's bytes", [&](int) {
         std::memcpy(buffer.data(), card.pixels.data(), card.info.bmiHeader.biSizeImage);
     });
@@ -234,5 +301,17 @@ int wmain(int argc, wchar_t** argv)
         std::printf("%-66s %10.1f %11.0f %8.2f\n", v.name, m, 1e6 / m, m / bare);
     }
     std::printf("\nneeded: 480 pictures/s (16 channels x 30 fps)\n");
+    std::printf("\nthe display's own scaling against the halftone stretch (PSNR, simulator scenes):\n");
+    for (auto [pw, ph] : {std::pair{704, 480}, std::pair{352, 240}})
+        for (auto [dw, dh] : {std::pair{176, 120}, std::pair{352, 240}, std::pair{704, 480}}) {
+            double worst = 99, sum = 0;
+            for (int ch = 0; ch < 16; ++ch) {
+                const double p = ScalingPsnr(SceneFrame(ch, pw, ph), dw, dh);
+                worst = std::min(worst, p);
+                sum += p;
+            }
+            std::printf("  %3d x %3d into %3d x %3d: mean %.1f dB, worst %.1f dB over 16 cameras\n", pw, ph, dw, dh,
+                        sum / 16, worst);
+        }
     return 0;
 }

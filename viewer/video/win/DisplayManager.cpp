@@ -1,4 +1,5 @@
 #include "DisplayManager.h"
+#include "PictureScale.h"
 #include "win/Dib.h"
 #include "win/Module.h"
 #include "win/Trace.h"
@@ -14,6 +15,10 @@ constexpr wchar_t kWindowTitle[] = L"DISPLAY";
 constexpr int kMaxBackBufferSide = 8192;
 
 using win::Trace;
+
+// The pictures the display scales itself: top-down 24 bits, what the decoder hands over. The rest
+// goes through the platform's stretch.
+bool ScalesItself(const DibHeader& h) { return h.bitCount == 24 && h.height < 0 && h.width > 0; }
 using Guard = win::Lock;
 
 void Unite(RECT& into, const RECT& r)
@@ -126,10 +131,50 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
     PictureInfo pi;
     static_assert(sizeof(BITMAPINFO) == sizeof(PictureInfo), "BITMAPINFO is the 44-byte bitmap information");
     std::memcpy(&pi, info, sizeof pi);
+    DivisionPlan plan;
+    {
+        Guard g(lock_);
+        if (!store_.StorePicture(channel, pi, pixels, time))
+            return false;
+        // The fast way takes a whole top-down 24-bit picture (what the decoder hands over); all else
+        // is stretched under the lock.
+        const PictureBytes bytes = CheckPicture(pi.header);
+        const uint8_t position = store_.PositionOf(channel);
+        bool fast = scaleOutside_ && wnd_ && memDc_ && backBits_ && position != kNoEntry &&
+                    ScalesItself(pi.header) && bytes.copy >= bytes.needed;
+        if (fast) {
+            store_.Plan(position, plan);
+            fast = plan.draw && plan.picture && plan.channel == channel && plan.rect.Width() > 0 &&
+                   plan.rect.Height() > 0;
+        }
+        if (!fast) {
+            RedrawLocked(1u << channel);
+            return true;
+        }
+    }
+    // Outside the lock: the pixels are the caller's, valid for the call, and the same bytes the store
+    // now holds.
+    Scaled& scaled = scaled_[channel];
+    std::lock_guard<std::mutex> hold(scaled.lock);
+    const int w = plan.rect.Width(), h = plan.rect.Height();
+    scaled.pixels.resize(static_cast<size_t>(w) * h);
+    const bool made = ScalePicture(static_cast<const uint8_t*>(pixels), pi.header.width, -pi.header.height,
+                                   plan.source, scaled.pixels.data(), w, h, static_cast<size_t>(w));
     Guard g(lock_);
-    if (!store_.StorePicture(channel, pi, pixels, time))
-        return false;
-    RedrawLocked(1u << channel);
+    // The layout, the area or the picture may have changed meanwhile: then draw the usual way.
+    DivisionPlan now;
+    const uint8_t position = store_.PositionOf(channel);
+    if (position != kNoEntry)
+        store_.Plan(position, now);
+    const bool same = made && now.draw && now.picture && now.channel == channel &&
+                      std::memcmp(&now.rect, &plan.rect, sizeof plan.rect) == 0 &&
+                      std::memcmp(&now.source, &plan.source, sizeof plan.source) == 0 && wnd_ && memDc_ && backBits_;
+    if (!same) {
+        RedrawLocked(1u << channel);
+        return true;
+    }
+    CopyToWindowLocked(DrawDivision(now, scaled.pixels.data()));
+    store_.MarkDrawn(channel);
     return true;
 }
 
@@ -245,6 +290,12 @@ void DisplayManager::SetCopyWholeBuffer(bool whole)
     copyWhole_ = whole;
 }
 
+void DisplayManager::SetScaleOutsideLock(bool outside)
+{
+    Guard g(lock_);
+    scaleOutside_ = outside;
+}
+
 bool DisplayManager::BuildBackBuffer()
 {
     DeleteBackBuffer();
@@ -329,6 +380,13 @@ void DisplayManager::RedrawLocked(uint32_t mask)
         Unite(dirty, DrawDivision(plan));
         store_.MarkDrawn(c);
     }
+    CopyToWindowLocked(dirty);
+}
+
+void DisplayManager::CopyToWindowLocked(RECT dirty)
+{
+    if (!wnd_ || !memDc_)
+        return;
     if (copyWhole_)
         dirty = RECT{0, 0, backWidth_, backHeight_};
     dirty.left = std::max<LONG>(dirty.left, 0);
@@ -391,11 +449,35 @@ void DisplayManager::DrawOutlinedText(const char16_t* text, const TextBox& box, 
     DrawTextExW(memDc_, buf, static_cast<int>(n), &r, format, &params);
 }
 
-RECT DisplayManager::DrawDivision(const DivisionPlan& plan)
+void DisplayManager::CopyScaled(const DivRect& d, const uint32_t* scaled)
+{
+    GdiFlush(); // what GDI still owes the back buffer lands before its bits are written
+    const int w = d.Width();
+    const int x0 = std::max(d.left, 0), x1 = std::min(d.right, backWidth_);
+    if (x1 <= x0)
+        return;
+    for (int y = std::max(d.top, 0); y < std::min(d.bottom, backHeight_); ++y)
+        std::memcpy(backBits_ + static_cast<size_t>(y) * backWidth_ + x0,
+                    scaled + static_cast<size_t>(y - d.top) * w + (x0 - d.left),
+                    static_cast<size_t>(x1 - x0) * sizeof(uint32_t));
+}
+
+RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scaled)
 {
     const DivRect& d = plan.rect;
     const PictureRecord& rec = *plan.record;
-    if (plan.picture) {
+    if (plan.picture && !scaled && scaleOutside_ && ScalesItself(rec.info.header) && d.Width() > 0 &&
+        d.Height() > 0) {
+        // A redraw scales the stored picture the same way a decode thread does, so that a picture
+        // looks the same whichever drew it.
+        redrawScratch_.resize(static_cast<size_t>(d.Width()) * d.Height());
+        if (ScalePicture(rec.pixels, rec.info.header.width, -rec.info.header.height, plan.source, redrawScratch_.data(),
+                         d.Width(), d.Height(), static_cast<size_t>(d.Width())))
+            scaled = redrawScratch_.data();
+    }
+    if (plan.picture && scaled) {
+        CopyScaled(d, scaled);
+    } else if (plan.picture) {
         StretchDIBits(memDc_, d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.StretchY(rec.info.header.height), plan.source.width,
                       plan.source.height, rec.pixels, reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS,
                       SRCCOPY);

@@ -8,6 +8,8 @@
 #include "win/Handles.h"
 #include "win/Window.h"
 #include <windows.h>
+#include <mutex>
+#include <vector>
 
 namespace video {
 
@@ -66,6 +68,9 @@ public:
     // a picture copies the whole back buffer to the window rather than what it changed.
     COLORREF BackBufferPixel(int x, int y);
     void SetCopyWholeBuffer(bool whole);
+    // Whether a decode thread scales its picture itself, outside the display lock (the default), or
+    // the platform's halftone stretch does it under the lock. For the benchmark's comparison.
+    void SetScaleOutsideLock(bool outside);
 
 private:
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -79,7 +84,12 @@ private:
     void DeleteGdiObjects();
     void RedrawLocked(uint32_t mask);
     void DrawAllLocked();
-    RECT DrawDivision(const DivisionPlan& plan);
+    // Draws a division into the back buffer: the picture (stretched, or the rows of `scaled` when
+    // given, already of the division's size), the border and the texts; returns what it covered.
+    RECT DrawDivision(const DivisionPlan& plan, const uint32_t* scaled = nullptr);
+    void CopyScaled(const DivRect& d, const uint32_t* scaled);
+    // The back buffer's `dirty` part to the window (all of it in copy-whole mode).
+    void CopyToWindowLocked(RECT dirty);
     void DrawOutlinedText(const char16_t* text, const TextBox& box, UINT format);
     HFONT TextFont(int points);
     HPEN BorderPen(int width);
@@ -103,7 +113,16 @@ private:
     COLORREF textColour_ = RGB(255, 255, 255);
     COLORREF borderColour_ = RGB(255, 255, 255);
     bool copyWhole_ = false;
+    bool scaleOutside_ = true;
     OsdSwitches switches_;
+    // Each channel's picture scaled to its division, made outside the lock by the thread that
+    // stores the channel's pictures; its mutex keeps two storing threads of one channel apart.
+    struct Scaled {
+        std::mutex lock;
+        std::vector<uint32_t> pixels;
+    };
+    Scaled scaled_[kDisplayChannels];
+    std::vector<uint32_t> redrawScratch_; // under the lock
 };
 
 } // namespace video
