@@ -40,8 +40,9 @@ bool ScalePicture(const uint8_t* pixels, int width, int rows, const SourceRect& 
         return false;
     const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
 
-    thread_local std::vector<int> xb, xe, yb, ye;
-    thread_local std::vector<uint32_t> sum;
+    // Per call: decode threads scale at the same time.
+    std::vector<int> xb, xe, yb, ye;
+    std::vector<uint32_t> sum;
     Spans(x0, w, dstWidth, xb, xe);
     Spans(y0, h, dstHeight, yb, ye);
     sum.assign(static_cast<size_t>(dstWidth) * 3, 0);

@@ -26,7 +26,7 @@ std::wstring Widen(std::string_view ansi)
 } // namespace
 
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
-    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_),
+    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_, &ptz_),
       settings_([this](bool on) { SetEnableAudio(on); })
 {
 }
@@ -76,9 +76,10 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_MOUSEMOVE: panel_.OnMouse(msg, wp, lp); return 0;
     case WM_IMGBTN_DRAWN: panel_.OnDrawn(reinterpret_cast<const panel::ButtonRect*>(lp)); return 0;
     case WM_IMGBTN_REDRAW: panel_.OnRedraw(reinterpret_cast<panel::CImageButton*>(wp)); return 0;
-    case WM_IMGBTN_REPEATEND:
-    case WM_IMGBTN_PRESSED:
-    case WM_IMGBTN_RELEASED: return 0; // the PTZ part's
+    case WM_IMGBTN_REPEATEND: return 0;
+    case WM_IMGBTN_PRESSED: ptz_.OnPressed(static_cast<int>(wp)); return 0;
+    case WM_IMGBTN_RELEASED: ptz_.OnReleased(static_cast<int>(wp)); return 0;
+    case WM_COMMAND: return ptz_.OnControl(LOWORD(wp), HIWORD(wp)) ? 0 : Default(msg, wp, lp);
     case WM_STREAM_TIMER: c.OnStreamRequestTick(); return 0;
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
     case WM_RESOLUTION_CLASS: settings_.OnResolutionClass(static_cast<int>(wp), static_cast<int>(lp)); return 0;
@@ -133,6 +134,7 @@ bool DVRScreenView::OnCreate()
     black_.Attach(CreateSolidBrush(RGB(0, 0, 0)));
     if (!panel_.Create(Hwnd()))
         return false;
+    ptz_.FillLists(Hwnd());
     if (CLiveVideo* live = parts_.Live())
         if (!live->Attach(Hwnd(), SkinRect(kRectDisplay), &parts_.Controller(), parts_.AudioTiming()))
             return false;
@@ -145,6 +147,10 @@ void DVRScreenView::InitialUpdate()
     language_.Attach(viewer_strings::LoadLanguageLibrary(win::ThisModule()));
     if (!language_)
         ShowStepError(L"Error in LoadLibrearyEx.", GetLastError());
+    ptz_.Start(InfoFilePath(), Text(viewer_strings::kStrInfoCameraSection), Text(viewer_strings::kStrInfoPtzKey),
+               [this](uint16_t command, const uint8_t* payload, size_t length) {
+                   parts_.Controller().SendCommand(command, payload, length);
+               });
     parts_.Controller().LogStartTexts();
     if (CViewAudio* audio = parts_.Audio()) {
         // A machine without sound devices still shows pictures: the devices that failed stay silent.
@@ -177,6 +183,7 @@ void DVRScreenView::OnDestroy()
     const auto& ports = parts_.Ports();
     c.State().userStopped = true;
     StopTimer(connection::ViewTimer::Reconnect);
+    ptz_.Shutdown();
     if (c.State().connected)
         c.Teardown();
     if (ports.decode->Running())
@@ -199,7 +206,10 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
     switch (command) {
     case kCmdConnect: c.OnConnectCommand(); break;
     case kCmdDisconnect: c.OnDisconnectCommand(); break;
-    case kCmdExit: c.OnExitCommand(); break;
+    case kCmdExit:
+        ptz_.Shutdown();
+        c.OnExitCommand();
+        break;
     case kCmdFirstAudio:
     case kCmdFirstAudio + 1:
     case kCmdFirstAudio + 2:
@@ -210,7 +220,7 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
         break;
     case kCmdPhone: OnPhoneButton(checked); break;
     case kCmdSetup: OnSetupCommand(); break;
-    default: break; // the panel's other commands belong to the layout, audio and PTZ parts
+    default: ptz_.OnViewCommand(command); break; // PTZ ticks, 34/35; channels also tell the watched camera
     }
 }
 
@@ -320,13 +330,20 @@ void DVRScreenView::EnableConnectFields(bool enable)
         EnableWindow(GetDlgItem(Hwnd(), item), enable ? TRUE : FALSE);
 }
 
-void DVRScreenView::SaveConnectInfo()
+std::wstring DVRScreenView::InfoFilePath() const
 {
     wchar_t dir[MAX_PATH];
     UINT n = GetWindowsDirectoryW(dir, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
+        return {};
+    return std::wstring(dir) + L"\\" + Text(connection::kTextInfoFile);
+}
+
+void DVRScreenView::SaveConnectInfo()
+{
+    const std::wstring file = InfoFilePath();
+    if (file.empty())
         return;
-    std::wstring file = std::wstring(dir) + L"\\" + Text(connection::kTextInfoFile);
     std::wstring section = Text(connection::kTextInfoSection);
     WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoUrl).c_str(), ItemText(kItemAddress, 100).c_str(), file.c_str());
     WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoPort).c_str(), ItemText(kItemPort, 20).c_str(), file.c_str());

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include "ViewComponents.h"
 #include "ViewPanel.h"
+#include "ViewPtz.h"
 #include "ViewSettings.h"
 #include "ViewTransport.h"
 #include "win/Handles.h"
@@ -84,6 +85,7 @@ private:
 
     RECT SkinRect(unsigned short id) const { return panel_.Rect(id); }
     std::wstring ItemText(int item, int maxChars) const;
+    std::wstring InfoFilePath() const; // "" when the Windows folder cannot be read
     void ShowStepError(const wchar_t* step, DWORD error);
 
     bool creating_ = false;
@@ -93,7 +95,8 @@ private:
     ViewSkin skin_;
     ViewTransport transport_;
     ViewPanel panel_;
-    ViewComponents parts_;       // after transport_ and panel_: the controller uses them to the end
+    ViewPtz ptz_;
+    ViewComponents parts_;       // after transport_, panel_ and ptz_: the controller uses them to the end
     CViewSettings settings_;     // after parts_: the setup dialog mirrors "Enable Audio" into them
 };
 

@@ -25,8 +25,20 @@ struct ViewComponents::AudioLinks final : audio::IPhoneTransport, pipeline::IAud
     connection::ITransport& transport;
 };
 
+// The layout in use, with the pending PTZ press sent by the view's PTZ part.
+struct ViewComponents::PtzLayout final : connection::ILayout {
+    PtzLayout(connection::ILayout& l, IPendingPtz& p) : layout(l), ptz(p) {}
+    void RestoreAfterLogin(connection::ConnectionController& c) override { layout.RestoreAfterLogin(c); }
+    void AfterLoginAccepted(connection::ConnectionController& c) override { layout.AfterLoginAccepted(c); }
+    void ResetAfterUserTeardown(connection::ConnectionController& c) override { layout.ResetAfterUserTeardown(c); }
+    uint32_t ShownChannelMask() const override { return layout.ShownChannelMask(); }
+    void SendPendingPtz(connection::ConnectionController&) override { ptz.SendPendingPtz(); }
+    connection::ILayout& layout;
+    IPendingPtz& ptz;
+};
+
 ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport,
-                               connection::IViewWindow& window, connection::IPanelHooks* ownPanel)
+                               connection::IViewWindow& window, connection::IPanelHooks* ownPanel, IPendingPtz* ownPtz)
 {
     if (config.live) {
         audioLinks_ = std::make_unique<AudioLinks>(*this, transport);
@@ -48,6 +60,10 @@ ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITrans
     ports_.display = pick(config.display, static_cast<connection::IDisplayHooks*>(live_.get()),
                           static_cast<connection::IDisplayHooks*>(&noDisplay_));
     ports_.layout = pick(config.layout, static_cast<connection::ILayout*>(nullptr), &allChannels_);
+    if (ownPtz) {
+        ptzLayout_ = std::make_unique<PtzLayout>(*ports_.layout, *ownPtz);
+        ports_.layout = ptzLayout_.get();
+    }
     controller_ = std::make_unique<connection::ConnectionController>(ports_);
 }
 

@@ -32,11 +32,19 @@ struct ViewPartsConfig {
     connection::ILayout* layout = nullptr;
 };
 
+// The view's PTZ part, which sends the press waiting for the next qualifying stream block.
+class IPendingPtz {
+public:
+    virtual ~IPendingPtz() = default;
+    virtual void SendPendingPtz() = 0;
+};
+
 class ViewComponents final : private connection::IAudioHooks {
 public:
-    // `ownPanel`: the view's own panel, used unless the configuration names one.
+    // `ownPanel`: the view's own panel, used unless the configuration names one. `ownPtz`: the
+    // view's PTZ part, which then sends the pending press in place of the layout.
     ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport, connection::IViewWindow& window,
-                   connection::IPanelHooks* ownPanel);
+                   connection::IPanelHooks* ownPanel, IPendingPtz* ownPtz = nullptr);
     ~ViewComponents() override;
     ViewComponents(const ViewComponents&) = delete;
     ViewComponents& operator=(const ViewComponents&) = delete;
@@ -79,6 +87,8 @@ private:
     connection::CountingFrameSink counting_;
     connection::NoDisplay noDisplay_;
     connection::AllChannelsLayout allChannels_;
+    struct PtzLayout;
+    std::unique_ptr<PtzLayout> ptzLayout_;
     connection::ViewPorts ports_;
     std::unique_ptr<connection::ConnectionController> controller_;
 };

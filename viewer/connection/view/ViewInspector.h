@@ -15,6 +15,7 @@ public:
     CLiveVideo* Live() const { return v_.parts_.Live(); }
     CViewAudio* Audio() const { return v_.parts_.Audio(); }
     ViewPanel& Panel() const { return const_cast<ViewPanel&>(v_.panel_); }
+    ViewPtz& Ptz() const { return const_cast<ViewPtz&>(v_.ptz_); }
     const CViewSettings& Settings() const { return v_.settings_; }
     // "Enable Audio" as the decode threads and the receive path see it.
     bool AudioEnabled() const { return v_.parts_.EnableAudio(); }
