@@ -26,7 +26,8 @@ std::wstring Widen(std::string_view ansi)
 } // namespace
 
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
-    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_, &ptz_)
+    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_, &ptz_),
+      settings_([this](bool on) { SetEnableAudio(on); })
 {
 }
 
@@ -81,6 +82,8 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_COMMAND: return ptz_.OnControl(LOWORD(wp), HIWORD(wp)) ? 0 : Default(msg, wp, lp);
     case WM_STREAM_TIMER: c.OnStreamRequestTick(); return 0;
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
+    case WM_RESOLUTION_CLASS: settings_.OnResolutionClass(static_cast<int>(wp), static_cast<int>(lp)); return 0;
+    case WM_SETUP_APPLIED: settings_.OnSetupApplied(); return 0;
     case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp), lp); return 0;
     case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
     case WM_AUDIO_CAPTURED: OnAudioCaptured(); return 0;
@@ -155,6 +158,8 @@ void DVRScreenView::InitialUpdate()
         if (FAILED(hr))
             win::Trace(L"===>>> sound devices: 0x%08lX\n", static_cast<unsigned long>(hr));
     }
+    settings_.Attach(Hwnd());
+    settings_.Load(0);
     transport_.Open(Hwnd());
 }
 
@@ -183,6 +188,7 @@ void DVRScreenView::OnDestroy()
         c.Teardown();
     if (ports.decode->Running())
         ports.decode->Stop();
+    settings_.DestroyDialog();
     UnloadLanguage();
     ports.audio->StopPlayback();
     if (CLiveVideo* live = parts_.Live())
@@ -213,6 +219,7 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
         panel_.ShowAudioChannel(command);
         break;
     case kCmdPhone: OnPhoneButton(checked); break;
+    case kCmdSetup: OnSetupCommand(); break;
     default: ptz_.OnViewCommand(command); break; // PTZ ticks, 34/35; channels also tell the watched camera
     }
 }

@@ -8,6 +8,7 @@
 #include "ViewComponents.h"
 #include "ViewPanel.h"
 #include "ViewPtz.h"
+#include "ViewSettings.h"
 #include "ViewTransport.h"
 #include "win/Handles.h"
 #include "win/Messages.h"
@@ -60,6 +61,8 @@ public:
     void FatalDecoderStart() override;
     void UnloadLanguage() override;
     void CloseHost() override;
+    void ChannelInformation(int channelCount) override;
+    void LoginAccepted() override;
 
 private:
     friend class ViewInspector;
@@ -80,6 +83,7 @@ private:
     void OnTimer(UINT_PTR id);
     void OnViewCommand(int command, LPARAM lp);
     void OnPhoneButton(bool down);
+    void OnSetupCommand(); // ViewSettings.cpp
     LRESULT OnColor(UINT msg, HDC dc, HWND control);
     void OnAudioCaptured();
     void OnParentNotify(WPARAM wp, LPARAM lp);
@@ -98,6 +102,7 @@ private:
     ViewPanel panel_;
     ViewPtz ptz_;
     ViewComponents parts_;       // after transport_, panel_ and ptz_: the controller uses them to the end
+    CViewSettings settings_;     // after parts_: the setup dialog mirrors "Enable Audio" into them
 };
 
 } // namespace view

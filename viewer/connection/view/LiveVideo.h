@@ -58,6 +58,10 @@ public:
     void SetPictureWatchdog(bool running) override;
     // The NTSC mark the decoder manager of this login holds; -1 before the first login.
     int NtscMark() const { return decoder_ ? decoder_->NtscMark() : -1; }
+    // What the setup dialog shows of the decoder: a channel's resolution class (0 without a
+    // decoder) and the video standard (NTSC until a decoder says otherwise).
+    int ResolutionClass(int channel) const { return decoder_ ? decoder_->GetResolutionClass(channel) : 0; }
+    bool Ntsc() const { return NtscMark() != 0; }
     // connection::IFrameSink
     void StoreVideo(int channel, const uint8_t* data, size_t length) override;
     void StoreAudio(const uint8_t* data, size_t length) override;

@@ -63,6 +63,7 @@ public:
     // The setup dialog's "Enable Audio" box and the panel's live-phone button, mirrored into the
     // values the decode threads read. SetPhoneButton is false when the switch could not be sent.
     void SetEnableAudio(bool on);
+    bool EnableAudio() const { return enableAudio_; }
     bool SetPhoneButton(bool down);
 
 private:

@@ -16,6 +16,9 @@ public:
     CViewAudio* Audio() const { return v_.parts_.Audio(); }
     ViewPanel& Panel() const { return const_cast<ViewPanel&>(v_.panel_); }
     ViewPtz& Ptz() const { return const_cast<ViewPtz&>(v_.ptz_); }
+    const CViewSettings& Settings() const { return v_.settings_; }
+    // "Enable Audio" as the decode threads and the receive path see it.
+    bool AudioEnabled() const { return v_.parts_.EnableAudio(); }
 
 private:
     const DVRScreenView& v_;

@@ -202,6 +202,7 @@ void ConnectionController::OnLoginReply(const protocol::LoginReply& reply)
     }
     s_.channelCount = reply.channelCount;
     s_.loggedIn = true;
+    p_.window->ChannelInformation(s_.channelCount);
     p_.layout->RestoreAfterLogin(*this);
     p_.display->SetDecoderOption(reply.DecoderOption());
     s_.fourChannelLimited = reply.FourChannelLimited();
@@ -215,6 +216,7 @@ void ConnectionController::OnLoginReply(const protocol::LoginReply& reply)
             s_.attemptLoggedIn = true;
             if (s_.connectionDropped)
                 SetConnectionDropped(false);
+            p_.window->LoginAccepted();
             if (!p_.decode->Running() && !p_.decode->Start()) {
                 p_.window->FatalDecoderStart();
                 return;

@@ -12,6 +12,7 @@
 #include "ViewAudio.h"
 #include "ViewHost.h"
 #include "ViewSkinLink.h"
+#include "ViewSetupFile.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
@@ -195,6 +196,11 @@ protected:
 
     void ConnectAndWaitForPictures(const std::string& simOptions)
     {
+        // The user wants the DVR's audio: "Enable Audio" ticked in the stored settings, which the
+        // view reads at login (without it, received audio is dropped and pictures do not wait).
+        settings::ViewSetupRecord wanted = settings::DefaultViewSetup(kChannels);
+        wanted.audioChoice = 1;
+        ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, wanted));
         ASSERT_TRUE(sim_.Start(port_, "--channels 4 --video cif " + simOptions));
         host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
         host_->Command(kCmdConnect);

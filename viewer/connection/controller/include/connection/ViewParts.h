@@ -57,6 +57,11 @@ public:
     // Exit: unload the language library, wait, post WM_CLOSE_HOST to the host window.
     virtual void UnloadLanguage() = 0;
     virtual void CloseHost() = 0;
+    // The settings' moments in a login: a reply with channel information (the count is in the
+    // state), before the layout is restored; and an accepted login on a connected view, before
+    // the decode threads start.
+    virtual void ChannelInformation(int channelCount) {}
+    virtual void LoginAccepted() {}
 };
 
 // The button panel (filled in with the panel itself).
