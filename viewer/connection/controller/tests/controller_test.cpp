@@ -2,6 +2,7 @@
 // login, a refusal, a loss with its reconnects, the picture watchdog and the stream request.
 #include "connection/BasicParts.h"
 #include "connection/ConnectionController.h"
+#include "connection/LiveLayout.h"
 #include "connection/ViewStrings.h"
 #include "conduix/NsmgTypes.h"
 #include "wire/ByteOrder.h"
@@ -585,6 +586,172 @@ TEST(ConnectionController, FailedLoginSendAndExit)
     f.decode.startOk = false;
     f.LogIn();
     EXPECT_TRUE(f.window.fatal);
+}
+
+} // namespace
+
+// ---- the live view's layout logic on the same fakes ----
+
+namespace {
+
+class FakeLiveHost : public ILiveViewHost {
+public:
+    void ShowPage(int mode, const Page& page) override
+    {
+        displayMode = mode;
+        shown = std::vector<int>(page.channels, page.channels + page.count);
+    }
+    void RefreshDisplay() override {}
+    settings::ViewSetupRecord ReadSettings() override { return record; }
+    int32_t AudioChoice() override { return audio; }
+    void ShowLayoutButtons(int, int layout) override { pressed = layout; }
+    void ShowSelectedAudio() override { audioShown++; }
+    void ReadResolution(int (&classes)[16], bool& ntsc) override
+    {
+        for (int& c : classes)
+            c = 4;
+        ntsc = false;
+    }
+    settings::ViewSetupRecord record = [] {
+        settings::ViewSetupRecord r{};
+        for (auto& e : r.channels)
+            e = {1, 1, 0, 8, 19, 15, 0, 0};
+        r.easy = {1, {0, 1, 2, 3}, 2, 0, 0};
+        return r;
+    }();
+    int32_t audio = 1;
+    int displayMode = -1, pressed = 0, audioShown = 0;
+    std::vector<int> shown;
+};
+
+struct LiveRig : Rig {
+    FakeLiveHost host;
+    LiveLayout live{host};
+    ConnectionController lc{ViewPorts{&transport, &window, &panel, &audio, &decode, &frames, &display, &live}};
+
+    void Reply(uint8_t channels)
+    {
+        std::vector<uint8_t> r(32);
+        protocol::BuildLoginReply(1, channels, 0, 0, 1, r.data());
+        _tagNsmgPacketHeader h{};
+        h.command = 1;
+        h.length = 32;
+        lc.OnPacket(&h, r.data());
+    }
+    void LogIn(uint8_t channels)
+    {
+        lc.OnConnectCommand();
+        Relogin(channels);
+    }
+    // The reconnect a quiet switch started, up to its accepted login.
+    void Relogin(uint8_t channels)
+    {
+        lc.OnConnectResult(true);
+        _tagNsmgPacketHeader h{};
+        h.command = 85;
+        lc.OnPacket(&h, nullptr);
+        Reply(channels);
+    }
+    // The channel masks of the requests (51) sent since the last call.
+    std::vector<uint32_t> Requests()
+    {
+        std::vector<uint32_t> masks;
+        for (; seen < transport.sent.size(); ++seen)
+            if (transport.sent[seen].command == 51)
+                masks.push_back(wire::LoadLE32(transport.sent[seen].payload.data()));
+        return masks;
+    }
+    size_t seen = 0;
+};
+
+TEST(LiveLayout, FreshLoginShowsTheLayoutOfTheChannelCountAndResendsAfterAcceptance)
+{
+    LiveRig r;
+    r.LogIn(8);
+    EXPECT_EQ(r.live.Layout(), 3);
+    EXPECT_EQ(r.host.displayMode, 3);
+    EXPECT_EQ(r.host.shown, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(r.host.pressed, 3);
+    // The page's request, then after the accepted login the stored one again.
+    EXPECT_EQ(r.Requests(), (std::vector<uint32_t>{0xFF, 0xFF}));
+    EXPECT_TRUE(r.lc.State().quietSwitch);
+    EXPECT_EQ(r.transport.Count(138), 1); // "Admin": one configuration
+}
+
+TEST(LiveLayout, LayoutAndChannelCommandsSwitchByQuietReconnects)
+{
+    LiveRig r;
+    r.LogIn(16);
+    r.Requests();
+    const int connects = r.transport.connects;
+    r.live.OnLayoutCommand(r.lc, 20); // quietSwitch already set: by reconnecting
+    EXPECT_EQ(r.transport.connects, connects + 1);
+    EXPECT_TRUE(r.Requests().empty());
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 2);
+    EXPECT_EQ(r.host.shown, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(r.Requests(), (std::vector<uint32_t>{0xF, 0xF}));
+
+    // Double-click into channel 3 and out again, each by a quiet reconnect.
+    r.live.OnDoubleClick(r.lc, 1, 1);
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 1);
+    EXPECT_EQ(r.host.shown, std::vector<int>{3});
+    EXPECT_EQ(r.Requests(), (std::vector<uint32_t>{0x8, 0x8}));
+    EXPECT_FALSE(r.lc.State().quietChannel);
+    r.live.OnDoubleClick(r.lc, 0, 0);
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 2);
+    EXPECT_EQ(r.host.shown, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_FALSE(r.lc.State().quietDivision);
+
+    // A channel button from the 16-picture layout; a disabled channel is not requested.
+    r.live.OnLayoutCommand(r.lc, 25);
+    r.Relogin(16);
+    r.Requests();
+    r.host.record.channels[9].enabled = 0;
+    r.live.OnChannelCommand(r.lc, 9);
+    r.Relogin(16);
+    EXPECT_EQ(r.host.shown, std::vector<int>{9});
+    EXPECT_EQ(r.Requests().front(), 0u);
+}
+
+TEST(LiveLayout, AutomaticReconnectKeepsTheLayout)
+{
+    LiveRig r;
+    r.LogIn(16);
+    r.live.OnLayoutCommand(r.lc, 22);
+    r.Relogin(16);
+    ASSERT_EQ(r.live.Layout(), 3);
+    r.Requests();
+    r.lc.OnConnectionLost();
+    r.lc.OnTimer(ViewTimer::Reconnect);
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 3);
+    EXPECT_EQ(r.host.audioShown, 1);
+    // Only the stored request goes out again.
+    EXPECT_EQ(r.Requests(), std::vector<uint32_t>{0xFFFF});
+}
+
+TEST(LiveLayout, ConfigurationOnlyForAdministratorsWithEasySetupApplied)
+{
+    LiveRig r;
+    r.window.fields.userId = "guest";
+    r.LogIn(4);
+    EXPECT_EQ(r.live.Layout(), 2);
+    EXPECT_EQ(r.transport.Count(138), 0);
+
+    LiveRig a;
+    a.LogIn(4);
+    // The body holds easy setup for the 4-picture layout: level 1 -> 9, and with sixteen enabled
+    // D1 channels (weight 64) 200 / 64 = 3, >> 2 = 0: step 1, interval 25, rate 1.
+    ASSERT_EQ(a.transport.Count(138), 1);
+    ASSERT_FALSE(a.transport.streamBytes.empty());
+    const std::vector<uint8_t>& body = a.transport.streamBytes.back();
+    ASSERT_EQ(body.size(), 136u);
+    EXPECT_EQ(body[4], 9);
+    EXPECT_EQ(body[3], 25);
+    EXPECT_EQ(body[5], 1);
 }
 
 } // namespace
