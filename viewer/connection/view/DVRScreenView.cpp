@@ -7,6 +7,7 @@
 #include "skin/LanguageLibrary.h"
 #include "win/Module.h"
 #include "win/Trace.h"
+#include <windowsx.h>
 
 namespace view {
 
@@ -26,7 +27,7 @@ std::wstring Widen(std::string_view ansi)
 } // namespace
 
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
-    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_, &ptz_),
+    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_, &ptz_, this),
       settings_([this](bool on) { SetEnableAudio(on); })
 {
 }
@@ -82,8 +83,9 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_COMMAND: return ptz_.OnControl(LOWORD(wp), HIWORD(wp)) ? 0 : Default(msg, wp, lp);
     case WM_STREAM_TIMER: c.OnStreamRequestTick(); return 0;
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
-    case WM_RESOLUTION_CLASS: settings_.OnResolutionClass(static_cast<int>(wp), static_cast<int>(lp)); return 0;
-    case WM_SETUP_APPLIED: settings_.OnSetupApplied(); return 0;
+    case WM_RESOLUTION_CLASS: OnResolutionClass(static_cast<int>(wp), static_cast<int>(lp)); return 0;
+    case WM_SETUP_APPLIED: OnSetupApplied(); return 0;
+    case WM_LBUTTONDBLCLK: OnDoubleClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
     case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp), lp); return 0;
     case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
     case WM_AUDIO_CAPTURED: OnAudioCaptured(); return 0;
@@ -110,6 +112,10 @@ void DVRScreenView::OnTimer(UINT_PTR id)
 {
     if (panel_.OnTimer(id))
         return;
+    if (id == kConfigurationTimer) {
+        OnConfigurationTimer();
+        return;
+    }
     for (auto timer : {connection::ViewTimer::Reconnect, connection::ViewTimer::PictureWatchdog})
         if (id == static_cast<UINT_PTR>(timer))
             parts_.Controller().OnTimer(timer);
@@ -217,10 +223,14 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
         if (CViewAudio* audio = parts_.Audio())
             audio->SelectChannel(command);
         panel_.ShowAudioChannel(command);
+        selectedAudio_ = command;
         break;
     case kCmdPhone: OnPhoneButton(checked); break;
     case kCmdSetup: OnSetupCommand(); break;
-    default: ptz_.OnViewCommand(command); break; // PTZ ticks, 34/35; channels also tell the watched camera
+    default:
+        ptz_.OnViewCommand(command); // PTZ ticks, 34/35; channels also tell the watched camera
+        OnLiveCommand(command);      // channels, layouts, speed
+        break;
     }
 }
 

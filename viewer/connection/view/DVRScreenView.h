@@ -18,7 +18,7 @@
 
 namespace view {
 
-class DVRScreenView final : public win::Window, public connection::IViewWindow {
+class DVRScreenView final : public win::Window, public connection::IViewWindow, private connection::ILiveViewHost {
 public:
     static constexpr const wchar_t* kClassName = L"DVRScreenView";
 
@@ -66,6 +66,25 @@ public:
 
 private:
     friend class ViewInspector;
+    // Timer 10101: the channel configuration 2000 ms after the last resolution change.
+    static constexpr UINT_PTR kConfigurationTimer = 10101;
+    static constexpr unsigned kConfigurationDelayMs = 2000;
+
+    // connection::ILiveViewHost (ViewLive.cpp)
+    void ShowPage(int displayMode, const connection::Page& page) override;
+    void RefreshDisplay() override;
+    settings::ViewSetupRecord ReadSettings() override;
+    int32_t AudioChoice() override { return settings_.DialogAudioChoice(); }
+    void ShowLayoutButtons(int channelCount, int layout) override;
+    void ShowSelectedAudio() override;
+    void ReadResolution(int (&classes)[settings::kChannels], bool& ntsc) override;
+    // The live view's commands and messages (ViewLive.cpp).
+    bool OnLiveCommand(int command);
+    void OnDoubleClick(int x, int y);
+    void OnResolutionClass(int channel, int resolutionClass);
+    void OnConfigurationTimer();
+    void OnSetupApplied();
+
     DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts);
     ~DVRScreenView() override = default;
 
@@ -94,6 +113,7 @@ private:
     void ShowStepError(const wchar_t* step, DWORD error);
 
     bool creating_ = false;
+    int selectedAudio_ = 0;      // the audio-channel button chosen last (64-67), 0 none
     HWND host_ = nullptr;        // not ours
     win::Library language_;      // lingua_res, loaded as a data file
     win::Brush black_;

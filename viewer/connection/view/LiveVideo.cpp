@@ -57,6 +57,20 @@ void CLiveVideo::SetConnectionDropped(bool dropped)
         pipe_->SetKeepPictures(dropped);
 }
 
+void CLiveVideo::ShowPage(int displayMode, const connection::Page& page)
+{
+    const video::DivisionMode* mode = video::FindDivisionMode(displayMode);
+    if (!mode)
+        return;
+    pageMode_ = displayMode;
+    page_ = page;
+    uint8_t order[video::kDisplayChannels];
+    for (int i = 0; i < video::kDisplayChannels; ++i)
+        order[i] = i < page.count && page.channels[i] >= 0 ? static_cast<uint8_t>(page.channels[i]) : video::kNoEntry;
+    display_.SetLayout(mode->layout, order, static_cast<size_t>(mode->channels));
+    display_.Redraw(0xFFFFFFFFu);
+}
+
 bool CLiveVideo::Start()
 {
     if (queue_)
@@ -85,18 +99,22 @@ bool CLiveVideo::Start()
     dropped_ = false; // a login clears the connection-dropped mark
     pipe_->SetKeepPictures(false);
 
-    // The default layout for the channel count: the smallest division mode that shows them all.
-    const video::DivisionMode* mode = nullptr;
-    for (int m = 0; m < video::kDivisionModeCount; ++m) {
-        const video::DivisionMode* d = video::FindDivisionMode(m);
-        if (d && d->channels >= channels && (!mode || d->channels < mode->channels))
-            mode = d;
-    }
-    if (mode) {
-        uint8_t order[16];
-        for (int i = 0; i < 16; ++i)
-            order[i] = static_cast<uint8_t>(i < channels ? i : video::kNoEntry);
-        display_.SetLayout(mode->layout, order, static_cast<size_t>(mode->channels));
+    if (pageMode_ >= 0) {
+        ShowPage(pageMode_, page_);
+    } else {
+        // The default layout for the channel count: the smallest division mode that shows them all.
+        const video::DivisionMode* mode = nullptr;
+        for (int m = 0; m < video::kDivisionModeCount; ++m) {
+            const video::DivisionMode* d = video::FindDivisionMode(m);
+            if (d && d->channels >= channels && (!mode || d->channels < mode->channels))
+                mode = d;
+        }
+        if (mode) {
+            uint8_t order[16];
+            for (int i = 0; i < 16; ++i)
+                order[i] = static_cast<uint8_t>(i < channels ? i : video::kNoEntry);
+            display_.SetLayout(mode->layout, order, static_cast<size_t>(mode->channels));
+        }
     }
     // Titles for the DVR's channels, none for the others; size and time shown while connected.
     for (int ch = 0; ch < 25; ++ch)

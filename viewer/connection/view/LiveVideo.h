@@ -7,6 +7,7 @@
 #include "DisplayManager.h"
 #include "FramePipeline.h"
 #include "connection/ConnectionController.h"
+#include "connection/LiveRequests.h"
 #include "connection/ViewParts.h"
 #include "win/PostMessageNotify.h"
 #include "win/XvidLibrary.h"
@@ -33,6 +34,8 @@ public:
     void Detach();
 
     video::DisplayManager& Display() { return display_; }
+    // The layout's display mode and page; kept and shown again when the decode threads start.
+    void ShowPage(int displayMode, const connection::Page& page);
     const pipeline::CFramePipeline* Pipeline() const { return pipe_.get(); }
     // Mirrors of the view's "Enable Audio" box and phone button.
     void SetAudioSync(bool enableAudio, bool phoneOn);
@@ -93,6 +96,8 @@ private:
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<pipeline::CFrameQueue> queue_;
     int decoderOption_ = 0;
+    int pageMode_ = -1; // no page yet: the smallest mode that shows every channel
+    connection::Page page_;
     bool audioSync_ = true, phoneOn_ = false, dropped_ = false, watchdog_ = false;
     std::shared_ptr<video::CPostMessageNotify> notify_; // posts 1223 to the view
     pipeline::CFrameQueue::Timing timing_;

@@ -38,7 +38,8 @@ struct ViewComponents::PtzLayout final : connection::ILayout {
 };
 
 ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport,
-                               connection::IViewWindow& window, connection::IPanelHooks* ownPanel, IPendingPtz* ownPtz)
+                               connection::IViewWindow& window, connection::IPanelHooks* ownPanel, IPendingPtz* ownPtz,
+                               connection::ILiveViewHost* layoutHost)
 {
     if (config.live) {
         audioLinks_ = std::make_unique<AudioLinks>(*this, transport);
@@ -59,7 +60,9 @@ ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITrans
                          static_cast<connection::IFrameSink*>(&counting_));
     ports_.display = pick(config.display, static_cast<connection::IDisplayHooks*>(live_.get()),
                           static_cast<connection::IDisplayHooks*>(&noDisplay_));
-    ports_.layout = pick(config.layout, static_cast<connection::ILayout*>(nullptr), &allChannels_);
+    if (!config.layout && layoutHost)
+        liveLayout_ = std::make_unique<connection::LiveLayout>(*layoutHost);
+    ports_.layout = pick(config.layout, static_cast<connection::ILayout*>(liveLayout_.get()), &allChannels_);
     if (ownPtz) {
         ptzLayout_ = std::make_unique<PtzLayout>(*ports_.layout, *ownPtz);
         ports_.layout = ptzLayout_.get();

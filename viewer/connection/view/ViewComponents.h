@@ -5,6 +5,7 @@
 #include <windows.h>
 #include "connection/BasicParts.h"
 #include "connection/ConnectionController.h"
+#include "connection/LiveLayout.h"
 #include <memory>
 
 class CViewAudio;
@@ -42,9 +43,12 @@ public:
 class ViewComponents final : private connection::IAudioHooks {
 public:
     // `ownPanel`: the view's own panel, used unless the configuration names one. `ownPtz`: the
-    // view's PTZ part, which then sends the pending press in place of the layout.
+    // view's PTZ part, which then sends the pending press in place of the layout. `layoutHost`: the
+    // view's display, buttons and settings, for the live layout logic used unless the
+    // configuration names a layout; without it the all-channels stand-in.
     ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport, connection::IViewWindow& window,
-                   connection::IPanelHooks* ownPanel, IPendingPtz* ownPtz = nullptr);
+                   connection::IPanelHooks* ownPanel, IPendingPtz* ownPtz = nullptr,
+                   connection::ILiveViewHost* layoutHost = nullptr);
     ~ViewComponents() override;
     ViewComponents(const ViewComponents&) = delete;
     ViewComponents& operator=(const ViewComponents&) = delete;
@@ -54,6 +58,8 @@ public:
     const connection::ViewPorts& Ports() const { return ports_; }
     const connection::CountingFrameSink& FrameCounts() const { return counting_; }
 
+    // The live layout logic; null when the configuration named a layout or no host was given.
+    connection::LiveLayout* Layout() const { return liveLayout_.get(); }
     // The live parts; null unless made with ViewPartsConfig::live.
     CLiveVideo* Live() const { return live_.get(); }
     CViewAudio* Audio() const { return audio_.get(); }
@@ -87,6 +93,7 @@ private:
     connection::CountingFrameSink counting_;
     connection::NoDisplay noDisplay_;
     connection::AllChannelsLayout allChannels_;
+    std::unique_ptr<connection::LiveLayout> liveLayout_;
     struct PtzLayout;
     std::unique_ptr<PtzLayout> ptzLayout_;
     connection::ViewPorts ports_;

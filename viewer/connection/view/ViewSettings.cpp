@@ -1,6 +1,7 @@
 #include "ViewSettings.h"
 #include "DVRScreenView.h"
 #include "LiveVideo.h"
+#include "connection/LiveRequests.h"
 #include "win/Module.h"
 #include "win/Trace.h"
 
@@ -63,7 +64,7 @@ void CViewSettings::OnResolutionClass(int channel, int resolutionClass)
         dialog_->SetResolution(channel, resolutionClass);
 }
 
-void CViewSettings::OnSetupApplied()
+void CViewSettings::OnSetupApplied(int layout)
 {
     if (!dialog_)
         return;
@@ -71,10 +72,21 @@ void CViewSettings::OnSetupApplied()
         record_.channels[c] = dialog_->Entries()[c];
     record_.easy = dialog_->Block();
     record_.audioChoice = DialogAudioChoice();
+    connection::ApplyEasyQuality(record_, layout);
     // Not being able to save is not shown to the user; the settings hold until the view goes.
     if (!settings::SaveViewSetup(path_.c_str(), record_))
         win::Trace(L"===>>> the settings could not be saved: %lu\n", GetLastError());
     MirrorAudio();
+}
+
+void CViewSettings::SaveDialogEntries()
+{
+    if (!dialog_)
+        return;
+    for (int c = 0; c < settings::kChannels; ++c)
+        record_.channels[c] = dialog_->Entries()[c];
+    if (!settings::SaveViewSetup(path_.c_str(), record_))
+        win::Trace(L"===>>> the settings could not be saved: %lu\n", GetLastError());
 }
 
 void CViewSettings::DestroyDialog()

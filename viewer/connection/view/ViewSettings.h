@@ -34,8 +34,11 @@ public:
     bool OpenSetup(int channelCount, const int (&classes)[settings::kChannels], bool ntsc);
     // Message 1223.
     void OnResolutionClass(int channel, int resolutionClass);
-    // Message 3072: the dialog's entries and block and the audio choice of the moment, kept and saved.
-    void OnSetupApplied();
+    // Message 3072: the dialog's entries and block and the audio choice of the moment, kept and
+    // saved; with easy setup on, every channel's quality from the level of `layout` (1 to 4).
+    void OnSetupApplied(int layout);
+    // The total-rate cap lowered the dialog's table: its entries kept and saved.
+    void SaveDialogEntries();
     // With the view window: the dialog goes.
     void DestroyDialog();
 

@@ -123,6 +123,13 @@ void CSimpleSetupDlg::SetTable(const ChannelEntry (&entries)[kChannels], bool nt
     ShowTotal();
 }
 
+void CSimpleSetupDlg::ShowTable()
+{
+    for (int c = 0; c < kChannels; ++c)
+        FillRow(c);
+    ShowTotal();
+}
+
 int CSimpleSetupDlg::SetResolution(int channel, int resolutionClass)
 {
     if (!table_.SetResolution(channel, resolutionClass))

@@ -44,6 +44,11 @@ public:
 
     // The total that item 407 shows.
     double TotalRate() const { return table_.Total(); }
+    // For the view's total-rate cap: the table, its rows shown again, and the table kept as the
+    // dialog's entries.
+    SetupTable& Table() { return table_; }
+    void ShowTable();
+    void KeepTable() { table_.Store(entries_); }
 
 private:
     bool OnInit() override;
