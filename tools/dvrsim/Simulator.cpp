@@ -36,6 +36,43 @@ std::string FieldText(const uint8_t* p, size_t n)
     return s;
 }
 
+uint32_t ChannelsBelow(int n) { return n >= 32 ? 0xFFFFFFFFu : n <= 0 ? 0u : (1u << n) - 1u; }
+
+int CountBits(uint32_t v)
+{
+    int n = 0;
+    for (; v; v &= v - 1)
+        ++n;
+    return n;
+}
+
+// The channel configuration record (16 entries of 8 bytes, then the 8-byte easy-setup block), one
+// "channel:enabled/interval/quality/rate" per entry of this DVR's channels, the easy block, and a
+// verdict: bad when the size is wrong, a channel beyond the DVR's count is enabled, or a quality
+// code is none of the five levels.
+std::string DescribeConfiguration(const uint8_t* d, size_t length, int channels)
+{
+    if (length != protocol::kConfigurationBodySize)
+        return "bad size=" + std::to_string(length);
+    std::string text;
+    bool bad = false;
+    for (int c = 0; c < 16; ++c) {
+        const uint8_t* e = d + c * 8;
+        const uint8_t q = e[4];
+        if (c >= channels) {
+            bad |= e[1] != 0;
+            continue;
+        }
+        bad |= !(q == 4 || q == 9 || q == 14 || q == 19 || q == 31);
+        text += std::to_string(c) + ":" + std::to_string(e[1]) + "/" + std::to_string(e[3]) + "/" + std::to_string(q) +
+                "/" + std::to_string(e[5]) + " ";
+    }
+    const uint8_t* b = d + 128;
+    text += "easy=" + std::to_string(b[0]) + " levels=" + std::to_string(b[1]) + "," + std::to_string(b[2]) + "," +
+            std::to_string(b[3]) + "," + std::to_string(b[4]) + " refresh=" + std::to_string(b[5]);
+    return text + (bad ? " bad" : " ok");
+}
+
 int32_t I32(const Packet& p, size_t at)
 {
     return at + 4 <= p.length ? static_cast<int32_t>(wire::LoadLE32(p.data + at)) : 0;
@@ -452,8 +489,14 @@ void Simulator::InstallDefaults()
         auto& st = s.State();
         st.requestedMask = static_cast<uint32_t>(I32(p, 0));
         st.audioChoice = I32(p, 4);
+        // Checked against this DVR's channels: a viewer never asks for a channel the DVR lacks.
+        const uint32_t beyond = st.requestedMask & ~ChannelsBelow(s.Opts().channels);
+        std::string verdict = " ok";
+        if (p.length != protocol::kChannelRequestSize || beyond || st.audioChoice < -1 || st.audioChoice > 1)
+            verdict = " bad beyond=" + Hex(beyond);
         s.Sim().Log(s.Id(), "cmd 51 channel-request mask=" + Hex(st.requestedMask) + " audio=" +
-                                std::to_string(st.audioChoice) + " bytes=" + std::to_string(p.length));
+                                std::to_string(st.audioChoice) + " bytes=" + std::to_string(p.length) +
+                                " channels=" + std::to_string(CountBits(st.requestedMask)) + verdict);
         s.SendPacket(protocol::kCmdChannelRequest, nullptr, 0);
     });
 
@@ -497,6 +540,8 @@ void Simulator::InstallDefaults()
             nonzero += p.data[i] != 0;
         s.Sim().Log(s.Id(), "stream 138 configuration bytes=" + std::to_string(p.length) +
                                 " nonzero=" + std::to_string(nonzero));
+        if (st.configMode == 1)
+            s.Sim().Log(s.Id(), "stream 138 record " + DescribeConfiguration(p.data, p.length, s.Opts().channels));
         // The answer: the configuration as the DVR now holds it, then the media stream is open.
         s.SendStreamBlock(protocol::kCmdConfiguration, st.configuration.data(), st.configuration.size());
         if (st.loggedIn) {

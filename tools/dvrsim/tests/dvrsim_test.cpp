@@ -5,6 +5,7 @@
 #include "Simulator.h"
 #include "protocol/Dispatch.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -192,6 +193,43 @@ TEST(DvrSim, AnswersCommandsAndLogsThemDecoded)
                              "stream 138 configuration bytes=136 nonzero=2", "cmd 2 stream-request zero=0 mask=0x00000003 pace=10",
                              "cmd 19 ptz-action channel=2 action=13 w8=1 w12=5", "cmd 100 phone-switch state=1",
                              "cmd 77 unknown bytes=0"})
+        EXPECT_NE(std::string::npos, log.find(line)) << line << "\n" << log;
+}
+
+TEST(DvrSim, ChecksChannelRequestsAndConfigurationsAgainstItsChannels)
+{
+    dvrsim::Options o;
+    o.channels = 8;
+    Running r(o);
+    DvrClient c;
+    ASSERT_TRUE(Connect(c, r));
+    ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+    conduix::Frame f;
+    for (uint32_t mask : {0x1FFu, 0xC3u}) {
+        uint8_t cr[protocol::kChannelRequestSize];
+        protocol::BuildChannelRequest(mask, 1, cr);
+        ASSERT_TRUE(c.SendPacket(51, cr, sizeof cr));
+        ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 51, f));
+    }
+    uint8_t ch[protocol::kConfigurationHeaderSize];
+    protocol::BuildConfigurationHeader(1, ch);
+    for (bool beyond : {false, true}) {
+        std::vector<uint8_t> cfg(136, 0);
+        for (int e = 0; e < 8; ++e)
+            std::copy_n(std::vector<uint8_t>{1, 1, 0, 8, 19, 3}.begin(), 6, cfg.begin() + e * 8);
+        cfg[9 * 8 + 1] = beyond;
+        cfg[128] = 1;
+        cfg[133] = 2;
+        ASSERT_TRUE(c.SendPacket(138, ch, sizeof ch));
+        ASSERT_TRUE(c.SendStream(cfg.data(), cfg.size()));
+        ASSERT_TRUE(Await(c, conduix::FrameKind::Stream, 138, f));
+    }
+    const std::string log = r.Log();
+    for (const char* line : {"mask=0x000001ff audio=1 bytes=32 channels=9 bad beyond=0x00000100",
+                             "mask=0x000000c3 audio=1 bytes=32 channels=4 ok",
+                             "record 0:1/8/19/3 1:1/8/19/3 2:1/8/19/3 3:1/8/19/3 4:1/8/19/3 5:1/8/19/3 6:1/8/19/3 "
+                             "7:1/8/19/3 easy=1 levels=0,0,0,0 refresh=2 ok",
+                             "refresh=2 bad"})
         EXPECT_NE(std::string::npos, log.find(line)) << line << "\n" << log;
 }
 
