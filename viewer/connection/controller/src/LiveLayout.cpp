@@ -30,6 +30,10 @@ void LiveLayout::Request(ConnectionController& c, uint32_t mask)
 
 void LiveLayout::Reconnect(ConnectionController& c)
 {
+    // A quiet switch is the view's own reconnect, not the automatic one: a reconnect still marked
+    // from an earlier loss would arm the reconnect timer in the teardown (a second attempt over
+    // this one) and make the next login keep the old layout.
+    c.State().reconnectPending = false;
     c.Teardown();
     c.StartConnectAttempt();
 }
@@ -107,10 +111,9 @@ void LiveLayout::OnChannelCommand(ConnectionController& c, int channel)
         return; // shown at the next reconnect only through a new command
     if (displayMode_ == 0 || displayMode_ == 6)
         s.quietSwitch = true;
-    c.Teardown();
     pending_[layout_ - 1] = true;
     s.quietChannel = true;
-    c.StartConnectAttempt();
+    Reconnect(c);
 }
 
 void LiveLayout::OnDoubleClick(ConnectionController& c, int column, int row)

@@ -731,6 +731,13 @@ TEST(LiveLayout, AutomaticReconnectKeepsTheLayout)
     EXPECT_EQ(r.host.audioShown, 1);
     // Only the stored request goes out again.
     EXPECT_EQ(r.Requests(), std::vector<uint32_t>{0xFFFF});
+
+    // A layout button after the reconnect still switches, without a second attempt on the timer.
+    r.live.OnLayoutCommand(r.lc, 20);
+    EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 2);
+    EXPECT_EQ(r.Requests().front(), 0xFu);
 }
 
 TEST(LiveLayout, ConfigurationOnlyForAdministratorsWithEasySetupApplied)
