@@ -13,6 +13,7 @@ public:
     const connection::ConnectionController& Controller() const { return v_.parts_.Controller(); }
     const connection::CountingFrameSink& FrameCounts() const { return v_.parts_.FrameCounts(); }
     CLiveVideo* Live() const { return v_.parts_.Live(); }
+    const connection::LiveLayout* Layout() const { return v_.parts_.Layout(); }
     CViewAudio* Audio() const { return v_.parts_.Audio(); }
     ViewPanel& Panel() const { return const_cast<ViewPanel&>(v_.panel_); }
     ViewPtz& Ptz() const { return const_cast<ViewPtz&>(v_.ptz_); }
