@@ -66,7 +66,7 @@ void CAudioReceiver::PlayChannel(const AudioRecord& r, unsigned channel)
         main_->Write(merged, kBlockBytes);
         pending_ = false;
         trimmed_.fetch_add(1, std::memory_order_relaxed);
-    } else if (main_ && trim_.Trim(queued)) {
+    } else if (main_ && trim_.Trim(queued) && trimOn_.load(std::memory_order_relaxed)) {
         pending_ = true;
     } else if (main_) {
         main_->Write(block, kBlockBytes);

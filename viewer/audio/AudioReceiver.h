@@ -44,6 +44,8 @@ public:
     unsigned SelectedChannel() const { return selected_.load(std::memory_order_relaxed); }
     // False while the setup dialog is open with "Enable Audio" unticked.
     void SetAudioEnabled(bool on) { enabled_.store(on, std::memory_order_relaxed); }
+    // Off: the queue is left as it grows, up to the cap (for comparisons).
+    void SetQueueTrim(bool on) { trimOn_.store(on, std::memory_order_relaxed); }
     void SetPhoneDown(bool down) { phoneDown_.store(down, std::memory_order_relaxed); }
     bool PhoneDown() const { return phoneDown_.load(std::memory_order_relaxed); }
 
@@ -67,6 +69,7 @@ private:
     std::atomic<unsigned> selected_{0};
     std::atomic<bool> enabled_{true};
     std::atomic<bool> phoneDown_{false};
+    std::atomic<bool> trimOn_{true};
     std::atomic<uint64_t> clock_{0}; // seconds << 32 | milliseconds, read by the video threads
     uint32_t lastSequence_ = 0;      // decode thread only
     std::atomic<uint64_t> skipped_{0};
