@@ -27,12 +27,13 @@ public:
     // this waits are skipped (twice the player's 20-block start threshold: 640 ms).
     static constexpr uint32_t kMaxQueuedBytes = 40 * kBlockBytes;
     // Below the cap, the queue is trimmed back towards this low-water mark: the lowest it held over
-    // a second of blocks (64) above the mark is left out, at most one block in six (16 ms of sound
-    // merged into the next block). The start threshold of 20 blocks less 4 of jitter: a steady
-    // network then keeps about the threshold queued, where a burst used to leave 30 to 40 for good.
+    // half a second of blocks (32) above the mark is left out, at most one block in four (16 ms of
+    // sound merged into the next block). The start threshold of 20 blocks less 4 of jitter: a
+    // steady network then keeps about the threshold queued, where a burst, or a sound device that
+    // fell behind under load, used to leave 30 to 40 for good.
     static constexpr uint32_t kQueueLowWaterBytes = 16 * kBlockBytes;
-    static constexpr uint32_t kTrimWindowBlocks = 64;
-    static constexpr uint32_t kTrimSpacingBlocks = 4;
+    static constexpr uint32_t kTrimWindowBlocks = 32;
+    static constexpr uint32_t kTrimSpacingBlocks = 2;
 
     CAudioReceiver(IAudioCoding& coding, IAudioOutput* mainPlayer, IAudioOutput* phonePlayer)
         : coding_(coding), main_(mainPlayer), phone_(phonePlayer)
