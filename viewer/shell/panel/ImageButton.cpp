@@ -152,28 +152,22 @@ bool CImageButton::OwnMove(int keys, int x, int y)
     return true;
 }
 
-bool CImageButton::MouseDown(int x, int y)
+template <class F>
+bool CImageButton::OverList(F each)
 {
     bool changed = false;
     for (CImageButton* b = this; b; b = b->next)
-        changed |= b->OwnDown(x, y);
+        changed |= each(*b);
     return changed;
 }
 
-bool CImageButton::MouseUp(int x, int y)
-{
-    bool changed = false;
-    for (CImageButton* b = this; b; b = b->next)
-        changed |= b->OwnUp(x, y);
-    return changed;
-}
+bool CImageButton::MouseDown(int x, int y) { return OverList([&](CImageButton& b) { return b.OwnDown(x, y); }); }
+
+bool CImageButton::MouseUp(int x, int y) { return OverList([&](CImageButton& b) { return b.OwnUp(x, y); }); }
 
 bool CImageButton::MouseMove(int keys, int x, int y)
 {
-    bool changed = false;
-    for (CImageButton* b = this; b; b = b->next)
-        changed |= b->OwnMove(keys, x, y);
-    return changed;
+    return OverList([&](CImageButton& b) { return b.OwnMove(keys, x, y); });
 }
 
 void CImageButton::DrawAll()

@@ -90,6 +90,8 @@ public:
 
 private:
     bool Live() const { return enabled && visible; }
+    // Runs `each` on this button and the rest of the list; true when any of them changed.
+    template <class F> bool OverList(F each);
     bool OwnDown(int x, int y);
     bool OwnUp(int x, int y);
     bool OwnMove(int keys, int x, int y);
