@@ -46,7 +46,7 @@ live_start() {
     --video-count-every 1 ${LIVE_SIM_ARGS:-} >"$OUT/$tag.sim.out" 2>"$OUT/$tag.sim.err" &
   LIVE_SIM=$!
   for i in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-  "$WB" run "$HOST" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect \
+  "$WB" run "$HOST" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect --enable-audio \
     --log "$(winepath_of "$OUT/$tag.log")" --stats "$(winepath_of "$OUT/$tag.stats")" --exit-after "$exitAfter" \
     "${LIVE_HOST_ARGS[@]}" >"$OUT/$tag.host.out" 2>&1 &
   LIVE_WRAP=$!

@@ -2,7 +2,8 @@
 # Live video end to end: the native simulator sends MPEG-4 channels over loopback TCP to the view
 # host (Windows build, under the Wine bench), for each load in turn; prints one table row per load.
 #
-#   bench/run-live.sh [--seconds N] [--warmup N] [--reps N] [--out DIR] [--compare-idle-wait] [LOAD...]
+#   bench/run-live.sh [--seconds N] [--warmup N] [--reps N] [--out DIR] [--compare-idle-wait]
+#                     [--compare-audio-trim] [LOAD...]
 #
 # LOAD is CHANNELSxFORMAT (default: 16xd1 4xd1 16xcif 1xd1); FORMAT is one of the simulator's
 # --video names. The DVR has 16 channels for 16 cameras and 4 otherwise, with video on the first
@@ -19,13 +20,15 @@
 #   cores      the view host's CPU over wall time
 # --compare-idle-wait runs every load twice, side by side: "wait" with the decode threads' former
 # idle wait (timed waits that Stop cuts short, --wake-on-stop) and "sleep" with plain sleeps.
+# --compare-audio-trim runs every load twice, side by side: "full" with the live audio queue left to
+# grow up to its cap (--no-audio-trim) and "trim" with it trimmed back towards its low-water mark.
 # LIVE_HOST=PATH runs another build of viewhost.exe (it must sit in a win tree's bin/ folder).
 # LIVE_SIM_ARGS adds simulator options (faults, e.g. "--video-clock-ahead 3600").
 # Needs: bash scripts/build.sh native win (or build_tree native dvrsim; build_tree win viewhost).
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/trees.sh"
-SECONDS_RUN=20 WARMUP=5 REPS=1 OUT=$ROOT/out/live COMPARE=0
+SECONDS_RUN=20 WARMUP=5 REPS=1 OUT=$ROOT/out/live COMPARE=0 COMPARE_TRIM=0
 LOADS=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -34,7 +37,8 @@ while [ $# -gt 0 ]; do
     --reps) REPS=$2; shift 2 ;;
     --out) OUT=$2; shift 2 ;;
     --compare-idle-wait) COMPARE=1; shift ;;
-    -h|--help) sed -n '2,25p' "$0"; exit 0 ;;
+    --compare-audio-trim) COMPARE_TRIM=1; shift ;;
+    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
     *x*) LOADS+=("$1"); shift ;;
     *) echo "run-live: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -53,14 +57,16 @@ printf '%-7s %-6s %8s %8s %8s %10s %9s %8s %8s %10s %8s %8s  %s\n' load run sent
   "srv+X ms" "lat p50" "lat p99" "(worst)" "arr p50" "arr p99" cores
 VARIANTS=(sleep)
 [ $COMPARE = 1 ] && VARIANTS=(wait sleep)
+[ $COMPARE_TRIM = 1 ] && VARIANTS=(full trim)
 for load in "${LOADS[@]}"; do
   for rep in $(seq "$REPS"); do
     for variant in "${VARIANTS[@]}"; do
       label=$rep
       LIVE_HOST_ARGS=()
-      if [ $COMPARE = 1 ]; then
+      if [ $COMPARE = 1 ] || [ $COMPARE_TRIM = 1 ]; then
         label=$rep-$variant
         [ "$variant" = wait ] && LIVE_HOST_ARGS=(--wake-on-stop)
+        [ "$variant" = full ] && LIVE_HOST_ARGS=(--no-audio-trim)
       fi
       tag=$load-$label
       if ! live_start "$load" "$tag" $((WARMUP + SECONDS_RUN + 60)); then

@@ -28,7 +28,8 @@ int16_t TalkBackSample(uint64_t i)
     return on ? static_cast<int16_t>(9000 * std::sin(kTwoPi * 1000 * double(i) / 8000)) : 0;
 }
 
-void AudioRecordSource::Next(bool talkBack, uint32_t seconds, uint32_t microseconds, std::vector<uint8_t>& out)
+void AudioRecordSource::Next(bool talkBack, uint32_t seconds, uint32_t microseconds, std::vector<uint8_t>& out,
+                             int clickAt)
 {
     const size_t length = talkBack ? 264 : 216;
     out.assign(length, 0);
@@ -39,12 +40,28 @@ void AudioRecordSource::Next(bool talkBack, uint32_t seconds, uint32_t microseco
     h.microseconds = microseconds;
     h.sequence = sequence_;
     wire::BuildAudioBlockHeader(h, out.data());
+    // A click: 4 ms of a 1 kHz square wave near full scale, carried on into the next record.
+    constexpr int kClickSamples = 32;
+    int16_t click[128] = {};
+    int left = clickLeft_;
+    for (int i = 0; i < 128; ++i) {
+        if (clickAt == i)
+            left = kClickSamples;
+        if (left > 0) {
+            click[i] = ((kClickSamples - left) / 4) % 2 ? -24000 : 24000;
+            --left;
+        }
+    }
+    clickLeft_ = left;
     int16_t pcm[128];
     for (unsigned c = 0; c < 5; ++c) {
         if (c == 4 && !talkBack)
             break;
         for (size_t i = 0; i < 128; ++i)
-            pcm[i] = c < 4 ? ChannelSample(c, sample_ + i) : TalkBackSample(sample_ + i);
+            pcm[i] = c == 4                ? TalkBackSample(sample_ + i)
+                     : opts_.clicksOnly    ? click[i]
+                     : click[i] != 0       ? click[i]
+                                           : ChannelSample(c, sample_ + i);
         enc_[c].Encode(pcm, 128, out.data() + 24 + 48 * c, 48);
     }
     sample_ += 128;

@@ -21,6 +21,7 @@ struct SourceOptions {
     uint32_t gapEvery = 0; // > 0: after every gapEvery records, skip gapSize sequence numbers
     uint32_t gapSize = 2;
     uint32_t firstSequence = 1;
+    bool clicksOnly = false; // every channel silent but for the clicks asked for (sync markers)
 };
 
 // The DVR's audio records: tag "g723", all four channels, one record per 16 ms of signal, and the
@@ -28,7 +29,8 @@ struct SourceOptions {
 class AudioRecordSource {
 public:
     explicit AudioRecordSource(SourceOptions o = {}) : opts_(o), sequence_(o.firstSequence) {}
-    void Next(bool talkBack, uint32_t seconds, uint32_t microseconds, std::vector<uint8_t>& out);
+    // clickAt >= 0 starts a click (a short loud burst) at that sample of the record on every channel.
+    void Next(bool talkBack, uint32_t seconds, uint32_t microseconds, std::vector<uint8_t>& out, int clickAt = -1);
     uint64_t Records() const { return records_; }
 
 private:
@@ -37,6 +39,7 @@ private:
     uint32_t sequence_;
     uint64_t records_ = 0;
     uint64_t sample_ = 0;
+    int clickLeft_ = 0; // samples of a click still to come
 };
 
 // 16-bit mono WAV at 8 kHz through libsndfile.

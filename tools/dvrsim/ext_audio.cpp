@@ -3,9 +3,11 @@
 // (command 100, allowed or forbidden on demand) and the uplink (command 99 and its 312 bytes),
 // checked and decoded into a WAV file.
 #include "Extension.h"
+#include "SyncMarker.h"
 #include "ToolAudio.h"
 #include "wire/ByteOrder.h"
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 
@@ -41,7 +43,10 @@ uint64_t SteadyMicros()
 
 class AudioProducer final : public Producer {
 public:
-    explicit AudioProducer(const AudioOptions& o) : source_(toolaudio::SourceOptions{o.gapEvery, o.gapSize, 1}) {}
+    explicit AudioProducer(const AudioOptions& o)
+        : source_(toolaudio::SourceOptions{o.gapEvery, o.gapSize, 1, g_syncCamera.load() != 0})
+    {
+    }
     int PeriodMs() const override { return 4; }
     void Tick(Session& s) override
     {
@@ -53,8 +58,17 @@ public:
             due_ = now;
         while (now >= due_) {
             const uint64_t t = UnixMicros();
+            int clickAt = -1;
+            uint64_t mark = g_syncNextMicros.load(std::memory_order_acquire);
+            if (mark != 0 && mark < t + 16000 && g_syncNextMicros.compare_exchange_strong(mark, 0)) {
+                // A mark already past (announced late) clicks at the record's start: say by how much.
+                clickAt = mark > t ? static_cast<int>((mark - t) / 125) : 0;
+                if (mark < t)
+                    std::fprintf(stderr, "dvrsim: sync click %llu us late\n",
+                                 static_cast<unsigned long long>(t - mark));
+            }
             source_.Next(s.State().phoneOn, static_cast<uint32_t>(t / 1000000), static_cast<uint32_t>(t % 1000000),
-                         record_);
+                         record_, clickAt);
             if (!s.SendStreamBlock(kStreamCommand, record_.data(), record_.size()))
                 return;
             due_ += 16000;

@@ -2,6 +2,7 @@
 // per process into a loop of a few seconds, then sent round and round at its frame rate with fresh
 // headers. Faults on demand: lost frames, repeated frames, size changes.
 #include "Extension.h"
+#include "SyncMarker.h"
 #include "VideoChannelStream.h"
 #include "VideoLoop.h"
 #include <atomic>
@@ -211,10 +212,14 @@ public:
             if (due_[c] == 0 || now > due_[c] + 1000000) // first frame now; after a stall, no burst
                 due_[c] = now;
             while (due_[c] <= now && !s.Closing()) {
-                if (!streams_[c]->Next(due_[c], frame_))
+                SentVideoFrame info;
+                if (!streams_[c]->Next(due_[c], frame_, &info))
                     break;
                 if (!s.SendStreamBlock(kStreamCommand, frame_.data(), frame_.size()))
                     return;
+                if (static_cast<int>(c) + 1 == g_syncCamera.load(std::memory_order_relaxed) && info.loop &&
+                    info.sourceIndex + 1 == static_cast<int>(info.loop->frames.size()))
+                    g_syncNextMicros.store(due_[c] + streams_[c]->FrameMicros(), std::memory_order_release);
                 count_->Add();
                 due_[c] += streams_[c]->FrameMicros();
             }
@@ -262,6 +267,10 @@ public:
         app.add_option("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
         app.add_option("--video-zone", zone_, "time-zone index in the frame headers")->check(CLI::Range(0, 84));
         app.add_flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");
+        app.add_option("--sync-marker", syncCamera_,
+                       "lip-sync marker: this camera's loop starts with a white picture, and the audio of every "
+                       "channel is silent but for a click at the same instant")
+            ->check(CLI::Range(1, 16));
         app.add_option("--video-mask", videoMask_,
                        "mask of the channels that have a camera: the others send no video when requested");
         app.add_option("--video-count-every", countEvery_,
@@ -273,6 +282,7 @@ public:
     void Install(Simulator& sim) override
     {
         const int channels = sim.Opts().channels;
+        g_syncCamera.store(syncCamera_);
         std::vector<std::string> names = formats_;
         if (names.empty())
             names = {"cif", "half", "d1", "cif-pal", "cif"};
@@ -282,6 +292,7 @@ public:
             f.seconds = seconds_;
             f.quant = quant_;
             ParseFormat(names[std::min(static_cast<size_t>(c), names.size() - 1)], f); // checked by the option
+            f.whiteFirst = c + 1 == syncCamera_;
         }
         // Owned by this simulator's producer factory and the producers it makes.
         auto bank = std::make_shared<LoopBank>(std::move(fmts), faults_.sizeChangeAfter > 0, faultMask_);
@@ -304,6 +315,7 @@ private:
     bool daylight_ = false;
     double countEvery_ = 0;
     uint32_t videoMask_ = 0xFFFF;
+    int syncCamera_ = 0;
 };
 
 ExtensionRegistrar<VideoExtension> registrar;

@@ -9,6 +9,13 @@ AudioClock CAudioReceiver::Clock() const
     return AudioClock{static_cast<uint32_t>(v >> 32), static_cast<uint32_t>(v)};
 }
 
+void CAudioReceiver::ResetSequence()
+{
+    lastSequence_ = 0;
+    pending_ = false;
+    trim_.Reset();
+}
+
 bool CAudioReceiver::OnAudioRecord(const void* data, size_t size)
 {
     AudioRecord r;
@@ -35,18 +42,36 @@ void CAudioReceiver::PlayChannel(const AudioRecord& r, unsigned channel)
     uint8_t block[kBlockBytes];
     if (!coded || !coding_.DecodeChannel(channel, coded, block))
         return;
-    const bool behind = main_ && main_->QueuedBytes() > kMaxQueuedBytes;
-    if (const unsigned repeats = RepeatCount(r.sequence, lastSequence_)) {
+    const uint32_t queued = main_ ? main_->QueuedBytes() : 0;
+    const bool behind = queued > kMaxQueuedBytes;
+    if (behind)
+        pending_ = false; // skipped with the rest
+    const unsigned repeats = RepeatCount(r.sequence, lastSequence_);
+    if (pending_ && repeats) {
+        // A gap follows the block left out: it is played as it was, and the repeats after it.
+        main_->Write(previous_, kBlockBytes);
+        pending_ = false;
+    }
+    if (repeats) {
         SoftenBlock(previous_, previous_, kBlockBytes);
         for (unsigned i = 0; i < repeats && main_ && !behind; ++i)
             main_->Write(previous_, kBlockBytes);
         SoftenBlock(previous_, block, kBlockBytes);
     }
-    std::memcpy(previous_, block, kBlockBytes);
-    if (behind)
+    if (behind) {
         skipped_.fetch_add(1, std::memory_order_relaxed);
-    else if (main_)
+    } else if (pending_) {
+        uint8_t merged[kBlockBytes];
+        MergeBlocks(previous_, block, merged, kBlockBytes);
+        main_->Write(merged, kBlockBytes);
+        pending_ = false;
+        trimmed_.fetch_add(1, std::memory_order_relaxed);
+    } else if (main_ && trim_.Trim(queued) && trimOn_.load(std::memory_order_relaxed)) {
+        pending_ = true;
+    } else if (main_) {
         main_->Write(block, kBlockBytes);
+    }
+    std::memcpy(previous_, block, kBlockBytes);
     lastSequence_ = r.sequence;
 }
 

@@ -8,6 +8,7 @@
 #include "AudioCoding.h"
 #include "AudioOutput.h"
 #include "AudioRecord.h"
+#include "QueueTrim.h"
 #include <atomic>
 #include <cstdint>
 
@@ -25,6 +26,14 @@ public:
     // channel's 30 frame slots fill before its pictures are due. Blocks that arrive while more than
     // this waits are skipped (twice the player's 20-block start threshold: 640 ms).
     static constexpr uint32_t kMaxQueuedBytes = 40 * kBlockBytes;
+    // Below the cap, the queue is trimmed back towards this low-water mark: the lowest it held over
+    // half a second of blocks (32) above the mark is left out, at most one block in four (16 ms of
+    // sound merged into the next block). The start threshold of 20 blocks less 4 of jitter: a
+    // steady network then keeps about the threshold queued, where a burst, or a sound device that
+    // fell behind under load, used to leave 30 to 40 for good.
+    static constexpr uint32_t kQueueLowWaterBytes = 16 * kBlockBytes;
+    static constexpr uint32_t kTrimWindowBlocks = 32;
+    static constexpr uint32_t kTrimSpacingBlocks = 2;
 
     CAudioReceiver(IAudioCoding& coding, IAudioOutput* mainPlayer, IAudioOutput* phonePlayer)
         : coding_(coding), main_(mainPlayer), phone_(phonePlayer)
@@ -36,16 +45,20 @@ public:
     unsigned SelectedChannel() const { return selected_.load(std::memory_order_relaxed); }
     // False while the setup dialog is open with "Enable Audio" unticked.
     void SetAudioEnabled(bool on) { enabled_.store(on, std::memory_order_relaxed); }
+    // Off: the queue is left as it grows, up to the cap (for comparisons).
+    void SetQueueTrim(bool on) { trimOn_.store(on, std::memory_order_relaxed); }
     void SetPhoneDown(bool down) { phoneDown_.store(down, std::memory_order_relaxed); }
     bool PhoneDown() const { return phoneDown_.load(std::memory_order_relaxed); }
 
     // Decode-thread side. Returns false when the record was not audio or was dropped whole.
     bool OnAudioRecord(const void* data, size_t size);
-    void ResetSequence() { lastSequence_ = 0; }
+    void ResetSequence();
     uint32_t LastSequence() const { return lastSequence_; }
     AudioClock Clock() const;
     // Blocks skipped because the main player held too much (for the figures).
     uint64_t BlocksSkipped() const { return skipped_.load(std::memory_order_relaxed); }
+    // Blocks merged into the next to bring the queue back towards its low-water mark.
+    uint64_t BlocksTrimmed() const { return trimmed_.load(std::memory_order_relaxed); }
 
 private:
     void PlayChannel(const AudioRecord& r, unsigned channel);
@@ -57,9 +70,13 @@ private:
     std::atomic<unsigned> selected_{0};
     std::atomic<bool> enabled_{true};
     std::atomic<bool> phoneDown_{false};
+    std::atomic<bool> trimOn_{true};
     std::atomic<uint64_t> clock_{0}; // seconds << 32 | milliseconds, read by the video threads
     uint32_t lastSequence_ = 0;      // decode thread only
     std::atomic<uint64_t> skipped_{0};
+    std::atomic<uint64_t> trimmed_{0};
+    CQueueTrim trim_{kQueueLowWaterBytes, kTrimWindowBlocks, kTrimSpacingBlocks, kBlockBytes};
+    bool pending_ = false; // previous_ was left out and waits to be merged into the next block
     uint8_t previous_[kBlockBytes] = {};
     uint8_t previousTalkBack_[kBlockBytes] = {};
 };

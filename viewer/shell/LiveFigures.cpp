@@ -1,5 +1,6 @@
 #include "LiveFigures.h"
 #include "LiveVideo.h"
+#include "ViewAudio.h"
 #include <psapi.h>
 
 CLiveFigures::~CLiveFigures()
@@ -17,13 +18,14 @@ bool CLiveFigures::Start(const std::wstring& path, view::CLiveVideo& live)
         return false;
     start_ = last_ = std::chrono::steady_clock::now();
     fprintf(file_, "# elapsed_s window_s shown dropped pictures lat_p50_ms lat_p99_ms lat_max_ms "
-                   "working_set_kib private_kib frames_in arrival_p50_ms arrival_p99_ms\n");
+                   "working_set_kib private_kib frames_in arrival_p50_ms arrival_p99_ms audio_queued_ms "
+                   "audio_skipped audio_trimmed\n");
     fflush(file_);
     live.SetLatencyStats(&latency_, &arrival_);
     return true;
 }
 
-void CLiveFigures::Write(const view::CLiveVideo& live)
+void CLiveFigures::Write(const view::CLiveVideo& live, CViewAudio* audio)
 {
     if (!file_)
         return;
@@ -33,14 +35,17 @@ void CLiveFigures::Write(const view::CLiveVideo& live)
     PROCESS_MEMORY_COUNTERS_EX mem{};
     mem.cb = sizeof mem;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof mem);
-    fprintf(file_, "%.3f %.3f %llu %llu %llu %.2f %.2f %.2f %llu %llu %llu %.2f %.2f\n",
+    const long queued = audio ? audio->MainQueuedBytes() : -1;
+    fprintf(file_, "%.3f %.3f %llu %llu %llu %.2f %.2f %.2f %llu %llu %llu %.2f %.2f %ld %llu %llu\n",
             std::chrono::duration<double>(now - start_).count(), std::chrono::duration<double>(now - last_).count(),
             static_cast<unsigned long long>(live.PicturesShown()),
             static_cast<unsigned long long>(live.FramesDropped()),
             static_cast<unsigned long long>(w.count), w.medianMs, w.p99Ms, w.maxMs,
             static_cast<unsigned long long>(mem.WorkingSetSize / 1024),
             static_cast<unsigned long long>(mem.PrivateUsage / 1024), static_cast<unsigned long long>(a.count),
-            a.medianMs, a.p99Ms);
+            a.medianMs, a.p99Ms, queued < 0 ? -1L : static_cast<long>(queued / audio::kBlockBytes * audio::kBlockMs),
+            static_cast<unsigned long long>(audio ? audio->Receiver().BlocksSkipped() : 0),
+            static_cast<unsigned long long>(audio ? audio->Receiver().BlocksTrimmed() : 0));
     fflush(file_);
     last_ = now;
 }

@@ -2,7 +2,9 @@
 // The live-video figures of one view, a line a second in a text file: seconds since start, the
 // window the latency covers, pictures shown and frames dropped (totals), the display latency of
 // the window's pictures (wall clock at display less the frame header's send time), the process's
-// memory, and the video frames that reached the view in the window with their arrival latency.
+// memory, the video frames that reached the view in the window with their arrival latency, and the
+// live audio: what the player holds now (ms, -1 when silent) and the blocks skipped at the cap and
+// trimmed towards the low-water mark (totals).
 #include <windows.h>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +14,7 @@
 namespace view {
 class CLiveVideo;
 }
+class CViewAudio;
 
 class CLiveFigures {
 public:
@@ -24,7 +27,7 @@ public:
     // whose decode threads record into them: this object must outlive them.
     bool Start(const std::wstring& path, view::CLiveVideo& live);
     // Appends one line.
-    void Write(const view::CLiveVideo& live);
+    void Write(const view::CLiveVideo& live, CViewAudio* audio);
 
 private:
     FILE* file_ = nullptr; // ours

@@ -5,6 +5,7 @@
 #include <cstring>
 #include "DVRScreenView.h"
 #include "LiveVideo.h"
+#include "ViewAudio.h"
 #include "ViewInspector.h"
 #include "ViewSkinLink.h"
 #include "skin/SkinApi.h"
@@ -828,6 +829,15 @@ STDMETHODIMP CPelluxCtrl::SetWakeOnStop(BOOL on)
     return S_OK;
 }
 
+STDMETHODIMP CPelluxCtrl::SetAudioQueueTrim(BOOL on)
+{
+    CViewAudio* audio = view_ ? view::Inspect(*view_).Audio() : nullptr;
+    if (!audio)
+        return E_UNEXPECTED;
+    audio->Receiver().SetQueueTrim(on != FALSE);
+    return S_OK;
+}
+
 STDMETHODIMP CPelluxCtrl::WriteFigures(LPCWSTR path)
 {
     if (!path)
@@ -858,7 +868,7 @@ LRESULT CPelluxCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PAINT: OnPaint(); return 0;
     case WM_TIMER:
         if (CLiveVideoOf(view_) && wp == kFiguresTimer && figures_)
-            figures_->Write(*CLiveVideoOf(view_));
+            figures_->Write(*CLiveVideoOf(view_), view::Inspect(*view_).Audio());
         return 0;
     default: return Default(msg, wp, lp);
     }

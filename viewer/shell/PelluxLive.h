@@ -10,5 +10,7 @@ struct IPelluxLive : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetWakeOnStop(BOOL on) = 0;
     // Appends a line of live-video figures to `path` every second while the view lives.
     virtual HRESULT STDMETHODCALLTYPE WriteFigures(LPCWSTR path) = 0;
+    // Off: the live audio queue is not trimmed back towards its low-water mark (for comparisons).
+    virtual HRESULT STDMETHODCALLTYPE SetAudioQueueTrim(BOOL on) = 0;
 };
 __CRT_UUID_DECL(IPelluxLive, 0x3bfb40f5, 0xe68a, 0x4d96, 0x9b, 0x5a, 0x27, 0x50, 0x54, 0xbb, 0x7c, 0x93)

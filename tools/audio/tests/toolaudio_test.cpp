@@ -142,3 +142,33 @@ TEST(ChannelWav, EachChannelIsItsSignalWithGapsFilled)
 }
 
 } // namespace
+
+// The sync marker's click lands on the sample asked for, on every channel, carries on into the next
+// record, and the channels are silent around it.
+TEST(SyncClick, StartsAtTheSampleAskedForOnEveryChannel)
+{
+    SourceOptions o;
+    o.clicksOnly = true;
+    AudioRecordSource src(o);
+    CG723Coder dec[4];
+    std::vector<int16_t> got[4];
+    std::vector<uint8_t> r;
+    for (int i = 0; i < 4; ++i) {
+        src.Next(false, 0, 0, r, i == 2 ? 120 : -1);
+        for (unsigned c = 0; c < 4; ++c) {
+            int16_t pcm[128];
+            ASSERT_EQ(dec[c].Decode(r.data() + 24 + 48 * c, 48, pcm, 128), 128);
+            got[c].insert(got[c].end(), pcm, pcm + 128);
+        }
+    }
+    for (unsigned c = 0; c < 4; ++c) {
+        size_t first = got[c].size();
+        for (size_t i = 0; i < got[c].size() && first == got[c].size(); ++i)
+            if (std::abs(got[c][i]) > 4000)
+                first = i;
+        EXPECT_GE(first, 2u * 128 + 120) << c;
+        EXPECT_LE(first, 2u * 128 + 128) << c; // the coder's step adapts within a millisecond
+        EXPECT_GT(std::abs(got[c][3 * 128 + 10]), 4000) << c; // still clicking in the next record
+        EXPECT_LT(std::abs(got[c][3 * 128 + 100]), 4000) << c;
+    }
+}

@@ -1,5 +1,6 @@
 #include "VideoLoop.h"
 #include "VolHeader.h"
+#include <algorithm>
 #include <cstring>
 
 namespace dvrsim {
@@ -97,6 +98,11 @@ static bool EncodeOnce(const video::XvidApi& xvid, int channel, const VideoForma
     bool ok = true;
     for (int i = 0; i < frames && ok; ++i) {
         scene.Render(i, pic);
+        if (f.whiteFirst && i == 0) {
+            std::fill(pic.y.begin(), pic.y.end(), uint8_t(235));
+            std::fill(pic.u.begin(), pic.u.end(), uint8_t(128));
+            std::fill(pic.v.begin(), pic.v.end(), uint8_t(128));
+        }
         xvid_enc_frame_t fr{};
         fr.version = kRecordVersion;
         fr.vol_flags = XVID_VOL_MPEGQUANT | (out.codedInterlaced ? XVID_VOL_INTERLACING : 0);

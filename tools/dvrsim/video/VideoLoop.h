@@ -19,6 +19,7 @@ struct VideoFormat {
     int seconds = 2;         // loop length
     int keyInterval = 0;     // frames between intra pictures; 0 = one second
     int quant = 4;
+    bool whiteFirst = false; // the loop's first picture is all white (a sync marker)
 };
 
 struct EncodedVideoFrame {

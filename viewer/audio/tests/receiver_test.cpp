@@ -2,6 +2,8 @@
 #include "FakeCoding.h"
 #include "wire/StreamFrame.h"
 #include <gtest/gtest.h>
+#include <cstring>
+#include <string>
 
 using namespace audio;
 
@@ -183,4 +185,77 @@ TEST(ReceiverCap, SkipsBlocksWhileThePlayerHoldsTooMuch)
     main.queued = 0;
     ASSERT_TRUE(feed(6));
     EXPECT_EQ(main.blocks.size(), 2u);
+}
+
+// The trim leaves out what the queue held at its lowest over a window above the low-water mark, no
+// more, spaced apart; a queue that dipped to the mark once in the window (jitter) is left alone.
+TEST(QueueTrim, LeavesOutTheWindowsSurplusSpacedApart)
+{
+    CQueueTrim trim(16 * kBlockBytes, 8, 2, kBlockBytes);
+    auto run = [&](uint32_t queuedBlocks, int blocks, uint32_t dipBlocks = 0) {
+        std::string marks;
+        for (int i = 0; i < blocks; ++i)
+            marks += trim.Trim((i % 8 == 3 && dipBlocks ? dipBlocks : queuedBlocks) * kBlockBytes) ? 'x' : '.';
+        return marks;
+    };
+    EXPECT_EQ(run(40, 7), ".......");  // nothing before a window has been measured
+    EXPECT_EQ(run(19, 1), "x");        // lowest 19 over the first window: surplus 3 after this one
+    EXPECT_EQ(run(19, 7), "..x..x."); // one in three at most, then the surplus is spent
+    EXPECT_EQ(trim.Surplus(), 0u);
+    trim.Reset();
+    EXPECT_EQ(run(30, 16, 16), "................"); // a dip to the mark in each window: no surplus
+    trim.Reset();
+    EXPECT_EQ(run(30, 8), ".......x");
+}
+
+// What the receiver does with a trim: the block left out is merged into the next one (starts on
+// the first's first sample, ends on the second's last), the audio clock and sequence move on, and a
+// gap right after it plays the block as it was before the softened repeats.
+TEST(ReceiverCap, TrimsTheQueueTowardsItsLowWaterMark)
+{
+    FakeCoding coding;
+    BlockSink main;
+    CAudioReceiver rx{coding, &main, nullptr};
+    uint32_t sequence = 0;
+    auto feed = [&] {
+        auto r = Record(++sequence, 1);
+        r[24] = static_cast<uint8_t>(sequence);
+        return rx.OnAudioRecord(r.data(), r.size());
+    };
+    main.queued = CAudioReceiver::kQueueLowWaterBytes; // at the mark: everything plays
+    for (uint32_t i = 0; i < 2 * CAudioReceiver::kTrimWindowBlocks; ++i)
+        ASSERT_TRUE(feed());
+    EXPECT_EQ(main.blocks.size(), 2 * CAudioReceiver::kTrimWindowBlocks);
+    EXPECT_EQ(rx.BlocksTrimmed(), 0u);
+
+    main.queued = CAudioReceiver::kQueueLowWaterBytes + 2 * kBlockBytes;
+    main.blocks.clear();
+    for (uint32_t i = 0; i < CAudioReceiver::kTrimWindowBlocks; ++i)
+        ASSERT_TRUE(feed());
+    // The window ended on the last block: it is held back.
+    EXPECT_EQ(main.blocks.size(), CAudioReceiver::kTrimWindowBlocks - 1);
+    ASSERT_TRUE(feed());
+    EXPECT_EQ(rx.BlocksTrimmed(), 1u);
+    EXPECT_EQ(rx.Clock().seconds, 1000u + sequence);
+    ASSERT_EQ(main.blocks.size(), CAudioReceiver::kTrimWindowBlocks);
+    // Each record's block is filled with its sequence byte (FakeCoding): the merge starts on the
+    // held block's first sample and ends on the next block's last.
+    uint8_t a[kBlockBytes], b[kBlockBytes], want[kBlockBytes];
+    std::memset(a, static_cast<uint8_t>(sequence - 1), kBlockBytes);
+    std::memset(b, static_cast<uint8_t>(sequence), kBlockBytes);
+    MergeBlocks(a, b, want, kBlockBytes);
+    EXPECT_EQ(0, std::memcmp(main.blocks.back().data(), want, kBlockBytes));
+    EXPECT_TRUE(want[0] == a[0] && want[1] == a[1]);
+    EXPECT_TRUE(want[kBlockBytes - 2] == b[0] && want[kBlockBytes - 1] == b[1]);
+
+    // The next trim is followed by a gap of two: held block as it was, one softened repeat, then new.
+    for (uint32_t i = 0; i < CAudioReceiver::kTrimSpacingBlocks; ++i)
+        ASSERT_TRUE(feed());
+    const size_t before = main.blocks.size();
+    ASSERT_TRUE(feed()); // held back
+    EXPECT_EQ(main.blocks.size(), before);
+    sequence += 1;
+    ASSERT_TRUE(feed());
+    EXPECT_EQ(main.blocks.size(), before + 3);
+    EXPECT_EQ(rx.BlocksTrimmed(), 1u);
 }

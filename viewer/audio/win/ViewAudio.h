@@ -30,6 +30,8 @@ public:
     audio::CAudioReceiver& Receiver() { return receiver_; }
     // Milliseconds of the audio clock minus what is still buffered: the "now" of audio.
     int64_t AudioNowMs();
+    // What the main player holds, in bytes (-1 when it does not play), for the figures.
+    long MainQueuedBytes() { return main_.IsPlaying() ? static_cast<long>(main_.QueuedBytes()) : -1; }
 
     // User-interface thread.
     void SelectChannel(int buttonId);

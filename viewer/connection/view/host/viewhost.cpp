@@ -1,15 +1,18 @@
 // viewhost: a thin container of the Pellux control, in a window of its own.
 //   viewhost [--address A] [--port N] [--user ID] [--password PW] [--connect]
-//            [--log FILE] [--exit-after SECONDS] [--stats FILE] [--wake-on-stop]
+//            [--log FILE] [--exit-after SECONDS] [--stats FILE] [--wake-on-stop] [--no-audio-trim]
+//            [--enable-audio]
 // The control is created by its class identifier; when it is not registered, from the Pellux.dll
 // beside this program. The four values go to the control's properties 1 to 4 and its SetAddr, as the
 // manager's module dialogs do. --connect and --exit-after press the view's Connect and Exit; --log
 // appends each new status line to FILE (UTF-8) as it appears; --stats makes the control append a line
 // of live-video figures every second; --wake-on-stop makes the decode threads sleep in timed waits
-// (the former idle wait, for comparisons).
+// (the former idle wait, for comparisons); --no-audio-trim leaves the live audio queue untrimmed;
+// --enable-audio ticks "Enable Audio" in the stored settings before the view starts.
 #include <windows.h>
 #include "Pellux_h.h"
 #include "PelluxLive.h"
+#include "ViewSetupFile.h"
 #include "win/ComPtr.h"
 #include "win/ControlHost.h"
 #include "win/Handles.h"
@@ -25,7 +28,7 @@ constexpr WPARAM kCmdConnect = 1, kCmdExit = 46;
 
 struct Options {
     std::wstring address, port = L"50000", user, password, logPath, statsPath;
-    bool connect = false, wakeOnStop = false;
+    bool connect = false, wakeOnStop = false, noAudioTrim = false, enableAudio = false;
     double exitAfter = 0;
 };
 
@@ -50,6 +53,14 @@ bool Parse(int argc, wchar_t** argv, Options& o)
             continue;
         if (a == L"--connect") {
             o.connect = true;
+            continue;
+        }
+        if (a == L"--enable-audio") {
+            o.enableAudio = true;
+            continue;
+        }
+        if (a == L"--no-audio-trim") {
+            o.noAudioTrim = true;
             continue;
         }
         if (a == L"--wake-on-stop") {
@@ -183,6 +194,8 @@ int Run(const Options& o)
         host.Control()->QueryInterface(__uuidof(IPelluxLive), live.PutVoid());
     if (o.wakeOnStop && live)
         live->SetWakeOnStop(TRUE);
+    if (o.noAudioTrim && live)
+        live->SetAudioQueueTrim(FALSE);
     if (!o.statsPath.empty() && live)
         live->WriteFigures(o.statsPath.c_str());
     live.Release();
@@ -221,6 +234,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     if (!argv || !Parse(argc, argv, o))
         return 2;
     LocalFree(argv);
+    if (o.enableAudio) {
+        // The view reads "Enable Audio" from the stored settings at login; unticked, received audio
+        // is dropped and pictures do not wait for it.
+        settings::ViewSetupRecord r;
+        settings::LoadViewSetup(settings::kViewSetupPath, settings::kChannels, r);
+        r.audioChoice = 1;
+        if (!settings::SaveViewSetup(settings::kViewSetupPath, r))
+            return 1;
+    }
     if (FAILED(OleInitialize(nullptr)))
         return 1;
     int code = Run(o);

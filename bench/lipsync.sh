@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Lip sync measured end to end: the simulator (--sync-marker 1) makes camera 1's loop start with a
+# white picture and puts a click into the audio at the same instant; the view host shows it under
+# the Wine bench; lipsync_probe watches the screen for the flashes and the sound server's monitor
+# for the clicks and prints the offset of each pair (sound less picture), the median and the worst.
+#
+#   bench/lipsync.sh [--seconds N] [--out DIR] [LOAD]      (default 60 s, LOAD 4xd1)
+#
+# LIVE_HOST and LIVE_SIM_ARGS as for run-live.sh. Needs: build_tree native dvrsim lipsync_probe;
+# build_tree win viewhost.
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$ROOT/scripts/trees.sh"
+SECONDS_RUN=60 OUT=$ROOT/out/lipsync LOAD=4xd1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) SECONDS_RUN=$2; shift 2 ;;
+    --out) OUT=$2; shift 2 ;;
+    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    *x*) LOAD=$1; shift ;;
+    *) echo "lipsync: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
+PROBE=$BUILD/native/bin/lipsync_probe
+[ -x "$SIM" ] && [ -x "$PROBE" ] && [ -f "$HOST" ] || { echo "lipsync: build dvrsim, lipsync_probe and viewhost first" >&2; exit 1; }
+mkdir -p "$OUT"
+HZ=$(getconf CLK_TCK)
+LIVE_SIM_ARGS="--sync-marker 1 ${LIVE_SIM_ARGS:-}"
+source "$ROOT/bench/live-common.sh"
+live_begin
+# The session's display and sound server only (its Wine variables are the host's business).
+eval "$("$WB" env "$BUILD/win" | grep -E '^export (DISPLAY|PULSE_SERVER|XDG_RUNTIME_DIR)=')"
+tag=$LOAD-sync
+live_start "$LOAD" "$tag" $((SECONDS_RUN + 30)) || { echo "lipsync: $LOAD did not start (see $OUT/$tag.*)" >&2; exit 1; }
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+parec -d nullsink.monitor --raw --format=s16le --rate=8000 --channels=1 --latency-msec=5 2>"$OUT/$tag.parec.err" \
+  | "$PROBE" "$SECONDS_RUN" 6 | tee "$OUT/$tag.probe"
+live_stop
+grep -a 'sync click' "$OUT/$tag.sim.err" | sed 's/^/simulator: /' | sort | uniq -c | head -5
