@@ -27,7 +27,7 @@ std::wstring Widen(std::string_view ansi)
 } // namespace
 
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
-    : skin_(skin), panel_(skin), parts_(parts, transport_, *this, &panel_, &ptz_, this),
+    : skin_(skin), panel_(skin), components_(parts, transport_, *this, &panel_, &ptz_, this),
       settings_([this](bool on) { SetEnableAudio(on); })
 {
 }
@@ -63,7 +63,7 @@ void CALLBACK DVRScreenView::StreamTimerProc(HWND wnd, UINT, UINT_PTR, DWORD)
 
 LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
-    auto& c = parts_.Controller();
+    auto& c = components_.Controller();
     switch (msg) {
     case WM_CREATE: return OnCreate() ? 0 : -1;
     case WM_DESTROY: OnDestroy(); return 0;
@@ -118,20 +118,20 @@ void DVRScreenView::OnTimer(UINT_PTR id)
     }
     for (auto timer : {connection::ViewTimer::Reconnect, connection::ViewTimer::PictureWatchdog})
         if (id == static_cast<UINT_PTR>(timer))
-            parts_.Controller().OnTimer(timer);
+            components_.Controller().OnTimer(timer);
 }
 
 void DVRScreenView::OnParentNotify(WPARAM wp, LPARAM lp)
 {
     // The display asks for the right-click switches of its texts; the switches belong to it.
-    if (CLiveVideo* live = parts_.Live())
+    if (CLiveVideo* live = components_.Live())
         live->Display().OnParentNotify(Hwnd(), wp, lp);
 }
 
 void DVRScreenView::OnAudioCaptured()
 {
-    const auto& state = parts_.Controller().State();
-    if (CViewAudio* audio = parts_.Audio())
+    const auto& state = components_.Controller().State();
+    if (CViewAudio* audio = components_.Audio())
         audio->OnCaptured(state.connected && state.loggedIn);
 }
 
@@ -141,8 +141,8 @@ bool DVRScreenView::OnCreate()
     if (!panel_.Create(Hwnd()))
         return false;
     ptz_.FillLists(Hwnd());
-    if (CLiveVideo* live = parts_.Live())
-        if (!live->Attach(Hwnd(), SkinRect(kRectDisplay), &parts_.Controller(), parts_.AudioTiming()))
+    if (CLiveVideo* live = components_.Live())
+        if (!live->Attach(Hwnd(), SkinRect(kRectDisplay), &components_.Controller(), components_.AudioTiming()))
             return false;
     return true;
 }
@@ -155,10 +155,10 @@ void DVRScreenView::InitialUpdate()
         ShowStepError(L"Error in LoadLibrearyEx.", GetLastError());
     ptz_.Start(InfoFilePath(), Text(viewer_strings::kStrInfoCameraSection), Text(viewer_strings::kStrInfoPtzKey),
                [this](uint16_t command, const uint8_t* payload, size_t length) {
-                   parts_.Controller().SendCommand(command, payload, length);
+                   components_.Controller().SendCommand(command, payload, length);
                });
-    parts_.Controller().LogStartTexts();
-    if (CViewAudio* audio = parts_.Audio()) {
+    components_.Controller().LogStartTexts();
+    if (CViewAudio* audio = components_.Audio()) {
         // A machine without sound devices still shows pictures: the devices that failed stay silent.
         HRESULT hr = audio->Open(Hwnd());
         if (FAILED(hr))
@@ -185,8 +185,8 @@ void DVRScreenView::ShowStepError(const wchar_t* step, DWORD error)
 
 void DVRScreenView::OnDestroy()
 {
-    auto& c = parts_.Controller();
-    const auto& ports = parts_.Ports();
+    auto& c = components_.Controller();
+    const auto& ports = components_.Ports();
     c.State().userStopped = true;
     StopTimer(connection::ViewTimer::Reconnect);
     ptz_.Shutdown();
@@ -197,9 +197,9 @@ void DVRScreenView::OnDestroy()
     settings_.DestroyDialog();
     UnloadLanguage();
     ports.audio->StopPlayback();
-    if (CLiveVideo* live = parts_.Live())
+    if (CLiveVideo* live = components_.Live())
         live->Detach(); // no decode thread uses the sound devices after this
-    if (CViewAudio* audio = parts_.Audio())
+    if (CViewAudio* audio = components_.Audio())
         audio->Close();
     transport_.Close();
     CloseHost();
@@ -207,7 +207,7 @@ void DVRScreenView::OnDestroy()
 
 void DVRScreenView::OnViewCommand(int command, LPARAM lp)
 {
-    auto& c = parts_.Controller();
+    auto& c = components_.Controller();
     const bool checked = (lp >> 16) & 1;
     switch (command) {
     case kCmdConnect: c.OnConnectCommand(); break;
@@ -220,7 +220,7 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
     case kCmdFirstAudio + 1:
     case kCmdFirstAudio + 2:
     case kCmdFirstAudio + 3:
-        if (CViewAudio* audio = parts_.Audio())
+        if (CViewAudio* audio = components_.Audio())
             audio->SelectChannel(command);
         panel_.ShowAudioChannel(command);
         selectedAudio_ = command;
@@ -236,11 +236,11 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
 
 void DVRScreenView::OnPhoneButton(bool down)
 {
-    if (parts_.SetPhoneButton(down))
+    if (components_.SetPhoneButton(down))
         return;
     // The switch did not reach the DVR: the connection is lost, and its teardown releases the
     // button and stops the capture.
-    parts_.Controller().OnPhoneSwitchRefused();
+    components_.Controller().OnPhoneSwitchRefused();
     panel_.SetChecked(kCmdPhone, false);
 }
 

@@ -46,8 +46,8 @@ public:
     // The text of a string id: the language library's, else the view's own.
     std::wstring Text(int id) const;
 
-    void SetEnableAudio(bool on) { parts_.SetEnableAudio(on); }
-    bool SetPhoneButton(bool down) { return parts_.SetPhoneButton(down); }
+    void SetEnableAudio(bool on) { components_.SetEnableAudio(on); }
+    bool SetPhoneButton(bool down) { return components_.SetPhoneButton(down); }
 
     // connection::IViewWindow
     connection::ConnectFields ReadFields() override;
@@ -121,8 +121,8 @@ private:
     ViewTransport transport_;
     ViewPanel panel_;
     ViewPtz ptz_;
-    ViewComponents parts_;       // after transport_, panel_ and ptz_: the controller uses them to the end
-    CViewSettings settings_;     // after parts_: the setup dialog mirrors "Enable Audio" into them
+    ViewComponents components_;       // after transport_, panel_ and ptz_: the controller uses them to the end
+    CViewSettings settings_;     // after components_: the setup dialog mirrors "Enable Audio" into them
 };
 
 } // namespace view

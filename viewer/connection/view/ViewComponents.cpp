@@ -7,21 +7,21 @@ namespace view {
 // What the sound devices need from the view (the live-phone uplink's sending) and what the decode
 // threads need from the sound devices (the audio clock, the receive path).
 struct ViewComponents::AudioLinks final : audio::IPhoneTransport, pipeline::IAudioTiming {
-    AudioLinks(ViewComponents& c, connection::ITransport& t) : parts(c), transport(t) {}
+    AudioLinks(ViewComponents& c, connection::ITransport& t) : components(c), transport(t) {}
     bool SendCommand(uint16_t code, const void* payload, size_t length) override
     {
-        return parts.controller_->SendCommand(code, static_cast<const uint8_t*>(payload), length);
+        return components.controller_->SendCommand(code, static_cast<const uint8_t*>(payload), length);
     }
     bool SendStream(const void* data, size_t length) override
     {
         return transport.SendStream(static_cast<const uint8_t*>(data), length);
     }
-    int64_t AudioNowMs() override { return parts.audio_->AudioNowMs(); }
+    int64_t AudioNowMs() override { return components.audio_->AudioNowMs(); }
     bool PlayRecord(const uint8_t* record, size_t size) override
     {
-        return parts.audio_->Receiver().OnAudioRecord(record, size);
+        return components.audio_->Receiver().OnAudioRecord(record, size);
     }
-    ViewComponents& parts;
+    ViewComponents& components;
     connection::ITransport& transport;
 };
 

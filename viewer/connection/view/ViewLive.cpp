@@ -10,8 +10,8 @@ namespace view {
 
 bool DVRScreenView::OnLiveCommand(int command)
 {
-    connection::LiveLayout* layout = parts_.Layout();
-    auto& c = parts_.Controller();
+    connection::LiveLayout* layout = components_.Layout();
+    auto& c = components_.Controller();
     if (command >= kCmdFirstChannel && command < kCmdFirstChannel + settings::kChannels) {
         if (layout)
             layout->OnChannelCommand(c, command - kCmdFirstChannel);
@@ -34,14 +34,14 @@ bool DVRScreenView::OnLiveCommand(int command)
 
 void DVRScreenView::OnDoubleClick(int x, int y)
 {
-    connection::LiveLayout* layout = parts_.Layout();
+    connection::LiveLayout* layout = components_.Layout();
     if (!layout)
         return;
     const RECT area = SkinRect(kRectDisplay);
     int column = 0, row = 0;
     if (!connection::GridCell(layout->Layout(), area.right - area.left, area.bottom - area.top, x, y, column, row))
         return;
-    layout->OnDoubleClick(parts_.Controller(), column, row);
+    layout->OnDoubleClick(components_.Controller(), column, row);
 }
 
 void DVRScreenView::OnResolutionClass(int channel, int resolutionClass)
@@ -53,7 +53,7 @@ void DVRScreenView::OnResolutionClass(int channel, int resolutionClass)
 void DVRScreenView::OnConfigurationTimer()
 {
     KillTimer(Hwnd(), kConfigurationTimer);
-    connection::LiveLayout* layout = parts_.Layout();
+    connection::LiveLayout* layout = components_.Layout();
     if (settings::CSimpleSetupDlg* dialog = settings_.Dialog(); dialog && dialog->Hwnd()) {
         if (connection::CapTotalRate(dialog->Table(), dialog->Block().easyOn != 0)) {
             dialog->ShowTable();
@@ -62,18 +62,18 @@ void DVRScreenView::OnConfigurationTimer()
         }
     }
     if (layout)
-        layout->SendConfiguration(parts_.Controller());
+        layout->SendConfiguration(components_.Controller());
 }
 
 void DVRScreenView::OnSetupApplied()
 {
-    connection::LiveLayout* layout = parts_.Layout();
+    connection::LiveLayout* layout = components_.Layout();
     settings::CSimpleSetupDlg* dialog = settings_.Dialog();
     if (!layout || !dialog) {
         settings_.OnSetupApplied(0);
         return;
     }
-    auto& c = parts_.Controller();
+    auto& c = components_.Controller();
     layout->RequestEnabled(c, dialog->Entries());
     settings_.OnSetupApplied(layout->Layout());
     layout->OnLayoutCommand(c, connection::CommandOfLayout(layout->Layout()));
@@ -84,19 +84,19 @@ void DVRScreenView::OnSetupApplied()
 
 void DVRScreenView::ShowPage(int displayMode, const connection::Page& page)
 {
-    if (CLiveVideo* live = parts_.Live())
+    if (CLiveVideo* live = components_.Live())
         live->ShowPage(displayMode, page);
 }
 
 void DVRScreenView::RefreshDisplay()
 {
-    if (CLiveVideo* live = parts_.Live())
+    if (CLiveVideo* live = components_.Live())
         live->Display().Redraw(0xFFFFFFFFu);
 }
 
 settings::ViewSetupRecord DVRScreenView::ReadSettings()
 {
-    const int n = parts_.Controller().State().channelCount;
+    const int n = components_.Controller().State().channelCount;
     settings_.Load(n);
     if (settings::CSimpleSetupDlg* dialog = settings_.Dialog(); dialog && dialog->Hwnd()) {
         int classes[settings::kChannels] = {};
@@ -137,8 +137,8 @@ void DVRScreenView::ReadResolution(int (&classes)[settings::kChannels], bool& nt
     ntsc = true;
     for (int& c : classes)
         c = 0;
-    if (CLiveVideo* live = parts_.Live()) {
-        const int n = parts_.Controller().State().channelCount;
+    if (CLiveVideo* live = components_.Live()) {
+        const int n = components_.Controller().State().channelCount;
         for (int ch = 0; ch < n && ch < settings::kChannels; ++ch)
             classes[ch] = live->ResolutionClass(ch);
         ntsc = live->Ntsc();

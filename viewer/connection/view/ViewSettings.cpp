@@ -116,17 +116,17 @@ namespace view {
 
 void DVRScreenView::ChannelInformation(int channelCount) { settings_.OnChannelInformation(channelCount); }
 
-void DVRScreenView::LoginAccepted() { settings_.OnLoginAccepted(parts_.Controller().State().channelCount); }
+void DVRScreenView::LoginAccepted() { settings_.OnLoginAccepted(components_.Controller().State().channelCount); }
 
 void DVRScreenView::OnSetupCommand()
 {
-    const auto& c = parts_.Controller();
+    const auto& c = components_.Controller();
     if (!c.IsAdministrator())
         return;
     const int n = c.State().channelCount;
     int classes[settings::kChannels] = {};
     bool ntsc = true;
-    if (CLiveVideo* live = parts_.Live()) {
+    if (CLiveVideo* live = components_.Live()) {
         for (int ch = 0; ch < n && ch < settings::kChannels; ++ch)
             classes[ch] = live->ResolutionClass(ch);
         ntsc = live->Ntsc();
