@@ -1,14 +1,12 @@
 // The simulator's PTZ log: what a camera would do with the bytes of command 4, and command 19.
 #include "DvrClient.h"
-#include "Extension.h"
 #include "Protocols.h"
-#include "Simulator.h"
+#include "ServedSimulator.h"
 #include "wire/ByteOrder.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -28,12 +26,9 @@ TEST(DvrSimPtz, LogsWhatTheCameraWouldDo)
     dvrsim::Options o;
     o.port = 0;
     o.logPath = ::testing::TempDir() + "dvrsim_ptz_" + std::to_string(::getpid()) + ".log";
-    dvrsim::Simulator sim(o);
-    for (auto& e : dvrsim::Extensions())
-        e->Install(sim);
+    dvrsim::ServedSimulator sim(o);
     std::string err;
-    ASSERT_TRUE(sim.Listen(err)) << err;
-    std::thread serve([&] { sim.Serve(); });
+    ASSERT_TRUE(sim.Start(err)) << err;
 
     dvrclient::DvrClient c;
     ASSERT_TRUE(c.Connect("127.0.0.1", sim.Port(), 2000, err)) << err;
@@ -55,8 +50,6 @@ TEST(DvrSimPtz, LogsWhatTheCameraWouldDo)
     while (answers < 6 && c.Receive(f, 2000) == dvrclient::DvrClient::Result::Frame)
         answers += f.kind == conduix::FrameKind::Packet && (f.header.command == 4 || f.header.command == 19);
     EXPECT_EQ(answers, 6);
-    sim.RequestStop();
-    serve.join();
     sim.Stop();
 
     std::ifstream in(o.logPath);

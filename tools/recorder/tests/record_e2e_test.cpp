@@ -1,14 +1,12 @@
 // The simulator's video over TCP to the recorder, through the native client: every requested
 // channel arrives decodable, and the faults asked for on one channel show up as losses there only.
 #include "DvrClient.h"
-#include "Extension.h"
-#include "Simulator.h"
+#include "ServedSimulator.h"
 #include "StreamRecorder.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 TEST(RecordFromSimulator, TwoChannelsOneLossy)
 {
@@ -23,12 +21,9 @@ TEST(RecordFromSimulator, TwoChannelsOneLossy)
     o.port = 0;
     o.channels = 2;
     o.logPath = ::testing::TempDir() + "record_e2e_" + std::to_string(::getpid()) + ".log";
-    dvrsim::Simulator sim(o);
-    for (auto& e : dvrsim::Extensions())
-        e->Install(sim);
+    dvrsim::ServedSimulator sim(o);
     std::string err;
-    ASSERT_TRUE(sim.Listen(err)) << err;
-    std::thread serve([&] { sim.Serve(); });
+    ASSERT_TRUE(sim.Start(err)) << err;
 
     dvrclient::DvrClient client;
     ASSERT_TRUE(client.Connect("127.0.0.1", sim.Port(), 5000, err)) << err;
@@ -59,8 +54,6 @@ TEST(RecordFromSimulator, TwoChannelsOneLossy)
     }
     client.Close();
     ASSERT_TRUE(rec.Finish());
-    sim.RequestStop();
-    serve.join();
     sim.Stop();
 
     auto s = rec.Summaries();

@@ -4,6 +4,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include "TestKit.h"
+#include "ViewTestBase.h"
 #include "ViewHost.h"
 #include "LiveVideo.h"
 #include "ViewInspector.h"
@@ -36,27 +37,20 @@ std::vector<std::string> Requests()
     return lines;
 }
 
-class LayoutEndToEnd : public ::testing::Test {
+class LayoutEndToEnd : public ViewTestBase {
 protected:
+    LayoutEndToEnd() : ViewTestBase("dvrsim-layout") {}
     void SetUp() override
     {
-        WSADATA wsa;
-        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-        port_ = FreePort();
+        ViewTestBase::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(sim_.Start(port_, "--channels 8 --video cif --no-audio --log " + kLog));
         // Every channel of the DVR enabled in the stored settings, whatever an earlier test left.
         ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, settings::DefaultViewSetup(8)));
-        ViewPartsConfig parts;
-        parts.live = true;
-        host_.reset(ViewHost::Create(LinkedViewSkin(), L"DVR Web Viewer", parts));
+        OpenHost(true);
         ASSERT_TRUE(host_ && host_->View());
         SetForegroundWindow(host_->Window());
-    }
-    void TearDown() override
-    {
-        host_.reset();
-        sim_.Kill();
-        WSACleanup();
     }
     HWND View() const { return host_->View()->Window(); }
     const connection::LiveLayout& Layout() const { return *Inspect(*host_->View()).Layout(); }
@@ -93,9 +87,6 @@ protected:
         ASSERT_TRUE(RunUnixAndWait("mkdir -p " + std::string(PX_SOURCE_DIR) + "/out && import -window root " + shot));
     }
 
-    int port_ = 0;
-    Simulator sim_{"dvrsim-layout"};
-    std::unique_ptr<ViewHost> host_;
 };
 
 TEST_F(LayoutEndToEnd, ButtonsAndDoubleClicksAskForTheirChannelsAndAReconnectKeepsTheLayout)

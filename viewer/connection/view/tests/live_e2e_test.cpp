@@ -6,6 +6,7 @@
 #include "CameraScene.h"
 #include "DisplayLayout.h"
 #include "TestKit.h"
+#include "ViewTestBase.h"
 #include "ViewInspector.h"
 #include "LiveVideo.h"
 #include "SoundServer.h"
@@ -154,16 +155,15 @@ int Differing(const Screen& a, const Screen& b, const video::TextBox& box)
     return n;
 }
 
-class LiveView : public ::testing::Test {
+class LiveView : public ViewTestBase {
 protected:
+    LiveView() : ViewTestBase("dvrsim-live") {}
     void SetUp() override
     {
-        WSADATA wsa;
-        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-        port_ = FreePort();
-        ViewPartsConfig parts;
-        parts.live = true;
-        host_.reset(ViewHost::Create(LinkedViewSkin(), L"DVR Web Viewer", parts));
+        ViewTestBase::SetUp();
+        if (HasFatalFailure())
+            return;
+        OpenHost(true);
         ASSERT_TRUE(host_ && host_->View() && Inspect(*host_->View()).Live()) << "host window: " << GetLastError();
         display_ = Inspect(*host_->View()).Live()->Display().Window();
         ASSERT_TRUE(display_);
@@ -186,12 +186,6 @@ protected:
             divisions_.push_back(m);
         }
         layout_ = layout;
-    }
-    void TearDown() override
-    {
-        host_.reset();
-        sim_.Kill();
-        WSACleanup();
     }
 
     void ConnectAndWaitForPictures(const std::string& simOptions)
@@ -287,9 +281,6 @@ protected:
             EXPECT_TRUE(moved[p]) << "division " << p << " does not move";
     }
 
-    int port_ = 0;
-    Simulator sim_{"dvrsim-live"};
-    std::unique_ptr<ViewHost> host_;
     HWND display_ = nullptr;
     std::vector<Mapping> divisions_;
     video::Layout layout_;

@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include "TestKit.h"
+#include "ViewTestBase.h"
 #include "ViewHost.h"
 #include "ViewInspector.h"
 #include "ViewSkinLink.h"
@@ -45,22 +46,17 @@ std::vector<std::string> PtzLines()
     return lines;
 }
 
-class PtzEndToEnd : public ::testing::Test {
+class PtzEndToEnd : public ViewTestBase {
 protected:
+    PtzEndToEnd() : ViewTestBase("dvrsim-ptz") {}
     void SetUp() override
     {
-        WSADATA wsa;
-        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-        port_ = FreePort();
+        ViewTestBase::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(sim_.Start(port_, "--synthetic-rate 100 --synthetic-size 2048 --log " + kLog));
         DeleteFileW(InfoFile().c_str()); // start-up writes sixteen empty records into a new file
         OpenView();
-    }
-    void TearDown() override
-    {
-        host_.reset();
-        sim_.Kill();
-        WSACleanup();
     }
     static std::wstring InfoFile()
     {
@@ -109,9 +105,6 @@ protected:
         return PumpUntil([&] { return SimulatorLog().find(text) != std::string::npos; }, ms, Check::EachWake);
     }
 
-    int port_ = 0;
-    Simulator sim_{"dvrsim-ptz"};
-    std::unique_ptr<ViewHost> host_;
 };
 
 TEST_F(PtzEndToEnd, DvrModeHeldButtonReachesTheDvrAfterFramesThenStops)

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include "SetupDialogIds.h"
 #include "TestKit.h"
+#include "ViewTestBase.h"
 #include "ViewHost.h"
 #include "ViewInspector.h"
 #include "ViewSkinLink.h"
@@ -22,21 +23,16 @@ namespace {
 
 const std::string kSimOptions = "--synthetic-rate 25 --synthetic-size 2048";
 
-class SettingsEndToEnd : public ::testing::Test {
+class SettingsEndToEnd : public ViewTestBase {
 protected:
+    SettingsEndToEnd() : ViewTestBase("dvrsim-settings") {}
     void SetUp() override
     {
-        WSADATA wsa;
-        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-        port_ = FreePort();
+        ViewTestBase::SetUp();
+        if (HasFatalFailure())
+            return;
         DeleteFileW(settings::kViewSetupPath);
         ASSERT_TRUE(sim_.Start(port_, kSimOptions));
-    }
-    void TearDown() override
-    {
-        host_.reset();
-        sim_.Kill();
-        WSACleanup();
     }
 
     void NewView()
@@ -87,9 +83,6 @@ protected:
     }
     bool DialogVisible() const { return Dialog() && IsWindowVisible(Dialog()->Hwnd()); }
 
-    int port_ = 0;
-    Simulator sim_{"dvrsim-settings"};
-    std::unique_ptr<ViewHost> host_;
 };
 
 } // namespace

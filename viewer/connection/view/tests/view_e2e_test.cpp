@@ -5,6 +5,7 @@
 #include "ViewHost.h"
 #include "ViewSkinLink.h"
 #include "TestKit.h"
+#include "ViewTestBase.h"
 #include "ViewInspector.h"
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -29,21 +30,16 @@ namespace {
 // command the simulator received.
 const std::string kSimOptions = "--synthetic-rate 100 --synthetic-size 2048 --log " + std::string(PX_WORK_DIR) + "/dvrsim-view-commands.log";
 
-class ViewEndToEnd : public ::testing::Test {
+class ViewEndToEnd : public ViewTestBase {
 protected:
+    ViewEndToEnd() : ViewTestBase("dvrsim-view") {}
     void SetUp() override
     {
-        WSADATA wsa;
-        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-        port_ = FreePort();
+        ViewTestBase::SetUp();
+        if (HasFatalFailure())
+            return;
         host_.reset(ViewHost::Create(LinkedViewSkin()));
         ASSERT_TRUE(host_) << "host window: " << GetLastError();
-    }
-    void TearDown() override
-    {
-        host_.reset();
-        sim_.Kill();
-        WSACleanup();
     }
 
     std::vector<std::wstring> Lines() const { return host_->View() ? Inspect(*host_->View()).StatusLines() : std::vector<std::wstring>{}; }
@@ -71,9 +67,6 @@ protected:
     }
     bool LoggedIn() const { return State().loggedIn && State().connected; }
 
-    int port_ = 0;
-    Simulator sim_{"dvrsim-view"};
-    std::unique_ptr<ViewHost> host_;
 };
 
 TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
