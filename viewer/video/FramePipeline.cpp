@@ -115,6 +115,11 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         ++shown_;
         if (CLatencyHistogram* stats = stats_.load())
             stats->Record(UnixMicros() - (static_cast<int64_t>(h.seconds) * 1000000 + h.microseconds));
+        CLatencyHistogram* sync = syncStats_.load();
+        if (sync && audio_ && sync_.load() && SteadyMs() - lastAudioPlayed_.load() <= kAudioSilence.count()) {
+            const int64_t videoMs = static_cast<int64_t>(h.seconds) * 1000 + h.microseconds / 1000;
+            sync->Record((audio_->AudioNowMs() - videoMs) * 1000 + kSyncBiasMicros);
+        }
     }
     return SlotResult::Consumed;
 }
