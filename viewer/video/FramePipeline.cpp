@@ -61,7 +61,15 @@ bool CFramePipeline::HeldByAudio(int thread, const wire::VideoFrameHeader& h)
     int64_t& since = holdingSince_[thread];
     if (since == 0)
         since = now;
+    heldLead_[thread] = lead;
     return now - since <= kMaxAudioLead.count();
+}
+
+std::chrono::milliseconds CFramePipeline::DueIn(int thread)
+{
+    if (thread < 0 || thread >= kAudioThread)
+        return std::chrono::milliseconds::max();
+    return std::chrono::milliseconds(heldLead_[thread]);
 }
 
 SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)

@@ -89,6 +89,7 @@ public:
     SlotResult ProcessAudio(uint8_t* record, size_t size) override;
     void BlankAll() override;
     bool KeepPicturesOnScreen() override { return keepPictures_.load(); }
+    std::chrono::milliseconds DueIn(int thread) override;
 
     // Figures for the view and the benchmarks.
     uint64_t PicturesShown() const { return shown_.load(); }
@@ -115,6 +116,8 @@ private:
     // Steady-clock milliseconds at which each video thread began holding the picture it retries;
     // 0 when it holds none. Each entry belongs to its thread.
     int64_t holdingSince_[kAudioThread] = {};
+    // How far ahead of the audio each video thread's held picture was when last offered (ms).
+    int64_t heldLead_[kAudioThread] = {};
 };
 
 // Stops the decode threads of one login within the queue's stop bound and frees its frame path.
