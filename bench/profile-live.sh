@@ -9,8 +9,11 @@
 #
 #   bench/profile-live.sh [--seconds N] [--warmup N] [--top N] [--out DIR] [--only before|after] [LOAD]
 #
-# PE modules (Pellux.dll, the Wine DLLs) show as their file names; perf resolves their symbols only
-# where the file carries them. The xvidcore bridge and the native Wine parts resolve.
+# perf sees the PE modules Wine maps itself (viewhost.exe, Pellux.dll, Conduix.dll) as anonymous
+# code, "[JIT] tid PID": the script writes /tmp/perf-PID.map from their symbol tables (MinGW nm),
+# which holds while Wine loads them at their preferred bases (addresses outside every module stay
+# unnamed). Wine's own PE DLLs show by file name, unresolved; the Unix side (win32u.so, ntdll.so)
+# and libxvidcore show by object, with addresses only where the files carry no symbols.
 # Needs: build_tree native dvrsim; build_tree win viewhost; perf.
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,6 +37,19 @@ command -v perf >/dev/null || { echo "profile-live: perf is missing" >&2; exit 1
 mkdir -p "$OUT"
 HZ=$(getconf CLK_TCK)
 source "$ROOT/bench/live-common.sh"
+NM=x86_64-w64-mingw32-nm
+
+# pe_perf_map PID: perf's map of anonymous code for PID, from the PE modules beside the host.
+pe_perf_map() {
+  local f
+  for f in "$(dirname "$HOST")"/*.dll "$HOST"; do
+    "$NM" -C --defined-only "$f" 2>/dev/null | awk '$2 ~ /^[tT]$/'
+  done | python3 -c '
+import sys
+syms = sorted({int(l.split(None, 2)[0], 16): l.split(None, 2)[2].strip() for l in sys.stdin if len(l.split(None, 2)) == 3}.items())
+for (a, name), (b, _) in zip(syms, syms[1:]):
+    print("%x %x %s" % (a, b - a, name))' >"/tmp/perf-$1.map"
+}
 live_begin
 
 for variant in before after; do
@@ -47,6 +63,7 @@ for variant in before after; do
   live_sample a
   perf record -q -F 999 -p "$LIVE_PID" -o "$OUT/$tag.perf.data" -- sleep "$SECONDS_RUN" 2>"$OUT/$tag.perf.err"
   live_sample b
+  pe_perf_map "$LIVE_PID"
   live_stop
   awk -v c0="$a_cpu" -v c1="$b_cpu" -v s0="$a_shown" -v s1="$b_shown" -v hz="$HZ" -v t0="$a_time" -v t1="$b_time" 'BEGIN {
     printf "shown %d pictures, %.2f cores, %.3f ms CPU per picture\n", s1 - s0, (c1 - c0) / hz / (t1 - t0),
