@@ -94,6 +94,7 @@ void CLiveVideo::MakeDecoder(int channels)
     }
     decoder_->Initialize(channels, 0, w, h, notify_.get());
     decoder_->SetNtscMark(decoderOption_);
+    ++decodersMade_;
     win::Trace(L"===>>> decoder manager for %d channels\n", channels);
 }
 

@@ -62,8 +62,9 @@ public:
     void SetPictureWatchdog(bool running) override;
     void MakeDecoder(int channels) override;
     void FreeDecoder() override;
-    // The decoder manager, for the tests; null when none is made.
+    // The decoder manager, for the tests; null when none is made. And how many were made.
     const video::CMp4DecoderManager* Decoder() const { return decoder_.get(); }
+    int DecodersMade() const { return decodersMade_; }
     // The NTSC mark the decoder manager holds; -1 when none is made.
     int NtscMark() const { return decoder_ ? decoder_->NtscMark() : -1; }
     // What the setup dialog shows of the decoder: a channel's resolution class (0 without a
@@ -101,6 +102,7 @@ private:
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<pipeline::CFrameQueue> queue_;
     int decoderOption_ = 0;
+    int decodersMade_ = 0;
     int pageMode_ = -1; // no page yet: the smallest mode that shows every channel
     connection::Page page_;
     bool audioSync_ = true, phoneOn_ = false, dropped_ = false, watchdog_ = false;
