@@ -169,9 +169,7 @@ void DisplayStore::Plan(int p, DivisionPlan& plan) const
     const int width = r.info.header.width;
     const int height = r.info.header.height < 0 ? -r.info.header.height : r.info.header.height;
 
-    // On a 16-channel DVR the ninth division of the 3 x 3 layout has no camera of its own to show.
-    const bool skipPicture = channelCount_ == 16 && p == 8 && layout_ == 3;
-    plan.picture = !skipPicture && r.pixels && CheckPicture(r.info.header).ok;
+    plan.picture = r.pixels && CheckPicture(r.info.header).ok;
     // What the division held before belongs to another channel or layout; under this title it would
     // pass for this camera's picture.
     plan.fill = !plan.picture;

@@ -157,7 +157,6 @@ bool StopDecodeThreads(std::unique_ptr<CFrameQueue>& queue, std::unique_ptr<CFra
     if (!queue || queue->Stop()) {
         queue.reset();
         pipe.reset();
-        decoder.reset();
         if (freed)
             freed();
         return true;

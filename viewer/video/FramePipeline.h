@@ -121,10 +121,11 @@ private:
 };
 
 // Stops the decode threads of one login within the queue's stop bound and frees its frame path.
-// A thread that misses the bound (stuck in the decoder, say) is not waited for: the pipeline is cut
-// off, and queue, pipeline and decoder go to a thread of their own that frees them once the late
-// thread has ended, then runs `freed` (which may keep alive what the decoder uses). The three
-// pointers are empty afterwards. True when every thread ended in time.
+// When every thread ended in time, queue and pipeline are freed, `freed` runs, the decoder stays the
+// caller's (a quiet reconnect decodes on with it) and the result is true. A thread that misses the
+// bound (stuck in the decoder, say) is not waited for: the pipeline is cut off, and queue, pipeline
+// and decoder go to a thread of their own that frees them once the late thread has ended, then runs
+// `freed` (which may keep alive what the decoder uses); the three pointers are then empty.
 bool StopDecodeThreads(std::unique_ptr<CFrameQueue>& queue, std::unique_ptr<CFramePipeline>& pipe,
                        std::unique_ptr<video::CMp4DecoderManager>& decoder, std::function<void()> freed = {});
 

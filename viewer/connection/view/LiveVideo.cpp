@@ -38,7 +38,7 @@ bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::Connectio
 
 void CLiveVideo::Detach()
 {
-    Stop();
+    FreeDecoder();
     view_ = nullptr;
 }
 
@@ -71,13 +71,17 @@ void CLiveVideo::ShowPage(int displayMode, const connection::Page& page)
     display_.Redraw(0xFFFFFFFFu);
 }
 
-bool CLiveVideo::Start()
+namespace {
+// The DVR's channel count as the decoder manager and the threads take it: 16 when out of range.
+int DecodeChannels(int channels) { return channels < 1 || channels > 16 ? 16 : channels; }
+} // namespace
+
+void CLiveVideo::MakeDecoder(int channels)
 {
-    if (queue_)
-        return true;
-    int channels = controller_ ? controller_->State().channelCount : 0;
-    if (channels < 1 || channels > 16)
-        channels = 16;
+    // The threads decode with the manager that is replaced: they stop first.
+    Stop();
+    decoder_.reset();
+    channels = DecodeChannels(channels);
     if (xvid_->Load() != video::XvidStatus::Ready && !xvidMissingLogged_) {
         xvidMissingLogged_ = true;
         win::Trace(L"===>>> xvidcore.dll missing: no pictures\n");
@@ -90,6 +94,24 @@ bool CLiveVideo::Start()
     }
     decoder_->Initialize(channels, 0, w, h, notify_.get());
     decoder_->SetNtscMark(decoderOption_);
+    ++decodersMade_;
+    win::Trace(L"===>>> decoder manager for %d channels\n", channels);
+}
+
+void CLiveVideo::FreeDecoder()
+{
+    Stop();
+    decoder_.reset();
+}
+
+bool CLiveVideo::Start()
+{
+    if (queue_)
+        return true;
+    const int channels = DecodeChannels(controller_ ? controller_->State().channelCount : 0);
+    // Made at the login reply; gone only when a thread missed the stop bound and took it along.
+    if (!decoder_ || decoder_->Channels() != channels)
+        MakeDecoder(channels);
     pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, static_cast<pipeline::IPictureDisplay&>(*this), audio_,
                                                        static_cast<pipeline::IPictureWatchdog*>(this));
     pipe_->SetChannelCount(channels);

@@ -1,6 +1,7 @@
 #pragma once
 // The view's live video: the display window in the skin's display rectangle, the decoder manager
-// created at login, the frame slot pool with its seventeen decode threads, and the decode threads'
+// made at the login reply and kept across quiet reconnects, the frame slot pool with its seventeen
+// decode threads, and the decode threads'
 // work (audio hold, decode, local time, display). Plugs into the connection controller as its
 // decode threads, frame sink and display hooks.
 #include <windows.h>
@@ -64,7 +65,12 @@ public:
     void Stop() override;
     bool Running() const override;
     void SetPictureWatchdog(bool running) override;
-    // The NTSC mark the decoder manager of this login holds; -1 before the first login.
+    void MakeDecoder(int channels) override;
+    void FreeDecoder() override;
+    // The decoder manager, for the tests; null when none is made. And how many were made.
+    const video::CMp4DecoderManager* Decoder() const { return decoder_.get(); }
+    int DecodersMade() const { return decodersMade_; }
+    // The NTSC mark the decoder manager holds; -1 when none is made.
     int NtscMark() const { return decoder_ ? decoder_->NtscMark() : -1; }
     // What the setup dialog shows of the decoder: a channel's resolution class (0 without a
     // decoder) and the video standard (NTSC until a decoder says otherwise).
@@ -78,8 +84,8 @@ public:
     // connection::IDisplayHooks
     void Reset() override;
     void RefreshEmpty() override;
-    // Byte 6 of the login reply: the NTSC mark of this login's decoder manager (set now when the
-    // manager exists, else as soon as Start creates it).
+    // Byte 6 of the login reply: the NTSC mark of the decoder manager (set now when the manager
+    // exists, else as soon as one is made).
     void SetDecoderOption(int option) override;
     // While set, the last pictures stay on screen (the view reconnects).
     void SetConnectionDropped(bool dropped) override;
@@ -101,6 +107,7 @@ private:
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<pipeline::CFrameQueue> queue_;
     int decoderOption_ = 0;
+    int decodersMade_ = 0;
     int pageMode_ = -1; // no page yet: the smallest mode that shows every channel
     connection::Page page_;
     bool audioSync_ = true, phoneOn_ = false, dropped_ = false, watchdog_ = false;

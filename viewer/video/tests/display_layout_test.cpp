@@ -285,8 +285,8 @@ TEST(DisplayStore, PlanFollowsChannelCountSwitchesAndBlankPicture)
     DivisionPlan plan;
     s.Plan(8, plan);
     EXPECT_TRUE(plan.draw);
-    EXPECT_FALSE(plan.picture); // border and texts, no picture
-    EXPECT_TRUE(plan.fill);
+    EXPECT_TRUE(plan.picture); // the ninth camera of a 16-channel DVR in the 3 x 3 layout
+    EXPECT_FALSE(plan.fill);
     EXPECT_TRUE(plan.title);
     s.Plan(7, plan);
     EXPECT_TRUE(plan.picture);

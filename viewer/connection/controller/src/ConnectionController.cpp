@@ -203,6 +203,12 @@ void ConnectionController::OnLoginReply(const protocol::LoginReply& reply)
     s_.channelCount = reply.channelCount;
     s_.loggedIn = true;
     p_.window->ChannelInformation(s_.channelCount);
+    // The decoder manager, before the layout is restored. A quiet switch keeps the one it has, as
+    // long as it was made for this many channels.
+    if (!s_.quietSwitch || s_.decoderChannels != s_.channelCount) {
+        p_.decode->MakeDecoder(s_.channelCount);
+        s_.decoderChannels = s_.channelCount;
+    }
     p_.layout->RestoreAfterLogin(*this);
     p_.display->SetDecoderOption(reply.DecoderOption());
     s_.fourChannelLimited = reply.FourChannelLimited();
@@ -479,6 +485,9 @@ void ConnectionController::TeardownAfter(bool failedAttempt)
             s_.quietSwitch = false;
         }
         s_.loggedIn = false;
+        // The decode threads have stopped (step 4): the decoder manager goes with the connection.
+        p_.decode->FreeDecoder();
+        s_.decoderChannels = 0;
         p_.display->RefreshEmpty();
         p_.panel->ReleaseLayoutButtons();
         p_.audio->StopPlayback();

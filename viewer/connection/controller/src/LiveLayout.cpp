@@ -9,6 +9,9 @@ constexpr unsigned kConfigurationWaitMs = 100;
 // The display channel each layout starts on, whatever the page's start channel.
 constexpr int kLayoutCurrentChannel[kLayoutCount] = {0, 3, 8, 15};
 
+// Bit n for every channel n below the DVR's count.
+uint32_t ChannelsBelow(int n) { return n <= 0 ? 0 : n >= settings::kChannels ? 0xFFFFu : (1u << n) - 1; }
+
 uint32_t EnabledBelow(const settings::ViewSetupRecord& r, int n)
 {
     uint32_t mask = 0;
@@ -141,7 +144,18 @@ void LiveLayout::RestoreAfterLogin(ConnectionController& c)
 {
     ConnectionState& s = c.State();
     const int n = s.channelCount;
-    if (s.reconnectPending) {
+    // A DVR that answers with another channel count than the layout was made for (another DVR at
+    // the address, say): the page and the pending switches no longer fit it, so the login is
+    // restored as a fresh one.
+    const bool otherDvr = layoutChannels_ && n != layoutChannels_;
+    if (otherDvr) {
+        s.quietSwitch = s.quietChannel = s.quietDivision = false;
+        for (bool& p : pending_)
+            p = false;
+        pendingLayout_ = pendingStart_ = 0;
+    }
+    layoutChannels_ = n;
+    if (s.reconnectPending && !otherDvr) {
         host_.ShowLayoutButtons(n, layout_);
         host_.ShowSelectedAudio();
         return;
@@ -195,7 +209,8 @@ void LiveLayout::AfterLoginAccepted(ConnectionController& c)
     const settings::ViewSetupRecord settings = host_.ReadSettings();
     const uint32_t fresh = EnabledBelow(settings, s.channelCount);
     c.Pause(kRequestWaitMs);
-    c.SendChannelRequest(s.userStopped ? fresh : storedMask_, storedAudio_);
+    // Only channels the DVR has: a request kept from a DVR with more channels is cut to this one's.
+    c.SendChannelRequest(s.userStopped ? fresh : storedMask_ & ChannelsBelow(s.channelCount), storedAudio_);
     c.Pause(kRequestWaitMs);
     storedMask_ = fresh;
 }

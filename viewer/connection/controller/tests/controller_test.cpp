@@ -119,8 +119,15 @@ public:
     }
     bool Running() const override { return running; }
     void SetPictureWatchdog(bool on) override { watchdog = on; }
-    bool startOk = true, running = false, watchdog = false;
-    int starts = 0, stops = 0;
+    void MakeDecoder(int channels) override { made.push_back(channels); }
+    void FreeDecoder() override
+    {
+        frees++;
+        freedRunning |= running;
+    }
+    bool startOk = true, running = false, watchdog = false, freedRunning = false;
+    int starts = 0, stops = 0, frees = 0;
+    std::vector<int> made; // the channel counts of the decoder managers made
 };
 
 struct Rig {
@@ -738,6 +745,44 @@ TEST(LiveLayout, AutomaticReconnectKeepsTheLayout)
     r.Relogin(16);
     EXPECT_EQ(r.live.Layout(), 2);
     EXPECT_EQ(r.Requests().front(), 0xFu);
+}
+
+TEST(LiveLayout, DecoderManagerMadeAtTheLoginKeptByQuietSwitchesAndReconnectsFreedByAUserStop)
+{
+    LiveRig r;
+    r.LogIn(16);
+    EXPECT_EQ(r.decode.made, std::vector<int>{16});
+    r.live.OnLayoutCommand(r.lc, 20);
+    r.Relogin(16);
+    r.live.OnChannelCommand(r.lc, 5);
+    r.Relogin(16);
+    r.lc.OnConnectionLost();
+    r.lc.OnTimer(ViewTimer::Reconnect);
+    r.Relogin(16);
+    EXPECT_EQ(r.decode.made, std::vector<int>{16});
+    EXPECT_EQ(r.decode.frees, 0);
+
+    // The DVR comes back with eight channels: a manager for eight, and the layout and requests of
+    // a fresh login on eight channels instead of the 16-channel ones kept.
+    r.Requests();
+    r.lc.OnConnectionLost();
+    r.lc.OnTimer(ViewTimer::Reconnect);
+    r.Relogin(8);
+    EXPECT_EQ(r.decode.made, (std::vector<int>{16, 8}));
+    EXPECT_EQ(r.live.Layout(), 3);
+    EXPECT_EQ(r.Requests(), (std::vector<uint32_t>{0xFF, 0xFF}));
+    // A count without a layout of its own keeps the layout; the request kept from the eight
+    // channels is cut to the DVR's two.
+    r.lc.OnConnectionLost();
+    r.lc.OnTimer(ViewTimer::Reconnect);
+    r.Relogin(2);
+    EXPECT_EQ(r.Requests(), std::vector<uint32_t>{0x3});
+
+    r.lc.OnDisconnectCommand();
+    EXPECT_EQ(r.decode.frees, 1);
+    EXPECT_FALSE(r.decode.freedRunning) << "freed before the threads stopped";
+    r.LogIn(16);
+    EXPECT_EQ(r.decode.made, (std::vector<int>{16, 8, 2, 16}));
 }
 
 TEST(LiveLayout, ConfigurationOnlyForAdministratorsWithEasySetupApplied)

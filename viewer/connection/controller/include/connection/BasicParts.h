@@ -33,13 +33,15 @@ public:
     void PhoneAnswer(bool) override {}
 };
 
-// No threads run, so there is never anything to stop.
+// No threads run and no decoder is made, so there is never anything to stop or free.
 class NoDecodeThreads final : public IDecodeThreads {
 public:
     bool Start() override { return true; }
     void Stop() override {}
     bool Running() const override { return false; }
     void SetPictureWatchdog(bool) override {}
+    void MakeDecoder(int) override {}
+    void FreeDecoder() override {}
 };
 
 class NoDisplay final : public IDisplayHooks {

@@ -33,6 +33,7 @@ struct ConnectionState {
     bool attemptLoggedIn = false;   // the current connection attempt got an accepted login
     bool linkUp = false;           // the current attempt reached the DVR (1445 with 1)
     int channelCount = 0;          // from the last login reply with channel information
+    int decoderChannels = 0;       // the count the decoder manager was made for; 0: none made
     bool fourChannelLimited = false;
     std::string userId;            // of the last login, A-Z lower-cased
 };

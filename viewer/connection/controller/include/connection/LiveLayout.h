@@ -75,6 +75,7 @@ private:
     int pendingChannel_ = 0;
     int pendingStart_ = 0;
     int pendingLayout_ = 0; // the layout a double-click returns to
+    int layoutChannels_ = 0; // the channel count of the login the layout was restored for
 };
 
 } // namespace connection

@@ -99,6 +99,12 @@ public:
     // Mirror of "timer 1084 runs", read by the decode threads: while set, the next decoded picture
     // reports itself so that the view stops the picture watchdog.
     virtual void SetPictureWatchdog(bool running) = 0;
+    // The decoder manager the threads decode with, for `channels` channels (the DVR's count, not
+    // trusted), every channel starting at 720 x 480. One that exists goes first, after its threads
+    // have stopped. It lives until FreeDecoder, across any number of Stop and Start.
+    virtual void MakeDecoder(int channels) = 0;
+    // Stops the threads and frees the decoder manager; nothing when there is none.
+    virtual void FreeDecoder() = 0;
 };
 
 // The frame queue: video frames and audio blocks sorted by the stream dispatcher. `data` is the
