@@ -12,9 +12,9 @@ tsan:
 # Every fuzz target for FUZZ_SECONDS each (default 300).
 fuzz-long:
 	PX_FUZZ_SECONDS=$${FUZZ_SECONDS:-300} bash scripts/test.sh fuzz
-# Live video under Wine for SOAK_SECONDS (default 600): memory and drops every 10 s (out/soak/).
+# Live video under Wine for SOAK_SECONDS (default 1800): memory, drops and load every 10 s (out/soak/).
 soak:
 	bash -c 'source scripts/trees.sh && build_tree native dvrsim && build_tree win viewhost' \
-	  && bash scripts/soak.sh $${SOAK_SECONDS:-600}
+	  && bash bench/soak.sh --seconds $${SOAK_SECONDS:-1800}
 clean:
 	rm -rf build out

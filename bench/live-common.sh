@@ -1,4 +1,4 @@
-# Sourced by bench/run-live.sh and scripts/soak.sh: one simulator and one view host at a time, the
+# Sourced by bench/run-live.sh, bench/lipsync.sh and bench/soak.sh: one simulator and one view host at a time, the
 # samples taken from them, and the table row. Expects ROOT, BUILD, SIM, HOST, WB, OUT and HZ.
 
 LIVE_SIM=0 LIVE_WRAP=0 LIVE_PID=0 LIVE_TAG=
@@ -42,6 +42,9 @@ live_start() {
   LIVE_TAG=$tag
   port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
   rm -f "$OUT/$tag".*
+  # The view requests only the channels its stored settings enable, and a settings file left by an
+  # earlier run against a smaller DVR enables fewer: every run starts from the defaults.
+  rm -f "$BUILD/win/winebench/prefix/drive_c/Program Files/Orvex/ViewSetup.dat"
   "$SIM" --port "$port" --channels "$dvr" --video "$format" --video-mask $(((1 << channels) - 1)) \
     --video-count-every 1 ${LIVE_SIM_ARGS:-} >"$OUT/$tag.sim.out" 2>"$OUT/$tag.sim.err" &
   LIVE_SIM=$!

@@ -14,6 +14,7 @@ void CAudioReceiver::ResetSequence()
     lastSequence_ = 0;
     pending_ = false;
     trim_.Reset();
+    writtenEnd_.store(0, std::memory_order_release);
 }
 
 bool CAudioReceiver::OnAudioRecord(const void* data, size_t size)
@@ -58,19 +59,22 @@ void CAudioReceiver::PlayChannel(const AudioRecord& r, unsigned channel)
             main_->Write(previous_, kBlockBytes);
         SoftenBlock(previous_, block, kBlockBytes);
     }
+    bool written = false;
     if (behind) {
         skipped_.fetch_add(1, std::memory_order_relaxed);
     } else if (pending_) {
         uint8_t merged[kBlockBytes];
         MergeBlocks(previous_, block, merged, kBlockBytes);
-        main_->Write(merged, kBlockBytes);
+        written = main_->Write(merged, kBlockBytes) == 0;
         pending_ = false;
         trimmed_.fetch_add(1, std::memory_order_relaxed);
     } else if (main_ && trim_.Trim(queued) && trimOn_.load(std::memory_order_relaxed)) {
         pending_ = true;
     } else if (main_) {
-        main_->Write(block, kBlockBytes);
+        written = main_->Write(block, kBlockBytes) == 0;
     }
+    if (written && r.microseconds < 1000000)
+        writtenEnd_.store(int64_t(r.seconds) * 1000 + r.microseconds / 1000 + kBlockMs, std::memory_order_release);
     std::memcpy(previous_, block, kBlockBytes);
     lastSequence_ = r.sequence;
 }

@@ -55,6 +55,11 @@ public:
     void ResetSequence();
     uint32_t LastSequence() const { return lastSequence_; }
     AudioClock Clock() const;
+    // Unix milliseconds at which the audio last written to the main player ends (the record's time
+    // plus its 16 ms), 0 before any: less what the player still holds, the instant being heard.
+    // Unlike the clock it does not move for a block left out (skipped at the cap, or held back to
+    // be merged), so that the instant stays right while the queue is trimmed.
+    int64_t WrittenEndMs() const { return writtenEnd_.load(std::memory_order_acquire); }
     // Blocks skipped because the main player held too much (for the figures).
     uint64_t BlocksSkipped() const { return skipped_.load(std::memory_order_relaxed); }
     // Blocks merged into the next to bring the queue back towards its low-water mark.
@@ -72,6 +77,7 @@ private:
     std::atomic<bool> phoneDown_{false};
     std::atomic<bool> trimOn_{true};
     std::atomic<uint64_t> clock_{0}; // seconds << 32 | milliseconds, read by the video threads
+    std::atomic<int64_t> writtenEnd_{0};
     uint32_t lastSequence_ = 0;      // decode thread only
     std::atomic<uint64_t> skipped_{0};
     std::atomic<uint64_t> trimmed_{0};

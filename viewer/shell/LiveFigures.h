@@ -4,7 +4,9 @@
 // the window's pictures (wall clock at display less the frame header's send time), the process's
 // memory, the video frames that reached the view in the window with their arrival latency, and the
 // live audio: what the player holds now (ms, -1 when silent) and the blocks skipped at the cap and
-// trimmed towards the low-water mark (totals).
+// trimmed towards the low-water mark (totals); of the dropped frames, those the full ring refused and
+// those the pipeline dropped (totals); and the window's audio clock less each picture's time when it
+// was shown, while pictures wait for the audio (ms; positive: the picture comes after its sound).
 #include <windows.h>
 #include <chrono>
 #include <cstdio>
@@ -31,6 +33,6 @@ public:
 
 private:
     FILE* file_ = nullptr; // ours
-    pipeline::CLatencyHistogram latency_, arrival_;
+    pipeline::CLatencyHistogram latency_, arrival_, sync_;
     std::chrono::steady_clock::time_point start_, last_;
 };

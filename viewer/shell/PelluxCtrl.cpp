@@ -838,6 +838,15 @@ STDMETHODIMP CPelluxCtrl::SetAudioQueueTrim(BOOL on)
     return S_OK;
 }
 
+STDMETHODIMP CPelluxCtrl::SetScaleOutsideLock(BOOL on)
+{
+    view::CLiveVideo* live = CLiveVideoOf(view_);
+    if (!live)
+        return E_UNEXPECTED;
+    live->Display().SetScaleOutsideLock(on != FALSE);
+    return S_OK;
+}
+
 STDMETHODIMP CPelluxCtrl::WriteFigures(LPCWSTR path)
 {
     if (!path)

@@ -149,6 +149,7 @@ public:
     // IPelluxLive
     STDMETHODIMP SetWakeOnStop(BOOL on) override;
     STDMETHODIMP SetAudioQueueTrim(BOOL on) override;
+    STDMETHODIMP SetScaleOutsideLock(BOOL on) override;
     STDMETHODIMP WriteFigures(LPCWSTR path) override;
 
     // The event interface's sinks (_DPelluxEvents has no events; the point only keeps them).

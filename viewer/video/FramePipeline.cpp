@@ -61,7 +61,15 @@ bool CFramePipeline::HeldByAudio(int thread, const wire::VideoFrameHeader& h)
     int64_t& since = holdingSince_[thread];
     if (since == 0)
         since = now;
+    heldLead_[thread] = lead;
     return now - since <= kMaxAudioLead.count();
+}
+
+std::chrono::milliseconds CFramePipeline::DueIn(int thread)
+{
+    if (thread < 0 || thread >= kAudioThread)
+        return std::chrono::milliseconds::max();
+    return std::chrono::milliseconds(heldLead_[thread]);
 }
 
 SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
@@ -115,6 +123,11 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         ++shown_;
         if (CLatencyHistogram* stats = stats_.load())
             stats->Record(UnixMicros() - (static_cast<int64_t>(h.seconds) * 1000000 + h.microseconds));
+        CLatencyHistogram* sync = syncStats_.load();
+        if (sync && audio_ && sync_.load() && SteadyMs() - lastAudioPlayed_.load() <= kAudioSilence.count()) {
+            const int64_t videoMs = static_cast<int64_t>(h.seconds) * 1000 + h.microseconds / 1000;
+            sync->Record((audio_->AudioNowMs() - videoMs) * 1000 + kSyncBiasMicros);
+        }
     }
     return SlotResult::Consumed;
 }

@@ -74,6 +74,11 @@ public:
     // Optional: each shown picture records the wall clock less its header's send time. Not ours;
     // it must outlive the decode threads (or be cleared before they run again).
     void SetLatencyStats(CLatencyHistogram* stats) { stats_.store(stats); }
+    // Optional: each picture shown while pictures wait for the audio records the audio clock at that
+    // moment less the picture's time, plus kSyncBiasMicros (the histogram counts from zero). Not
+    // ours; the same lifetime as the latency histogram.
+    static constexpr int64_t kSyncBiasMicros = 5000000;
+    void SetSyncStats(CLatencyHistogram* stats) { syncStats_.store(stats); }
 
     // From now on no decode thread reaches the display, the audio, the watchdog or the statistics
     // (they belong to the view, which may go before a late thread ends). Waits for a call to them
@@ -84,6 +89,7 @@ public:
     SlotResult ProcessAudio(uint8_t* record, size_t size) override;
     void BlankAll() override;
     bool KeepPicturesOnScreen() override { return keepPictures_.load(); }
+    std::chrono::milliseconds DueIn(int thread) override;
 
     // Figures for the view and the benchmarks.
     uint64_t PicturesShown() const { return shown_.load(); }
@@ -104,11 +110,14 @@ private:
     std::atomic<uint64_t> shown_{0};
     std::atomic<uint64_t> dropped_{0};
     std::atomic<CLatencyHistogram*> stats_{nullptr};
+    std::atomic<CLatencyHistogram*> syncStats_{nullptr};
     std::shared_mutex outputs_; // shared around every use of display_, audio_, watchdog_, stats_
     bool cutOff_ = false;       // guarded by outputs_
     // Steady-clock milliseconds at which each video thread began holding the picture it retries;
     // 0 when it holds none. Each entry belongs to its thread.
     int64_t holdingSince_[kAudioThread] = {};
+    // How far ahead of the audio each video thread's held picture was when last offered (ms).
+    int64_t heldLead_[kAudioThread] = {};
 };
 
 // Stops the decode threads of one login within the queue's stop bound and frees its frame path.

@@ -267,7 +267,8 @@ void CFrameQueue::ThreadMain(std::shared_ptr<Run> run, int t)
             idleBlanked = false;
             SlotResult r = Process(*run, p);
             if (r == SlotResult::NotYet) {
-                run->SleepFor(timing_.retry, timing_.wakeOnStop);
+                run->SleepFor(std::clamp(consumer_.DueIn(t), std::chrono::milliseconds(1), timing_.retry),
+                              timing_.wakeOnStop);
                 continue;
             }
             {

@@ -40,6 +40,9 @@ public:
     virtual void BlankAll() = 0;
     // The last pictures stay on screen while the view reconnects after the DVR dropped it.
     virtual bool KeepPicturesOnScreen() { return false; }
+    // After ProcessVideo answered NotYet on `thread`: how soon the picture is due. The thread sleeps
+    // that long, or its retry time when that is shorter.
+    virtual std::chrono::milliseconds DueIn(int) { return std::chrono::milliseconds::max(); }
 };
 
 // Number of slots thread t owns: t, t + 17, ... below 512.

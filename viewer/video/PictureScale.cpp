@@ -6,24 +6,84 @@ namespace video {
 
 namespace {
 
-// The source span [begin, end) of each output position along one axis. Shrinking, an even share
-// of the source; enlarging, the one source pixel under the output pixel's centre.
-void Spans(int from, int length, int out, std::vector<int>& begin, std::vector<int>& end)
+// Integer weights of one axis: output position i reads the `count[i]` source positions from
+// `first[i]` with the weights from `weight[offset[i]]` on, which add up to `total` for every i.
+struct Axis {
+    std::vector<int> first, count, offset;
+    std::vector<uint32_t> weight;
+    uint32_t total = 0;
+};
+
+// Every weight total is at most this, so that 255 x total x total fits 32 bits.
+constexpr uint32_t kMaxTotal = 4096;
+
+// Shrinking, each output pixel covers length/out source pixels and each source pixel counts by how
+// much of it is covered: in units of 1/out of a source pixel, output i covers [i*length,
+// (i+1)*length) and source pixel s covers [s*out, (s+1)*out), so the weights are whole numbers that
+// add up to `length` exactly. Enlarging, the two source pixels nearest the output pixel's centre
+// count by their distance to it (in units of 1/(2 out) of a source pixel; at the edges the one pixel
+// there). Totals above kMaxTotal are brought down to it, within rounding.
+void MakeAxis(int from, int length, int out, Axis& a)
 {
-    begin.resize(static_cast<size_t>(out));
-    end.resize(static_cast<size_t>(out));
-    for (int i = 0; i < out; ++i) {
-        int b, e;
-        if (length >= out) {
-            b = from + static_cast<int>(static_cast<int64_t>(i) * length / out);
-            e = from + static_cast<int>(static_cast<int64_t>(i + 1) * length / out);
-        } else {
-            b = from + static_cast<int>((2 * static_cast<int64_t>(i) + 1) * length / (2 * static_cast<int64_t>(out)));
-            e = b + 1;
+    const size_t n = static_cast<size_t>(out);
+    a.first.resize(n);
+    a.count.resize(n);
+    a.offset.resize(n);
+    a.weight.clear();
+    const int64_t len = length, o = out;
+    if (length >= out) {
+        a.total = static_cast<uint32_t>(length);
+        for (int64_t i = 0; i < o; ++i) {
+            const int64_t begin = i * len, end = begin + len;
+            const int64_t s0 = begin / o, s1 = (end + o - 1) / o; // source pixels touched: [s0, s1)
+            a.first[i] = from + static_cast<int>(s0);
+            a.count[i] = static_cast<int>(s1 - s0);
+            a.offset[i] = static_cast<int>(a.weight.size());
+            for (int64_t s = s0; s < s1; ++s)
+                a.weight.push_back(static_cast<uint32_t>(std::min(end, (s + 1) * o) - std::max(begin, s * o)));
         }
-        begin[static_cast<size_t>(i)] = b;
-        end[static_cast<size_t>(i)] = std::min(std::max(e, b + 1), from + length);
+    } else {
+        a.total = static_cast<uint32_t>(2 * o);
+        for (int64_t i = 0; i < o; ++i) {
+            // The centre in source coordinates less half a pixel, times 2*out.
+            const int64_t c = (2 * i + 1) * len - o;
+            a.offset[i] = static_cast<int>(a.weight.size());
+            if (c <= 0 || c >= (len - 1) * 2 * o) {
+                a.first[i] = from + (c <= 0 ? 0 : length - 1);
+                a.count[i] = 1;
+                a.weight.push_back(a.total);
+                continue;
+            }
+            const int64_t s = c / (2 * o), frac = c % (2 * o);
+            a.first[i] = from + static_cast<int>(s);
+            a.count[i] = 2;
+            a.weight.push_back(static_cast<uint32_t>(2 * o - frac));
+            a.weight.push_back(static_cast<uint32_t>(frac));
+        }
     }
+    if (a.total <= kMaxTotal)
+        return;
+    // Rescale each output's weights to kMaxTotal; the rounding remainder goes to its largest weight.
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t* w = a.weight.data() + a.offset[i];
+        uint32_t sum = 0, largest = 0;
+        for (int k = 0; k < a.count[i]; ++k) {
+            w[k] = static_cast<uint32_t>((uint64_t{w[k]} * kMaxTotal + a.total / 2) / a.total);
+            sum += w[k];
+            if (w[k] > w[largest])
+                largest = static_cast<uint32_t>(k);
+        }
+        w[largest] = w[largest] + kMaxTotal - sum;
+    }
+    a.total = kMaxTotal;
+}
+
+// One source row, weighted, added to the column sums: a plain loop over contiguous bytes, which the
+// compiler turns into vector code.
+void AddRow(const uint8_t* __restrict row, uint32_t weight, size_t n, uint32_t* __restrict sum)
+{
+    for (size_t i = 0; i < n; ++i)
+        sum[i] += weight * row[i];
 }
 
 } // namespace
@@ -41,35 +101,32 @@ bool ScalePicture(const uint8_t* pixels, int width, int rows, const SourceRect& 
     const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
 
     // Per call: decode threads scale at the same time.
-    std::vector<int> xb, xe, yb, ye;
-    std::vector<uint32_t> sum;
-    Spans(x0, w, dstWidth, xb, xe);
-    Spans(y0, h, dstHeight, yb, ye);
-    sum.assign(static_cast<size_t>(dstWidth) * 3, 0);
+    Axis ax, ay;
+    MakeAxis(0, w, dstWidth, ax);
+    MakeAxis(y0, h, dstHeight, ay);
+    // Each output row: first its source rows weighted into column sums (three per source pixel),
+    // then the column sums weighted along x.
+    const size_t values = static_cast<size_t>(w) * 3;
+    std::vector<uint32_t> columns(values);
+    const double scale = 1.0 / (double(ax.total) * double(ay.total));
     for (int dy = 0; dy < dstHeight; ++dy) {
-        std::fill(sum.begin(), sum.end(), 0u);
-        const int rowsIn = ye[dy] - yb[dy];
-        for (int sy = yb[dy]; sy < ye[dy]; ++sy) {
-            const uint8_t* row = pixels + static_cast<size_t>(sy) * stride;
-            uint32_t* s = sum.data();
-            for (int dx = 0; dx < dstWidth; ++dx, s += 3) {
-                uint32_t b = 0, g = 0, r = 0;
-                for (const uint8_t *p = row + xb[dx] * 3, *end = row + xe[dx] * 3; p < end; p += 3) {
-                    b += p[0];
-                    g += p[1];
-                    r += p[2];
-                }
-                s[0] += b;
-                s[1] += g;
-                s[2] += r;
-            }
-        }
+        std::fill(columns.begin(), columns.end(), 0u);
+        const uint32_t* wy = ay.weight.data() + ay.offset[dy];
+        for (int k = 0; k < ay.count[dy]; ++k)
+            AddRow(pixels + static_cast<size_t>(ay.first[dy] + k) * stride + static_cast<size_t>(x0) * 3, wy[k],
+                   values, columns.data());
         uint32_t* out = dst + static_cast<size_t>(dy) * dstStride;
-        const uint32_t* s = sum.data();
-        for (int dx = 0; dx < dstWidth; ++dx, s += 3) {
-            const uint32_t n = static_cast<uint32_t>((xe[dx] - xb[dx]) * rowsIn);
-            const uint32_t half = n / 2;
-            out[dx] = ((s[2] + half) / n) << 16 | ((s[1] + half) / n) << 8 | ((s[0] + half) / n);
+        for (int dx = 0; dx < dstWidth; ++dx) {
+            const uint32_t* c = columns.data() + static_cast<size_t>(ax.first[dx]) * 3;
+            const uint32_t* wx = ax.weight.data() + ax.offset[dx];
+            uint32_t b = 0, g = 0, r = 0;
+            for (int k = 0, n = ax.count[dx]; k < n; ++k, c += 3) {
+                b += wx[k] * c[0];
+                g += wx[k] * c[1];
+                r += wx[k] * c[2];
+            }
+            out[dx] = static_cast<uint32_t>(r * scale + 0.5) << 16 | static_cast<uint32_t>(g * scale + 0.5) << 8 |
+                      static_cast<uint32_t>(b * scale + 0.5);
         }
     }
     return true;

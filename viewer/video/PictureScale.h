@@ -1,7 +1,8 @@
 #pragma once
-// Scaling a decoded picture into its division, apart from the platform's stretch: each output
-// pixel is the average of the source pixels it covers (at least one), which is what a halftone
-// stretch approximates, at a fraction of its cost, and on the caller's own thread.
+// Scaling a decoded picture into its division, apart from the platform's stretch and on the caller's
+// own thread. Shrinking, each output pixel is the area average of the source it covers, every source
+// pixel weighted by the part of it covered (exact within rounding, whatever the ratio); enlarging,
+// bilinear between the two nearest source pixels on each axis. Each axis is scaled in turn.
 #include "DisplayLayout.h"
 #include <cstddef>
 #include <cstdint>

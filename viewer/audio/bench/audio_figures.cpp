@@ -1,6 +1,7 @@
 // Figures of the audio path under the sound server: the latency from handing a record to the
-// receive path to its sound arriving at the server (median over bursts), and the CPU time the path
-// takes per second of audio. Records come at the DVR's rate, one per 16 ms.
+// receive path to its sound arriving at the server (median over bursts), what of it lies below the
+// player's play cursor (the latency less the audio queued ahead of the burst at hand-over: the
+// device's own), and the CPU time the path takes per second of audio. Records come at the DVR's rate, one per 16 ms.
 //   audio_figures.exe [seconds]
 #include "AudioPlayer.h"
 #include "AudioReceiver.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
         return 1;
     }
     audio::CAudioReceiver rx(coding, &player, nullptr);
+    rx.SetQueueTrim(false); // every burst's block is written when handed over
 
     // Reference: the process with the player open but idle (its monitor thread polling) for 2 s.
     const double idle0 = ProcessCpu();
@@ -80,6 +82,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::vector<long> sendAt; // recording size (samples) when each burst was handed over
+    std::vector<double> aheadMs; // audio queued before each burst's block, just after the hand-over
     LARGE_INTEGER f, t0, t;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
@@ -98,6 +101,8 @@ int main(int argc, char** argv)
         const double c = ThreadCpu();
         rx.OnAudioRecord(recs[r].data(), recs[r].size());
         pathCpu += ThreadCpu() - c;
+        if (r % kBurstEvery == 5)
+            aheadMs.push_back(double(player.QueuedBytes()) / 16.0 - 16.0);
     }
     const double feedCpu = ThreadCpu() - cpu0, procCpu = ProcessCpu() - proc0;
     const auto got = rec.Finish(30000);
@@ -105,21 +110,28 @@ int main(int argc, char** argv)
     timeEndPeriod(1);
 
     // Each burst's onset: the first 2 ms window after its hand-over above a clear threshold.
-    std::vector<double> latency;
-    for (long s : sendAt) {
+    std::vector<double> latency, below;
+    for (size_t b = 0; b < sendAt.size(); ++b) {
+        const long s = sendAt[b];
         for (size_t i = static_cast<size_t>(std::max(0L, s)); i + 16 < got.size(); i += 4) {
             if (soundtest::Energy(got, i, 16) > 1e6) {
                 latency.push_back(double(long(i) - s) / 8.0);
+                below.push_back(latency.back() - aheadMs[b]);
                 break;
             }
         }
     }
+    std::sort(below.begin(), below.end());
     std::sort(latency.begin(), latency.end());
     std::printf("audio figures: %d records (%d s of audio), %zu bursts heard of %zu\n", records, seconds,
                 latency.size(), sendAt.size());
     if (!latency.empty())
         std::printf("latency hand-over -> sound server: median %.1f ms, min %.1f ms, max %.1f ms\n",
                     latency[latency.size() / 2], latency.front(), latency.back());
+    if (!below.empty())
+        std::printf("of it below the play cursor (less the audio queued ahead at hand-over): median %.1f ms, "
+                    "min %.1f ms, max %.1f ms\n",
+                    below[below.size() / 2], below.front(), below.back());
     std::printf("CPU per second, idle player open (reference): whole process %.2f ms\n", idleCpu * 1000);
     std::printf("CPU per second of audio: receive path (decode + write) %.3f ms, feeding thread %.3f ms, "
                 "whole process (monitor, mixer, sound server client) %.2f ms\n",

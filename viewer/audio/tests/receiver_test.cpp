@@ -162,7 +162,10 @@ TEST_F(Receiver, PhoneDownPlaysTalkBackWithRepeats)
 
 // A burst from the network must not leave the player a second behind for good: while more than the
 // cap waits, new blocks (and gap repeats) are skipped, yet the clock and the sequence move on, and
-// playing resumes once the player has drained below the cap.
+// playing resumes once the player has drained below the cap. The end of the audio written (what the
+// pictures are timed against) moves only with what was written.
+static int64_t EndOfRecordMs(uint32_t sequence) { return int64_t(1000 + sequence) * 1000 + 654 + 16; }
+
 TEST(ReceiverCap, SkipsBlocksWhileThePlayerHoldsTooMuch)
 {
     FakeCoding coding;
@@ -182,9 +185,13 @@ TEST(ReceiverCap, SkipsBlocksWhileThePlayerHoldsTooMuch)
     EXPECT_EQ(rx.BlocksSkipped(), 2u);
     EXPECT_EQ(rx.LastSequence(), 5u);
     EXPECT_EQ(rx.Clock().seconds, 1005u);
+    EXPECT_EQ(rx.WrittenEndMs(), EndOfRecordMs(1));
     main.queued = 0;
     ASSERT_TRUE(feed(6));
     EXPECT_EQ(main.blocks.size(), 2u);
+    EXPECT_EQ(rx.WrittenEndMs(), EndOfRecordMs(6));
+    rx.ResetSequence();
+    EXPECT_EQ(rx.WrittenEndMs(), 0);
 }
 
 // The trim leaves out what the queue held at its lowest over a window above the low-water mark, no
@@ -234,9 +241,11 @@ TEST(ReceiverCap, TrimsTheQueueTowardsItsLowWaterMark)
         ASSERT_TRUE(feed());
     // The window ended on the last block: it is held back.
     EXPECT_EQ(main.blocks.size(), CAudioReceiver::kTrimWindowBlocks - 1);
+    EXPECT_EQ(rx.WrittenEndMs(), EndOfRecordMs(sequence - 1));
     ASSERT_TRUE(feed());
     EXPECT_EQ(rx.BlocksTrimmed(), 1u);
     EXPECT_EQ(rx.Clock().seconds, 1000u + sequence);
+    EXPECT_EQ(rx.WrittenEndMs(), EndOfRecordMs(sequence));
     ASSERT_EQ(main.blocks.size(), CAudioReceiver::kTrimWindowBlocks);
     // Each record's block is filled with its sequence byte (FakeCoding): the merge starts on the
     // held block's first sample and ends on the next block's last.

@@ -37,7 +37,14 @@ int64_t CViewAudio::AudioNowMs()
     const int64_t clock = int64_t(c.seconds) * 1000 + c.milliseconds;
     if (main_.PlayPosition() < 0)
         return clock;
-    return clock - int64_t(main_.QueuedBytes() / audio::kBlockBytes) * audio::kBlockMs;
+    // The end of the audio written less what the player still holds, to the millisecond. (The
+    // record clock less whole queued blocks runs up to a block behind, by a varying amount: pictures
+    // then came 8 ms late on average, and as the queue was trimmed the clock moved for blocks never
+    // written.)
+    const int64_t end = receiver_.WrittenEndMs();
+    if (end == 0)
+        return clock - int64_t(main_.QueuedBytes() / audio::kBlockBytes) * audio::kBlockMs;
+    return end - int64_t(main_.QueuedBytes()) * audio::kBlockMs / int64_t(audio::kBlockBytes);
 }
 
 void CViewAudio::SelectChannel(int buttonId)

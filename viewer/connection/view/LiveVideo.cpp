@@ -118,6 +118,7 @@ bool CLiveVideo::Start()
     pipe_->SetAudioSync(audioSync_, phoneOn_);
     pipe_->SetWatchdogRunning(watchdog_);
     pipe_->SetLatencyStats(latency_);
+    pipe_->SetSyncStats(sync_);
     dropped_ = false; // a login clears the connection-dropped mark
     pipe_->SetKeepPictures(false);
 
@@ -206,6 +207,8 @@ void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
     pipeline::StoreResult r = queue_->Store(data, length);
     if (r != pipeline::StoreResult::Stored)
         ++refused_;
+    if (r == pipeline::StoreResult::QueueFull)
+        ++refusedFull_;
     if (r != pipeline::StoreResult::Stored && r != pipeline::StoreResult::QueueFull) {
         win::Trace(L"<<< frame of %u bytes not stored (%d)\n", static_cast<unsigned>(length), static_cast<int>(r));
     }

@@ -44,12 +44,17 @@ public:
     // Frames the slot pool refused (a full ring, since the view started) and frames the pipeline
     // dropped (since the last login).
     uint64_t FramesDropped() const { return refused_.load() + (pipe_ ? pipe_->FramesDropped() : 0); }
+    // The first of the two: frames the slot pool refused because its ring was full.
+    uint64_t FramesRefusedFull() const { return refusedFull_.load(); }
     // Where each shown picture's display latency goes, from the next login on, and each stored
     // frame's arrival latency (wall clock at store less the header's send time). Null: nowhere. Not ours.
-    void SetLatencyStats(pipeline::CLatencyHistogram* display, pipeline::CLatencyHistogram* arrival)
+    // `sync`: the audio clock less the picture's time at display (see CFramePipeline::SetSyncStats).
+    void SetLatencyStats(pipeline::CLatencyHistogram* display, pipeline::CLatencyHistogram* arrival,
+                         pipeline::CLatencyHistogram* sync = nullptr)
     {
         latency_ = display;
         arrival_ = arrival;
+        sync_ = sync;
     }
 
     // The decode threads' poll timing, from the next login on.
@@ -109,8 +114,10 @@ private:
     std::shared_ptr<video::CPostMessageNotify> notify_; // posts 1223 to the view
     pipeline::CFrameQueue::Timing timing_;
     std::atomic<uint64_t> refused_{0};
+    std::atomic<uint64_t> refusedFull_{0};
     pipeline::CLatencyHistogram* latency_ = nullptr; // not ours
     pipeline::CLatencyHistogram* arrival_ = nullptr; // not ours
+    pipeline::CLatencyHistogram* sync_ = nullptr;    // not ours
 };
 
 } // namespace view

@@ -1,7 +1,10 @@
 // What one picture costs the display: SetChannelPicture of a D1 picture in the 16-division layout with
 // every text on, beside a bare halftone StretchDIBits of the same picture into the same window, and
 // the parts a picture's cost is made of. One thread: pictures per second are what one core sustains.
-//   display_bench.exe [ROUNDS]
+// Then the PSNR of the display's own scaling and of the former one against the halftone stretch and
+// an exact area average.
+//   display_bench.exe [ROUNDS [FOLDER]]   FOLDER: also writes one scene scaled each way at 176 x 120
+//                                         and 352 x 240 there, as PPM files
 #include "DisplayTestKit.h"
 #include "CameraScene.h"
 #include "PictureScale.h"
@@ -10,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 using namespace video;
@@ -77,18 +81,76 @@ Picture SceneFrame(int channel, int w, int h)
     return p;
 }
 
+// The display's former scaling, for comparison: each output pixel the plain average of the whole
+// source pixels from floor(i * length / out) to floor((i + 1) * length / out); enlarging, the source
+// pixel under the output pixel's centre.
+void FormerScale(const uint8_t* pixels, int width, const SourceRect& src, uint32_t* dst, int dw, int dh)
+{
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    auto spans = [](int from, int length, int out, std::vector<int>& b, std::vector<int>& e) {
+        b.resize(out);
+        e.resize(out);
+        for (int i = 0; i < out; ++i) {
+            int x0, x1;
+            if (length >= out) {
+                x0 = from + int(int64_t(i) * length / out);
+                x1 = from + int(int64_t(i + 1) * length / out);
+            } else {
+                x0 = from + int((2 * int64_t(i) + 1) * length / (2 * int64_t(out)));
+                x1 = x0 + 1;
+            }
+            b[i] = x0;
+            e[i] = std::min(std::max(x1, x0 + 1), from + length);
+        }
+    };
+    std::vector<int> xb, xe, yb, ye;
+    spans(src.x, src.width, dw, xb, xe);
+    spans(src.y, src.height, dh, yb, ye);
+    std::vector<uint32_t> sum(static_cast<size_t>(dw) * 3);
+    for (int dy = 0; dy < dh; ++dy) {
+        std::fill(sum.begin(), sum.end(), 0u);
+        for (int sy = yb[dy]; sy < ye[dy]; ++sy) {
+            const uint8_t* row = pixels + static_cast<size_t>(sy) * stride;
+            for (int dx = 0; dx < dw; ++dx)
+                for (const uint8_t *p = row + xb[dx] * 3, *end = row + xe[dx] * 3; p < end; p += 3)
+                    for (int c = 0; c < 3; ++c)
+                        sum[dx * 3 + c] += p[c];
+        }
+        for (int dx = 0; dx < dw; ++dx) {
+            const uint32_t n = uint32_t((xe[dx] - xb[dx]) * (ye[dy] - yb[dy]));
+            const uint32_t* s = &sum[dx * 3];
+            dst[static_cast<size_t>(dy) * dw + dx] =
+                ((s[2] + n / 2) / n) << 16 | ((s[1] + n / 2) / n) << 8 | ((s[0] + n / 2) / n);
+        }
+    }
+}
+
+void WritePpm(const std::wstring& path, const uint32_t* px, int w, int h)
+{
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f)
+        return;
+    std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+    for (int i = 0; i < w * h; ++i) {
+        const uint8_t rgb[3] = {uint8_t(px[i] >> 16), uint8_t(px[i] >> 8), uint8_t(px[i])};
+        std::fwrite(rgb, 1, 3, f);
+    }
+    std::fclose(f);
+}
+
 struct Psnrs {
-    double oursVsHalftone, oursVsExact, halftoneVsExact;
+    double oursVsHalftone, formerVsHalftone, oursVsExact, formerVsExact, halftoneVsExact;
 };
 
 // PSNR in dB of the display's own scaling against the platform's halftone stretch of the same
 // source rectangle into the same division size, and of each against an exact area average in
 // floating point (every source pixel weighted by how much of it the destination pixel covers).
-Psnrs ScalingPsnr(const Picture& pic, int dw, int dh)
+Psnrs ScalingPsnr(const Picture& pic, int dw, int dh, const std::wstring& shots = L"")
 {
     const SourceRect src = PictureSourceRect(pic.width, -pic.height);
-    std::vector<uint32_t> ours(static_cast<size_t>(dw) * dh);
+    std::vector<uint32_t> ours(static_cast<size_t>(dw) * dh), former(ours.size());
     ScalePicture(pic.pixels.data(), pic.width, pic.height, src, ours.data(), dw, dh, static_cast<size_t>(dw));
+    FormerScale(pic.pixels.data(), pic.width, src, former.data(), dw, dh);
     const BITMAPINFO bi = win::TopDownDib(dw, dh, 32);
     void* bits = nullptr;
     HDC mem = CreateCompatibleDC(nullptr);
@@ -132,8 +194,17 @@ Psnrs ScalingPsnr(const Picture& pic, int dw, int dh)
     auto channel = [](uint32_t v, int c) { return double((v >> (8 * c)) & 0xFF); };
     Psnrs r;
     r.oursVsHalftone = psnr([&](size_t i, int c) { return channel(ours[i], c) - channel(theirs[i], c); });
+    r.formerVsHalftone = psnr([&](size_t i, int c) { return channel(former[i], c) - channel(theirs[i], c); });
     r.oursVsExact = psnr([&](size_t i, int c) { return channel(ours[i], c) - exact[i * 3 + c]; });
+    r.formerVsExact = psnr([&](size_t i, int c) { return channel(former[i], c) - exact[i * 3 + c]; });
     r.halftoneVsExact = psnr([&](size_t i, int c) { return channel(theirs[i], c) - exact[i * 3 + c]; });
+    if (!shots.empty()) {
+        const std::wstring size = std::to_wstring(pic.width) + L"-to-" + std::to_wstring(dw) + L"x" + std::to_wstring(dh);
+        WritePpm(shots + L"\\scale-ours-" + size + L".ppm", ours.data(), dw, dh);
+        WritePpm(shots + L"\\scale-former-" + size + L".ppm", former.data(), dw, dh);
+        std::vector<uint32_t> halftone(theirs, theirs + ours.size());
+        WritePpm(shots + L"\\scale-halftone-" + size + L".ppm", halftone.data(), dw, dh);
+    }
     SelectObject(mem, old);
     DeleteObject(dib);
     DeleteDC(mem);
@@ -145,6 +216,7 @@ Psnrs ScalingPsnr(const Picture& pic, int dw, int dh)
 int wmain(int argc, wchar_t** argv)
 {
     const int rounds = argc > 1 ? std::max(3, _wtoi(argv[1])) : 9;
+    const std::wstring shots = argc > 2 ? argv[2] : L"";
     const int batch = 160; // ten pictures for each of the 16 channels
     const int w = 704, h = 480;
     Host host(w, h);
@@ -223,6 +295,10 @@ int wmain(int argc, wchar_t** argv)
         const DivRect& r = grid.divisions[i % 16].rect;
         ScalePicture(card.pixels.data(), 720, 480, src, division.data(), r.Width(), r.Height(),
                      static_cast<size_t>(r.Width()));
+    });
+    run("part: the former scaling, whole source pixels (for comparison)", [&](int i) {
+        const DivRect& r = grid.divisions[i % 16].rect;
+        FormerScale(card.pixels.data(), 720, src, division.data(), r.Width(), r.Height());
     });
     run("part: copy of the picture's bytes", [&](int) {
         std::memcpy(buffer.data(), card.pixels.data(), card.info.bmiHeader.biSizeImage);
@@ -333,23 +409,29 @@ int wmain(int argc, wchar_t** argv)
         std::printf("%-66s %10.1f %11.0f %8.2f\n", v.name, m, 1e6 / m, m / bare);
     }
     std::printf("\nneeded: 480 pictures/s (16 channels x 30 fps)\n");
-    std::printf("\nPSNR over the simulator's 16 scenes, mean (worst) in dB: the display's own scaling against\n"
-                "the halftone stretch, and each against an exact area average in floating point (when\n"
-                "enlarging, that reference is a box filter, not a better picture):\n");
-    std::printf("  %-24s %16s %16s %16s\n", "", "ours/halftone", "ours/exact", "halftone/exact");
+    std::printf("\nPSNR over the simulator's 16 scenes, mean (worst) in dB: the display's own scaling (ours) and\n"
+                "the former one (whole source pixels, nearest when enlarging) against the halftone stretch,\n"
+                "and each against an exact area average in floating point (when enlarging, that reference\n"
+                "is a box filter, not a better picture):\n");
+    std::printf("  %-24s %14s %14s %14s %14s %14s\n", "", "ours/halftone", "former/halft.", "ours/exact",
+                "former/exact", "halftone/exact");
     for (auto [pw, ph] : {std::pair{704, 480}, std::pair{352, 240}})
         for (auto [dw, dh] : {std::pair{176, 120}, std::pair{352, 240}, std::pair{704, 480}}) {
-            Psnrs worst{99, 99, 99}, sum{0, 0, 0};
+            Psnrs worst{99, 99, 99, 99, 99}, sum{0, 0, 0, 0, 0};
             for (int ch = 0; ch < 16; ++ch) {
-                const Psnrs p = ScalingPsnr(SceneFrame(ch, pw, ph), dw, dh);
-                worst = {std::min(worst.oursVsHalftone, p.oursVsHalftone), std::min(worst.oursVsExact, p.oursVsExact),
-                         std::min(worst.halftoneVsExact, p.halftoneVsExact)};
-                sum = {sum.oursVsHalftone + p.oursVsHalftone, sum.oursVsExact + p.oursVsExact,
-                       sum.halftoneVsExact + p.halftoneVsExact};
+                const bool shot = !shots.empty() && ch == 3 && pw == 704 && dw <= 352;
+                const Psnrs p = ScalingPsnr(SceneFrame(ch, pw, ph), dw, dh, shot ? shots : L"");
+                double Psnrs::*const fields[] = {&Psnrs::oursVsHalftone, &Psnrs::formerVsHalftone, &Psnrs::oursVsExact,
+                                                 &Psnrs::formerVsExact, &Psnrs::halftoneVsExact};
+                for (auto f : fields) {
+                    worst.*f = std::min(worst.*f, p.*f);
+                    sum.*f += p.*f;
+                }
             }
-            std::printf("  %3d x %3d into %3d x %3d: %7.1f (%5.1f)  %7.1f (%5.1f)  %7.1f (%5.1f)\n", pw, ph, dw, dh,
-                        sum.oursVsHalftone / 16, worst.oursVsHalftone, sum.oursVsExact / 16, worst.oursVsExact,
-                        sum.halftoneVsExact / 16, worst.halftoneVsExact);
+            std::printf("  %3d x %3d into %3d x %3d: %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f)\n",
+                        pw, ph, dw, dh, sum.oursVsHalftone / 16, worst.oursVsHalftone, sum.formerVsHalftone / 16,
+                        worst.formerVsHalftone, sum.oursVsExact / 16, worst.oursVsExact, sum.formerVsExact / 16,
+                        worst.formerVsExact, sum.halftoneVsExact / 16, worst.halftoneVsExact);
         }
     return 0;
 }

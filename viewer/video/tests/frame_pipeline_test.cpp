@@ -201,6 +201,34 @@ TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
     EXPECT_TRUE(q.Stop());
 }
 
+// A held picture is offered again when it is due, not a whole retry later: the pipeline tells its
+// thread how far the picture leads the audio.
+TEST(FramePipeline, AHeldPictureTellsItsThreadWhenItIsDue)
+{
+    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
+    int w[1] = {352}, h[1] = {240};
+    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
+    RecordingDisplay display;
+    FakeAudio audio;
+    CFramePipeline pipe(decoder, display, &audio, nullptr);
+    pipe.SetChannelCount(1);
+    pipe.SetAudioSync(true, false);
+    auto rec = AudioRecord(1);
+    ASSERT_EQ(pipe.ProcessAudio(rec.data(), rec.size()), SlotResult::Consumed);
+    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
+    std::vector<uint8_t> frame;
+    ASSERT_TRUE(stream.Next(kStartMicros, frame));
+    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
+    audio.nowMs = videoMs - 7;
+    ASSERT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::NotYet);
+    EXPECT_EQ(pipe.DueIn(0).count(), 7);
+    audio.nowMs = videoMs - 3;
+    ASSERT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::NotYet);
+    EXPECT_EQ(pipe.DueIn(0).count(), 3);
+    audio.nowMs = videoMs;
+    EXPECT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::Consumed);
+}
+
 // A picture waits for the audio only as far and as long as the audio queue explains; a time stamp
 // far ahead (a clock set forward) or with a million microseconds or more is shown at once, and lip
 // sync holds again as soon as the clocks agree.

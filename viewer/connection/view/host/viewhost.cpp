@@ -1,14 +1,15 @@
 // viewhost: a thin container of the Pellux control, in a window of its own.
 //   viewhost [--address A] [--port N] [--user ID] [--password PW] [--connect]
 //            [--log FILE] [--exit-after SECONDS] [--stats FILE] [--wake-on-stop] [--no-audio-trim]
-//            [--enable-audio]
+//            [--enable-audio] [--scale-under-lock]
 // The control is created by its class identifier; when it is not registered, from the Pellux.dll
 // beside this program. The four values go to the control's properties 1 to 4 and its SetAddr, as the
 // manager's module dialogs do. --connect and --exit-after press the view's Connect and Exit; --log
 // appends each new status line to FILE (UTF-8) as it appears; --stats makes the control append a line
 // of live-video figures every second; --wake-on-stop makes the decode threads sleep in timed waits
 // (the former idle wait, for comparisons); --no-audio-trim leaves the live audio queue untrimmed;
-// --enable-audio ticks "Enable Audio" in the stored settings before the view starts.
+// --enable-audio ticks "Enable Audio" in the stored settings before the view starts;
+// --scale-under-lock makes the display stretch pictures with the halftone stretch under its lock.
 #include <windows.h>
 #include "Pellux_h.h"
 #include "PelluxLive.h"
@@ -28,7 +29,7 @@ constexpr WPARAM kCmdConnect = 1, kCmdExit = 46;
 
 struct Options {
     std::wstring address, port = L"50000", user, password, logPath, statsPath;
-    bool connect = false, wakeOnStop = false, noAudioTrim = false, enableAudio = false;
+    bool connect = false, wakeOnStop = false, noAudioTrim = false, enableAudio = false, scaleUnderLock = false;
     double exitAfter = 0;
 };
 
@@ -61,6 +62,10 @@ bool Parse(int argc, wchar_t** argv, Options& o)
         }
         if (a == L"--no-audio-trim") {
             o.noAudioTrim = true;
+            continue;
+        }
+        if (a == L"--scale-under-lock") {
+            o.scaleUnderLock = true;
             continue;
         }
         if (a == L"--wake-on-stop") {
@@ -196,6 +201,8 @@ int Run(const Options& o)
         live->SetWakeOnStop(TRUE);
     if (o.noAudioTrim && live)
         live->SetAudioQueueTrim(FALSE);
+    if (o.scaleUnderLock && live)
+        live->SetScaleOutsideLock(FALSE);
     if (!o.statsPath.empty() && live)
         live->WriteFigures(o.statsPath.c_str());
     live.Release();
