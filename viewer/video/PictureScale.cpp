@@ -1,6 +1,9 @@
 #include "PictureScale.h"
 #include <algorithm>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace video {
 
@@ -16,6 +19,7 @@ struct Axis {
 
 // Every weight total is at most this, so that 255 x total x total fits 32 bits.
 constexpr uint32_t kMaxTotal = 4096;
+static_assert(kMaxTotal <= 0xFFFF, "weights are multiplied as 16-bit values");
 
 // Shrinking, each output pixel covers length/out source pixels and each source pixel counts by how
 // much of it is covered: in units of 1/out of a source pixel, output i covers [i*length,
@@ -78,12 +82,27 @@ void MakeAxis(int from, int length, int out, Axis& a)
     a.total = kMaxTotal;
 }
 
-// One source row, weighted, added to the column sums: a plain loop over contiguous bytes, which the
-// compiler turns into vector code.
-void AddRow(const uint8_t* __restrict row, uint32_t weight, size_t n, uint32_t* __restrict sum)
+// One source row, weighted, added to the column sums. The weight (at most kMaxTotal) and the byte
+// are both 16-bit, so with SSE2 the products are widening 16 x 16 multiplies (low and high halves),
+// sixteen bytes at a time; SSE2 has no 32-bit multiply, which the compiler would otherwise emulate.
+void AddRow(const uint8_t* __restrict row, uint16_t weight, size_t n, uint32_t* __restrict sum)
 {
-    for (size_t i = 0; i < n; ++i)
-        sum[i] += weight * row[i];
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i w = _mm_set1_epi16(static_cast<short>(weight)), zero = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        for (int half = 0; half < 2; ++half) {
+            const __m128i x = half ? _mm_unpackhi_epi8(bytes, zero) : _mm_unpacklo_epi8(bytes, zero);
+            const __m128i lo = _mm_mullo_epi16(x, w), hi = _mm_mulhi_epu16(x, w);
+            __m128i* s = reinterpret_cast<__m128i*>(sum + i + 8 * half);
+            _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_unpacklo_epi16(lo, hi)));
+            _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, hi)));
+        }
+    }
+#endif
+    for (; i < n; ++i)
+        sum[i] += static_cast<uint32_t>(weight) * row[i];
 }
 
 } // namespace
@@ -113,7 +132,8 @@ bool ScalePicture(const uint8_t* pixels, int width, int rows, const SourceRect& 
         std::fill(columns.begin(), columns.end(), 0u);
         const uint32_t* wy = ay.weight.data() + ay.offset[dy];
         for (int k = 0; k < ay.count[dy]; ++k)
-            AddRow(pixels + static_cast<size_t>(ay.first[dy] + k) * stride + static_cast<size_t>(x0) * 3, wy[k],
+            AddRow(pixels + static_cast<size_t>(ay.first[dy] + k) * stride + static_cast<size_t>(x0) * 3,
+                   static_cast<uint16_t>(wy[k]),
                    values, columns.data());
         uint32_t* out = dst + static_cast<size_t>(dy) * dstStride;
         for (int dx = 0; dx < dstWidth; ++dx) {
