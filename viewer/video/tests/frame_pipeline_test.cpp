@@ -77,6 +77,21 @@ public:
     std::atomic<int> played{0};
 };
 
+// One CIF channel decoded into a recording display, its pictures timed by a fake audio clock.
+struct AudioTimedChannel {
+    AudioTimedChannel()
+    {
+        int w[1] = {352}, h[1] = {240};
+        ready = decoder.Initialize(1, 0, w, h, nullptr) == 1;
+        pipe.SetChannelCount(1);
+    }
+    video::CMp4DecoderManager decoder{video::LinkedXvidApi()};
+    RecordingDisplay display;
+    FakeAudio audio;
+    CFramePipeline pipe{decoder, display, &audio, nullptr};
+    bool ready = false;
+};
+
 struct Fixture {
     static const dvrsim::VideoLoop& Loop(int channel)
     {
@@ -155,13 +170,11 @@ TEST(FramePipeline, FourChannelsDecodeIntoTheirDivisionsWithLocalTime)
 
 TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
 {
-    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-    int w[1] = {352}, h[1] = {240};
-    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
-    RecordingDisplay display;
-    FakeAudio audio;
-    CFramePipeline pipe(decoder, display, &audio, nullptr);
-    pipe.SetChannelCount(1);
+    AudioTimedChannel c;
+    ASSERT_TRUE(c.ready);
+    auto& pipe = c.pipe;
+    auto& display = c.display;
+    auto& audio = c.audio;
     pipe.SetAudioSync(true, false);
     CFrameQueue q(pipe, TestTiming());
     ASSERT_TRUE(q.Start(1));
@@ -205,13 +218,11 @@ TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
 // thread how far the picture leads the audio.
 TEST(FramePipeline, AHeldPictureTellsItsThreadWhenItIsDue)
 {
-    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-    int w[1] = {352}, h[1] = {240};
-    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
-    RecordingDisplay display;
-    FakeAudio audio;
-    CFramePipeline pipe(decoder, display, &audio, nullptr);
-    pipe.SetChannelCount(1);
+    AudioTimedChannel c;
+    ASSERT_TRUE(c.ready);
+    auto& pipe = c.pipe;
+    auto& display = c.display;
+    auto& audio = c.audio;
     pipe.SetAudioSync(true, false);
     auto rec = AudioRecord(1);
     ASSERT_EQ(pipe.ProcessAudio(rec.data(), rec.size()), SlotResult::Consumed);
@@ -234,13 +245,11 @@ TEST(FramePipeline, AHeldPictureTellsItsThreadWhenItIsDue)
 // sync holds again as soon as the clocks agree.
 TEST(FramePipeline, AudioHoldIsBoundedAndResyncsWhenTheClocksAgainAgree)
 {
-    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-    int w[1] = {352}, h[1] = {240};
-    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
-    RecordingDisplay display;
-    FakeAudio audio;
-    CFramePipeline pipe(decoder, display, &audio, nullptr);
-    pipe.SetChannelCount(1);
+    AudioTimedChannel c;
+    ASSERT_TRUE(c.ready);
+    auto& pipe = c.pipe;
+    auto& display = c.display;
+    auto& audio = c.audio;
     auto rec = AudioRecord(1);
     dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
     std::vector<uint8_t> frame;
