@@ -6,7 +6,7 @@
 #include "DVRScreenView.h"
 #include "LiveVideo.h"
 #include "ViewAudio.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include "skin/SkinApi.h"
 #include "win/Messages.h"
@@ -66,7 +66,7 @@ private:
 
 view::CLiveVideo* CLiveVideoOf(const view::DVRScreenView* v)
 {
-    return v ? view::Inspect(*v).Live() : nullptr;
+    return v ? view::Readout(*v).Live() : nullptr;
 }
 
 std::wstring Text(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
@@ -831,7 +831,7 @@ STDMETHODIMP CPelluxCtrl::SetWakeOnStop(BOOL on)
 
 STDMETHODIMP CPelluxCtrl::SetAudioQueueTrim(BOOL on)
 {
-    CViewAudio* audio = view_ ? view::Inspect(*view_).Audio() : nullptr;
+    CViewAudio* audio = view_ ? view::Readout(*view_).Audio() : nullptr;
     if (!audio)
         return E_UNEXPECTED;
     audio->Receiver().SetQueueTrim(on != FALSE);
@@ -877,7 +877,7 @@ LRESULT CPelluxCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PAINT: OnPaint(); return 0;
     case WM_TIMER:
         if (CLiveVideoOf(view_) && wp == kFiguresTimer && figures_)
-            figures_->Write(*CLiveVideoOf(view_), view::Inspect(*view_).Audio());
+            figures_->Write(*CLiveVideoOf(view_), view::Readout(*view_).Audio());
         return 0;
     default: return Default(msg, wp, lp);
     }

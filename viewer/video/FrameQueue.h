@@ -85,7 +85,7 @@ public:
     // Producer side (user-interface thread). `size` is the number of bytes received.
     StoreResult Store(const uint8_t* block, size_t size);
 
-    // Inspection for the view and the tests.
+    // Read-outs for the view and the tests.
     int WriteIndex(int thread) const;
     bool SlotBusy(int slot) const;
     int ChannelCount() const { return channels_.load(); }

@@ -3,7 +3,7 @@
 #include "ViewAudio.h"
 #include "connection/ViewStrings.h"
 #include "protocol/AnsiText.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include "skin/LanguageLibrary.h"
 #include "win/Module.h"
 #include "win/Trace.h"
@@ -270,7 +270,7 @@ std::wstring DVRScreenView::ItemText(int item, int maxChars) const
     return t;
 }
 
-std::vector<std::wstring> ViewInspector::StatusLines() const
+std::vector<std::wstring> ViewReadout::StatusLines() const
 {
     std::vector<std::wstring> lines;
     HWND log = GetDlgItem(v_.Hwnd(), kItemStatusLog);

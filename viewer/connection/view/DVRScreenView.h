@@ -65,7 +65,7 @@ public:
     void LoginAccepted() override;
 
 private:
-    friend class ViewInspector;
+    friend class ViewReadout;
     // Timer 10101: the channel configuration 2000 ms after the last resolution change.
     static constexpr UINT_PTR kConfigurationTimer = 10101;
     static constexpr unsigned kConfigurationDelayMs = 2000;

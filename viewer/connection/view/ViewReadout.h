@@ -5,9 +5,9 @@
 
 namespace view {
 
-class ViewInspector {
+class ViewReadout {
 public:
-    explicit ViewInspector(const DVRScreenView& v) : v_(v) {}
+    explicit ViewReadout(const DVRScreenView& v) : v_(v) {}
     // The status log's lines, oldest first.
     std::vector<std::wstring> StatusLines() const;
     const connection::ConnectionController& Controller() const { return v_.components_.Controller(); }
@@ -25,6 +25,6 @@ private:
     const DVRScreenView& v_;
 };
 
-inline ViewInspector Inspect(const DVRScreenView& v) { return ViewInspector(v); }
+inline ViewReadout Readout(const DVRScreenView& v) { return ViewReadout(v); }
 
 } // namespace view

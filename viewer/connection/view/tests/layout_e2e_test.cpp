@@ -10,7 +10,7 @@
 #include "ViewHost.h"
 #include "LiveVideo.h"
 #include "SetupDialogIds.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include "PanelSkin.h"
 #include "ViewSetupFile.h"
@@ -91,11 +91,11 @@ protected:
     std::vector<std::string> Records() const { return LogLines(log_, "stream 138 record "); }
 
     HWND View() const { return host_->View()->Window(); }
-    ViewInspector Inspector() const { return Inspect(*host_->View()); }
-    const connection::LiveLayout& Layout() const { return *Inspector().Layout(); }
-    const connection::ConnectionState& State() const { return Inspector().Controller().State(); }
-    CLiveVideo& Live() const { return *Inspector().Live(); }
-    settings::CSimpleSetupDlg* Dialog() const { return Inspector().Settings().Dialog(); }
+    ViewReadout Readout() const { return view::Readout(*host_->View()); }
+    const connection::LiveLayout& Layout() const { return *Readout().Layout(); }
+    const connection::ConnectionState& State() const { return Readout().Controller().State(); }
+    CLiveVideo& Live() const { return *Readout().Live(); }
+    settings::CSimpleSetupDlg* Dialog() const { return Readout().Settings().Dialog(); }
 
     void At(POINT p, const std::string& action)
     {
@@ -104,13 +104,13 @@ protected:
     }
     void Click(int command)
     {
-        const auto& r = Inspector().Panel().Button(command)->rect;
+        const auto& r = Readout().Panel().Button(command)->rect;
         At(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, "click 1");
     }
     // A double-click in cell (column, row) of the current grid.
     void DoubleClick(int column, int row)
     {
-        const RECT a = Inspector().Panel().Rect(kRectDisplay);
+        const RECT a = Readout().Panel().Rect(kRectDisplay);
         const int n = connection::GridSideOfLayout(Layout().Layout());
         const int w = (a.right - a.left) / n, h = (a.bottom - a.top) / n;
         At(POINT{a.left + column * w + w / 2, a.top + row * h + h / 2}, "click --repeat 2 --delay 80 1");
@@ -206,15 +206,15 @@ TEST_F(LayoutEndToEnd, EveryButtonAndDoubleClickAsksForItsChannelsAndReconnectsK
 
     // An audio channel: chosen locally, nothing asked of the DVR.
     Click(kCmdFirstAudio + 1);
-    EXPECT_TRUE(PumpUntil([&] { return Inspector().Panel().Button(kCmdFirstAudio + 1)->state == panel::kDisabled; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return Readout().Panel().Button(kCmdFirstAudio + 1)->state == panel::kDisabled; }, 5000));
 
     // The DVR drops the connection and comes back: the layout and the audio choice stay, and only
     // the kept request (every enabled channel since the last login) goes out again.
     RestartDvr(16);
     Expect(2, {0xFFFF}, "automatic reconnect");
     PumpUntil([&] { return Live().Running(); }, 10000);
-    EXPECT_EQ(Inspector().Panel().Button(kCmdFirstLayout + 1)->state, panel::kPressed);
-    EXPECT_EQ(Inspector().Panel().Button(kCmdFirstAudio + 1)->state, panel::kDisabled);
+    EXPECT_EQ(Readout().Panel().Button(kCmdFirstLayout + 1)->state, panel::kPressed);
+    EXPECT_EQ(Readout().Panel().Button(kCmdFirstAudio + 1)->state, panel::kDisabled);
     EXPECT_EQ(Live().DecodersMade(), made) << "a reconnect keeps the decoder manager";
 
     // It comes back with eight channels: a fresh login's 9-picture page on eight, a decoder
@@ -318,7 +318,7 @@ TEST_F(LayoutEndToEnd, SpeedCommandsStayWithinOneToTen)
         host_->Command(50);
     PumpFor(200);
     EXPECT_EQ(level(), 1);
-    EXPECT_EQ(Inspector().Panel().SpeedLevel(), 1);
+    EXPECT_EQ(Readout().Panel().SpeedLevel(), 1);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include "DisplayLayout.h"
 #include "TestKit.h"
 #include "ViewTestBase.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include "LiveVideo.h"
 #include "SoundServer.h"
 #include "ViewAudio.h"
@@ -164,8 +164,8 @@ protected:
         if (HasFatalFailure())
             return;
         OpenHost(true);
-        ASSERT_TRUE(host_ && host_->View() && Inspect(*host_->View()).Live()) << "host window: " << GetLastError();
-        display_ = Inspect(*host_->View()).Live()->Display().Window();
+        ASSERT_TRUE(host_ && host_->View() && Readout(*host_->View()).Live()) << "host window: " << GetLastError();
+        display_ = Readout(*host_->View()).Live()->Display().Window();
         ASSERT_TRUE(display_);
         // The divisions of the 4-channel layout in the display's client area.
         const video::DivisionMode* mode = nullptr;
@@ -201,10 +201,10 @@ protected:
         // The simulator encodes its loops first; then every channel's pictures flow.
         PumpUntil([&] { return Shown() > 120; }, 60000);
         ASSERT_GT(Shown(), 120u) << "pictures shown";
-        ASSERT_EQ(Inspect(*host_->View()).Live()->Display().CurrentLayout(), layoutIndex_);
+        ASSERT_EQ(Readout(*host_->View()).Live()->Display().CurrentLayout(), layoutIndex_);
     }
-    uint64_t Shown() const { return Inspect(*host_->View()).Live()->PicturesShown(); }
-    const connection::ConnectionState& State() const { return Inspect(*host_->View()).Controller().State(); }
+    uint64_t Shown() const { return Readout(*host_->View()).Live()->PicturesShown(); }
+    const connection::ConnectionState& State() const { return Readout(*host_->View()).Controller().State(); }
 
     // A right click in the display, as the mouse gives it.
     void RightClick()
@@ -218,16 +218,16 @@ protected:
         in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
         in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
         SendInput(2, in, sizeof(INPUT));
-        const video::OsdSwitches before = Inspect(*host_->View()).Live()->Display().Switches();
-        PumpUntil([&] { return Inspect(*host_->View()).Live()->Display().Switches().title != before.title; }, 5000);
-        ASSERT_NE(Inspect(*host_->View()).Live()->Display().Switches().title, before.title) << "the right click was not seen";
+        const video::OsdSwitches before = Readout(*host_->View()).Live()->Display().Switches();
+        PumpUntil([&] { return Readout(*host_->View()).Live()->Display().Switches().title != before.title; }, 5000);
+        ASSERT_NE(Readout(*host_->View()).Live()->Display().Switches().title, before.title) << "the right click was not seen";
     }
     // Right clicks until the texts are off (the switches start off and flip together).
     void TextsOff()
     {
         RightClick();
         RightClick();
-        const video::OsdSwitches off = Inspect(*host_->View()).Live()->Display().Switches();
+        const video::OsdSwitches off = Readout(*host_->View()).Live()->Display().Switches();
         ASSERT_EQ(off.title + off.size + off.time, 0) << "the right-click switches";
     }
 
@@ -320,7 +320,7 @@ TEST_F(LiveView, DroppedDvrKeepsTheLastPicturesWithTheirTextsUntilTheUserStops)
     PumpUntil([&] { return State().reconnectCount >= 1; }, 10000);
     ASSERT_GE(State().reconnectCount, 1);
     ASSERT_TRUE(State().connectionDropped);
-    ASSERT_FALSE(Inspect(*host_->View()).Live()->Running()) << "the decode threads end with the connection";
+    ASSERT_FALSE(Readout(*host_->View()).Live()->Running()) << "the decode threads end with the connection";
     const Screen withTexts = Capture(display_);
     TextsOff();
     double worst = 0;
@@ -384,9 +384,9 @@ TEST_F(LiveView, LoginSetsTheNtscMarkAndResolutionClassesReachTheView)
     ASSERT_TRUE(sim_.Start(port_, "--channels 4 --no-pictures --decoder-byte 0"));
     host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
     host_->Command(kCmdConnect);
-    PumpUntil([&] { return Inspect(*host_->View()).Live()->Running(); }, 20000);
-    ASSERT_TRUE(Inspect(*host_->View()).Live()->Running());
-    EXPECT_EQ(Inspect(*host_->View()).Live()->NtscMark(), 1) << "byte 6 of 0 sets the mark";
+    PumpUntil([&] { return Readout(*host_->View()).Live()->Running(); }, 20000);
+    ASSERT_TRUE(Readout(*host_->View()).Live()->Running());
+    EXPECT_EQ(Readout(*host_->View()).Live()->NtscMark(), 1) << "byte 6 of 0 sets the mark";
     host_->Command(kCmdDisconnect);
     PumpUntil([&] { return !State().connected; }, 5000);
     sim_.Kill();

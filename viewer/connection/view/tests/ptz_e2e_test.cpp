@@ -5,7 +5,7 @@
 #include "TestKit.h"
 #include "ViewTestBase.h"
 #include "ViewHost.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include <gtest/gtest.h>
 #include <fstream>
@@ -72,13 +72,13 @@ protected:
         PumpFor(200);
     }
     HWND View() const { return host_->View()->Window(); }
-    ptz::PtzControl& Ptz() { return Inspect(*host_->View()).Ptz().Control(); }
+    ptz::PtzControl& Ptz() { return Readout(*host_->View()).Ptz().Control(); }
     void ConnectAndWaitForVideo()
     {
         host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
         host_->Command(kCmdConnect);
-        PumpUntil([&] { return Inspect(*host_->View()).FrameCounts().videoFrames > 20; }, 20000);
-        ASSERT_GT(Inspect(*host_->View()).FrameCounts().videoFrames, 20u);
+        PumpUntil([&] { return Readout(*host_->View()).FrameCounts().videoFrames > 20; }, 20000);
+        ASSERT_GT(Readout(*host_->View()).FrameCounts().videoFrames, 20u);
     }
     // The real pointer to the middle of a client rectangle of the view, then the xdotool action.
     void Pointer(RECT r, const std::string& action)
@@ -90,7 +90,7 @@ protected:
     }
     void OnButton(int command, const std::string& action)
     {
-        const auto& r = Inspect(*host_->View()).Panel().Button(command)->rect;
+        const auto& r = Readout(*host_->View()).Panel().Button(command)->rect;
         Pointer(RECT{r.left, r.top, r.right, r.bottom}, action);
     }
     // Item 205 set as the user's choice arrives: the selection, then its notification.

@@ -7,7 +7,7 @@
 #include "TestKit.h"
 #include "ViewTestBase.h"
 #include "ViewHost.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -42,8 +42,8 @@ protected:
         SetForegroundWindow(host_->Window());
         PumpFor(200);
     }
-    ViewInspector Inspector() const { return Inspect(*host_->View()); }
-    settings::CSimpleSetupDlg* Dialog() const { return Inspector().Settings().Dialog(); }
+    ViewReadout Readout() const { return view::Readout(*host_->View()); }
+    settings::CSimpleSetupDlg* Dialog() const { return Readout().Settings().Dialog(); }
     HWND Item(int id) const { return GetDlgItem(Dialog()->Hwnd(), id); }
     bool Checked(int id) const { return IsDlgButtonChecked(Dialog()->Hwnd(), id) == BST_CHECKED; }
 
@@ -51,7 +51,7 @@ protected:
     {
         host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), user, password);
         host_->Command(kCmdConnect);
-        return PumpUntil([&] { return Inspector().Controller().State().loggedIn && Dialog() && Dialog()->Hwnd(); },
+        return PumpUntil([&] { return Readout().Controller().State().loggedIn && Dialog() && Dialog()->Hwnd(); },
                          20000);
     }
     static void Pointer(POINT p, const std::string& action)
@@ -60,7 +60,7 @@ protected:
     }
     void ClickSetupButton()
     {
-        const auto& r = Inspector().Panel().Button(kCmdSetup)->rect;
+        const auto& r = Readout().Panel().Button(kCmdSetup)->rect;
         POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         ClientToScreen(host_->View()->Window(), &p);
         Pointer(p, "click 1");
@@ -90,17 +90,17 @@ protected:
 TEST_F(SettingsEndToEnd, SetupButtonChangesAreSavedAndAFreshViewShowsThem)
 {
     NewView();
-    EXPECT_TRUE(Inspector().AudioEnabled()) << "no dialog yet: audio plays";
+    EXPECT_TRUE(Readout().AudioEnabled()) << "no dialog yet: audio plays";
 
     // Every login with channel information makes the dialog, hidden; only an administrator opens it.
     ASSERT_TRUE(LogIn(L"user", L"3333"));
     EXPECT_FALSE(DialogVisible());
-    EXPECT_FALSE(Inspector().AudioEnabled()) << "no settings file: audio not wanted";
+    EXPECT_FALSE(Readout().AudioEnabled()) << "no settings file: audio not wanted";
     host_->Command(kCmdSetup);
     PumpFor(300);
     EXPECT_FALSE(DialogVisible());
     host_->Command(kCmdDisconnect);
-    ASSERT_TRUE(PumpUntil([&] { return !Inspector().Controller().State().connected; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return !Readout().Controller().State().connected; }, 5000));
 
     ASSERT_TRUE(LogIn(L"Admin", L"1111"));
     ClickSetupButton();
@@ -116,7 +116,7 @@ TEST_F(SettingsEndToEnd, SetupButtonChangesAreSavedAndAFreshViewShowsThem)
     EXPECT_TRUE(PumpUntil([&] { return !Checked(IDC_SETUP_ENABLE_FIRST + 2); }, 5000));
     Click(IDC_SETUP_AUDIO);
     EXPECT_TRUE(PumpUntil([&] { return Checked(IDC_SETUP_AUDIO); }, 5000));
-    EXPECT_TRUE(Inspector().AudioEnabled()) << "the box reaches the decode threads at once";
+    EXPECT_TRUE(Readout().AudioEnabled()) << "the box reaches the decode threads at once";
     const bool ntsc = Dialog()->Ntsc();
 
     Click(IDOK);
@@ -137,9 +137,9 @@ TEST_F(SettingsEndToEnd, SetupButtonChangesAreSavedAndAFreshViewShowsThem)
 
     // A fresh view reads the file at start-up, and its dialog shows the same rows.
     NewView();
-    EXPECT_EQ(0, std::memcmp(&Inspector().Settings().Record(), &saved, sizeof saved));
+    EXPECT_EQ(0, std::memcmp(&Readout().Settings().Record(), &saved, sizeof saved));
     ASSERT_TRUE(LogIn(L"admin", L"1111"));
-    EXPECT_TRUE(Inspector().AudioEnabled()) << "the stored audio choice ticks the box at login";
+    EXPECT_TRUE(Readout().AudioEnabled()) << "the stored audio choice ticks the box at login";
     ClickSetupButton();
     ASSERT_TRUE(PumpUntil([&] { return DialogVisible(); }, 5000));
     EXPECT_EQ(0, SendMessageW(Item(IDC_SETUP_RATEBAR_FIRST), TBM_GETPOS, 0, 0));

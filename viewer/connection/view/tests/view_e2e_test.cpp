@@ -6,7 +6,7 @@
 #include "ViewSkinLink.h"
 #include "TestKit.h"
 #include "ViewTestBase.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <chrono>
@@ -42,7 +42,7 @@ protected:
         ASSERT_TRUE(host_) << "host window: " << GetLastError();
     }
 
-    std::vector<std::wstring> Lines() const { return host_->View() ? Inspect(*host_->View()).StatusLines() : std::vector<std::wstring>{}; }
+    std::vector<std::wstring> Lines() const { return host_->View() ? Readout(*host_->View()).StatusLines() : std::vector<std::wstring>{}; }
     bool HasLine(const wchar_t* text) const
     {
         for (const auto& l : Lines())
@@ -50,7 +50,7 @@ protected:
                 return true;
         return false;
     }
-    const connection::ConnectionState& State() const { return Inspect(*host_->View()).Controller().State(); }
+    const connection::ConnectionState& State() const { return Readout(*host_->View()).Controller().State(); }
     // True when all four connection fields are enabled; false when all four are disabled.
     bool FieldsEnabled() const
     {
@@ -81,8 +81,8 @@ TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
     EXPECT_EQ(State().channelCount, 16);
     EXPECT_TRUE(State().quietSwitch);
     // The configuration answer arms the watchdog; the simulator's pictures reach the frame sink.
-    PumpUntil([&] { return Inspect(*host_->View()).FrameCounts().videoFrames > 16; }, 10000);
-    EXPECT_GT(Inspect(*host_->View()).FrameCounts().videoFrames, 16u);
+    PumpUntil([&] { return Readout(*host_->View()).FrameCounts().videoFrames > 16; }, 10000);
+    EXPECT_GT(Readout(*host_->View()).FrameCounts().videoFrames, 16u);
 
     // One look at the window, for people.
     std::string shot = std::string(PX_SOURCE_DIR) + "/out/viewhost-login.png";
@@ -206,7 +206,7 @@ TEST_F(ViewEndToEnd, DisconnectCommandAndLoginWithoutChannelInformationTearDown)
     EXPECT_FALSE(State().loggedIn);
     EXPECT_FALSE(State().connected);
     EXPECT_THAT(Lines(), Not(Contains(L"Connection established.")));
-    EXPECT_EQ(Inspect(*host_->View()).FrameCounts().videoFrames, 0u);
+    EXPECT_EQ(Readout(*host_->View()).FrameCounts().videoFrames, 0u);
 }
 
 TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
@@ -225,9 +225,9 @@ TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
     EXPECT_EQ(State().reconnectCount, 0);
     EXPECT_FALSE(FieldsEnabled());
     EXPECT_THAT(Lines(), Not(Contains(L"Connection failed.")));
-    uint64_t frames = Inspect(*host_->View()).FrameCounts().videoFrames;
-    PumpUntil([&] { return Inspect(*host_->View()).FrameCounts().videoFrames > frames + 16; }, 10000);
-    EXPECT_GT(Inspect(*host_->View()).FrameCounts().videoFrames, frames + 16) << "pictures flow again";
+    uint64_t frames = Readout(*host_->View()).FrameCounts().videoFrames;
+    PumpUntil([&] { return Readout(*host_->View()).FrameCounts().videoFrames > frames + 16; }, 10000);
+    EXPECT_GT(Readout(*host_->View()).FrameCounts().videoFrames, frames + 16) << "pictures flow again";
 }
 
 } // namespace
@@ -249,7 +249,7 @@ TEST_F(ViewEndToEnd, ThePanelFollowsTheConnectionAndThePhoneButtonSwitchesTheDvr
     live.live = true; // the phone switch goes out through the view's own sound devices
     host_.reset(ViewHost::Create(LinkedViewSkin(), L"DVR Web Viewer", live));
     ASSERT_TRUE(host_);
-    ViewPanel& panel = Inspect(*host_->View()).Panel();
+    ViewPanel& panel = Readout(*host_->View()).Panel();
     Connect(L"admin");
     PumpUntil([&] { return LoggedIn(); }, 20000);
     ASSERT_TRUE(LoggedIn());

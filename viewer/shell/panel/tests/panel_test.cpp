@@ -2,7 +2,7 @@
 // and what the view receives and what the screen shows read back.
 #include "DVRScreenView.h"
 #include "TestKit.h"
-#include "ViewInspector.h"
+#include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include "win/Window.h"
 #include <gtest/gtest.h>
@@ -57,7 +57,7 @@ protected:
         messages_.Detach();
         host_.reset(); // the view goes with its parent
     }
-    ViewPanel& Panel() { return Inspect(*view_).Panel(); }
+    ViewPanel& Panel() { return Readout(*view_).Panel(); }
     RECT ButtonRect(int command)
     {
         const auto& r = Panel().Button(command)->rect;
