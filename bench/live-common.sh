@@ -3,6 +3,11 @@
 
 LIVE_SIM=0 LIVE_WRAP=0 LIVE_PID=0 LIVE_TAG=
 LIVE_HOST_ARGS=() # more options for the view host
+LIVE_AUDIO_ARGS=(--enable-audio) # empty for a build from before the stored "Enable Audio" setting
+
+# A view host from another build (LIVE_HOST, --compare-host) runs in this tree's Wine session, with
+# the DLLs of its own folder.
+export WINEBENCH_TREE=$BUILD/win
 
 winepath_of() { echo "Z:$1" | tr / '\\'; }
 
@@ -49,7 +54,7 @@ live_start() {
     --video-count-every 1 ${LIVE_SIM_ARGS:-} >"$OUT/$tag.sim.out" 2>"$OUT/$tag.sim.err" &
   LIVE_SIM=$!
   for i in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-  "$WB" run "$HOST" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect --enable-audio \
+  "$WB" run "$HOST" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect "${LIVE_AUDIO_ARGS[@]}" \
     --log "$(winepath_of "$OUT/$tag.log")" --stats "$(winepath_of "$OUT/$tag.stats")" --exit-after "$exitAfter" \
     "${LIVE_HOST_ARGS[@]}" >"$OUT/$tag.host.out" 2>&1 &
   LIVE_WRAP=$!
@@ -73,7 +78,7 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0; }
 
 # live_sample NAME: sets NAME_time, NAME_sim_t, NAME_sent, NAME_line, NAME_shown, NAME_dropped,
-# NAME_elapsed, NAME_cpu, NAME_other, NAME_rss.
+# NAME_elapsed, NAME_cpu, NAME_other, NAME_simcpu, NAME_rss.
 live_sample() {
   local n=$1 simline statline
   simline=$(grep -a 'video t=' "$OUT/$LIVE_TAG.sim.err" | tail -1)
@@ -86,6 +91,7 @@ live_sample() {
   eval "${n}_elapsed=$e ${n}_shown=$sh ${n}_dropped=$dr"
   eval "${n}_cpu=$(cpu_ticks "$LIVE_PID")"
   eval "${n}_other=$(($(cpu_ticks "$(session_pid wineserver)") + $(cpu_ticks "$(session_pid xvfb)")))"
+  eval "${n}_simcpu=$(cpu_ticks "$LIVE_SIM")"
   eval "${n}_rss=$(rss_kib "$LIVE_PID")"
 }
 
@@ -124,14 +130,14 @@ live_row() {
           if (k) printf " %.2f %.2f\n", med(am, k), med(ap, k); else print " - -" }')
   awk -v load="$1" -v rep="$2" -v st0="$a_sim_t" -v st1="$b_sim_t" -v s0="$a_sent" -v s1="$b_sent" \
       -v e0="$a_elapsed" -v e1="$b_elapsed" -v sh0="$a_shown" -v sh1="$b_shown" -v d0="$a_dropped" -v d1="$b_dropped" \
-      -v c0="$a_cpu" -v c1="$b_cpu" -v o0="$a_other" -v o1="$b_other" -v t0="$a_time" -v t1="$b_time" \
+      -v c0="$a_cpu" -v c1="$b_cpu" -v o0="$a_other" -v o1="$b_other" -v m0="$a_simcpu" -v m1="$b_simcpu" -v t0="$a_time" -v t1="$b_time" \
       -v hz="$HZ" -v lat="$lat" 'BEGIN {
     split(lat, l, " ")
     rss = 0
     shown = sh1 - sh0
     cpu = (c1 - c0) / hz; other = (o1 - o0) / hz
-    printf "%-7s %-6s %8.1f %8.1f %8d %10.3f %9.3f %8s %8s %10s %8s %8s  %.2f\n", load, rep,
+    printf "%-7s %-8s %8.1f %8.1f %8d %10.3f %9.3f %8s %8s %10s %8s %8s  %5.2f %5.2f\n", load, rep,
       (st1 > st0 ? (s1 - s0) / (st1 - st0) : 0), (e1 > e0 ? shown / (e1 - e0) : 0), d1 - d0,
       (shown > 0 ? cpu * 1000 / shown : 0), (shown > 0 ? other * 1000 / shown : 0), l[1], l[2], "(" l[3] ")", l[4], l[5],
-      cpu / (t1 - t0) }'
+      cpu / (t1 - t0), (m1 - m0) / hz / (t1 - t0) }'
 }

@@ -3,7 +3,7 @@
 # host (Windows build, under the Wine bench), for each load in turn; prints one table row per load.
 #
 #   bench/run-live.sh [--seconds N] [--warmup N] [--reps N] [--out DIR] [--compare-idle-wait]
-#                     [--compare-audio-trim] [LOAD...]
+#                     [--compare-audio-trim] [--compare-former] [--compare-host PATH] [LOAD...]
 #
 # LOAD is CHANNELSxFORMAT (default: 16xd1 4xd1 16xcif 1xd1); FORMAT is one of the simulator's
 # --video names. The DVR has 16 channels for 16 cameras and 4 otherwise, with video on the first
@@ -18,17 +18,23 @@
 #              of the per-second medians and of the per-second 99th percentiles; worst second in ()
 #   arr p50/p99 the same at arrival (the frame handed to the slot pool): network and receive only
 #   cores      the view host's CPU over wall time
+#   sim        the simulator's CPU over wall time (it shares the machine's cores with the view)
 # --compare-idle-wait runs every load twice, side by side: "wait" with the decode threads' former
 # idle wait (timed waits that Stop cuts short, --wake-on-stop) and "sleep" with plain sleeps.
 # --compare-audio-trim runs every load twice, side by side: "full" with the live audio queue left to
 # grow up to its cap (--no-audio-trim) and "trim" with it trimmed back towards its low-water mark.
-# LIVE_HOST=PATH runs another build of viewhost.exe (it must sit in a win tree's bin/ folder).
+# --compare-former runs every load twice, side by side: "former" with the display's former path (the
+# halftone stretch under the display lock, --scale-under-lock) and the untrimmed audio queue
+# (--no-audio-trim), and "ours" with the defaults.
+# --compare-host PATH runs every load twice, side by side: "ref" with the viewhost.exe at PATH (another
+# build, e.g. a worktree's build/win/bin/viewhost.exe, run in this tree's Wine session) and "ours".
+# LIVE_HOST=PATH runs another build of viewhost.exe instead (in this tree's Wine session).
 # LIVE_SIM_ARGS adds simulator options (faults, e.g. "--video-clock-ahead 3600").
 # Needs: bash scripts/build.sh native win (or build_tree native dvrsim; build_tree win viewhost).
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/trees.sh"
-SECONDS_RUN=20 WARMUP=5 REPS=1 OUT=$ROOT/out/live COMPARE=0 COMPARE_TRIM=0
+SECONDS_RUN=20 WARMUP=5 REPS=1 OUT=$ROOT/out/live COMPARE= REF_HOST=
 LOADS=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -36,9 +42,11 @@ while [ $# -gt 0 ]; do
     --warmup) WARMUP=$2; shift 2 ;;
     --reps) REPS=$2; shift 2 ;;
     --out) OUT=$2; shift 2 ;;
-    --compare-idle-wait) COMPARE=1; shift ;;
-    --compare-audio-trim) COMPARE_TRIM=1; shift ;;
-    -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+    --compare-idle-wait) COMPARE=wait; shift ;;
+    --compare-audio-trim) COMPARE=trim; shift ;;
+    --compare-former) COMPARE=former; shift ;;
+    --compare-host) COMPARE=host REF_HOST=$(realpath "$2"); shift 2 ;;
+    -h|--help) sed -n '2,35p' "$0"; exit 0 ;;
     *x*) LOADS+=("$1"); shift ;;
     *) echo "run-live: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -46,6 +54,8 @@ done
 [ ${#LOADS[@]} -gt 0 ] || LOADS=(16xd1 4xd1 16xcif 1xd1)
 SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
 [ -x "$SIM" ] && [ -f "$HOST" ] || { echo "run-live: build dvrsim (native) and viewhost (win) first" >&2; exit 1; }
+[ -z "$REF_HOST" ] || [ -f "$REF_HOST" ] || { echo "run-live: no $REF_HOST" >&2; exit 1; }
+OUR_HOST=$HOST
 mkdir -p "$OUT"
 HZ=$(getconf CLK_TCK)
 
@@ -53,21 +63,28 @@ source "$ROOT/bench/live-common.sh"
 
 live_begin
 
-printf '%-7s %-6s %8s %8s %8s %10s %9s %8s %8s %10s %8s %8s  %s\n' load run sent/s shown/s dropped "cpu ms/pic" \
-  "srv+X ms" "lat p50" "lat p99" "(worst)" "arr p50" "arr p99" cores
-VARIANTS=(sleep)
-[ $COMPARE = 1 ] && VARIANTS=(wait sleep)
-[ $COMPARE_TRIM = 1 ] && VARIANTS=(full trim)
+printf '%-7s %-8s %8s %8s %8s %10s %9s %8s %8s %10s %8s %8s  %5s %5s\n' load run sent/s shown/s dropped "cpu ms/pic" \
+  "srv+X ms" "lat p50" "lat p99" "(worst)" "arr p50" "arr p99" cores sim
+case $COMPARE in
+  wait) VARIANTS=(wait sleep) ;;
+  trim) VARIANTS=(full trim) ;;
+  former) VARIANTS=(former ours) ;;
+  host) VARIANTS=(ref ours) ;;
+  *) VARIANTS=(-) ;;
+esac
 for load in "${LOADS[@]}"; do
   for rep in $(seq "$REPS"); do
     for variant in "${VARIANTS[@]}"; do
-      label=$rep
-      LIVE_HOST_ARGS=()
-      if [ $COMPARE = 1 ] || [ $COMPARE_TRIM = 1 ]; then
-        label=$rep-$variant
-        [ "$variant" = wait ] && LIVE_HOST_ARGS=(--wake-on-stop)
-        [ "$variant" = full ] && LIVE_HOST_ARGS=(--no-audio-trim)
-      fi
+      label=$rep HOST=$OUR_HOST LIVE_HOST_ARGS=() LIVE_AUDIO_ARGS=(--enable-audio)
+      [ "$variant" = - ] || label=$rep-$variant
+      case $variant in
+        wait) LIVE_HOST_ARGS=(--wake-on-stop) ;;
+        full) LIVE_HOST_ARGS=(--no-audio-trim) ;;
+        former) LIVE_HOST_ARGS=(--scale-under-lock --no-audio-trim) ;;
+        # A build from before the stored audio setting plays audio without being asked (and
+        # refuses the option).
+        ref) HOST=$REF_HOST; strings -el "$HOST" | grep -q -- --enable-audio || LIVE_AUDIO_ARGS=() ;;
+      esac
       tag=$load-$label
       if ! live_start "$load" "$tag" $((WARMUP + SECONDS_RUN + 60)); then
         echo "run-live: $load did not start (see $OUT/$tag.*)" >&2
