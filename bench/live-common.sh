@@ -3,7 +3,6 @@
 
 LIVE_SIM=0 LIVE_WRAP=0 LIVE_PID=0 LIVE_TAG=
 LIVE_HOST_ARGS=() # more options for the view host
-LIVE_AUDIO_ARGS=(--enable-audio) # empty for a build from before the stored "Enable Audio" setting
 
 # A view host from another build (LIVE_HOST, --compare-host) runs in this tree's Wine session, with
 # the DLLs of its own folder.
@@ -41,7 +40,7 @@ session_pid() { awk -v n="$1" '$2 == n { print $1 }' "$BUILD/win/winebench/sessi
 # live_start LOAD TAG EXIT_AFTER: the simulator with LOAD's cameras and the view host logged in to it;
 # returns once the host shows pictures.
 live_start() {
-  local load=$1 tag=$2 exitAfter=$3 channels format dvr port i p
+  local load=$1 tag=$2 exitAfter=$3 channels format dvr port i p audio=()
   channels=${load%%x*} format=${load#*x}
   if [ "$channels" -gt 8 ]; then dvr=16; elif [ "$channels" -gt 4 ]; then dvr=8; else dvr=4; fi
   LIVE_TAG=$tag
@@ -53,8 +52,10 @@ live_start() {
   "$SIM" --port "$port" --channels "$dvr" --video "$format" --video-mask $(((1 << channels) - 1)) \
     --video-count-every 1 ${LIVE_SIM_ARGS:-} >"$OUT/$tag.sim.out" 2>"$OUT/$tag.sim.err" &
   LIVE_SIM=$!
+  # A build from before the stored "Enable Audio" setting plays audio unasked and refuses the option.
+  strings -el "$HOST" | grep -q -- --enable-audio && audio=(--enable-audio)
   for i in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-  "$WB" run "$HOST" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect "${LIVE_AUDIO_ARGS[@]}" \
+  "$WB" run "$HOST" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect "${audio[@]}" \
     --log "$(winepath_of "$OUT/$tag.log")" --stats "$(winepath_of "$OUT/$tag.stats")" --exit-after "$exitAfter" \
     "${LIVE_HOST_ARGS[@]}" >"$OUT/$tag.host.out" 2>&1 &
   LIVE_WRAP=$!

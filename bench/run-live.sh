@@ -75,15 +75,13 @@ esac
 for load in "${LOADS[@]}"; do
   for rep in $(seq "$REPS"); do
     for variant in "${VARIANTS[@]}"; do
-      label=$rep HOST=$OUR_HOST LIVE_HOST_ARGS=() LIVE_AUDIO_ARGS=(--enable-audio)
+      label=$rep HOST=$OUR_HOST LIVE_HOST_ARGS=()
       [ "$variant" = - ] || label=$rep-$variant
       case $variant in
         wait) LIVE_HOST_ARGS=(--wake-on-stop) ;;
         full) LIVE_HOST_ARGS=(--no-audio-trim) ;;
         former) LIVE_HOST_ARGS=(--scale-under-lock --no-audio-trim) ;;
-        # A build from before the stored audio setting plays audio without being asked (and
-        # refuses the option).
-        ref) HOST=$REF_HOST; strings -el "$HOST" | grep -q -- --enable-audio || LIVE_AUDIO_ARGS=() ;;
+        ref) HOST=$REF_HOST ;;
       esac
       tag=$load-$label
       if ! live_start "$load" "$tag" $((WARMUP + SECONDS_RUN + 60)); then
