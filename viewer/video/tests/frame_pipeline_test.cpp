@@ -78,20 +78,6 @@ public:
 };
 
 // One CIF channel decoded into a recording display, its pictures timed by a fake audio clock.
-struct AudioTimedChannel {
-    AudioTimedChannel()
-    {
-        int w[1] = {352}, h[1] = {240};
-        ready = decoder.Initialize(1, 0, w, h, nullptr) == 1;
-        pipe.SetChannelCount(1);
-    }
-    video::CMp4DecoderManager decoder{video::LinkedXvidApi()};
-    RecordingDisplay display;
-    FakeAudio audio;
-    CFramePipeline pipe{decoder, display, &audio, nullptr};
-    bool ready = false;
-};
-
 struct Fixture {
     static const dvrsim::VideoLoop& Loop(int channel)
     {
@@ -125,6 +111,25 @@ std::vector<uint8_t> AudioRecord(uint32_t sequence)
 }
 
 constexpr uint64_t kStartMicros = 1215000000ull * 1000000; // 2008-07-02 12:00:00 UTC
+
+// One 352 x 240 channel timed against a fake audio clock, with channel 1's stream from the start time
+// and one audio record to keep the audio flowing.
+struct AudioTimedChannel : ::testing::Test {
+    void SetUp() override
+    {
+        int w[1] = {352}, h[1] = {240};
+        ASSERT_EQ(decoder.Initialize(1, 0, w, h, nullptr), 1);
+        pipe.SetChannelCount(1);
+    }
+    video::CMp4DecoderManager decoder{video::LinkedXvidApi()};
+    RecordingDisplay display;
+    FakeAudio audio;
+    CFramePipeline pipe{decoder, display, &audio, nullptr};
+    dvrsim::VideoChannelStream stream{0, &Fixture::Loop(0)};
+    std::vector<uint8_t> frame;
+    std::vector<uint8_t> rec = AudioRecord(1);
+    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
+};
 
 TEST(FramePipeline, FourChannelsDecodeIntoTheirDivisionsWithLocalTime)
 {
@@ -168,24 +173,15 @@ TEST(FramePipeline, FourChannelsDecodeIntoTheirDivisionsWithLocalTime)
     EXPECT_NE(display.shown[0].checksum, display.shown[1].checksum); // each channel its own scene
 }
 
-TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
+TEST_F(AudioTimedChannel, PicturesWaitForFlowingAudioAndNotForSilence)
 {
-    AudioTimedChannel c;
-    ASSERT_TRUE(c.ready);
-    auto& pipe = c.pipe;
-    auto& display = c.display;
-    auto& audio = c.audio;
     pipe.SetAudioSync(true, false);
     CFrameQueue q(pipe, TestTiming());
     ASSERT_TRUE(q.Start(1));
     q.SetConnected(true);
     ASSERT_TRUE(WaitReady(q));
 
-    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
-    std::vector<uint8_t> frame;
-    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
     audio.nowMs = videoMs - 300; // the audio being heard is 300 ms behind the pictures
-    auto rec = AudioRecord(1);
     ASSERT_EQ(q.Store(rec.data(), rec.size()), StoreResult::Stored);
     for (int i = 0; i < 50 && audio.played.load() == 0; ++i)
         std::this_thread::sleep_for(5ms);
@@ -216,20 +212,11 @@ TEST(FramePipeline, PicturesWaitForFlowingAudioAndNotForSilence)
 
 // A held picture is offered again when it is due, not a whole retry later: the pipeline tells its
 // thread how far the picture leads the audio.
-TEST(FramePipeline, AHeldPictureTellsItsThreadWhenItIsDue)
+TEST_F(AudioTimedChannel, AHeldPictureTellsItsThreadWhenItIsDue)
 {
-    AudioTimedChannel c;
-    ASSERT_TRUE(c.ready);
-    auto& pipe = c.pipe;
-    auto& display = c.display;
-    auto& audio = c.audio;
     pipe.SetAudioSync(true, false);
-    auto rec = AudioRecord(1);
     ASSERT_EQ(pipe.ProcessAudio(rec.data(), rec.size()), SlotResult::Consumed);
-    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
-    std::vector<uint8_t> frame;
     ASSERT_TRUE(stream.Next(kStartMicros, frame));
-    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
     audio.nowMs = videoMs - 7;
     ASSERT_EQ(pipe.ProcessVideo(0, frame.data(), frame.size()), SlotResult::NotYet);
     EXPECT_EQ(pipe.DueIn(0).count(), 7);
@@ -243,17 +230,8 @@ TEST(FramePipeline, AHeldPictureTellsItsThreadWhenItIsDue)
 // A picture waits for the audio only as far and as long as the audio queue explains; a time stamp
 // far ahead (a clock set forward) or with a million microseconds or more is shown at once, and lip
 // sync holds again as soon as the clocks agree.
-TEST(FramePipeline, AudioHoldIsBoundedAndResyncsWhenTheClocksAgainAgree)
+TEST_F(AudioTimedChannel, AudioHoldIsBoundedAndResyncsWhenTheClocksAgainAgree)
 {
-    AudioTimedChannel c;
-    ASSERT_TRUE(c.ready);
-    auto& pipe = c.pipe;
-    auto& display = c.display;
-    auto& audio = c.audio;
-    auto rec = AudioRecord(1);
-    dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
-    std::vector<uint8_t> frame;
-    const int64_t videoMs = static_cast<int64_t>(kStartMicros / 1000);
     uint64_t at = kStartMicros;
     auto next = [&](int64_t secondsAhead, uint32_t micros) {
         ASSERT_TRUE(stream.Next(at, frame));
