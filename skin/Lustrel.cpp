@@ -3,7 +3,7 @@
 #include "skin/SkinApi.h"
 
 #include "core/LustrelTable.h"
-#include "win/Module.h"
+#include "foundation/Module.h"
 #include "win/SkinWin.h"
 
 // Every export stands behind a barrier: a failure inside answers as an unlisted identifier does.

@@ -4,9 +4,9 @@
 #include <olectl.h>
 #include "PelluxCtrl.h"
 #include "PelluxPropPage.h"
-#include "win/ComServer.h"
-#include "win/Module.h"
-#include "win/Trace.h"
+#include "foundation/ComServer.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include "skin/SkinApi.h"
-#include "win/Messages.h"
-#include "win/Module.h"
-#include "win/Trace.h"
+#include "foundation/Messages.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
 
 const CLSID CLSID_PelluxPropPage = {0xbc322bd5, 0x6359, 0x47d4, {0x99, 0x26, 0x36, 0x3f, 0xe6, 0xa1, 0x10, 0x24}};
 

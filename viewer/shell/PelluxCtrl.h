@@ -13,11 +13,11 @@
 #include "LiveFigures.h"
 #include "PelluxLive.h"
 #include "Pellux_h.h"
-#include "win/ComPtr.h"
-#include "win/ComServer.h"
-#include "win/Handles.h"
-#include "win/Trace.h"
-#include "win/Window.h"
+#include "foundation/ComPtr.h"
+#include "foundation/ComServer.h"
+#include "foundation/Handles.h"
+#include "foundation/Trace.h"
+#include "foundation/Window.h"
 
 namespace view {
 class DVRScreenView;

@@ -1,6 +1,6 @@
 #include "PelluxPropPage.h"
 #include "PelluxResource.h"
-#include "win/Module.h"
+#include "foundation/Module.h"
 
 const win::com::QiEntry* CPelluxPropPage::QiTable()
 {

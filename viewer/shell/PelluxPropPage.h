@@ -2,9 +2,9 @@
 // CPelluxPropPage: the control's property page, "General", an empty page.
 #include <ocidl.h>
 #include <olectl.h>
-#include "win/ComServer.h"
-#include "win/ComPtr.h"
-#include "win/Dialog.h"
+#include "foundation/ComServer.h"
+#include "foundation/ComPtr.h"
+#include "foundation/Dialog.h"
 
 class CPelluxPropPage final : public win::com::ComObject<CPelluxPropPage, IPropertyPage> {
 public:

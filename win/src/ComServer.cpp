@@ -1,4 +1,4 @@
-#include "win/ComServer.h"
+#include "foundation/ComServer.h"
 #include <olectl.h>
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "win/ControlHost.h"
-#include "win/ComServer.h"
-#include "win/Messages.h"
-#include "win/Module.h"
-#include "win/Trace.h"
+#include "foundation/ControlHost.h"
+#include "foundation/ComServer.h"
+#include "foundation/Messages.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
 #include <servprov.h>
 
 namespace win {

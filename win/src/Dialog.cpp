@@ -1,5 +1,5 @@
-#include "win/Dialog.h"
-#include "win/Trace.h"
+#include "foundation/Dialog.h"
+#include "foundation/Trace.h"
 
 namespace win {
 

@@ -1,4 +1,4 @@
-#include "win/Module.h"
+#include "foundation/Module.h"
 #include <mutex>
 #include <vector>
 

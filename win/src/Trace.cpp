@@ -1,4 +1,4 @@
-#include "win/Trace.h"
+#include "foundation/Trace.h"
 #include <atomic>
 #include <cwchar>
 

@@ -1,6 +1,6 @@
-#include "win/Window.h"
-#include "win/Module.h"
-#include "win/Trace.h"
+#include "foundation/Window.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
 #include <utility>
 
 namespace win {

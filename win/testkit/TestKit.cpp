@@ -1,7 +1,7 @@
 #include "TestKit.h"
-#include "win/Dib.h"
-#include "win/Handles.h"
-#include "win/Module.h"
+#include "foundation/Dib.h"
+#include "foundation/Handles.h"
+#include "foundation/Module.h"
 #include <cstdio>
 
 namespace {

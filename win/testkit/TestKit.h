@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 #include <vector>
-#include "win/Window.h"
+#include "foundation/Window.h"
 
 namespace testkit {
 

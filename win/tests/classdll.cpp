@@ -1,6 +1,6 @@
 // A DLL that registers a window class of its own and unregisters it when it unloads.
-#include "win/Module.h"
-#include "win/Window.h"
+#include "foundation/Module.h"
+#include "foundation/Window.h"
 
 namespace {
 class Probe final : public win::Window {

@@ -1,6 +1,6 @@
 // A COM server of one class on the skeleton: an object with IPersist and IOleWindow.
 #include "TestIds.h"
-#include "win/ComServer.h"
+#include "foundation/ComServer.h"
 #include <ole2.h>
 
 namespace {

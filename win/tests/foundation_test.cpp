@@ -2,11 +2,11 @@
 // skeleton, each through the real platform calls.
 #include "TestIds.h"
 #include "TestKit.h"
-#include "win/ComPtr.h"
-#include "win/ComServer.h"
-#include "win/Dialog.h"
-#include "win/Handles.h"
-#include "win/Trace.h"
+#include "foundation/ComPtr.h"
+#include "foundation/ComServer.h"
+#include "foundation/Dialog.h"
+#include "foundation/Handles.h"
+#include "foundation/Trace.h"
 #include <gtest/gtest.h>
 #include <ole2.h>
 #include <stdexcept>

@@ -10,8 +10,8 @@
 #include "conduix/NSMGAPI.h"
 #include "protocol/Dispatch.h"
 #include "protocol/Packets.h"
-#include "win/Module.h"
-#include "win/Window.h"
+#include "foundation/Module.h"
+#include "foundation/Window.h"
 
 #include <algorithm>
 #include <cstdio>

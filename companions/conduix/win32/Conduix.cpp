@@ -8,9 +8,9 @@
 
 #include "conduix/Framing.h"
 #include "conduix/NSMGAPI.h"
-#include "win/Handles.h"
-#include "win/Module.h"
-#include "win/Window.h"
+#include "foundation/Handles.h"
+#include "foundation/Module.h"
+#include "foundation/Window.h"
 
 #include <atomic>
 #include <cstring>

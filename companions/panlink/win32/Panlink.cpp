@@ -3,7 +3,7 @@
 // by number, so the objects cannot belong to any one caller.
 #include "panlink/PTZAPI.h"
 #include "Protocols.h"
-#include "win/Module.h"
+#include "foundation/Module.h"
 #include <array>
 #include <cstring>
 #include <mutex>

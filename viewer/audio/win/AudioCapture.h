@@ -5,10 +5,10 @@
 #include <mmsystem.h>
 #include <dsound.h>
 #include <atomic>
-#include "win/ComPtr.h"
-#include "win/Handles.h"
+#include "foundation/ComPtr.h"
+#include "foundation/Handles.h"
 
-#include "win/Messages.h" // WM_AUDIO_CAPTURED
+#include "foundation/Messages.h" // WM_AUDIO_CAPTURED
 
 class CAudioCapture {
 public:

@@ -3,8 +3,8 @@
 // starts once `start blocks` are buffered; a monitor thread stops and rewinds the ring when the play
 // cursor catches up with the last block written.
 #include "AudioOutput.h"
-#include "win/ComPtr.h"
-#include "win/Handles.h"
+#include "foundation/ComPtr.h"
+#include "foundation/Handles.h"
 #include <windows.h>
 #include <mmsystem.h>
 #include <dsound.h>

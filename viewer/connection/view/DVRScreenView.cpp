@@ -5,8 +5,8 @@
 #include "protocol/AnsiText.h"
 #include "ViewReadout.h"
 #include "skin/LanguageLibrary.h"
-#include "win/Module.h"
-#include "win/Trace.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
 #include <windowsx.h>
 
 namespace view {

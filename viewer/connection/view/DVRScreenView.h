@@ -10,9 +10,9 @@
 #include "ViewPtz.h"
 #include "ViewSettings.h"
 #include "ViewTransport.h"
-#include "win/Handles.h"
-#include "win/Messages.h"
-#include "win/Window.h"
+#include "foundation/Handles.h"
+#include "foundation/Messages.h"
+#include "foundation/Window.h"
 #include <memory>
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "LiveVideo.h"
 #include "DisplayLayout.h"
-#include "win/Dib.h"
-#include "win/Messages.h"
-#include "win/Trace.h"
+#include "foundation/Dib.h"
+#include "foundation/Messages.h"
+#include "foundation/Trace.h"
 #include "wire/StreamFrame.h"
 #include <chrono>
 

@@ -4,7 +4,7 @@
 #include "DVRScreenView.h"
 #include "LiveVideo.h"
 #include "connection/LiveRequests.h"
-#include "win/Trace.h"
+#include "foundation/Trace.h"
 
 namespace view {
 

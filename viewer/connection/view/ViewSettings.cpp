@@ -2,8 +2,8 @@
 #include "DVRScreenView.h"
 #include "LiveVideo.h"
 #include "connection/LiveRequests.h"
-#include "win/Module.h"
-#include "win/Trace.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
 
 namespace view {
 

@@ -13,10 +13,10 @@
 #include "FakeBrowser.h"
 #include "Pellux_h.h"
 #include "TestKit.h"
-#include "win/ComPtr.h"
-#include "win/ComServer.h"
-#include "win/ControlHost.h"
-#include "win/Messages.h"
+#include "foundation/ComPtr.h"
+#include "foundation/ComServer.h"
+#include "foundation/ControlHost.h"
+#include "foundation/Messages.h"
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>

@@ -2,9 +2,9 @@
 // Pictures of known content, a host window for the display, and pixel reads of the window, shared
 // by the display's Wine tests, its screenshot program and its benchmark.
 #include "DisplayManager.h"
-#include "win/Dib.h"
-#include "win/Module.h"
-#include "win/Window.h"
+#include "foundation/Dib.h"
+#include "foundation/Module.h"
+#include "foundation/Window.h"
 #include <cstdint>
 #include <cstdlib>
 #include <vector>

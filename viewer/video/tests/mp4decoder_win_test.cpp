@@ -2,7 +2,7 @@
 // libxvidcore), the simulator's streams decoded through it at every size, and the class message
 // posted to a real window.
 #include "StreamCheck.h"
-#include "win/Module.h"
+#include "foundation/Module.h"
 #include "win/PostMessageNotify.h"
 #include "win/XvidLibrary.h"
 #include <gtest/gtest.h>

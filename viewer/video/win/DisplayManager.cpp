@@ -1,8 +1,8 @@
 #include "DisplayManager.h"
 #include "PictureScale.h"
-#include "win/Dib.h"
-#include "win/Module.h"
-#include "win/Trace.h"
+#include "foundation/Dib.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
 #include <algorithm>
 #include <cstring>
 

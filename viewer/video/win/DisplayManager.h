@@ -5,8 +5,8 @@
 // channel of each division and the on-screen-display options. Every entry point takes the display
 // lock, and the drawing into the back buffer and the copy to the window happen on the caller's thread.
 #include "DisplayStore.h"
-#include "win/Handles.h"
-#include "win/Window.h"
+#include "foundation/Handles.h"
+#include "foundation/Window.h"
 #include <windows.h>
 #include <mutex>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 // Posts the decoder manager's resolution-class changes to the view's window.
 #include "../Mp4DecoderManager.h"
-#include "win/Messages.h"
+#include "foundation/Messages.h"
 #include <windows.h>
 
 namespace video {

@@ -1,5 +1,5 @@
 #include "XvidLibrary.h"
-#include "win/Module.h"
+#include "foundation/Module.h"
 
 namespace video {
 

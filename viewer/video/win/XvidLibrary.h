@@ -3,7 +3,7 @@
 // first (a bare-name load from a DLL searches the host program's folder instead), then by the
 // standard search. The installed Xvid codec provides it; under Wine, the bridge does.
 #include "../XvidApi.h"
-#include "win/Handles.h"
+#include "foundation/Handles.h"
 #include <windows.h>
 #include <string>
 

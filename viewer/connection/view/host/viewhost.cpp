@@ -14,10 +14,10 @@
 #include "Pellux_h.h"
 #include "PelluxLive.h"
 #include "ViewSetupFile.h"
-#include "win/ComPtr.h"
-#include "win/ControlHost.h"
-#include "win/Handles.h"
-#include "win/Messages.h"
+#include "foundation/ComPtr.h"
+#include "foundation/ControlHost.h"
+#include "foundation/Handles.h"
+#include "foundation/Messages.h"
 #include <cstdio>
 #include <cwchar>
 #include <string>

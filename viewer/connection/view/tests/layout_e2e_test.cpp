@@ -15,7 +15,7 @@
 #include "PanelSkin.h"
 #include "ViewSetupFile.h"
 #include "settings/ViewSetup.h"
-#include "win/Messages.h"
+#include "foundation/Messages.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>

@@ -4,7 +4,7 @@
 #include "TestKit.h"
 #include "ViewReadout.h"
 #include "ViewSkinLink.h"
-#include "win/Window.h"
+#include "foundation/Window.h"
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #include "ViewPanel.h"
-#include "win/Messages.h"
-#include "win/Module.h"
+#include "foundation/Messages.h"
+#include "foundation/Module.h"
 #include <windowsx.h>
 #include <vector>
 

@@ -6,7 +6,7 @@
 #include "ImageButton.h"
 #include "PanelSkin.h"
 #include "connection/ViewParts.h"
-#include "win/Handles.h"
+#include "foundation/Handles.h"
 #include <memory>
 #include <string>
 #include <vector>

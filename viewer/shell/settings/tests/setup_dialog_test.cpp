@@ -6,7 +6,7 @@
 #include "SimpleSetupDlg.h"
 #include "ViewSetupFile.h"
 #include <commctrl.h>
-#include "win/Messages.h"
+#include "foundation/Messages.h"
 #include <gtest/gtest.h>
 #include <atomic>
 #include <cstring>

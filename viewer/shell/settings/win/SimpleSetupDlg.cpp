@@ -3,8 +3,8 @@
 #include <commctrl.h>
 #include "skin/LanguageLibrary.h"
 #include "skin/ViewerStrings.h"
-#include "win/Messages.h"
-#include "win/Module.h"
+#include "foundation/Messages.h"
+#include "foundation/Module.h"
 
 namespace settings {
 

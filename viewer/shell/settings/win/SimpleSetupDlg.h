@@ -6,8 +6,8 @@
 // view; Cancel only hides the dialog.
 #include <windows.h>
 #include "settings/SetupTable.h"
-#include "win/Dialog.h"
-#include "win/Handles.h"
+#include "foundation/Dialog.h"
+#include "foundation/Handles.h"
 #include <functional>
 #include <string>
 

@@ -3,7 +3,7 @@
 // record (Win32).
 #include <windows.h>
 #include "settings/ViewSetup.h"
-#include "win/Handles.h"
+#include "foundation/Handles.h"
 #include <string>
 
 namespace settings {

@@ -5,7 +5,7 @@
 // its own message loop, so OnKey sees each key before the dialog manager turns Enter into OK,
 // Escape into Cancel or Space into a click: a dialog that must swallow one of them answers true.
 #include <windows.h>
-#include "win/Module.h"
+#include "foundation/Module.h"
 
 namespace win {
 

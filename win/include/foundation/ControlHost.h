@@ -7,8 +7,8 @@
 #include <ocidl.h>
 #include <ole2.h>
 #include <string>
-#include "win/ComPtr.h"
-#include "win/Window.h"
+#include "foundation/ComPtr.h"
+#include "foundation/Window.h"
 
 namespace win {
 

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <new>
-#include "win/Module.h"
+#include "foundation/Module.h"
 
 namespace win::com {
 

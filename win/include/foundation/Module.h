@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <new>
 #include <string>
-#include "win/Trace.h"
+#include "foundation/Trace.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
