@@ -6,7 +6,9 @@
 
 // Window messages Conduix sends to the window given to NSMGAPI_Create (WM_USER = 0x0400).
 enum : unsigned {
-    NSMG_WM_PACKET_A = 0x0400 + 401,    // 1425: never sent by this library; handled like 1655
+    // 1425: never sent by this library; handled like 1655. The manager's WM_MODULE_CLOSED has the same
+    // number (foundation/Messages.h); it goes to the manager's main dialog, never to a transport's window.
+    NSMG_WM_PACKET_A = 0x0400 + 401,
     NSMG_WM_STREAM_STATUS = 0x0400 + 404, // 1428: wParam value, lParam nonzero = media stream open
     NSMG_WM_CONNECT = 0x0400 + 421,     // 1445: wParam nonzero = connected, 0 = attempt failed
     NSMG_WM_LOST = 0x0400 + 422,        // 1446: the connection was lost or could not be made

@@ -32,7 +32,7 @@ BUTTONS = [
     (209, 163, 42, (824, 688), 121),
     (217, 162, 42, (500, 688), 122),
 ]
-DEFAULT_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'Lustrel.rc')
+DEFAULT_RC = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'win', 'Lustrel.rc')
 
 
 def read_strings(rc_path):

@@ -2,7 +2,7 @@
 // A native client of the DVR protocol over Conduix framing (POSIX sockets): what dvrtool uses to
 // probe a DVR and to receive its stream blocks.
 #include "conduix/Framing.h"
-#include "protocol/Packets.h"
+#include "wire/Packets.h"
 #include <cstdint>
 #include <string>
 #include <vector>

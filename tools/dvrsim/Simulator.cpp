@@ -1,5 +1,5 @@
 #include "Simulator.h"
-#include "protocol/Packets.h"
+#include "wire/Packets.h"
 #include "wire/ByteOrder.h"
 #include <arpa/inet.h>
 #include <cerrno>

@@ -6,7 +6,7 @@
 //   cmd 4 frame 1/1 protocol=pelco-d address=1 action=up speed=32 checksum=ok hex=FF 01 00 08 00 20 29
 #include "Extension.h"
 #include "Protocols.h"
-#include "protocol/Packets.h"
+#include "wire/Packets.h"
 #include "wire/ByteOrder.h"
 #include <string>
 

@@ -1,7 +1,7 @@
 // Synthetic stream blocks for transport tests and benchmarks: video frames with a valid 64-byte
 // header and filler data (not decodable), cycling through the requested channels.
 #include "Extension.h"
-#include "protocol/Packets.h"
+#include "wire/Packets.h"
 #include "wire/StreamFrame.h"
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // The skin code and the login option word it selects.
 #include <gtest/gtest.h>
 
-#include "core/LumbrelTable.h"
+#include "LumbrelTable.h"
 #include "skin/SkinCode.h"
 
 TEST(SkinCode, OnlyTheXJVQVariantSetsTheLoginOptionBit) {
@@ -26,7 +26,7 @@ TEST(LumbrelTable, ComparesIdentifiersUnsigned) {
   }
 }
 
-#include "core/LustrelTable.h"
+#include "LustrelTable.h"
 
 // The manager's skin compares signed: identifiers from 0x8000 up, negative as int16, match nothing,
 // even where their low bits name a listed entry.

@@ -4,7 +4,7 @@
 #include "DvrClient.h"
 #include "PhoneUplink.h"
 #include "ToolAudio.h"
-#include "protocol/Dispatch.h"
+#include "Dispatch.h"
 #include "wire/StreamFrame.h"
 #include <gtest/gtest.h>
 #include <cmath>

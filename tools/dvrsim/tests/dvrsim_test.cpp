@@ -3,7 +3,7 @@
 #include "DvrClient.h"
 #include "Extension.h"
 #include "Simulator.h"
-#include "protocol/Dispatch.h"
+#include "Dispatch.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <csignal>

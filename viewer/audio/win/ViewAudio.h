@@ -9,7 +9,7 @@
 #include "AudioReceiver.h"
 #include "CoderSetCoding.h"
 #include "PhoneUplink.h"
-#include "connection/ViewParts.h"
+#include "ViewParts.h"
 
 class CViewAudio final : public connection::IAudioHooks, private audio::IPhoneDevices {
 public:

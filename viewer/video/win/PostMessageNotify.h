@@ -1,6 +1,6 @@
 #pragma once
 // Posts the decoder manager's resolution-class changes to the view's window.
-#include "../Mp4DecoderManager.h"
+#include "Mp4DecoderManager.h"
 #include "foundation/Messages.h"
 #include <windows.h>
 

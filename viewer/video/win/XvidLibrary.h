@@ -2,7 +2,7 @@
 // Loads xvidcore.dll by name for the viewer: from the folder of the module that holds this code
 // first (a bare-name load from a DLL searches the host program's folder instead), then by the
 // standard search. The installed Xvid codec provides it; under Wine, the bridge does.
-#include "../XvidApi.h"
+#include "XvidApi.h"
 #include "foundation/Handles.h"
 #include <windows.h>
 #include <string>

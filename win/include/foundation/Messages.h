@@ -24,7 +24,10 @@ enum : UINT {
     // A decode thread showed a picture (posted; feeds the picture watchdog).
     WM_PICTURE_SHOWN = WM_USER + 203,     // 1227
 
-    // Manager: a closing host dialog to the main dialog (posted).
+    // Manager: a closing host dialog to the main dialog (posted). The same number as the
+    // transport's packet notification NSMG_WM_PACKET_A (conduix/NsmgTypes.h): both are the system's
+    // own values and reach different windows (the manager's main dialog never owns a transport),
+    // so both stay as they are.
     WM_MODULE_CLOSED = WM_USER + 401,     // 1425
 
     // The phone capture to the view, sent once per block (wParam block size, lParam bytes available).

@@ -1,0 +1,229 @@
+#include "LiveLayout.h"
+#include "ConnectionController.h"
+
+namespace connection {
+
+namespace {
+constexpr unsigned kRequestWaitMs = 200;
+constexpr unsigned kConfigurationWaitMs = 100;
+// The display channel each layout starts on, whatever the page's start channel.
+constexpr int kLayoutCurrentChannel[kLayoutCount] = {0, 3, 8, 15};
+
+// Bit n for every channel n below the DVR's count.
+uint32_t ChannelsBelow(int n) { return n <= 0 ? 0 : n >= settings::kChannels ? 0xFFFFu : (1u << n) - 1; }
+
+uint32_t EnabledBelow(const settings::ViewSetupRecord& r, int n)
+{
+    uint32_t mask = 0;
+    for (int c = 0; c < settings::kChannels && c < n; ++c)
+        if (r.channels[c].enabled)
+            mask |= 1u << c;
+    return mask;
+}
+} // namespace
+
+void LiveLayout::Request(ConnectionController& c, uint32_t mask)
+{
+    c.Pause(kRequestWaitMs);
+    storedMask_ = mask;
+    storedAudio_ = host_.AudioChoice();
+    c.SendChannelRequest(storedMask_, storedAudio_);
+    c.Pause(kRequestWaitMs);
+}
+
+void LiveLayout::Reconnect(ConnectionController& c)
+{
+    // A quiet switch is the view's own reconnect, not the automatic one: a reconnect still marked
+    // from an earlier loss would arm the reconnect timer in the teardown (a second attempt over
+    // this one) and make the next login keep the old layout.
+    c.State().reconnectPending = false;
+    c.Teardown();
+    c.StartConnectAttempt();
+}
+
+void LiveLayout::SwitchNow(ConnectionController& c, int layout, int start)
+{
+    if (layout < 1 || layout > kLayoutCount)
+        return;
+    const int n = c.State().channelCount;
+    layout_ = layout;
+    start_ = start;
+    displayMode_ = DisplayModeOfLayout(layout);
+    current_ = kLayoutCurrentChannel[layout - 1];
+    page_ = PageChannels(layout, start, n, permitted_);
+    host_.ShowPage(displayMode_, page_);
+    const settings::ViewSetupRecord settings = host_.ReadSettings();
+    Request(c, RequestMask(page_, settings.channels, n));
+    host_.ShowLayoutButtons(n, layout);
+    host_.RefreshDisplay();
+    SendConfiguration(c);
+}
+
+void LiveLayout::SendConfiguration(ConnectionController& c)
+{
+    if (!c.IsAdministrator())
+        return;
+    settings::ViewSetupRecord r = host_.ReadSettings();
+    int classes[settings::kChannels] = {};
+    bool ntsc = true;
+    host_.ReadResolution(classes, ntsc);
+    ApplyEasySetup(r, layout_, classes, ntsc);
+    c.SendConfiguration(1, reinterpret_cast<const uint8_t*>(&r));
+    c.Pause(kConfigurationWaitMs);
+}
+
+void LiveLayout::RequestEnabled(ConnectionController& c, const settings::ChannelEntry (&entries)[settings::kChannels])
+{
+    uint32_t mask = 0;
+    for (int ch = 0; ch < settings::kChannels && ch < c.State().channelCount; ++ch)
+        if (entries[ch].enabled)
+            mask |= 1u << ch;
+    storedMask_ = mask;
+    storedAudio_ = host_.AudioChoice();
+    c.SendChannelRequest(storedMask_, storedAudio_);
+    c.Pause(kConfigurationWaitMs);
+}
+
+void LiveLayout::OnLayoutCommand(ConnectionController& c, int command)
+{
+    const int layout = LayoutOfCommand(command);
+    if (!layout)
+        return; // 21, 23, 24: no action
+    ConnectionState& s = c.State();
+    if (layout != 1 && !s.quietSwitch) {
+        s.quietSwitch = true;
+        SwitchNow(c, layout, 0);
+        return;
+    }
+    // By reconnecting. Without a connection there is nothing to reconnect; the layout is taken
+    // at the next login.
+    s.quietSwitch = true;
+    pending_[layout - 1] = true;
+    if (s.connected)
+        Reconnect(c);
+}
+
+void LiveLayout::OnChannelCommand(ConnectionController& c, int channel)
+{
+    if (channel < 0 || channel >= settings::kChannels)
+        return;
+    ConnectionState& s = c.State();
+    current_ = channel;
+    pendingChannel_ = channel;
+    if (!s.connected)
+        return; // shown at the next reconnect only through a new command
+    if (displayMode_ == 0 || displayMode_ == 6)
+        s.quietSwitch = true;
+    pending_[layout_ - 1] = true;
+    s.quietChannel = true;
+    Reconnect(c);
+}
+
+void LiveLayout::OnDoubleClick(ConnectionController& c, int column, int row)
+{
+    ConnectionState& s = c.State();
+    if (!s.connected)
+        return;
+    if (layout_ == 1) {
+        if (!pendingLayout_)
+            return; // no larger layout to return to
+        s.quietDivision = true;
+        Reconnect(c);
+        return;
+    }
+    const int channel = DoubleClickChannel(layout_, column, row, start_, s.channelCount);
+    if (channel < 0)
+        return;
+    pendingLayout_ = layout_;
+    pendingStart_ = start_;
+    displayMode_ = 0;
+    OnChannelCommand(c, channel);
+}
+
+void LiveLayout::RestoreAfterLogin(ConnectionController& c)
+{
+    ConnectionState& s = c.State();
+    const int n = s.channelCount;
+    // A DVR that answers with another channel count than the layout was made for (another DVR at
+    // the address, say): the page and the pending switches no longer fit it, so the login is
+    // restored as a fresh one.
+    const bool otherDvr = layoutChannels_ && n != layoutChannels_;
+    if (otherDvr) {
+        s.quietSwitch = s.quietChannel = s.quietDivision = false;
+        for (bool& p : pending_)
+            p = false;
+        pendingLayout_ = pendingStart_ = 0;
+    }
+    layoutChannels_ = n;
+    if (s.reconnectPending && !otherDvr) {
+        host_.ShowLayoutButtons(n, layout_);
+        host_.ShowSelectedAudio();
+        return;
+    }
+    if (s.quietDivision) {
+        SwitchNow(c, pendingLayout_, pendingStart_);
+        pendingLayout_ = pendingStart_ = 0;
+        s.quietDivision = false;
+        return;
+    }
+    if (s.quietChannel) {
+        const int ch = pendingChannel_;
+        if (permitted_ & (1u << ch)) {
+            layout_ = 1;
+            displayMode_ = 0;
+            current_ = ch;
+            page_ = Page{};
+            page_.count = 1;
+            page_.channels[0] = static_cast<int8_t>(ch);
+            host_.ShowPage(displayMode_, page_);
+            const settings::ViewSetupRecord settings = host_.ReadSettings();
+            storedMask_ = RequestMask(page_, settings.channels, n);
+            storedAudio_ = host_.AudioChoice();
+            c.SendChannelRequest(storedMask_, storedAudio_);
+            c.Pause(kRequestWaitMs);
+            host_.ShowLayoutButtons(n, layout_);
+            SendConfiguration(c);
+        }
+        s.quietChannel = false;
+        for (bool& p : pending_)
+            p = false;
+        return;
+    }
+    if (s.quietSwitch) {
+        for (int l = 1; l <= kLayoutCount; ++l)
+            if (pending_[l - 1]) {
+                pending_[l - 1] = false;
+                SwitchNow(c, l, 0);
+                return;
+            }
+        return;
+    }
+    const int command = n == 16 ? 25 : n == 8 ? 22 : n == 4 ? 20 : 0;
+    if (command)
+        OnLayoutCommand(c, command);
+}
+
+void LiveLayout::AfterLoginAccepted(ConnectionController& c)
+{
+    const ConnectionState& s = c.State();
+    const settings::ViewSetupRecord settings = host_.ReadSettings();
+    const uint32_t fresh = EnabledBelow(settings, s.channelCount);
+    c.Pause(kRequestWaitMs);
+    // Only channels the DVR has: a request kept from a DVR with more channels is cut to this one's.
+    c.SendChannelRequest(s.userStopped ? fresh : storedMask_ & ChannelsBelow(s.channelCount), storedAudio_);
+    c.Pause(kRequestWaitMs);
+    storedMask_ = fresh;
+}
+
+void LiveLayout::ResetAfterUserTeardown(ConnectionController& c) { OnLayoutCommand(c, CommandOfLayout(4)); }
+
+uint32_t LiveLayout::ShownChannelMask() const
+{
+    uint32_t mask = 0;
+    for (int i = 0; i < page_.count && i < settings::kChannels; ++i)
+        if (page_.channels[i] >= 0)
+            mask |= 1u << page_.channels[i];
+    return mask;
+}
+
+} // namespace connection

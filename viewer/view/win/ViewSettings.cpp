@@ -1,0 +1,137 @@
+#include "ViewSettings.h"
+#include "DVRScreenView.h"
+#include "LiveVideo.h"
+#include "LiveRequests.h"
+#include "foundation/Module.h"
+#include "foundation/Trace.h"
+
+namespace view {
+
+CViewSettings::CViewSettings(std::function<void(bool)> audioMirror, std::wstring path)
+    : audioMirror_(std::move(audioMirror)), path_(std::move(path)), record_(settings::DefaultViewSetup(0))
+{
+}
+
+CViewSettings::~CViewSettings() = default;
+
+int CViewSettings::Load(int channelCount)
+{
+    // Before the first login the DVR's channel count is not known: defaults for every channel.
+    const int n = channelCount > 0 ? channelCount : settings::kChannels;
+    settings::LoadOutcome o = settings::LoadViewSetup(path_.c_str(), n, record_);
+    if (o.result != settings::kLoadMissing && dialog_ && dialog_->Hwnd())
+        dialog_->SetAudioBox(o.audioRead != 0);
+    return o.result;
+}
+
+void CViewSettings::OnChannelInformation(int channelCount)
+{
+    if (!dialog_) {
+        auto dialog = std::make_unique<settings::CSimpleSetupDlg>(channelCount, view_);
+        dialog->onAudioBox = [this](bool) { MirrorAudio(); };
+        if (!dialog->Create(win::ThisModule())) {
+            win::Trace(L"===>>> the setup dialog could not be created: %lu\n", GetLastError());
+            return;
+        }
+        dialog_ = std::move(dialog);
+        MirrorAudio();
+    }
+    dialog_->SetChannelCount(channelCount);
+}
+
+void CViewSettings::OnLoginAccepted(int channelCount)
+{
+    Load(channelCount);
+    if (dialog_ && dialog_->Hwnd())
+        dialog_->SetAudioBox(record_.audioChoice != 0);
+}
+
+bool CViewSettings::OpenSetup(int channelCount, const int (&classes)[settings::kChannels], bool ntsc)
+{
+    if (!dialog_ || !dialog_->Hwnd())
+        return false;
+    Load(channelCount);
+    dialog_->ShowSettings(record_.easy);
+    dialog_->SetTable(record_.channels, ntsc, classes);
+    ShowWindow(dialog_->Hwnd(), SW_SHOW);
+    SetForegroundWindow(dialog_->Hwnd());
+    return true;
+}
+
+void CViewSettings::OnResolutionClass(int channel, int resolutionClass)
+{
+    if (dialog_ && dialog_->Hwnd())
+        dialog_->SetResolution(channel, resolutionClass);
+}
+
+void CViewSettings::OnSetupApplied(int layout)
+{
+    if (!dialog_)
+        return;
+    for (int c = 0; c < settings::kChannels; ++c)
+        record_.channels[c] = dialog_->Entries()[c];
+    record_.easy = dialog_->Block();
+    record_.audioChoice = DialogAudioChoice();
+    connection::ApplyEasyQuality(record_, layout);
+    // Not being able to save is not shown to the user; the settings hold until the view goes.
+    if (!settings::SaveViewSetup(path_.c_str(), record_))
+        win::Trace(L"===>>> the settings could not be saved: %lu\n", GetLastError());
+    MirrorAudio();
+}
+
+void CViewSettings::SaveDialogEntries()
+{
+    if (!dialog_)
+        return;
+    for (int c = 0; c < settings::kChannels; ++c)
+        record_.channels[c] = dialog_->Entries()[c];
+    if (!settings::SaveViewSetup(path_.c_str(), record_))
+        win::Trace(L"===>>> the settings could not be saved: %lu\n", GetLastError());
+}
+
+void CViewSettings::DestroyDialog()
+{
+    dialog_.reset();
+    MirrorAudio();
+}
+
+int32_t CViewSettings::DialogAudioChoice() const
+{
+    if (!dialog_ || !dialog_->Hwnd())
+        return -1;
+    return dialog_->AudioBoxChecked() ? 1 : 0;
+}
+
+void CViewSettings::MirrorAudio()
+{
+    if (audioMirror_)
+        audioMirror_(!dialog_ || !dialog_->Hwnd() || dialog_->AudioBoxChecked());
+}
+
+} // namespace view
+
+// ---- the view's hooks ----
+
+namespace view {
+
+void DVRScreenView::ChannelInformation(int channelCount) { settings_.OnChannelInformation(channelCount); }
+
+void DVRScreenView::LoginAccepted() { settings_.OnLoginAccepted(components_.Controller().State().channelCount); }
+
+void DVRScreenView::OnSetupCommand()
+{
+    const auto& c = components_.Controller();
+    if (!c.IsAdministrator())
+        return;
+    const int n = c.State().channelCount;
+    int classes[settings::kChannels] = {};
+    bool ntsc = true;
+    if (CLiveVideo* live = components_.Live()) {
+        for (int ch = 0; ch < n && ch < settings::kChannels; ++ch)
+            classes[ch] = live->ResolutionClass(ch);
+        ntsc = live->Ntsc();
+    }
+    settings_.OpenSetup(n, classes, ntsc);
+}
+
+} // namespace view
