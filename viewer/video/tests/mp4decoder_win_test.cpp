@@ -3,8 +3,8 @@
 // posted to a real window.
 #include "StreamCheck.h"
 #include "foundation/Module.h"
-#include "win/PostMessageNotify.h"
-#include "win/XvidLibrary.h"
+#include "PostMessageNotify.h"
+#include "XvidLibrary.h"
 #include <gtest/gtest.h>
 
 using namespace videotest;
