@@ -42,6 +42,15 @@ if(PX_TESTS)
     set_tests_properties(winesession.start PROPERTIES FIXTURES_SETUP winesession TIMEOUT 120)
     add_test(NAME winesession.stop COMMAND ${PX_WINEBENCH} stop ${CMAKE_BINARY_DIR})
     set_tests_properties(winesession.stop PROPERTIES FIXTURES_CLEANUP winesession TIMEOUT 60)
+
+    # One precompiled header of the platform and GoogleTest for every Windows test program: each of
+    # them would otherwise parse windows.h, gtest and gmock again (about half of a test unit's time).
+    file(WRITE ${CMAKE_BINARY_DIR}/pch/pch.cpp "")
+    add_library(px_wintest_pch STATIC ${CMAKE_BINARY_DIR}/pch/pch.cpp)
+    target_link_libraries(px_wintest_pch PRIVATE GTest::gtest GTest::gmock px_warnings)
+    target_precompile_headers(px_wintest_pch PRIVATE
+      "$<$<COMPILE_LANGUAGE:CXX>:<winsock2.h$<ANGLE-R>>" "$<$<COMPILE_LANGUAGE:CXX>:<windows.h$<ANGLE-R>>"
+      "$<$<COMPILE_LANGUAGE:CXX>:<gtest/gtest.h$<ANGLE-R>>" "$<$<COMPILE_LANGUAGE:CXX>:<gmock/gmock.h$<ANGLE-R>>")
   endif()
 endif()
 
@@ -60,6 +69,10 @@ function(px_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock px_warnings)
   set(props TIMEOUT ${T_TIMEOUT})
   if(WIN32)
+    list(FILTER T_SOURCES INCLUDE REGEX "\\.c$")
+    if(NOT T_SOURCES) # the header is C++ only
+      target_precompile_headers(${name} REUSE_FROM px_wintest_pch)
+    endif()
     add_dependencies(${name} wineprefix)
     target_link_options(${name} PRIVATE -mconsole)
     list(APPEND props FIXTURES_REQUIRED winesession)
