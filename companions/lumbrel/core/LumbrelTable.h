@@ -3,7 +3,7 @@
 // above, which a signed comparison would never match.
 #pragma once
 
-#include "core/SkinTypes.h"
+#include "SkinTypes.h"
 
 namespace skin::lumbrel {
 
