@@ -114,7 +114,7 @@ TEST_F(PanelUnderTheMouse, EachButtonPostsItsCommandAndOnlyItsPixelsChange)
     EXPECT_EQ(messages_.Count(WM_IMGBTN_PRESSED, kCmdSetup), 1u);
     EXPECT_EQ(messages_.Count(WM_VIEW_COMMAND, kCmdSetup), 1u);
 
-    Panel().SetButton(kCmdSetup, false, panel::kDisabled);
+    Panel().SetButton(kCmdSetup, false, skinui::kDisabled);
     testkit::PumpFor(150);
     std::tie(outside, inside) = Changed(Pixels(), hovered, kCmdSetup);
     EXPECT_GT(inside, 0) << "disabled looks different";
@@ -167,7 +167,7 @@ TEST_F(PanelUnderTheMouse, DisconnectedAndConnectedFacesAndTheVersionLabel)
     EXPECT_EQ(messages_.lastLp, 1) << "a checked channel button clicked becomes unchecked";
     Panel().SetConnectedState(false, true);
     testkit::PumpFor(200);
-    EXPECT_EQ(Panel().Button(kCmdFirstChannel + 2)->state, panel::kDisabled);
+    EXPECT_EQ(Panel().Button(kCmdFirstChannel + 2)->state, skinui::kDisabled);
     EXPECT_TRUE(Panel().Button(kCmdFirstChannel + 2)->checked);
     EXPECT_FALSE(Panel().Button(kCmdSetup)->enabled);
 }

@@ -1,4 +1,5 @@
 #include "ViewPanel.h"
+#include "SkinDraw.h"
 #include "foundation/Messages.h"
 #include "foundation/Module.h"
 #include <windowsx.h>
@@ -6,9 +7,9 @@
 
 namespace view {
 
-static_assert(panel::kMsgViewCommand == WM_VIEW_COMMAND && panel::kMsgRepeatEnd == WM_IMGBTN_REPEATEND &&
-              panel::kMsgDrawn == WM_IMGBTN_DRAWN && panel::kMsgRedraw == WM_IMGBTN_REDRAW &&
-              panel::kMsgPressed == WM_IMGBTN_PRESSED && panel::kMsgReleased == WM_IMGBTN_RELEASED);
+static_assert(skinui::kMsgViewCommand == WM_VIEW_COMMAND && skinui::kMsgRepeatEnd == WM_IMGBTN_REPEATEND &&
+              skinui::kMsgDrawn == WM_IMGBTN_DRAWN && skinui::kMsgRedraw == WM_IMGBTN_REDRAW &&
+              skinui::kMsgPressed == WM_IMGBTN_PRESSED && skinui::kMsgReleased == WM_IMGBTN_RELEASED);
 
 RECT PanelRect(const ViewSkin& skin, unsigned short id)
 {
@@ -40,12 +41,12 @@ bool IsAudio(int c) { return InRange(c, kCmdFirstAudio, kCmdFirstAudio + 4); }
 int MoveKeys(WPARAM wp)
 {
     if (wp & MK_LBUTTON)
-        return panel::kLeftHeld;
+        return skinui::kLeftHeld;
     if (wp & MK_RBUTTON)
-        return panel::kRightHeld;
+        return skinui::kRightHeld;
     if (wp & MK_MBUTTON)
-        return panel::kMiddleHeld;
-    return panel::kNoneHeld;
+        return skinui::kMiddleHeld;
+    return skinui::kNoneHeld;
 }
 
 } // namespace
@@ -56,11 +57,11 @@ ViewPanel::~ViewPanel() = default;
 
 void ViewPanel::AddButton(const wchar_t* name, int command, bool toggle, bool checkedSet, bool autoRepeat)
 {
-    auto b = std::make_unique<panel::CImageButton>(name);
+    auto b = std::make_unique<skinui::CImageButton>(group_, name);
     b->command = command;
     const RECT r = Rect(static_cast<unsigned short>(command));
-    b->rect = panel::ButtonRect{r.left, r.top, r.right, r.bottom};
-    auto load = [&](void (*get)(unsigned short, HBITMAP[4]), void (panel::CImageButton::*set)(void*, void*, void*, void*)) {
+    b->rect = skinui::ButtonRect{r.left, r.top, r.right, r.bottom};
+    auto load = [&](void (*get)(unsigned short, HBITMAP[4]), void (skinui::CImageButton::*set)(void*, void*, void*, void*)) {
         HBITMAP out[4] = {};
         if (get)
             get(static_cast<unsigned short>(command), out);
@@ -69,9 +70,9 @@ void ViewPanel::AddButton(const wchar_t* name, int command, bool toggle, bool ch
                 images_.emplace_back(h);
         ((*b).*set)(out[0], out[1], out[2], out[3]);
     };
-    load(skin_.getButtonBitmaps, &panel::CImageButton::SetNormalBitmaps);
+    load(skin_.getButtonBitmaps, &skinui::CImageButton::SetNormalBitmaps);
     if (checkedSet)
-        load(skin_.getCheckedBitmaps, &panel::CImageButton::SetCheckedBitmaps);
+        load(skin_.getCheckedBitmaps, &skinui::CImageButton::SetCheckedBitmaps);
     b->enabled = 1;
     b->visible = 1;
     b->toggle = toggle;
@@ -129,9 +130,9 @@ bool ViewPanel::Create(HWND view)
     }
     // Until a DVR is connected the channels are checked and out of reach.
     for (int c = kCmdFirstChannel; c < kCmdFirstChannel + 16; ++c) {
-        panel::CImageButton* b = Button(c);
+        skinui::CImageButton* b = Button(c);
         b->enabled = 0;
-        b->state = panel::kDisabled;
+        b->state = skinui::kDisabled;
         b->checked = 1;
     }
     buttons_.front()->DrawAll();
@@ -230,7 +231,7 @@ void ViewPanel::DrawVersionLabel()
     }
 }
 
-panel::CImageButton* ViewPanel::Button(int command) const
+skinui::CImageButton* ViewPanel::Button(int command) const
 {
     for (const auto& b : buttons_)
         if (b->command == command)
@@ -240,27 +241,27 @@ panel::CImageButton* ViewPanel::Button(int command) const
 
 void ViewPanel::SetButton(int command, bool enabled, int state)
 {
-    panel::CImageButton* b = Button(command);
+    skinui::CImageButton* b = Button(command);
     if (!b)
         return;
     b->enabled = enabled;
     b->state = state;
-    Post(panel::kMsgRedraw, reinterpret_cast<uintptr_t>(b), reinterpret_cast<intptr_t>(&b->rect));
+    Post(skinui::kMsgRedraw, reinterpret_cast<uintptr_t>(b), reinterpret_cast<intptr_t>(&b->rect));
 }
 
 void ViewPanel::SetChecked(int command, bool checked)
 {
-    panel::CImageButton* b = Button(command);
+    skinui::CImageButton* b = Button(command);
     if (!b)
         return;
     b->checked = checked;
-    Post(panel::kMsgRedraw, reinterpret_cast<uintptr_t>(b), reinterpret_cast<intptr_t>(&b->rect));
+    Post(skinui::kMsgRedraw, reinterpret_cast<uintptr_t>(b), reinterpret_cast<intptr_t>(&b->rect));
 }
 
 void ViewPanel::ShowAudioChannel(int command)
 {
     for (int c = kCmdFirstAudio; c < kCmdFirstAudio + 4; ++c)
-        SetButton(c, c != command, c == command ? panel::kDisabled : panel::kNormal);
+        SetButton(c, c != command, c == command ? skinui::kDisabled : skinui::kNormal);
 }
 
 // ---- painting and the mouse ----
@@ -274,16 +275,14 @@ void ViewPanel::OnPaint(HDC dc)
     }
     if (!buttons_.empty())
         buttons_.front()->DrawAll();
-    win::MemoryDC mem(dc);
-    win::ScopedSelect select(mem.Get(), back_.Get());
-    BitBlt(dc, panelRect.left, panelRect.top, panelRect.right, panelRect.bottom, mem.Get(), 0, 0, SRCCOPY);
+    skinui::DrawBitmap(dc, panelRect, {back_.Get()});
 }
 
 void ViewPanel::OnMouse(UINT msg, WPARAM wp, LPARAM lp)
 {
     if (buttons_.empty())
         return;
-    panel::CImageButton& list = *buttons_.front();
+    skinui::CImageButton& list = *buttons_.front();
     const int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
     switch (msg) {
     case WM_LBUTTONDOWN:
@@ -304,21 +303,19 @@ void ViewPanel::OnMouse(UINT msg, WPARAM wp, LPARAM lp)
 
 void ViewPanel::CopyToWindow(const RECT& r)
 {
-    if (!back_ || r.right <= r.left || r.bottom <= r.top)
+    if (!back_)
         return;
     win::WindowDC dc(view_);
-    win::MemoryDC mem(dc.Get());
-    win::ScopedSelect select(mem.Get(), back_.Get());
-    BitBlt(dc.Get(), r.left, r.top, r.right - r.left, r.bottom - r.top, mem.Get(), r.left, r.top, SRCCOPY);
+    skinui::DrawBitmap(dc.Get(), r, {back_.Get(), {r.left, r.top}});
 }
 
-void ViewPanel::OnDrawn(const panel::ButtonRect* rect)
+void ViewPanel::OnDrawn(const skinui::ButtonRect* rect)
 {
     if (rect)
         CopyToWindow(RECT{rect->left, rect->top, rect->right, rect->bottom});
 }
 
-void ViewPanel::OnRedraw(panel::CImageButton* button)
+void ViewPanel::OnRedraw(skinui::CImageButton* button)
 {
     bool ours = false;
     for (const auto& b : buttons_)
@@ -326,21 +323,15 @@ void ViewPanel::OnRedraw(panel::CImageButton* button)
     if (!ours || !back_)
         return;
     const RECT r{button->rect.left, button->rect.top, button->rect.right, button->rect.bottom};
-    {
-        // Erase the old image with the background's own pixels.
-        win::MemoryDC to;
-        win::ScopedSelect selectTo(to.Get(), back_.Get());
-        win::MemoryDC from;
-        win::ScopedSelect selectFrom(from.Get(), pristine_.Get());
-        BitBlt(to.Get(), r.left, r.top, r.right - r.left, r.bottom - r.top, from.Get(), r.left, r.top, SRCCOPY);
-    }
+    // Erase the old image with the background's own pixels.
+    skinui::DrawBitmap(back_.Get(), r, {pristine_.Get(), {r.left, r.top}});
     Draw(*button);
     CopyToWindow(r);
 }
 
-bool ViewPanel::OnTimer(UINT_PTR id) { return panel::CImageButton::OnRepeatTimer(static_cast<unsigned>(id)); }
+bool ViewPanel::OnTimer(UINT_PTR id) { return group_.OnRepeatTimer(static_cast<unsigned>(id)); }
 
-// ---- panel::IButtonOwner ----
+// ---- skinui::IButtonOwner ----
 
 void ViewPanel::Post(unsigned message, uintptr_t wp, intptr_t lp)
 {
@@ -360,31 +351,19 @@ void ViewPanel::StopTimer(unsigned id)
         KillTimer(view_, id);
 }
 
-void ViewPanel::Draw(panel::CImageButton& button)
+void ViewPanel::Draw(skinui::CImageButton& button)
 {
-    HBITMAP image = static_cast<HBITMAP>(button.Image());
-    if (!back_ || !image)
+    if (!back_ || !button.Image())
         return;
-    const panel::ButtonRect& r = button.rect;
-    {
-        win::MemoryDC to;
-        win::ScopedSelect selectTo(to.Get(), back_.Get());
-        win::MemoryDC from;
-        win::ScopedSelect selectFrom(from.Get(), image);
-        if (button.transparent)
-            TransparentBlt(to.Get(), r.left, r.top, r.right - r.left, r.bottom - r.top, from.Get(), 0, 0,
-                           r.right - r.left, r.bottom - r.top, button.transparentColour);
-        else
-            BitBlt(to.Get(), r.left, r.top, r.right - r.left, r.bottom - r.top, from.Get(), 0, 0, SRCCOPY);
-    }
-    Post(panel::kMsgDrawn, static_cast<uintptr_t>(button.command), reinterpret_cast<intptr_t>(&button.rect));
+    skinui::DrawButtonFace(back_.Get(), button);
+    Post(skinui::kMsgDrawn, static_cast<uintptr_t>(button.command), reinterpret_cast<intptr_t>(&button.rect));
 }
 
 // ---- connection::IPanelHooks ----
 
 void ViewPanel::SetConnectedState(bool connected, bool administrator)
 {
-    auto set = [&](int c, bool on) { SetButton(c, on, on ? panel::kNormal : panel::kDisabled); };
+    auto set = [&](int c, bool on) { SetButton(c, on, on ? skinui::kNormal : skinui::kDisabled); };
     set(kCmdConnect, !connected);
     set(kCmdDisconnect, connected);
     for (const auto& b : buttons_) {
@@ -403,26 +382,26 @@ void ViewPanel::ReleaseLayoutAndAudioButtons()
 {
     ReleaseLayoutButtons();
     for (int c = kCmdFirstAudio; c < kCmdFirstAudio + 4; ++c)
-        SetButton(c, true, panel::kNormal);
+        SetButton(c, true, skinui::kNormal);
 }
 
 void ViewPanel::ReleaseLayoutButtons()
 {
     for (int c = kCmdFirstLayout; c < kCmdFirstLayout + 7; ++c)
-        SetButton(c, true, panel::kNormal);
+        SetButton(c, true, skinui::kNormal);
 }
 
 bool ViewPanel::PhoneButtonDown()
 {
-    panel::CImageButton* b = Button(kCmdPhone);
+    skinui::CImageButton* b = Button(kCmdPhone);
     return b && b->checked;
 }
 
 void ViewPanel::ReleasePhoneButton()
 {
-    if (panel::CImageButton* b = Button(kCmdPhone))
+    if (skinui::CImageButton* b = Button(kCmdPhone))
         b->checked = 0;
-    SetButton(kCmdPhone, false, panel::kDisabled);
+    SetButton(kCmdPhone, false, skinui::kDisabled);
 }
 
 int ViewPanel::SpeedLevel()

@@ -26,7 +26,7 @@ enum : int {
     kCmdPhone = 97,
 };
 
-class ViewPanel final : public connection::IPanelHooks, private panel::IButtonOwner {
+class ViewPanel final : public connection::IPanelHooks, private skinui::IButtonOwner {
 public:
     explicit ViewPanel(const ViewSkin& skin);
     ~ViewPanel() override;
@@ -41,12 +41,12 @@ public:
     // The view's messages for the panel.
     void OnPaint(HDC dc);
     void OnMouse(UINT msg, WPARAM wp, LPARAM lp);
-    void OnDrawn(const panel::ButtonRect* rect);
-    void OnRedraw(panel::CImageButton* button);
+    void OnDrawn(const skinui::ButtonRect* rect);
+    void OnRedraw(skinui::CImageButton* button);
     // True when the timer was the repeating button's.
     bool OnTimer(UINT_PTR id);
 
-    panel::CImageButton* Button(int command) const;
+    skinui::CImageButton* Button(int command) const;
     // Field changes followed by a redraw of the button.
     void SetButton(int command, bool enabled, int state);
     void SetChecked(int command, bool checked);
@@ -67,7 +67,7 @@ private:
     void Post(unsigned message, uintptr_t wp, intptr_t lp) override;
     void StartTimer(unsigned id, unsigned periodMs) override;
     void StopTimer(unsigned id) override;
-    void Draw(panel::CImageButton& button) override;
+    void Draw(skinui::CImageButton& button) override;
 
     void AddButton(const wchar_t* name, int command, bool toggle, bool checkedSet, bool autoRepeat);
     bool CreateControls();
@@ -76,7 +76,8 @@ private:
 
     ViewSkin skin_;
     HWND view_ = nullptr; // not ours
-    std::vector<std::unique_ptr<panel::CImageButton>> buttons_; // linked in this order
+    skinui::CButtonGroup group_; // outlives the buttons
+    std::vector<std::unique_ptr<skinui::CImageButton>> buttons_; // linked in this order
     std::vector<win::Bitmap> images_;                           // the buttons' bitmaps
     win::Bitmap back_;     // the background with the buttons drawn on it
     win::Bitmap pristine_; // the background alone, for erasing a button before it is redrawn

@@ -206,15 +206,15 @@ TEST_F(LayoutEndToEnd, EveryButtonAndDoubleClickAsksForItsChannelsAndReconnectsK
 
     // An audio channel: chosen locally, nothing asked of the DVR.
     Click(kCmdFirstAudio + 1);
-    EXPECT_TRUE(PumpUntil([&] { return Readout().Panel().Button(kCmdFirstAudio + 1)->state == panel::kDisabled; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return Readout().Panel().Button(kCmdFirstAudio + 1)->state == skinui::kDisabled; }, 5000));
 
     // The DVR drops the connection and comes back: the layout and the audio choice stay, and only
     // the kept request (every enabled channel since the last login) goes out again.
     RestartDvr(16);
     Expect(2, {0xFFFF}, "automatic reconnect");
     PumpUntil([&] { return Live().Running(); }, 10000);
-    EXPECT_EQ(Readout().Panel().Button(kCmdFirstLayout + 1)->state, panel::kPressed);
-    EXPECT_EQ(Readout().Panel().Button(kCmdFirstAudio + 1)->state, panel::kDisabled);
+    EXPECT_EQ(Readout().Panel().Button(kCmdFirstLayout + 1)->state, skinui::kPressed);
+    EXPECT_EQ(Readout().Panel().Button(kCmdFirstAudio + 1)->state, skinui::kDisabled);
     EXPECT_EQ(Live().DecodersMade(), made) << "a reconnect keeps the decoder manager";
 
     // It comes back with eight channels: a fresh login's 9-picture page on eight, a decoder

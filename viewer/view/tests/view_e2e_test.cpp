@@ -270,7 +270,7 @@ TEST_F(ViewEndToEnd, ThePanelFollowsTheConnectionAndThePhoneButtonSwitchesTheDvr
     PumpUntil([&] { return !State().connected; }, 5000);
     PumpUntil([] { return false; }, 200);
     EXPECT_FALSE(panel.PhoneButtonDown()) << "a disconnect releases the phone button";
-    EXPECT_EQ(panel.Button(kCmdPhone)->state, panel::kDisabled);
-    EXPECT_EQ(panel.Button(kCmdFirstChannel)->state, panel::kDisabled);
+    EXPECT_EQ(panel.Button(kCmdPhone)->state, skinui::kDisabled);
+    EXPECT_EQ(panel.Button(kCmdFirstChannel)->state, skinui::kDisabled);
     EXPECT_TRUE(panel.Button(kCmdConnect)->enabled);
 }

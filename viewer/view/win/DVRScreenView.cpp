@@ -75,8 +75,8 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_MOUSEMOVE: panel_.OnMouse(msg, wp, lp); return 0;
-    case WM_IMGBTN_DRAWN: panel_.OnDrawn(reinterpret_cast<const panel::ButtonRect*>(lp)); return 0;
-    case WM_IMGBTN_REDRAW: panel_.OnRedraw(reinterpret_cast<panel::CImageButton*>(wp)); return 0;
+    case WM_IMGBTN_DRAWN: panel_.OnDrawn(reinterpret_cast<const skinui::ButtonRect*>(lp)); return 0;
+    case WM_IMGBTN_REDRAW: panel_.OnRedraw(reinterpret_cast<skinui::CImageButton*>(wp)); return 0;
     case WM_IMGBTN_REPEATEND: return 0;
     case WM_IMGBTN_PRESSED: ptz_.OnPressed(static_cast<int>(wp)); return 0;
     case WM_IMGBTN_RELEASED: ptz_.OnReleased(static_cast<int>(wp)); return 0;

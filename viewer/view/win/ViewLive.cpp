@@ -116,13 +116,13 @@ void DVRScreenView::ShowLayoutButtons(int channelCount, int layout)
     for (int i = 0; i < 7; ++i) {
         const int command = kCmdFirstLayout + i;
         if (i < inUse)
-            panel_.SetButton(command, true, command == chosen ? panel::kPressed : panel::kNormal);
+            panel_.SetButton(command, true, command == chosen ? skinui::kPressed : skinui::kNormal);
     }
     if (channelCount == 4) {
-        panel_.SetButton(connection::CommandOfLayout(3), false, panel::kDisabled);
-        panel_.SetButton(connection::CommandOfLayout(4), false, panel::kDisabled);
+        panel_.SetButton(connection::CommandOfLayout(3), false, skinui::kDisabled);
+        panel_.SetButton(connection::CommandOfLayout(4), false, skinui::kDisabled);
     } else if (channelCount == 8) {
-        panel_.SetButton(connection::CommandOfLayout(4), false, panel::kDisabled);
+        panel_.SetButton(connection::CommandOfLayout(4), false, skinui::kDisabled);
     }
 }
 

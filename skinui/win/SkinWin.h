@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "../core/SkinTypes.h"
+#include "SkinTypes.h"
 
 namespace skin {
 

@@ -1,32 +1,23 @@
 #include "ImageButton.h"
 #include <cwchar>
 
-namespace panel {
+namespace skinui {
 
-namespace {
-int g_created = 0;
-// The one button that repeats while held: process-wide, as only one button can be held at a time
-// (all buttons live on the user-interface thread).
-CImageButton* g_repeating = nullptr;
-} // namespace
-
-CImageButton::CImageButton(const wchar_t* name)
+CImageButton::CImageButton(CButtonGroup& group, const wchar_t* name) : group_(group)
 {
-    ++g_created;
+    ++group_.created_;
     if (name) {
         std::wcsncpy(this->name, name, kNameChars - 1);
     } else {
-        std::swprintf(this->name, kNameChars, L"ImageButton_%04d", g_created);
+        std::swprintf(this->name, kNameChars, L"ImageButton_%04d", group_.created_);
     }
 }
 
 CImageButton::~CImageButton()
 {
-    if (g_repeating == this)
-        g_repeating = nullptr;
+    if (group_.repeating_ == this)
+        group_.repeating_ = nullptr;
 }
-
-int CImageButton::CreatedCount() { return g_created; }
 
 void CImageButton::SetNormalBitmaps(void* normal, void* hover, void* pressed, void* disabled)
 {
@@ -68,31 +59,36 @@ void CImageButton::StopRepeating()
 {
     if (owner)
         owner->StopTimer(static_cast<unsigned>(command));
-    if (g_repeating == this)
-        g_repeating = nullptr;
+    if (group_.repeating_ == this)
+        group_.repeating_ = nullptr;
+}
+
+bool CImageButton::Become(int32_t next)
+{
+    if (next == state)
+        return false;
+    state = next;
+    Changed();
+    return true;
 }
 
 bool CImageButton::OwnDown(int x, int y)
 {
     if (!Live())
         return false;
-    if (rect.Contains(x, y)) {
-        if (state == kPressed)
-            return false;
-        state = kPressed;
-        if (autoRepeat) {
-            if (g_repeating && g_repeating != this)
-                g_repeating->StopRepeating();
-            if (owner)
-                owner->StartTimer(static_cast<unsigned>(command), repeatInterval ? repeatInterval : 10);
-            g_repeating = this;
-        }
-        Post(kMsgPressed, static_cast<uintptr_t>(command), 0);
-    } else {
-        if (state == kNormal)
-            return false;
-        state = kNormal;
+    if (!rect.Contains(x, y))
+        return Become(kNormal);
+    if (state == kPressed)
+        return false;
+    state = kPressed;
+    if (autoRepeat) {
+        if (group_.repeating_ && group_.repeating_ != this)
+            group_.repeating_->StopRepeating();
+        if (owner)
+            owner->StartTimer(static_cast<unsigned>(command), repeatInterval ? repeatInterval : 10);
+        group_.repeating_ = this;
     }
+    Post(kMsgPressed, static_cast<uintptr_t>(command), 0);
     Changed();
     return true;
 }
@@ -103,26 +99,18 @@ bool CImageButton::OwnUp(int x, int y)
         return false;
     if (autoRepeat)
         StopRepeating();
-    if (rect.Contains(x, y)) {
-        if (state == kHover)
-            return false;
-        if (state == kPressed) {
-            if (toggle)
-                checked = !checked;
-            if (autoRepeat)
-                Post(kMsgRepeatEnd, static_cast<uintptr_t>(command), 0);
-            else
-                Post(kMsgViewCommand, static_cast<uintptr_t>(command), checked * 65536 + toggle);
-            Post(kMsgReleased, static_cast<uintptr_t>(command), 0);
-        }
-        state = kHover;
-    } else {
-        if (state == kNormal)
-            return false;
-        state = kNormal;
+    if (!rect.Contains(x, y))
+        return Become(kNormal);
+    if (state == kPressed) {
+        if (toggle)
+            checked = !checked;
+        if (autoRepeat)
+            Post(kMsgRepeatEnd, static_cast<uintptr_t>(command), 0);
+        else
+            Post(kMsgViewCommand, static_cast<uintptr_t>(command), checked * 65536 + toggle);
+        Post(kMsgReleased, static_cast<uintptr_t>(command), 0);
     }
-    Changed();
-    return true;
+    return Become(kHover);
 }
 
 bool CImageButton::OwnMove(int keys, int x, int y)
@@ -145,11 +133,7 @@ bool CImageButton::OwnMove(int keys, int x, int y)
             Post(kMsgReleased, static_cast<uintptr_t>(command), 0);
         next = kNormal;
     }
-    if (next == state)
-        return false;
-    state = next;
-    Changed();
-    return true;
+    return Become(next);
 }
 
 template <class F>
@@ -177,9 +161,9 @@ void CImageButton::DrawAll()
             b->owner->Draw(*b);
 }
 
-bool CImageButton::OnRepeatTimer(unsigned id)
+bool CButtonGroup::OnRepeatTimer(unsigned id)
 {
-    CImageButton* b = g_repeating;
+    CImageButton* b = repeating_;
     if (!b || static_cast<unsigned>(b->command) != id)
         return false;
     if (b->autoRepeat)
@@ -189,4 +173,4 @@ bool CImageButton::OnRepeatTimer(unsigned id)
     return true;
 }
 
-} // namespace panel
+} // namespace skinui

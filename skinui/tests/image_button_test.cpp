@@ -6,7 +6,7 @@
 
 namespace {
 
-using namespace panel;
+using namespace skinui;
 
 struct Owner final : IButtonOwner {
     struct Posted {
@@ -27,7 +27,8 @@ struct Owner final : IButtonOwner {
 // Three buttons side by side: a normal one (1), a toggle (97) and an auto-repeat PTZ button (26).
 struct Panel : ::testing::Test {
     Owner owner;
-    CImageButton normal{L"Connect Button"}, toggle, ptz;
+    CButtonGroup group;
+    CImageButton normal{group, L"Connect Button"}, toggle{group}, ptz{group};
     void SetUp() override
     {
         int x = 0;
@@ -53,15 +54,15 @@ TEST_F(Panel, SlidingOffAHeldPtzButtonEndsItsRepeatAtTheEdge)
 {
     ASSERT_TRUE(list().MouseDown(45, 5));
     EXPECT_EQ(owner.started, std::vector<unsigned>{26});
-    EXPECT_TRUE(CImageButton::OnRepeatTimer(26));
-    EXPECT_FALSE(CImageButton::OnRepeatTimer(1)) << "not the repeating button's timer";
+    EXPECT_TRUE(group.OnRepeatTimer(26));
+    EXPECT_FALSE(group.OnRepeatTimer(1)) << "not the repeating button's timer";
     list().MouseMove(kLeftHeld, 48, 5); // still inside: nothing new
     ASSERT_TRUE(list().MouseMove(kLeftHeld, 55, 5));
     const std::vector<Owner::Posted> expected = {
         {kMsgPressed, 26, 0}, {kMsgViewCommand, 26, 0}, {kMsgRepeatEnd, 26, 0}, {kMsgReleased, 26, 0}};
     EXPECT_EQ(owner.posted, expected);
     EXPECT_EQ(owner.stopped, std::vector<unsigned>{26});
-    EXPECT_FALSE(CImageButton::OnRepeatTimer(26)) << "no button repeats after it was left";
+    EXPECT_FALSE(group.OnRepeatTimer(26)) << "no button repeats after it was left";
     list().MouseUp(70, 5);
     EXPECT_EQ(owner.posted, expected) << "the later release says nothing more";
     EXPECT_EQ(ptz.state, kNormal);
@@ -121,16 +122,29 @@ TEST_F(Panel, TheImageFollowsStateKindAndCheck)
     EXPECT_EQ(owner.draws, before + 2) << "invisible buttons are not drawn";
 }
 
-TEST(ImageButtonNames, CountedUnlessGiven)
+// Each panel has its own held button and its own count of names.
+TEST_F(Panel, AnotherPanelsButtonsAreApart)
 {
-    const int before = CImageButton::CreatedCount();
-    CImageButton named(L"Exit Button"), unnamed;
+    Owner otherOwner;
+    CButtonGroup other;
+    CImageButton named(other, L"Exit Button"), unnamed(other);
     EXPECT_EQ(std::wstring(named.name), L"Exit Button");
-    wchar_t expected[32];
-    swprintf(expected, 32, L"ImageButton_%04d", before + 2);
-    EXPECT_EQ(std::wstring(unnamed.name), expected);
+    EXPECT_EQ(std::wstring(unnamed.name), L"ImageButton_0002");
+    EXPECT_EQ(std::wstring(toggle.name), L"ImageButton_0002");
     EXPECT_EQ(unnamed.command, -1);
     EXPECT_EQ(unnamed.enabled + unnamed.visible + unnamed.toggle + unnamed.state, 0);
+
+    unnamed.rect = ptz.rect;
+    unnamed.enabled = unnamed.visible = unnamed.autoRepeat = 1;
+    unnamed.owner = &otherOwner;
+    unnamed.command = 26;
+    list().MouseDown(45, 5);
+    unnamed.MouseDown(45, 5);
+    EXPECT_TRUE(owner.stopped.empty()) << "holding a button on one panel lets go of none on another";
+    EXPECT_TRUE(group.OnRepeatTimer(26));
+    EXPECT_TRUE(other.OnRepeatTimer(26));
+    EXPECT_EQ(owner.posted.back(), (Owner::Posted{kMsgViewCommand, 26, 0}));
+    EXPECT_EQ(otherOwner.posted.back(), (Owner::Posted{kMsgViewCommand, 26, 0}));
 }
 
 } // namespace

@@ -1,11 +1,12 @@
 #pragma once
-// CImageButton: one skinned button of the viewer's panel. The buttons form a list through `next`;
-// a mouse event runs over the whole list, and each button decides by its rectangle, its kind
-// (normal, toggle, auto-repeat) and its state what it becomes and what it tells its owner (the
-// view). Neutral: the owner posts the messages, runs the timers and does the drawing.
+// CImageButton: one skinned button of a panel (the viewer's, the manager's). The buttons form a
+// list through `next`; a mouse event runs over the whole list, and each button decides by its
+// rectangle, its kind (normal, toggle, auto-repeat) and its state what it becomes and what it tells
+// its owner (the window). Neutral: the owner posts the messages, runs the timers and does the
+// drawing.
 #include <cstdint>
 
-namespace panel {
+namespace skinui {
 
 // The messages a button posts to its owner (numbers of the view's window messages).
 enum ButtonMessage : unsigned {
@@ -30,6 +31,27 @@ struct ButtonRect {
 
 class CImageButton;
 
+// What the buttons of one panel share: the one button that repeats while held (a panel has one
+// pointer, so one held button) and the count that names unnamed buttons. The panel holds it; it
+// outlives the panel's buttons.
+class CButtonGroup {
+public:
+    CButtonGroup() = default;
+    CButtonGroup(const CButtonGroup&) = delete;
+    CButtonGroup& operator=(const CButtonGroup&) = delete;
+
+    // The repeat timer fired on the owner: the repeating button clicks again, or the timer stops.
+    // False when `id` is not the repeating button's timer.
+    bool OnRepeatTimer(unsigned id);
+    // Buttons created in this group so far.
+    int CreatedCount() const { return created_; }
+
+private:
+    friend class CImageButton;
+    CImageButton* repeating_ = nullptr;
+    int created_ = 0;
+};
+
 class IButtonOwner {
 public:
     virtual ~IButtonOwner() = default;
@@ -44,8 +66,9 @@ class CImageButton {
 public:
     static constexpr int kNameChars = 60;
 
-    // Counts the button and resets every field; the name replaces "ImageButton_%04d" when given.
-    explicit CImageButton(const wchar_t* name = nullptr);
+    // Counts the button in its group and resets every field; the name replaces "ImageButton_%04d"
+    // (the group's count) when given.
+    explicit CImageButton(CButtonGroup& group, const wchar_t* name = nullptr);
     // A button going away stops being the repeating one.
     ~CImageButton();
     CImageButton(const CImageButton&) = delete;
@@ -65,12 +88,6 @@ public:
     // state (a missing disabled image falls back to the set's normal one); null: draw nothing.
     void* Image() const;
 
-    // The repeat timer fired on the owner: the repeating button clicks again, or the timer stops.
-    // False when `id` is not the repeating button's timer.
-    static bool OnRepeatTimer(unsigned id);
-    // Buttons created in this process so far.
-    static int CreatedCount();
-
     int32_t command = -1;
     uint8_t enabled = 0;
     uint8_t visible = 0;
@@ -89,6 +106,8 @@ public:
     uint32_t transparentColour = 0;
 
 private:
+    friend class CButtonGroup;
+    CButtonGroup& group_;
     bool Live() const { return enabled && visible; }
     // Runs `each` on this button and the rest of the list; true when any of them changed.
     template <class F> bool OverList(F each);
@@ -98,6 +117,8 @@ private:
     void Post(unsigned message, uintptr_t wp, intptr_t lp);
     void StopRepeating();
     void Changed();
+    // Takes `next` as the state and draws the change; false when the state was `next` already.
+    bool Become(int32_t next);
 };
 
-} // namespace panel
+} // namespace skinui
