@@ -339,7 +339,8 @@ private:
         wire::StoreLE32(fr.data() + 44, ++seq);
         wire::VideoFrameHeader h;
         video::DecodedPicture pic{};
-        if (!wire::ParseVideoFrameHeader(fr.data(), fr.size(), h) || m.DecodeFrame(h, fr.data(), fr.size(), &pic, c) == 0)
+        if (!wire::ParseVideoFrameHeader(fr.data(), fr.size(), h) ||
+            m.DecodeFrame(h, fr.data(), fr.size(), &pic, c) == 0)
             ++bareFailures_;
     }
 
