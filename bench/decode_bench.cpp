@@ -166,8 +166,10 @@ int main(int argc, char** argv)
             for (int c = 0; c < kChannels; ++c) {
                 auto& fr = frames[c % kLoops][pos % loopLen];
                 wire::StoreLE32(fr.data() + 44, sequence);
+                wire::VideoFrameHeader h;
                 video::DecodedPicture pic{};
-                if (m.DecodeFrame(fr.data(), fr.size(), &pic, c) == 0)
+                if (!wire::ParseVideoFrameHeader(fr.data(), fr.size(), h) ||
+                    m.DecodeFrame(h, fr.data(), fr.size(), &pic, c) == 0)
                     ++failures;
             }
             double t1 = ThreadSeconds();

@@ -337,8 +337,10 @@ private:
     {
         auto& fr = frames[static_cast<size_t>(round) % frames.size()];
         wire::StoreLE32(fr.data() + 44, ++seq);
+        wire::VideoFrameHeader h;
         video::DecodedPicture pic{};
-        if (m.DecodeFrame(fr.data(), fr.size(), &pic, c) == 0)
+        if (!wire::ParseVideoFrameHeader(fr.data(), fr.size(), h) ||
+            m.DecodeFrame(h, fr.data(), fr.size(), &pic, c) == 0)
             ++bareFailures_;
     }
 

@@ -4,6 +4,7 @@
 // the viewer's size (256 KiB), as they do in the viewer.
 #include "Mp4DecoderManager.h"
 #include "wire/ByteOrder.h"
+#include "wire/StreamFrame.h"
 #include <cstring>
 #include <memory>
 
@@ -22,8 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (n)
             std::memcpy(slot.get(), bytes, n);
         std::memset(slot.get() + n, 0, 262144 - n < 65536 ? 262144 - n : 65536);
-        video::DecodedPicture pic{};
-        m.DecodeFrame(slot.get(), n, &pic, channel % 5);
+        wire::VideoFrameHeader header;
+        if (wire::ParseVideoFrameHeader(slot.get(), n, header)) {
+            video::DecodedPicture pic{};
+            m.DecodeFrame(header, slot.get(), n, &pic, channel % 5);
+        }
         m.GetResolutionClass(channel % 5);
     }
     m.Destroy();

@@ -85,7 +85,7 @@ void StreamRecorder::OnStreamBlock(const uint8_t* data, size_t size)
     }
 
     video::DecodedPicture pic{};
-    const bool decoded = decoder_.DecodeFrame(data, size, &pic, ch) > 0 && pic.plane[0];
+    const bool decoded = decoder_.DecodeFrame(h, data, size, &pic, ch) > 0 && pic.plane[0];
     if (decoded) {
         ++c->s.decoded;
         c->snapWidth = w;

@@ -426,77 +426,116 @@ void ConnectionController::Teardown() { TeardownAfter(false); }
 
 void ConnectionController::TeardownAfter(bool failedAttempt)
 {
-    // 1. Ten attempts at most.
-    if (s_.reconnectCount >= kMaxReconnects) {
-        p_.window->StopTimer(ViewTimer::Reconnect);
-        s_.reconnectPending = false;
-        s_.userStopped = true;
-        s_.reconnectCount = 0;
-    }
+    EndAttemptsIfUsedUp();
+    const TeardownPlan plan = PlanTeardown(failedAttempt);
     // A user stop (or the end of the attempts) gives up the pictures kept for a reconnect.
-    if (s_.userStopped && s_.connectionDropped)
+    if (plan.userStop && s_.connectionDropped)
         SetConnectionDropped(false);
-    // 2., 3. Close the connection; a user stop gives the fields back.
-    if (!(s_.userStopped && !s_.connected)) {
-        if (s_.userStopped) {
-            p_.panel->ReleaseLayoutAndAudioButtons();
-            if (p_.panel->PhoneButtonDown()) {
-                p_.audio->StopPhoneCapture();
-                p_.panel->ReleasePhoneButton();
-            }
-        }
-        p_.transport->Disconnect();
-        s_.connected = false;
-        if (s_.userStopped) {
-            p_.window->EnableConnectFields(true);
-            p_.panel->SetConnectedState(false, IsAdministrator());
-        }
+    if (plan.closeConnection)
+        CloseConnection(plan);
+    EndPhoneAndLink(plan);
+    StopReceiving(plan);
+    ResetStream();
+    if (plan.userStop)
+        GiveBackToUser();
+    // 9.
+    if (s_.reconnectPending)
+        p_.window->StartTimer(ViewTimer::Reconnect, kReconnectPeriodMs);
+}
+
+// 1. Ten attempts at most.
+void ConnectionController::EndAttemptsIfUsedUp()
+{
+    if (s_.reconnectCount < kMaxReconnects)
+        return;
+    p_.window->StopTimer(ViewTimer::Reconnect);
+    s_.reconnectPending = false;
+    s_.userStopped = true;
+    s_.reconnectCount = 0;
+}
+
+ConnectionController::TeardownPlan ConnectionController::PlanTeardown(bool failedAttempt) const
+{
+    TeardownPlan plan;
+    plan.userStop = s_.userStopped;
+    plan.closeConnection = !s_.userStopped || s_.connected;
+    plan.logDisconnect = !s_.quietSwitch && !failedAttempt;
+    return plan;
+}
+
+// 2., 3. A user stop gives the buttons and the fields back.
+void ConnectionController::CloseConnection(const TeardownPlan& plan)
+{
+    if (plan.userStop) {
+        p_.panel->ReleaseLayoutAndAudioButtons();
+        RaisePhoneButton();
     }
-    // Phone audio was allowed to this connection only, and a reconnect sends no new switch: a
-    // pressed phone button goes up with any teardown.
-    if (!s_.userStopped && p_.panel->PhoneButtonDown()) {
-        p_.audio->StopPhoneCapture();
-        p_.panel->ReleasePhoneButton();
+    p_.transport->Disconnect();
+    s_.connected = false;
+    if (plan.userStop) {
+        p_.window->EnableConnectFields(true);
+        p_.panel->SetConnectedState(false, IsAdministrator());
     }
+}
+
+// Phone audio was allowed to this connection only, and a reconnect sends no new switch: a
+// pressed phone button goes up with any teardown.
+void ConnectionController::EndPhoneAndLink(const TeardownPlan& plan)
+{
+    if (!plan.userStop)
+        RaisePhoneButton();
     s_.phoneAllowed = false;
     s_.linkUp = false;
-    // 4. The decode threads; nothing to wait for when none were started.
+}
+
+// 4., 5. Nothing to wait for when no decode threads were started.
+void ConnectionController::StopReceiving(const TeardownPlan& plan)
+{
     if (p_.decode->Running())
         p_.decode->Stop();
-    // 5.
     s_.connected = false;
     p_.frames->MarkWritePositionsForReset();
-    if (!s_.quietSwitch && !failedAttempt)
+    if (plan.logDisconnect)
         p_.window->Log(kTextDisconnect);
-    // 6.
+}
+
+// 6., 7.
+void ConnectionController::ResetStream()
+{
     p_.display->Reset();
     s_.imageAwaited = true;
     StopStreamTimer();
     s_.streamOpen = false;
     s_.streamValue = 0;
     s_.streamRequested = false;
-    // 7.
     p_.frames->ClearSlots();
-    // 8.
-    if (s_.userStopped) {
-        if (s_.loggedIn) {
-            s_.quietSwitch = false;
-            p_.layout->ResetAfterUserTeardown(*this);
-            s_.quietSwitch = false;
-        }
-        s_.loggedIn = false;
-        // The decode threads have stopped (step 4): the decoder manager goes with the connection.
-        p_.decode->FreeDecoder();
-        s_.decoderChannels = 0;
-        p_.display->RefreshEmpty();
-        p_.panel->ReleaseLayoutButtons();
-        p_.audio->StopPlayback();
-        if (p_.panel->PhoneButtonDown())
-            p_.audio->StopPhoneCapture();
+}
+
+// 8.
+void ConnectionController::GiveBackToUser()
+{
+    if (s_.loggedIn) {
+        s_.quietSwitch = false;
+        p_.layout->ResetAfterUserTeardown(*this);
+        s_.quietSwitch = false;
     }
-    // 9.
-    if (s_.reconnectPending)
-        p_.window->StartTimer(ViewTimer::Reconnect, kReconnectPeriodMs);
+    s_.loggedIn = false;
+    // The decode threads have stopped (step 4): the decoder manager goes with the connection.
+    p_.decode->FreeDecoder();
+    s_.decoderChannels = 0;
+    p_.display->RefreshEmpty();
+    p_.panel->ReleaseLayoutButtons();
+    p_.audio->StopPlayback();
+    if (p_.panel->PhoneButtonDown())
+        p_.audio->StopPhoneCapture();
+}
+
+void ConnectionController::RaisePhoneButton()
+{
+    if (p_.panel->PhoneButtonDown()) {
+        p_.audio->StopPhoneCapture();
+        p_.panel->ReleasePhoneButton();
+    }
 }
 
 } // namespace connection

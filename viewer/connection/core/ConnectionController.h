@@ -108,7 +108,22 @@ private:
     void OnPicturePollAnswered();
     void StartWatchdog();
     void StopWatchdog();
+    // What one teardown does, decided once the attempts have been counted (the last one turns a
+    // loss into a user stop).
+    struct TeardownPlan {
+        bool userStop = false;        // the fields, buttons, layout and decoder go back to the user
+        bool closeConnection = false; // all but a user stop while nothing is connected
+        bool logDisconnect = false;   // neither a quiet switch nor a failed attempt
+    };
     void TeardownAfter(bool failedAttempt);
+    void EndAttemptsIfUsedUp();
+    TeardownPlan PlanTeardown(bool failedAttempt) const;
+    void CloseConnection(const TeardownPlan& plan);
+    void EndPhoneAndLink(const TeardownPlan& plan);
+    void StopReceiving(const TeardownPlan& plan);
+    void ResetStream();
+    void GiveBackToUser();
+    void RaisePhoneButton();
     void FailPendingAttempt();
     void SetConnectionDropped(bool dropped);
     void StopStreamTimer();

@@ -96,9 +96,10 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
     }
     const int ch = static_cast<int>(field - 16);
     frame[3] = static_cast<uint8_t>((frame[3] & ~0x1F) | ch); // the decoder reads the bare channel
+    h.word0 = wire::LoadLE32(frame);
 
     video::DecodedPicture picture{};
-    if (decoder_.DecodeFrame(frame, size, &picture, ch) == 0) {
+    if (decoder_.DecodeFrame(h, frame, size, &picture, ch) == 0) {
         ++dropped_;
         return SlotResult::Dropped;
     }

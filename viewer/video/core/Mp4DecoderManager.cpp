@@ -26,6 +26,13 @@ bool HasVolStartCode(const uint8_t* p, int n)
     return false;
 }
 
+// Everything the DVR says about sizes is checked before a decoder or a buffer is made for it.
+bool FrameFits(const wire::VideoFrameHeader& h, size_t frameBytes)
+{
+    return h.total >= wire::kVideoHeaderSize && h.total <= kMaxDecodeTotal && h.total <= frameBytes &&
+           SizeAcceptable(h.Width(), h.Height());
+}
+
 std::unique_ptr<uint8_t[]> Allocate(size_t n)
 {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]);
@@ -240,75 +247,61 @@ int CMp4DecoderManager::Refuse()
     return 0;
 }
 
-int CMp4DecoderManager::DecodeFrame(const uint8_t* frame, size_t frameBytes, DecodedPicture* picture, int channel)
+// Before the first accepted frame nothing can be predicted from.
+bool CMp4DecoderManager::AcceptSequence(Channel& c, const wire::VideoFrameHeader& h)
 {
-    if (channel < 0 || channel >= channels_ || !ch_ || !picture)
-        return Refuse();
-    std::lock_guard<std::recursive_mutex> lock(locks_[channel]);
-    Channel& c = ch_[channel];
-
-    wire::VideoFrameHeader h;
-    if (!wire::ParseVideoFrameHeader(frame, frameBytes, h))
-        return Refuse();
-    ntscMark_.store((h.heightDiv16 * 16) % 120 == 0 ? 1 : 0, std::memory_order_relaxed);
-
-    // Everything the DVR says about sizes is checked before a decoder or a buffer is made for it.
-    const int width = h.Width(), height = h.Height();
-    if (h.total < wire::kVideoHeaderSize || h.total > kMaxDecodeTotal || h.total > frameBytes ||
-        !SizeAcceptable(width, height))
-        return Refuse();
-
-    // Before the first accepted frame nothing can be predicted from.
     const uint64_t s = h.sequence, l = c.lastSequence;
     if (h.Predicted() && (!c.anyAccepted || s > l + 1))
-        return Refuse();
+        return false;
     if (c.anyAccepted && s == l)
-        return Refuse();
+        return false;
     c.lastSequence = h.sequence;
     c.anyAccepted = true;
+    return true;
+}
 
+void CMp4DecoderManager::FollowPictureSize(Channel& c, int channel, int width, int height)
+{
     if (width != c.width || height != c.height) {
-        ResetChannel(channel, colourMode_, width, height);
+        CreateDecoder(c, colourMode_, width, height);
         c.volSent = 0;
     }
-
     const int cls = ResolutionClassOf(width, height);
     if (cls != c.resolutionClass && notify_)
         notify_->ResolutionClassChanged(channel, cls);
     c.resolutionClass = cls;
+}
 
-    c.consumed = 0;
-    c.current = frame;
-    c.lastResult = 0;
-    if (!c.handle)
-        return Refuse();
+// False when xvid reads another picture size from the channel's own VOL than its buffers have.
+bool CMp4DecoderManager::SendVolIfDue(Channel& c, bool interlaced, DecodedPicture* picture)
+{
+    if (c.volSent)
+        return true;
+    c.volSent = 1;
+    BuildVolHeader(c.width, c.height, interlaced, c.vol);
+    DecodeBytes(c, c.vol, static_cast<int>(kVolSize));
+    if (c.stats.type != XVID_TYPE_VOL)
+        return true;
+    picture->width = c.stats.data.vol.width;
+    picture->height = c.stats.data.vol.height;
+    return picture->width == c.width && picture->height == c.height;
+}
 
-    if (!c.volSent) {
-        c.volSent = 1;
-        BuildVolHeader(width, height, h.Interlaced(), c.vol);
-        DecodeBytes(c, c.vol, static_cast<int>(kVolSize));
-        if (c.stats.type == XVID_TYPE_VOL) {
-            picture->width = c.stats.data.vol.width;
-            picture->height = c.stats.data.vol.height;
-            if (picture->width != c.width || picture->height != c.height)
-                return Refuse();
-        }
-    }
-
-    // A VOL inside the payload returns from xvid before the VOP that follows it. One whose size
-    // differs from the output buffers would have an xvid that resizes on the fly write the next
-    // picture past them; an xvid whose size is fixed at creation ignores the size but keeps the
-    // VOL's other fields, which garbles every following picture. Either way the channel starts
-    // over from its own VOL at the next intra picture.
-    const uint8_t* p = frame + wire::kVideoHeaderSize;
-    const int length = static_cast<int>(h.total - wire::kVideoHeaderSize);
+// A VOL inside the payload returns from xvid before the VOP that follows it. One whose size
+// differs from the output buffers would have an xvid that resizes on the fly write the next
+// picture past them; an xvid whose size is fixed at creation ignores the size but keeps the
+// VOL's other fields, which garbles every following picture. Either way the channel starts
+// over from its own VOL at the next intra picture.
+bool CMp4DecoderManager::DecodePayload(Channel& c, const uint8_t* payload, int length, DecodedPicture* picture)
+{
     int offset = 0;
     for (int call = 0; call < 4 && offset < length; ++call) {
-        const int r = DecodeBytes(c, p + offset, length - offset);
+        const int r = DecodeBytes(c, payload + offset, length - offset);
         c.lastResult = r;
         if (r <= 0)
-            return Refuse();
-        const bool volSeen = c.stats.type <= 0 && HasVolStartCode(p + offset, r < length - offset ? r : length - offset);
+            return false;
+        const int left = length - offset;
+        const bool volSeen = c.stats.type <= 0 && HasVolStartCode(payload + offset, r < left ? r : left);
         c.consumed += r;
         offset += r;
         if (c.stats.type > 0)
@@ -316,10 +309,8 @@ int CMp4DecoderManager::DecodeFrame(const uint8_t* frame, size_t frameBytes, Dec
         const bool sameSize = c.stats.type == XVID_TYPE_VOL && c.stats.data.vol.width == c.width &&
                               c.stats.data.vol.height == c.height;
         if (volSeen && !sameSize) {
-            CreateDecoder(c, colourMode_, c.width, c.height);
-            c.volSent = 0;
-            c.anyAccepted = false;
-            return Refuse();
+            StartOver(c);
+            return false;
         }
         if (c.stats.type != XVID_TYPE_VOL)
             break;
@@ -328,14 +319,39 @@ int CMp4DecoderManager::DecodeFrame(const uint8_t* frame, size_t frameBytes, Dec
     }
     // xvid reads whole words without looking at the length: a decode that claims more than it was
     // given ran off the end of garbage.
-    if (offset > length)
+    return offset <= length;
+}
+
+void CMp4DecoderManager::StartOver(Channel& c)
+{
+    CreateDecoder(c, colourMode_, c.width, c.height);
+    c.volSent = 0;
+    c.anyAccepted = false;
+}
+
+int CMp4DecoderManager::DecodeFrame(const wire::VideoFrameHeader& h, const uint8_t* frame, size_t frameBytes,
+                                    DecodedPicture* picture, int channel)
+{
+    if (channel < 0 || channel >= channels_ || !ch_ || !picture || !frame || frameBytes < wire::kVideoHeaderSize)
+        return Refuse();
+    std::lock_guard<std::recursive_mutex> lock(locks_[channel]);
+    Channel& c = ch_[channel];
+    ntscMark_.store((h.heightDiv16 * 16) % 120 == 0 ? 1 : 0, std::memory_order_relaxed);
+    if (!FrameFits(h, frameBytes) || !AcceptSequence(c, h))
+        return Refuse();
+    FollowPictureSize(c, channel, h.Width(), h.Height());
+
+    c.consumed = 0;
+    c.current = frame;
+    c.lastResult = 0;
+    const int payloadLength = static_cast<int>(h.total - wire::kVideoHeaderSize);
+    if (!c.handle || !SendVolIfDue(c, h.Interlaced(), picture) ||
+        !DecodePayload(c, frame + wire::kVideoHeaderSize, payloadLength, picture))
         return Refuse();
 
     FillPicture(c, picture);
     ready_ = 1;
-    if (c.consumed == 0)
-        return 0;
-    return (c.consumed + 72) / 8 * 8;
+    return c.consumed == 0 ? 0 : (c.consumed + 72) / 8 * 8;
 }
 
 void CMp4DecoderManager::Destroy()

@@ -6,6 +6,7 @@
 // class changes. Decode threads call DecodeFrame, one thread per channel at a time.
 #include "VolHeader.h"
 #include "XvidApi.h"
+#include "wire/StreamFrame.h"
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -56,8 +57,10 @@ public:
     // colourMode 0 = 24-bit BGR, 1 = 32-bit BGRA, other = planar 4:2:0. notify may be null.
     int Initialize(int channels, int colourMode, const int* widths, const int* heights, IDecoderNotify* notify);
     // frame points at a whole stream frame (64-byte header, then the payload) of which
-    // frameBytes are readable. Returns 0 when no picture was produced, else (consumed + 72) / 8 * 8.
-    int DecodeFrame(const uint8_t* frame, size_t frameBytes, DecodedPicture* picture, int channel);
+    // frameBytes are readable; header is what the caller parsed from its first 64 bytes. Returns 0
+    // when no picture was produced, else (consumed + 72) / 8 * 8.
+    int DecodeFrame(const wire::VideoFrameHeader& header, const uint8_t* frame, size_t frameBytes,
+                    DecodedPicture* picture, int channel);
     int ResetChannel(int channel, int colourMode, int width, int height);
     int GetResolutionClass(int channel) const;
     int SetNtscMark(int value);
@@ -77,6 +80,11 @@ private:
     struct Channel;
     void CreateDecoder(Channel& c, int colourMode, int width, int height);
     void FreeChannel(Channel& c);
+    bool AcceptSequence(Channel& c, const wire::VideoFrameHeader& h);
+    void FollowPictureSize(Channel& c, int channel, int width, int height);
+    bool SendVolIfDue(Channel& c, bool interlaced, DecodedPicture* picture);
+    bool DecodePayload(Channel& c, const uint8_t* payload, int length, DecodedPicture* picture);
+    void StartOver(Channel& c);
     int DecodeBytes(Channel& c, const uint8_t* data, int length);
     void FillPicture(const Channel& c, DecodedPicture* picture) const;
     int Refuse();

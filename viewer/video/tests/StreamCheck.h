@@ -95,6 +95,17 @@ inline bool SourceToBgr(const video::XvidApi& xvid, const dvrsim::YuvPicture& sr
     return xvid.global(nullptr, XVID_GBL_CONVERT, &cv, nullptr) >= 0;
 }
 
+// A whole stream frame through the manager, its header parsed first as the frame pipeline does; a
+// frame too short for a header is not handed over.
+inline int DecodeWholeFrame(video::CMp4DecoderManager& m, const std::vector<uint8_t>& frame,
+                            video::DecodedPicture& pic, int channel)
+{
+    wire::VideoFrameHeader h;
+    if (!wire::ParseVideoFrameHeader(frame.data(), frame.size(), h))
+        return 0;
+    return m.DecodeFrame(h, frame.data(), frame.size(), &pic, channel);
+}
+
 // Streams `frames` frames of the loop on channel `channel` through a manager of colour mode 0 or 2
 // and measures every picture that comes out (planar: luma; BGR: all three colours).
 inline PsnrFigures DecodeAndMeasure(const video::XvidApi& xvid, const dvrsim::VideoLoop& loop, int colourMode,
@@ -113,7 +124,7 @@ inline PsnrFigures DecodeAndMeasure(const video::XvidApi& xvid, const dvrsim::Vi
         stream.Next(1700000000000000ull + uint64_t(i) * 33367, frame, &info);
         ++fig.offered;
         video::DecodedPicture pic{};
-        if (m.DecodeFrame(frame.data(), frame.size(), &pic, 0) == 0)
+        if (DecodeWholeFrame(m, frame, pic, 0) == 0)
             continue;
         ++fig.decoded;
         scene.Render(info.sourceIndex, src);

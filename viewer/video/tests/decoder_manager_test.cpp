@@ -59,7 +59,7 @@ protected:
     int Decode(const std::vector<uint8_t>& f, int ch = 0)
     {
         pic = DecodedPicture{};
-        return m.DecodeFrame(f.data(), f.size(), &pic, ch);
+        return DecodeWholeFrame(m, f, pic, ch);
     }
     double Luma(const dvrsim::VideoLoop& loop, int index)
     {
@@ -221,9 +221,11 @@ TEST_F(Manager, HostileSizesAreRefusedBeforeAnythingIsMade)
         EXPECT_EQ(240, h);
     }
     EXPECT_EQ(1u, notify.posts.size());
-    // A frame shorter than a header, and channels outside the manager.
-    std::vector<uint8_t> shortFrame(63, 0);
-    EXPECT_EQ(0, Decode(shortFrame));
+    // Fewer bytes than a header, whatever the header record says, and channels outside the manager.
+    const auto whole = Frame(cif, 1, 2);
+    wire::VideoFrameHeader header;
+    ASSERT_TRUE(wire::ParseVideoFrameHeader(whole.data(), whole.size(), header));
+    EXPECT_EQ(0, m.DecodeFrame(header, whole.data(), 63, &pic, 0));
     EXPECT_EQ(0, Decode(Frame(cif, 1, 2), 4));
     EXPECT_EQ(0, Decode(Frame(cif, 1, 2), -1));
     // The channel itself is intact: the next picture in line decodes.
@@ -276,7 +278,7 @@ TEST(ManagerLibrary, MissingLibraryGivesNoPicturesAndSaysSo)
     const auto& cif = Loop(352, 240);
     DecodedPicture pic{};
     auto f = Frame(cif, 0, 1);
-    EXPECT_EQ(0, m.DecodeFrame(f.data(), f.size(), &pic, 0));
+    EXPECT_EQ(0, DecodeWholeFrame(m, f, pic, 0));
     EXPECT_EQ(nullptr, pic.plane[0]);
 }
 
@@ -297,7 +299,7 @@ TEST(ManagerLibrary, ChannelsDecodeInParallelAndReinitializeCleanly)
                 for (int i = 0; i < 20; ++i) {
                     auto f = Frame(loop, i, uint32_t(i + 1));
                     DecodedPicture pic{};
-                    if (m.DecodeFrame(f.data(), f.size(), &pic, ch) == 0) {
+                    if (DecodeWholeFrame(m, f, pic, ch) == 0) {
                         worst[size_t(ch)] = 0;
                         continue;
                     }

@@ -86,7 +86,7 @@ TEST(WinNotify, ClassChangeIsPostedToTheWindowOnce)
     for (int i = 0; i < 5; ++i) {
         s.Next(uint64_t(i) * 33367, frame);
         video::DecodedPicture pic{};
-        ASSERT_GT(m.DecodeFrame(frame.data(), frame.size(), &pic, 1), 0);
+        ASSERT_GT(DecodeWholeFrame(m, frame, pic, 1), 0);
     }
     MSG msg;
     int posts = 0;
