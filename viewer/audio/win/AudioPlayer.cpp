@@ -1,5 +1,6 @@
 #include "AudioPlayer.h"
 #include "AudioRecord.h"
+#include "SoundRing.h"
 #include <cstring>
 #include <system_error>
 #include <vector>
@@ -28,13 +29,7 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
     if (FAILED(hr))
         return hr;
 
-    WAVEFORMATEX wf{};
-    wf.wFormatTag = WAVE_FORMAT_PCM;
-    wf.nChannels = channels;
-    wf.nSamplesPerSec = rate;
-    wf.wBitsPerSample = bits;
-    wf.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    wf.nAvgBytesPerSec = rate * wf.nBlockAlign;
+    WAVEFORMATEX wf = PcmFormat(channels, bits, rate);
     DSBUFFERDESC desc{};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS | DSBCAPS_STICKYFOCUS |
@@ -144,9 +139,7 @@ long CAudioPlayer::Write(const void* data, uint32_t length)
             std::memcpy(p2, static_cast<const uint8_t*>(data) + n1, n2);
         buffer_->Unlock(p1, n1, p2, n2);
 
-        DWORD next = position + length;
-        if (next >= bufferSize_)
-            next -= bufferSize_;
+        const DWORD next = RingAdvance(position, length, bufferSize_);
         writePosition_.store(next, std::memory_order_release);
         if (!(status & DSBSTATUS_PLAYING)) {
             buffer_->GetCurrentPosition(&play, &write);

@@ -1,0 +1,26 @@
+#pragma once
+// What the DirectSound player and capture share about their rings: the PCM format of a ring and the
+// wrap of a position within it.
+#include <windows.h>
+#include <mmsystem.h>
+
+inline WAVEFORMATEX PcmFormat(WORD channels, WORD bits, DWORD rate)
+{
+    WAVEFORMATEX wf{};
+    wf.wFormatTag = WAVE_FORMAT_PCM;
+    wf.nChannels = channels;
+    wf.nSamplesPerSec = rate;
+    wf.wBitsPerSample = bits;
+    wf.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+    wf.nAvgBytesPerSec = rate * wf.nBlockAlign;
+    return wf;
+}
+
+// The ring position `length` bytes after `position` (length at most the ring's size).
+inline DWORD RingAdvance(DWORD position, DWORD length, DWORD ringSize)
+{
+    DWORD next = position + length;
+    if (next >= ringSize)
+        next -= ringSize;
+    return next;
+}
