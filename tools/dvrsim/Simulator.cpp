@@ -122,22 +122,16 @@ bool Session::SendFrame(const std::vector<uint8_t>& frame)
 
 bool Session::SendPacket(uint16_t command, const void* payload, size_t length)
 {
-    if (closing_)
-        return false;
-    out_.clear();
-    if (!conduix::AppendPacketFrame(out_, command, payload, length, packetSeq_++))
-        return false;
-    return SendFrame(out_);
+    return SendBuilt([&](std::vector<uint8_t>& out) {
+        return conduix::AppendPacketFrame(out, command, payload, length, packetSeq_++);
+    });
 }
 
 bool Session::SendStreamBlock(uint16_t headerCommand, const void* data, size_t length)
 {
-    if (closing_)
-        return false;
-    out_.clear();
-    if (!conduix::AppendStreamFrame(out_, headerCommand, data, length, streamSeq_++))
-        return false;
-    return SendFrame(out_);
+    return SendBuilt([&](std::vector<uint8_t>& out) {
+        return conduix::AppendStreamFrame(out, headerCommand, data, length, streamSeq_++);
+    });
 }
 
 bool Session::SendStreamStatus(uint32_t value, bool open)

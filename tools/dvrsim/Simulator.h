@@ -91,6 +91,15 @@ public:
 
 private:
     bool SendFrame(const std::vector<uint8_t>& frame);
+    // A frame built into out_ by `append` and sent; nothing once the session is closing.
+    template <typename Append>
+    bool SendBuilt(Append append)
+    {
+        if (closing_)
+            return false;
+        out_.clear();
+        return append(out_) && SendFrame(out_);
+    }
     void Dispatch(const conduix::Frame& f);
 
     Simulator& sim_;

@@ -75,6 +75,13 @@ bool Await(DvrClient& c, conduix::FrameKind kind, uint16_t command, conduix::Fra
     }
 }
 
+// Packet `code` sent, and the DVR's packet of the same code received.
+template <size_t N>
+bool Exchange(DvrClient& c, uint16_t code, const uint8_t (&packet)[N], conduix::Frame& f)
+{
+    return c.SendPacket(code, packet, N) && Await(c, conduix::FrameKind::Packet, code, f);
+}
+
 } // namespace
 
 TEST(DvrSim, LoginVerdicts)
@@ -144,13 +151,11 @@ TEST(DvrSim, AnswersCommandsAndLogsThemDecoded)
 
     uint8_t cr[protocol::kChannelRequestSize];
     protocol::BuildChannelRequest(0xF, -1, cr);
-    ASSERT_TRUE(c.SendPacket(51, cr, sizeof cr));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 51, f));
+    ASSERT_TRUE(Exchange(c, 51, cr, f));
 
     uint8_t poll[protocol::kPicturePollSize];
     protocol::BuildPicturePoll(poll);
-    ASSERT_TRUE(c.SendPacket(82, poll, sizeof poll));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 82, f));
+    ASSERT_TRUE(Exchange(c, 82, poll, f));
 
     uint8_t ch[protocol::kConfigurationHeaderSize];
     protocol::BuildConfigurationHeader(1, ch);
@@ -168,24 +173,20 @@ TEST(DvrSim, AnswersCommandsAndLogsThemDecoded)
 
     uint8_t sr[protocol::kStreamRequestSize];
     protocol::BuildStreamRequest(0x3, 1, sr);
-    ASSERT_TRUE(c.SendPacket(2, sr, sizeof sr));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 2, f));
+    ASSERT_TRUE(Exchange(c, 2, sr, f));
     ASSERT_TRUE(Await(c, conduix::FrameKind::StreamStatus, 0, f));
     EXPECT_EQ(3u, f.statusValue);
 
     uint8_t pa[protocol::kPtzActionSize];
     protocol::BuildPtzAction(2, 13, pa);
-    ASSERT_TRUE(c.SendPacket(19, pa, sizeof pa));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 19, f));
+    ASSERT_TRUE(Exchange(c, 19, pa, f));
 
     uint8_t ps[protocol::kPhoneSwitchSize];
     protocol::BuildPhoneSwitch(true, ps);
-    ASSERT_TRUE(c.SendPacket(100, ps, sizeof ps));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 100, f));
+    ASSERT_TRUE(Exchange(c, 100, ps, f));
     EXPECT_EQ(protocol::PhoneReply::Allow, protocol::ParsePhoneReply(f.payload, f.payloadLength).effect);
     ASSERT_TRUE(c.SendPacket(77, nullptr, 0));
-    ASSERT_TRUE(c.SendPacket(51, cr, sizeof cr)); // a last answer proves everything before was handled
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 51, f));
+    ASSERT_TRUE(Exchange(c, 51, cr, f)); // a last answer proves everything before was handled
 
     std::string log = r.Log();
     for (const char* line : {"1 init", "cmd 1 login id=admin password=1111", "cmd 51 channel-request mask=0x0000000f audio=-1",
