@@ -9,11 +9,7 @@ HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD
     Close();
     window_ = window;
     blockSize_ = blockSize;
-    blockCount_ = blockCount;
     bufferSize_ = blockSize * blockCount;
-    channels_ = channels;
-    bits_ = bits;
-    rate_ = rate;
     readPosition_.store(0, std::memory_order_release);
     if (bufferSize_ == 0)
         return E_INVALIDARG;

@@ -12,12 +12,8 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
 {
     Close();
     blockSize_ = blockSize;
-    blockCount_ = blockCount;
     bufferSize_ = blockSize * blockCount;
     startBlocks_ = startBlocks;
-    channels_ = channels;
-    bits_ = bits;
-    rate_ = rate;
     writePosition_.store(0, std::memory_order_release);
     if (blockSize == 0 || blockCount == 0)
         return E_INVALIDARG;
