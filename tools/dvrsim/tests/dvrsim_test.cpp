@@ -64,6 +64,12 @@ bool Connect(DvrClient& c, const Running& r)
     return c.Connect("127.0.0.1", r.Port(), 2000, err);
 }
 
+// Connected to the simulator and logged in as the administrator.
+bool LogIn(DvrClient& c, const Running& r)
+{
+    return Connect(c, r) && dvrclient::Login(c, "admin", "1111", 2000).replied;
+}
+
 // The next packet or stream frame with this command (status frames count as command 0xFFFF).
 bool Await(DvrClient& c, conduix::FrameKind kind, uint16_t command, conduix::Frame& f, int ms = 2000)
 {
@@ -203,14 +209,12 @@ TEST(DvrSim, ChecksChannelRequestsAndConfigurationsAgainstItsChannels)
     o.channels = 8;
     Running r(o);
     DvrClient c;
-    ASSERT_TRUE(Connect(c, r));
-    ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+    ASSERT_TRUE(LogIn(c, r));
     conduix::Frame f;
     for (uint32_t mask : {0x1FFu, 0xC3u}) {
         uint8_t cr[protocol::kChannelRequestSize];
         protocol::BuildChannelRequest(mask, 1, cr);
-        ASSERT_TRUE(c.SendPacket(51, cr, sizeof cr));
-        ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 51, f));
+        ASSERT_TRUE(Exchange(c, 51, cr, f));
     }
     uint8_t ch[protocol::kConfigurationHeaderSize];
     protocol::BuildConfigurationHeader(1, ch);
@@ -250,8 +254,7 @@ TEST(DvrSim, FaultsOnDemand)
         o.dropAfterSeconds = 0.3;
         Running r(o);
         DvrClient c;
-        ASSERT_TRUE(Connect(c, r));
-        ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+        ASSERT_TRUE(LogIn(c, r));
         EXPECT_EQ(DvrClient::Result::Closed, c.Receive(f, 3000));
         EXPECT_NE(std::string::npos, r.Log().find("close drop-after"));
     }
@@ -301,8 +304,7 @@ TEST(DvrSim, ProducersRunAfterLoginUnlessPicturesAreOff)
     {
         auto r = withSynthetic(dvrsim::Options{});
         DvrClient c;
-        ASSERT_TRUE(Connect(c, *r));
-        ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+        ASSERT_TRUE(LogIn(c, *r));
         ASSERT_TRUE(Await(c, conduix::FrameKind::Stream, 83, f));
         auto d = protocol::DecideStream(f.header.command, f.payload, f.payloadLength, 16);
         EXPECT_EQ(protocol::StreamKind::Video, d.kind);
@@ -313,8 +315,7 @@ TEST(DvrSim, ProducersRunAfterLoginUnlessPicturesAreOff)
         o.noPictures = true;
         auto r = withSynthetic(o);
         DvrClient c;
-        ASSERT_TRUE(Connect(c, *r));
-        ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+        ASSERT_TRUE(LogIn(c, *r));
         uint8_t poll[8];
         protocol::BuildPicturePoll(poll);
         ASSERT_TRUE(c.SendPacket(82, poll, 8));
