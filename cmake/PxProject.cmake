@@ -45,9 +45,13 @@ if(PX_TESTS)
   endif()
 endif()
 
-# _px_program(NAME PREFIX ARGS...): the program of px_test and px_fuzz, from ARGS' SOURCES and LIBS;
-# the parsed arguments stay in the caller as PREFIX_SERIAL, PREFIX_TIMEOUT, PREFIX_SOURCES, PREFIX_LIBS.
-macro(_px_program name prefix)
+# _px_program(NAME SWITCH PREFIX ARGS...): the program of px_test and px_fuzz, from ARGS' SOURCES and
+# LIBS; the parsed arguments stay in the caller as PREFIX_SERIAL, PREFIX_TIMEOUT, PREFIX_SOURCES,
+# PREFIX_LIBS. With SWITCH off, the calling function returns (a macro's return leaves its caller).
+macro(_px_program name switch prefix)
+  if(NOT ${switch})
+    return()
+  endif()
   cmake_parse_arguments(${prefix} "SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${${prefix}_SOURCES})
   target_link_libraries(${name} PRIVATE ${${prefix}_LIBS})
@@ -57,10 +61,7 @@ endmacro()
 # A GoogleTest program, one ctest test per case. Windows programs run under the Wine session;
 # SERIAL keeps a program that uses the sound server or the screen from running beside another.
 function(px_test name)
-  if(NOT PX_TESTS)
-    return()
-  endif()
-  _px_program(${name} T ${ARGN})
+  _px_program(${name} PX_TESTS T ${ARGN})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock px_warnings)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
@@ -80,10 +81,7 @@ endfunction()
 # px_fuzz(NAME SOURCES a.cpp ... LIBS x y): a libFuzzer target, built in the fuzz tree only.
 # The test command runs each one briefly over its seed corpus (fuzz/corpus/NAME).
 function(px_fuzz name)
-  if(NOT PX_FUZZ)
-    return()
-  endif()
-  _px_program(${name} F ${ARGN})
+  _px_program(${name} PX_FUZZ F ${ARGN})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set(corpus ${PX_ROOT}/fuzz/corpus/${name})
