@@ -19,10 +19,7 @@ HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD
     if (FAILED(hr))
         return hr;
     WAVEFORMATEX wf = PcmFormat(channels, bits, rate);
-    DSCBUFFERDESC desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwBufferBytes = bufferSize_;
-    desc.lpwfxFormat = &wf;
+    DSCBUFFERDESC desc = RingDesc<DSCBUFFERDESC>(bufferSize_, &wf);
     win::ComPtr<IDirectSoundCaptureBuffer> buffer;
     hr = capture->CreateCaptureBuffer(&desc, buffer.Put(), nullptr);
     if (FAILED(hr))

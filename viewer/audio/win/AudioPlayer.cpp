@@ -26,12 +26,9 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
         return hr;
 
     WAVEFORMATEX wf = PcmFormat(channels, bits, rate);
-    DSBUFFERDESC desc{};
-    desc.dwSize = sizeof desc;
+    DSBUFFERDESC desc = RingDesc<DSBUFFERDESC>(bufferSize_, &wf);
     desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS | DSBCAPS_STICKYFOCUS |
                    DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY;
-    desc.dwBufferBytes = bufferSize_;
-    desc.lpwfxFormat = &wf;
     win::ComPtr<IDirectSoundBuffer> buffer;
     hr = sound_->CreateSoundBuffer(&desc, buffer.Put(), nullptr);
     if (FAILED(hr))
