@@ -136,11 +136,18 @@ bool Session::SendStreamBlock(uint16_t headerCommand, const void* data, size_t l
 
 bool Session::SendStreamStatus(uint32_t value, bool open)
 {
-    if (closing_)
-        return false;
-    out_.clear();
-    conduix::AppendStreamStatusFrame(out_, value, open ? 1u : 0u);
-    return SendFrame(out_);
+    return SendBuilt([&](std::vector<uint8_t>& out) {
+        conduix::AppendStreamStatusFrame(out, value, open ? 1u : 0u);
+        return true;
+    });
+}
+
+void Session::Handle(const CommandHandler* h, const Packet& p, const char* what, const char* unhandled)
+{
+    if (h)
+        (*h)(*this, p);
+    else
+        sim_.Log(id_, what + std::to_string(p.command) + unhandled + std::to_string(p.length));
 }
 
 void Session::Dispatch(const conduix::Frame& f)
@@ -154,16 +161,10 @@ void Session::Dispatch(const conduix::Frame& f)
         break;
     case conduix::FrameKind::Packet:
         state_.lastCommand = p.command;
-        if (const CommandHandler* h = sim_.HandlerFor(p.command))
-            (*h)(*this, p);
-        else
-            sim_.Log(id_, "cmd " + std::to_string(p.command) + " unknown bytes=" + std::to_string(p.length));
+        Handle(sim_.HandlerFor(p.command), p, "cmd ", " unknown bytes=");
         break;
     case conduix::FrameKind::Stream:
-        if (const StreamHandler* h = sim_.StreamHandlerFor(p.command))
-            (*h)(*this, p);
-        else
-            sim_.Log(id_, "stream " + std::to_string(p.command) + " bytes=" + std::to_string(p.length));
+        Handle(sim_.StreamHandlerFor(p.command), p, "stream ", " bytes=");
         break;
     case conduix::FrameKind::StreamStatus:
         sim_.Log(id_, "bad frame: stream status from a client");

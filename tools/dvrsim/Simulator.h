@@ -66,6 +66,10 @@ struct Packet {
     size_t length = 0;
 };
 
+class Session;
+using CommandHandler = std::function<void(Session&, const Packet&)>;
+using StreamHandler = std::function<void(Session&, const Packet&)>;
+
 class Session {
 public:
     Session(Simulator& sim, int fd, int id);
@@ -101,6 +105,8 @@ private:
         return append(out_) && SendFrame(out_);
     }
     void Dispatch(const conduix::Frame& f);
+    // Runs `h` on `p`; without a handler, logs WHAT, the command, UNHANDLED and the length.
+    void Handle(const CommandHandler* h, const Packet& p, const char* what, const char* unhandled);
 
     Simulator& sim_;
     int fd_;
@@ -112,8 +118,6 @@ private:
     std::vector<uint8_t> out_;
 };
 
-using CommandHandler = std::function<void(Session&, const Packet&)>;
-using StreamHandler = std::function<void(Session&, const Packet&)>;
 
 // A periodic source of stream blocks for one session (video, audio). Created when the session
 // logs in (unless pictures are switched off); Tick runs on the session thread every PeriodMs.
