@@ -8,8 +8,6 @@
 #include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include <gtest/gtest.h>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>

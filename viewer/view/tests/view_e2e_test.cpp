@@ -11,9 +11,7 @@
 #include <gtest/gtest.h>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,8 +149,9 @@ TEST_F(ViewEndToEnd, LostDvrIsRetriedEverySecondTenTimesThenConnectionFailed)
 TEST_F(ViewEndToEnd, ConnectToARefusingOrHangingDvrEndsWithConnectionFailedAfterQuietRetries)
 {
     for (bool hang : {false, true}) {
-        if (hang) // nothing listens on the port in the first case: refused at once
+        if (hang) { // nothing listens on the port in the first case: refused at once
             ASSERT_TRUE(sim_.Start(port_, "--hang-connects", false));
+        }
         Connect();
         PumpUntil([&] { return HasLine(L"Connection failed."); }, 40000);
         EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
