@@ -10,6 +10,7 @@
 #include "PictureScale.h"
 #include <cmath>
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -21,17 +22,32 @@ using namespace displaykit;
 
 namespace {
 
-double Now()
-{
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER x;
-        QueryPerformanceFrequency(&x);
-        return x;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
+double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+
+// A 32-bit top-down memory bitmap that the platform's halftone stretch draws into.
+struct HalftoneBitmap {
+    HalftoneBitmap(int w, int h) : info(win::TopDownDib(w, h, 32)), dc(CreateCompatibleDC(nullptr))
+    {
+        dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        old = SelectObject(dc, dib);
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+    }
+    ~HalftoneBitmap()
+    {
+        SelectObject(dc, old);
+        DeleteObject(dib);
+        DeleteDC(dc);
+    }
+    HalftoneBitmap(const HalftoneBitmap&) = delete;
+    HalftoneBitmap& operator=(const HalftoneBitmap&) = delete;
+
+    const BITMAPINFO info;
+    const HDC dc;
+    void* bits = nullptr;
+    HBITMAP dib = nullptr;
+    HGDIOBJ old = nullptr;
+};
 
 struct Variant {
     const char* name;
@@ -151,17 +167,11 @@ Psnrs ScalingPsnr(const Picture& pic, int dw, int dh, const std::wstring& shots 
     std::vector<uint32_t> ours(static_cast<size_t>(dw) * dh), former(ours.size());
     ScalePicture(pic.pixels.data(), pic.width, pic.height, src, ours.data(), dw, dh, static_cast<size_t>(dw));
     FormerScale(pic.pixels.data(), pic.width, src, former.data(), dw, dh);
-    const BITMAPINFO bi = win::TopDownDib(dw, dh, 32);
-    void* bits = nullptr;
-    HDC mem = CreateCompatibleDC(nullptr);
-    HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
-    SetStretchBltMode(mem, HALFTONE);
-    SetBrushOrgEx(mem, 0, 0, nullptr);
-    StretchDIBits(mem, 0, 0, dw, dh, src.x, src.StretchY(-pic.height), src.width, src.height, pic.pixels.data(),
+    const HalftoneBitmap halftone(dw, dh);
+    StretchDIBits(halftone.dc, 0, 0, dw, dh, src.x, src.StretchY(-pic.height), src.width, src.height, pic.pixels.data(),
                   &pic.info, DIB_RGB_COLORS, SRCCOPY);
     GdiFlush();
-    const uint32_t* theirs = static_cast<const uint32_t*>(bits);
+    const uint32_t* theirs = static_cast<const uint32_t*>(halftone.bits);
     std::vector<double> exact(ours.size() * 3);
     const double fx = double(src.width) / dw, fy = double(src.height) / dh;
     for (int y = 0; y < dh; ++y)
@@ -202,12 +212,9 @@ Psnrs ScalingPsnr(const Picture& pic, int dw, int dh, const std::wstring& shots 
         const std::wstring size = std::to_wstring(pic.width) + L"-to-" + std::to_wstring(dw) + L"x" + std::to_wstring(dh);
         WritePpm(shots + L"\\scale-ours-" + size + L".ppm", ours.data(), dw, dh);
         WritePpm(shots + L"\\scale-former-" + size + L".ppm", former.data(), dw, dh);
-        std::vector<uint32_t> halftone(theirs, theirs + ours.size());
-        WritePpm(shots + L"\\scale-halftone-" + size + L".ppm", halftone.data(), dw, dh);
+        const std::vector<uint32_t> theirsCopy(theirs, theirs + ours.size());
+        WritePpm(shots + L"\\scale-halftone-" + size + L".ppm", theirsCopy.data(), dw, dh);
     }
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
     return r;
 }
 
@@ -221,14 +228,8 @@ int wmain(int argc, wchar_t** argv)
     const int w = 704, h = 480;
     Host host(w, h);
     DisplayManager dm;
-    host.display = &dm;
-    if (!host.Window() || !dm.Create(host.Window(), RECT{0, 0, w, h}, 4))
+    if (!OpenSixteenTitledChannels(host, dm, w, h))
         return 1;
-    dm.Show(1);
-    for (int c = 0; c < kDisplayChannels; ++c)
-        dm.SetChannelTitle(c, c < 16 ? L"Camera %02d" : L"");
-    dm.SetChannelCount(16);
-    dm.SetOsdOptions(1, 1, 1);
     const DivisionMode* mode = FindDivisionMode(6);
     uint8_t list[kDisplayChannels];
     for (int i = 0; i < kDisplayChannels; ++i)
@@ -237,10 +238,7 @@ int wmain(int argc, wchar_t** argv)
     Host::Pump(100);
 
     Picture card = TestCard(720, 480, 5);
-    PictureTime t;
-    t.year = 2008;
-    t.month = 7;
-    t.day = 1;
+    PictureTime t{.year = 2008, .month = 7, .day = 1};
     Layout grid = BuiltinLayout(4);
     ComputeGeometry(grid, w, h);
     const SourceRect src = PictureSourceRect(720, -480);
@@ -303,13 +301,8 @@ int wmain(int argc, wchar_t** argv)
     run("part: copy of the picture's bytes", [&](int) {
         std::memcpy(buffer.data(), card.pixels.data(), card.info.bmiHeader.biSizeImage);
     });
-    const BITMAPINFO bi = win::TopDownDib(w, h, 32);
-    void* bits = nullptr;
-    HDC mem = CreateCompatibleDC(nullptr);
-    HBITMAP back = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, back);
-    SetStretchBltMode(mem, HALFTONE);
-    SetBrushOrgEx(mem, 0, 0, nullptr);
+    const HalftoneBitmap back(w, h);
+    const HDC mem = back.dc;
     run("part: halftone StretchDIBits into a memory bitmap", [&](int i) {
         const DivRect& r = grid.divisions[i % 16].rect;
         StretchDIBits(mem, r.left, r.top, r.Width(), r.Height(), src.x, src.StretchY(-480), src.width, src.height,
@@ -394,10 +387,7 @@ int wmain(int argc, wchar_t** argv)
     });
     MeasureAll(vs, rounds, batch);
     DeleteObject(pen);
-    SelectObject(mem, old);
-    DeleteObject(back);
     DeleteObject(font);
-    DeleteDC(mem);
 
     std::printf("display benchmark: 720 x 480 24-bit picture, %d x %d window, layout 4 (16 divisions of 176 x 120),\n"
                 "one thread, median of %d rounds of %d calls\n\n",

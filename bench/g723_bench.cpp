@@ -123,58 +123,61 @@ AVCodecContext* OpenAv(bool encoder)
     return ctx;
 }
 
+// A libavcodec G.726 coder with a frame and a packet; no context when the library has no such coder.
+struct AvCoder {
+    explicit AvCoder(bool encoder) : ctx(OpenAv(encoder)) {}
+    ~AvCoder()
+    {
+        av_packet_free(&pkt);
+        av_frame_free(&frame);
+        avcodec_free_context(&ctx);
+    }
+    AvCoder(const AvCoder&) = delete;
+    AvCoder& operator=(const AvCoder&) = delete;
+
+    AVCodecContext* ctx;
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* pkt = av_packet_alloc();
+};
+
 void Libavcodec_Encode(benchmark::State& st)
 {
-    AVCodecContext* ctx = OpenAv(true);
-    if (!ctx) {
-        st.SkipWithError("no G.726 encoder");
-        return;
-    }
-    AVFrame* frame = av_frame_alloc();
-    frame->nb_samples = ctx->frame_size > 0 ? ctx->frame_size : kSamples;
-    frame->format = AV_SAMPLE_FMT_S16;
-    av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout);
-    av_frame_get_buffer(frame, 0);
-    AVPacket* pkt = av_packet_alloc();
-    const int per = frame->nb_samples;
+    AvCoder av(true);
+    if (!av.ctx)
+        return st.SkipWithError("no G.726 encoder");
+    av.frame->nb_samples = av.ctx->frame_size > 0 ? av.ctx->frame_size : kSamples;
+    av.frame->format = AV_SAMPLE_FMT_S16;
+    av_channel_layout_copy(&av.frame->ch_layout, &av.ctx->ch_layout);
+    av_frame_get_buffer(av.frame, 0);
+    const int per = av.frame->nb_samples;
     for (auto _ : st) {
         for (int i = 0; i + per <= kSamples; i += per) {
-            av_frame_make_writable(frame);
-            std::memcpy(frame->data[0], Pcm().data() + i, per * 2);
-            avcodec_send_frame(ctx, frame);
-            while (avcodec_receive_packet(ctx, pkt) == 0)
-                av_packet_unref(pkt);
+            av_frame_make_writable(av.frame);
+            std::memcpy(av.frame->data[0], Pcm().data() + i, per * 2);
+            avcodec_send_frame(av.ctx, av.frame);
+            while (avcodec_receive_packet(av.ctx, av.pkt) == 0)
+                av_packet_unref(av.pkt);
         }
     }
     st.SetItemsProcessed(st.iterations() * (kSamples / per) * per);
-    av_packet_free(&pkt);
-    av_frame_free(&frame);
-    avcodec_free_context(&ctx);
 }
 
 void Libavcodec_Decode(benchmark::State& st)
 {
-    AVCodecContext* ctx = OpenAv(false);
-    if (!ctx) {
-        st.SkipWithError("no G.726 decoder");
-        return;
-    }
-    AVPacket* pkt = av_packet_alloc();
-    av_new_packet(pkt, static_cast<int>(Coded().size()));
-    AVFrame* frame = av_frame_alloc();
+    AvCoder av(false);
+    if (!av.ctx)
+        return st.SkipWithError("no G.726 decoder");
+    av_new_packet(av.pkt, static_cast<int>(Coded().size()));
     int64_t samples = 0;
     for (auto _ : st) {
-        std::memcpy(pkt->data, Coded().data(), Coded().size());
-        avcodec_send_packet(ctx, pkt);
-        while (avcodec_receive_frame(ctx, frame) == 0) {
-            samples += frame->nb_samples;
-            av_frame_unref(frame);
+        std::memcpy(av.pkt->data, Coded().data(), Coded().size());
+        avcodec_send_packet(av.ctx, av.pkt);
+        while (avcodec_receive_frame(av.ctx, av.frame) == 0) {
+            samples += av.frame->nb_samples;
+            av_frame_unref(av.frame);
         }
     }
     st.SetItemsProcessed(samples);
-    av_frame_free(&frame);
-    av_packet_free(&pkt);
-    avcodec_free_context(&ctx);
 }
 
 } // namespace

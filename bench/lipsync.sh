@@ -14,23 +14,13 @@
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/trees.sh"
-SECONDS_RUN=60 OUT=$ROOT/out/lipsync LOAD=4xd1
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --seconds) SECONDS_RUN=$2; shift 2 ;;
-    --out) OUT=$2; shift 2 ;;
-    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
-    *x*) LOAD=$1; shift ;;
-    *) echo "lipsync: unknown argument $1" >&2; exit 2 ;;
-  esac
-done
-SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
-PROBE=$BUILD/native/bin/lipsync_probe
-[ -x "$SIM" ] && [ -x "$PROBE" ] && [ -f "$HOST" ] || { echo "lipsync: build dvrsim, lipsync_probe and viewhost first" >&2; exit 1; }
-mkdir -p "$OUT"
-HZ=$(getconf CLK_TCK)
-LIVE_SIM_ARGS="--sync-marker 1 ${LIVE_SIM_ARGS:-}"
 source "$ROOT/bench/live-common.sh"
+SECONDS_RUN=60 OUT=$ROOT/out/lipsync LOAD=4xd1
+while [ $# -gt 0 ]; do live_option "$@"; shift "$LIVE_TAKEN"; done
+live_setup
+PROBE=$BUILD/native/bin/lipsync_probe
+[ -x "$PROBE" ] || { echo "lipsync: build lipsync_probe (native) first" >&2; exit 1; }
+LIVE_SIM_ARGS="--sync-marker 1 ${LIVE_SIM_ARGS:-}"
 live_begin
 # The session's display and sound server only (its Wine variables are the host's business).
 eval "$("$WB" env "$BUILD/win" | grep -E '^export (DISPLAY|PULSE_SERVER|XDG_RUNTIME_DIR)=')"

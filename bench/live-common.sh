@@ -1,5 +1,6 @@
-# Sourced by bench/run-live.sh, bench/lipsync.sh and bench/soak.sh: one simulator and one view host at a time, the
-# samples taken from them, and the table row. Expects ROOT, BUILD, SIM, HOST, WB, OUT and HZ.
+# Sourced by bench/run-live.sh, bench/lipsync.sh, bench/soak.sh and bench/profile-live.sh: their common
+# options, one simulator and one view host at a time, the samples taken from them, and the table row.
+# Expects ROOT and BUILD (scripts/trees.sh); live_setup sets SIM, HOST, WB and HZ once OUT is known.
 
 LIVE_SIM=0 LIVE_WRAP=0 LIVE_PID=0 LIVE_TAG=
 LIVE_HOST_ARGS=() # more options for the view host
@@ -7,6 +8,32 @@ LIVE_HOST_ARGS=() # more options for the view host
 # A view host from another build (LIVE_HOST, --compare-host) runs in this tree's Wine session, with
 # the DLLs of its own folder.
 export WINEBENCH_TREE=$BUILD/win
+
+LIVE_NAME=$(basename "$0" .sh)
+
+# live_option ARGS...: the first of ARGS when it is an option every live script takes (--seconds,
+# --warmup where the script has a WARMUP, --out, --help, a LOAD: LOAD and LOADS); LIVE_TAKEN is how
+# many arguments it took. Anything else ends the script.
+live_option() {
+  LIVE_TAKEN=2
+  case "$1" in
+    --seconds) SECONDS_RUN=$2 ;;
+    --warmup) [ -n "${WARMUP:-}" ] || live_unknown "$1"; WARMUP=$2 ;;
+    --out) OUT=$2 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1' "$0"; exit 0 ;;
+    *x*) LOAD=$1 LIVE_TAKEN=1; LOADS+=("$1") ;;
+    *) live_unknown "$1" ;;
+  esac
+}
+live_unknown() { echo "$LIVE_NAME: unknown argument $1" >&2; exit 2; }
+
+# live_setup: the simulator and the view host (LIVE_HOST: another build's) there, OUT made, HZ known.
+live_setup() {
+  SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
+  [ -x "$SIM" ] && [ -f "$HOST" ] || { echo "$LIVE_NAME: build dvrsim (native) and viewhost (win) first" >&2; exit 1; }
+  mkdir -p "$OUT"
+  HZ=$(getconf CLK_TCK)
+}
 
 winepath_of() { echo "Z:$1" | tr / '\\'; }
 

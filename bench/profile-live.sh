@@ -18,25 +18,17 @@
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/trees.sh"
+source "$ROOT/bench/live-common.sh"
 SECONDS_RUN=20 WARMUP=5 TOP=15 OUT=$ROOT/out/profile LOAD=16xd1 ONLY=
 while [ $# -gt 0 ]; do
   case "$1" in
-    --seconds) SECONDS_RUN=$2; shift 2 ;;
-    --warmup) WARMUP=$2; shift 2 ;;
     --top) TOP=$2; shift 2 ;;
-    --out) OUT=$2; shift 2 ;;
     --only) ONLY=$2; shift 2 ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
-    *x*) LOAD=$1; shift ;;
-    *) echo "profile-live: unknown argument $1" >&2; exit 2 ;;
+    *) live_option "$@"; shift "$LIVE_TAKEN" ;;
   esac
 done
-SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
-[ -x "$SIM" ] && [ -f "$HOST" ] || { echo "profile-live: build dvrsim (native) and viewhost (win) first" >&2; exit 1; }
+live_setup
 command -v perf >/dev/null || { echo "profile-live: perf is missing" >&2; exit 1; }
-mkdir -p "$OUT"
-HZ=$(getconf CLK_TCK)
-source "$ROOT/bench/live-common.sh"
 NM=x86_64-w64-mingw32-nm
 
 # pe_perf_map PID: perf's map of anonymous code for PID, from the PE modules beside the host.

@@ -34,32 +34,23 @@
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/trees.sh"
+source "$ROOT/bench/live-common.sh"
 SECONDS_RUN=20 WARMUP=5 REPS=1 OUT=$ROOT/out/live COMPARE= REF_HOST=
 LOADS=()
 while [ $# -gt 0 ]; do
   case "$1" in
-    --seconds) SECONDS_RUN=$2; shift 2 ;;
-    --warmup) WARMUP=$2; shift 2 ;;
     --reps) REPS=$2; shift 2 ;;
-    --out) OUT=$2; shift 2 ;;
     --compare-idle-wait) COMPARE=wait; shift ;;
     --compare-audio-trim) COMPARE=trim; shift ;;
     --compare-former) COMPARE=former; shift ;;
     --compare-host) COMPARE=host REF_HOST=$(realpath "$2"); shift 2 ;;
-    -h|--help) sed -n '2,35p' "$0"; exit 0 ;;
-    *x*) LOADS+=("$1"); shift ;;
-    *) echo "run-live: unknown argument $1" >&2; exit 2 ;;
+    *) live_option "$@"; shift "$LIVE_TAKEN" ;;
   esac
 done
 [ ${#LOADS[@]} -gt 0 ] || LOADS=(16xd1 4xd1 16xcif 1xd1)
-SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
-[ -x "$SIM" ] && [ -f "$HOST" ] || { echo "run-live: build dvrsim (native) and viewhost (win) first" >&2; exit 1; }
+live_setup
 [ -z "$REF_HOST" ] || [ -f "$REF_HOST" ] || { echo "run-live: no $REF_HOST" >&2; exit 1; }
 OUR_HOST=$HOST
-mkdir -p "$OUT"
-HZ=$(getconf CLK_TCK)
-
-source "$ROOT/bench/live-common.sh"
 
 live_begin
 

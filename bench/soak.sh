@@ -15,22 +15,15 @@
 set -uo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$ROOT/scripts/trees.sh"
+source "$ROOT/bench/live-common.sh"
 SECONDS_RUN=1800 STEP=10 OUT=$ROOT/out/soak LOAD=16xd1
 while [ $# -gt 0 ]; do
   case "$1" in
-    --seconds) SECONDS_RUN=$2; shift 2 ;;
     --step) STEP=$2; shift 2 ;;
-    --out) OUT=$2; shift 2 ;;
-    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
-    *x*) LOAD=$1; shift ;;
-    *) echo "soak: unknown argument $1" >&2; exit 2 ;;
+    *) live_option "$@"; shift "$LIVE_TAKEN" ;;
   esac
 done
-SIM=$BUILD/native/bin/dvrsim HOST=${LIVE_HOST:-$BUILD/win/bin/viewhost.exe} WB=$ROOT/tools/winebench/winebench
-[ -x "$SIM" ] && [ -f "$HOST" ] || { echo "soak: build dvrsim (native) and viewhost (win) first" >&2; exit 1; }
-mkdir -p "$OUT"
-HZ=$(getconf CLK_TCK)
-source "$ROOT/bench/live-common.sh"
+live_setup
 live_begin
 
 tag=$LOAD-soak

@@ -45,8 +45,9 @@ constexpr Zone kZones[] = {
     {76, "Australia/Sydney", "AEST-10AEDT,M10.1.0,M4.1.0/3"},
 };
 
-// Settings loaded once, as a thread keeps them while the zone does not change.
-void BM_ConvertFrameTime(benchmark::State& state)
+// `loadEachPicture`: the settings loaded again for every conversion, the decode thread's whole
+// per-picture step; otherwise once, as a thread keeps them while the zone does not change.
+void ConvertLoop(benchmark::State& state, bool loadEachPicture)
 {
     const Zone& z = kZones[state.range(0)];
     const auto& in = TestInstants().fields;
@@ -54,6 +55,10 @@ void BM_ConvertFrameTime(benchmark::State& state)
     video::LoadTimeZone(s, z.index, 1);
     size_t i = 0;
     for (auto _ : state) {
+        if (loadEachPicture) {
+            s = video::TimeZoneSettings{};
+            video::LoadTimeZone(s, z.index, 1);
+        }
         video::PictureTime local;
         uint32_t mark;
         benchmark::DoNotOptimize(video::ConvertFrameTime(s, in[i], local, mark));
@@ -64,24 +69,9 @@ void BM_ConvertFrameTime(benchmark::State& state)
     state.SetLabel(z.tzfile);
 }
 
-// The decode thread's whole per-picture step: the three setting operations, then the conversion.
-void BM_LoadAndConvert(benchmark::State& state)
-{
-    const Zone& z = kZones[state.range(0)];
-    const auto& in = TestInstants().fields;
-    size_t i = 0;
-    for (auto _ : state) {
-        video::TimeZoneSettings s;
-        video::LoadTimeZone(s, z.index, 1);
-        video::PictureTime local;
-        uint32_t mark;
-        benchmark::DoNotOptimize(video::ConvertFrameTime(s, in[i], local, mark));
-        benchmark::DoNotOptimize(local);
-        i = (i + 1) & 4095;
-    }
-    state.SetItemsProcessed(state.iterations());
-    state.SetLabel(z.tzfile);
-}
+void BM_ConvertFrameTime(benchmark::State& state) { ConvertLoop(state, false); }
+
+void BM_LoadAndConvert(benchmark::State& state) { ConvertLoop(state, true); }
 
 void LocaltimeLoop(benchmark::State& state, const char* tz)
 {

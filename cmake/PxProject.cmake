@@ -54,19 +54,27 @@ if(PX_TESTS)
   endif()
 endif()
 
+# _px_program(NAME SWITCH PREFIX ARGS...): the program of px_test and px_fuzz, from ARGS' SOURCES and
+# LIBS; the parsed arguments stay in the caller as PREFIX_SERIAL, PREFIX_TIMEOUT, PREFIX_SOURCES,
+# PREFIX_LIBS. With SWITCH off, the calling function returns (a macro's return leaves its caller).
+macro(_px_program name switch prefix)
+  if(NOT ${switch})
+    return()
+  endif()
+  cmake_parse_arguments(${prefix} "SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${${prefix}_SOURCES})
+  target_link_libraries(${name} PRIVATE ${${prefix}_LIBS})
+endmacro()
+
 # px_test(NAME SOURCES a.cpp ... LIBS x y [TIMEOUT s] [SERIAL])
 # A GoogleTest program, one ctest test per case. Windows programs run under the Wine session;
 # SERIAL keeps a program that uses the sound server or the screen from running beside another.
 function(px_test name)
-  if(NOT PX_TESTS)
-    return()
-  endif()
-  cmake_parse_arguments(T "SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  _px_program(${name} PX_TESTS T ${ARGN})
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock px_warnings)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock px_warnings)
   set(props TIMEOUT ${T_TIMEOUT})
   if(WIN32)
     list(FILTER T_SOURCES INCLUDE REGEX "\\.c$")
@@ -86,12 +94,7 @@ endfunction()
 # px_fuzz(NAME SOURCES a.cpp ... LIBS x y): a libFuzzer target, built in the fuzz tree only.
 # The test command runs each one briefly over its seed corpus (fuzz/corpus/NAME).
 function(px_fuzz name)
-  if(NOT PX_FUZZ)
-    return()
-  endif()
-  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${F_SOURCES})
-  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  _px_program(${name} PX_FUZZ F ${ARGN})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set(corpus ${PX_ROOT}/fuzz/corpus/${name})

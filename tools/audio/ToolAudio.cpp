@@ -109,6 +109,17 @@ void WavWriter::Close()
     file_ = nullptr;
 }
 
+double Correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, size_t n)
+{
+    double xy = 0, xx = 0, yy = 0;
+    for (size_t i = from; i < from + n && i < a.size() && i < b.size(); ++i) {
+        xy += double(a[i]) * b[i];
+        xx += double(a[i]) * a[i];
+        yy += double(b[i]) * b[i];
+    }
+    return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+}
+
 std::vector<int16_t> ReadWav(const std::string& path)
 {
     std::vector<int16_t> out;

@@ -61,6 +61,10 @@ private:
 
 std::vector<int16_t> ReadWav(const std::string& path);
 
+// How alike two signals are over samples [from, from + n) of both (as far as both reach): the
+// normalised correlation, 1 for the same signal, near 0 for unrelated ones or silence.
+double Correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, size_t n);
+
 // The viewer's uplink as the DVR receives it: command 99 then 312 stream bytes. Checks the layout
 // and both counters, decodes the six blocks of each record in order and keeps the samples.
 class UplinkChecker {

@@ -6,8 +6,18 @@
 #include "Simulator.h"
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace dvrsim {
+
+// `o` for a simulator inside a test program: any free port, and a log of its own in `dir`
+// (NAME_PID.log).
+inline Options TestOptions(const std::string& dir, const std::string& name, Options o = {})
+{
+    o.port = 0;
+    o.logPath = dir + name + "_" + std::to_string(::getpid()) + ".log";
+    return o;
+}
 
 class ServedSimulator {
 public:

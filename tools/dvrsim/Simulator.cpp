@@ -122,31 +122,32 @@ bool Session::SendFrame(const std::vector<uint8_t>& frame)
 
 bool Session::SendPacket(uint16_t command, const void* payload, size_t length)
 {
-    if (closing_)
-        return false;
-    out_.clear();
-    if (!conduix::AppendPacketFrame(out_, command, payload, length, packetSeq_++))
-        return false;
-    return SendFrame(out_);
+    return SendBuilt([&](std::vector<uint8_t>& out) {
+        return conduix::AppendPacketFrame(out, command, payload, length, packetSeq_++);
+    });
 }
 
 bool Session::SendStreamBlock(uint16_t headerCommand, const void* data, size_t length)
 {
-    if (closing_)
-        return false;
-    out_.clear();
-    if (!conduix::AppendStreamFrame(out_, headerCommand, data, length, streamSeq_++))
-        return false;
-    return SendFrame(out_);
+    return SendBuilt([&](std::vector<uint8_t>& out) {
+        return conduix::AppendStreamFrame(out, headerCommand, data, length, streamSeq_++);
+    });
 }
 
 bool Session::SendStreamStatus(uint32_t value, bool open)
 {
-    if (closing_)
-        return false;
-    out_.clear();
-    conduix::AppendStreamStatusFrame(out_, value, open ? 1u : 0u);
-    return SendFrame(out_);
+    return SendBuilt([&](std::vector<uint8_t>& out) {
+        conduix::AppendStreamStatusFrame(out, value, open ? 1u : 0u);
+        return true;
+    });
+}
+
+void Session::Handle(const CommandHandler* h, const Packet& p, const char* what, const char* unhandled)
+{
+    if (h)
+        (*h)(*this, p);
+    else
+        sim_.Log(id_, what + std::to_string(p.command) + unhandled + std::to_string(p.length));
 }
 
 void Session::Dispatch(const conduix::Frame& f)
@@ -160,16 +161,10 @@ void Session::Dispatch(const conduix::Frame& f)
         break;
     case conduix::FrameKind::Packet:
         state_.lastCommand = p.command;
-        if (const CommandHandler* h = sim_.HandlerFor(p.command))
-            (*h)(*this, p);
-        else
-            sim_.Log(id_, "cmd " + std::to_string(p.command) + " unknown bytes=" + std::to_string(p.length));
+        Handle(sim_.HandlerFor(p.command), p, "cmd ", " unknown bytes=");
         break;
     case conduix::FrameKind::Stream:
-        if (const StreamHandler* h = sim_.StreamHandlerFor(p.command))
-            (*h)(*this, p);
-        else
-            sim_.Log(id_, "stream " + std::to_string(p.command) + " bytes=" + std::to_string(p.length));
+        Handle(sim_.StreamHandlerFor(p.command), p, "stream ", " bytes=");
         break;
     case conduix::FrameKind::StreamStatus:
         sim_.Log(id_, "bad frame: stream status from a client");

@@ -66,6 +66,10 @@ struct Packet {
     size_t length = 0;
 };
 
+class Session;
+using CommandHandler = std::function<void(Session&, const Packet&)>;
+using StreamHandler = std::function<void(Session&, const Packet&)>;
+
 class Session {
 public:
     Session(Simulator& sim, int fd, int id);
@@ -91,7 +95,18 @@ public:
 
 private:
     bool SendFrame(const std::vector<uint8_t>& frame);
+    // A frame built into out_ by `append` and sent; nothing once the session is closing.
+    template <typename Append>
+    bool SendBuilt(Append append)
+    {
+        if (closing_)
+            return false;
+        out_.clear();
+        return append(out_) && SendFrame(out_);
+    }
     void Dispatch(const conduix::Frame& f);
+    // Runs `h` on `p`; without a handler, logs WHAT, the command, UNHANDLED and the length.
+    void Handle(const CommandHandler* h, const Packet& p, const char* what, const char* unhandled);
 
     Simulator& sim_;
     int fd_;
@@ -103,8 +118,6 @@ private:
     std::vector<uint8_t> out_;
 };
 
-using CommandHandler = std::function<void(Session&, const Packet&)>;
-using StreamHandler = std::function<void(Session&, const Packet&)>;
 
 // A periodic source of stream blocks for one session (video, audio). Created when the session
 // logs in (unless pictures are switched off); Tick runs on the session thread every PeriodMs.

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace dvrtool {
@@ -28,6 +29,13 @@ using File = std::unique_ptr<FILE, FileCloser>;
 using Snd = std::unique_ptr<SNDFILE, SndCloser>;
 
 // Reads as much as asked unless the file ends: a short chunk in the middle would cut a group.
+// Sets `error` and answers false, as every step of a conversion does when it fails.
+bool Failed(std::string& error, std::string message)
+{
+    error = std::move(message);
+    return false;
+}
+
 size_t ReadFully(FILE* f, uint8_t* buf, size_t n)
 {
     size_t got = 0;
@@ -59,10 +67,8 @@ public:
         if (IsWavPath(path)) {
             SF_INFO info{};
             wav_.reset(sf_open(path.c_str(), SFM_READ, &info));
-            if (!wav_) {
-                error = path + ": not a readable WAV file (" + sf_strerror(nullptr) + ")";
-                return false;
-            }
+            if (!wav_)
+                return Failed(error, path + ": not a readable WAV file (" + sf_strerror(nullptr) + ")");
             const int major = info.format & SF_FORMAT_TYPEMASK;
             const int sub = info.format & SF_FORMAT_SUBMASK;
             if ((major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) || sub != SF_FORMAT_PCM_16 ||
@@ -165,46 +171,36 @@ bool IsWavPath(const std::string& path)
 
 bool EncodeG723File(const std::string& in, const std::string& out, std::string& error)
 {
-    if (IsWavPath(out)) {
-        error = out + ": coded output is written raw (packed 3-bit code words); give it another extension";
-        return false;
-    }
+    if (IsWavPath(out))
+        return Failed(error, out + ": coded output is written raw (packed 3-bit code words); give it another extension");
     PcmReader reader;
     if (!reader.Open(in, error))
         return false;
     File dst(std::fopen(out.c_str(), "wb"));
-    if (!dst) {
-        error = out + ": cannot open for writing";
-        return false;
-    }
+    if (!dst)
+        return Failed(error, out + ": cannot open for writing");
     CG723Coder coder;
     std::vector<int16_t> pcm(kChunkSamples);
     std::vector<uint8_t> coded(kChunkBytes);
     std::vector<int16_t> pending; // a short read keeps its samples until a whole chunk is there
     for (;;) {
         const long got = reader.Read(pcm.data(), kChunkSamples - static_cast<int>(pending.size()));
-        if (got < 0) {
-            error = in + ": read error";
-            return false;
-        }
+        if (got < 0)
+            return Failed(error, in + ": read error");
         pending.insert(pending.end(), pcm.begin(), pcm.begin() + got);
         const bool end = got == 0;
         if (pending.size() < static_cast<size_t>(kChunkSamples) && !end)
             continue;
         const int n = static_cast<int>(pending.size());
         const int bytes = coder.Encode(pending.data(), n, coded.data(), static_cast<int>(coded.size()));
-        if (bytes < 0 || std::fwrite(coded.data(), 1, bytes, dst.get()) != static_cast<size_t>(bytes)) {
-            error = out + ": write error";
-            return false;
-        }
+        if (bytes < 0 || std::fwrite(coded.data(), 1, bytes, dst.get()) != static_cast<size_t>(bytes))
+            return Failed(error, out + ": write error");
         pending.clear();
         if (end)
             break;
     }
-    if (std::fflush(dst.get()) != 0) {
-        error = out + ": write error";
-        return false;
-    }
+    if (std::fflush(dst.get()) != 0)
+        return Failed(error, out + ": write error");
     if (reader.OddByte())
         std::fprintf(stderr, "dvrtool: %s: ignored a trailing odd byte\n", in.c_str());
     return true;
@@ -212,15 +208,11 @@ bool EncodeG723File(const std::string& in, const std::string& out, std::string& 
 
 bool DecodeG723File(const std::string& in, const std::string& out, std::string& error)
 {
-    if (IsWavPath(in)) {
-        error = in + ": coded input is read raw (packed 3-bit code words), not as a WAV";
-        return false;
-    }
+    if (IsWavPath(in))
+        return Failed(error, in + ": coded input is read raw (packed 3-bit code words), not as a WAV");
     File src(std::fopen(in.c_str(), "rb"));
-    if (!src) {
-        error = in + ": cannot open for reading";
-        return false;
-    }
+    if (!src)
+        return Failed(error, in + ": cannot open for reading");
     PcmWriter writer;
     if (!writer.Open(out, error))
         return false;
@@ -232,21 +224,15 @@ bool DecodeG723File(const std::string& in, const std::string& out, std::string& 
         if (got == 0)
             break;
         const int n = coder.Decode(coded.data(), static_cast<int>(got), pcm.data(), static_cast<int>(pcm.size()));
-        if (n < 0 || !writer.Write(pcm.data(), n)) {
-            error = out + ": write error";
-            return false;
-        }
+        if (n < 0 || !writer.Write(pcm.data(), n))
+            return Failed(error, out + ": write error");
         if (got < coded.size())
             break;
     }
-    if (std::ferror(src.get())) {
-        error = in + ": read error";
-        return false;
-    }
-    if (!writer.Close()) {
-        error = out + ": write error";
-        return false;
-    }
+    if (std::ferror(src.get()))
+        return Failed(error, in + ": read error");
+    if (!writer.Close())
+        return Failed(error, out + ": write error");
     return true;
 }
 

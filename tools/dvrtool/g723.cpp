@@ -3,35 +3,33 @@
 #include "G723Files.h"
 
 #include <memory>
+#include <utility>
 #include <string>
 
 namespace {
 
-struct G723Args {
-    std::string in, out;
-};
+// One direction of the conversion as a subcommand of `cmd`.
+void AddConversion(CLI::App* cmd, const char* name, const char* what, const char* inHelp, const char* outHelp,
+                   bool (*convert)(const std::string& in, const std::string& out, std::string& error))
+{
+    auto files = std::make_shared<std::pair<std::string, std::string>>();
+    auto* sub = cmd->add_subcommand(name, what);
+    sub->add_option("IN", files->first, inHelp)->required();
+    sub->add_option("OUT", files->second, outHelp)->required();
+    sub->callback([files, convert] {
+        std::string error;
+        if (!convert(files->first, files->second, error))
+            dvrtool::Fail(error);
+    });
+}
 
 dvrtool::Registrar g723([](CLI::App& app) {
     auto* cmd = app.add_subcommand("g723", "24 kbit/s ADPCM (G.726) audio of the DVR: encode or decode a file");
     cmd->require_subcommand(1);
-    auto encode = std::make_shared<G723Args>();
-    auto* enc = cmd->add_subcommand("encode", "PCM (raw 8 kHz mono s16le, or .wav) to packed 3-bit codes");
-    enc->add_option("IN", encode->in, "PCM input (.wav or raw)")->required();
-    enc->add_option("OUT", encode->out, "coded output (raw)")->required();
-    enc->callback([encode] {
-        std::string error;
-        if (!dvrtool::EncodeG723File(encode->in, encode->out, error))
-            dvrtool::Fail(error);
-    });
-    auto decode = std::make_shared<G723Args>();
-    auto* dec = cmd->add_subcommand("decode", "packed 3-bit codes to PCM (raw 8 kHz mono s16le, or .wav)");
-    dec->add_option("IN", decode->in, "coded input (raw)")->required();
-    dec->add_option("OUT", decode->out, "PCM output (.wav or raw)")->required();
-    dec->callback([decode] {
-        std::string error;
-        if (!dvrtool::DecodeG723File(decode->in, decode->out, error))
-            dvrtool::Fail(error);
-    });
+    AddConversion(cmd, "encode", "PCM (raw 8 kHz mono s16le, or .wav) to packed 3-bit codes", "PCM input (.wav or raw)",
+                  "coded output (raw)", dvrtool::EncodeG723File);
+    AddConversion(cmd, "decode", "packed 3-bit codes to PCM (raw 8 kHz mono s16le, or .wav)", "coded input (raw)",
+                  "PCM output (.wav or raw)", dvrtool::DecodeG723File);
 });
 
 } // namespace

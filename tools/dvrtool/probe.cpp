@@ -1,17 +1,11 @@
 // dvrtool probe HOST[:PORT] --user ID --password PW: log in to a DVR and say what it answered.
-#include "Command.h"
-#include "DvrClient.h"
+#include "DvrTarget.h"
 #include <cstdio>
 #include <iostream>
 
 namespace {
 
-struct ProbeArgs {
-    std::string target;
-    std::string user;
-    std::string password;
-    int timeoutMs = 5000;
-};
+struct ProbeArgs : dvrtool::DvrTarget {};
 
 std::string Verdict(const protocol::LoginReply& r)
 {
@@ -26,17 +20,11 @@ std::string Verdict(const protocol::LoginReply& r)
 
 void Run(const ProbeArgs& a)
 {
-    std::string host;
-    uint16_t port = 0;
-    if (!dvrclient::ParseHostPort(a.target, 50000, host, port))
-        dvrtool::Fail("not a HOST[:PORT]: '" + a.target + "'", 1);
+    const dvrtool::HostPort at = dvrtool::ParseTarget(a);
     dvrclient::DvrClient client;
-    std::string error;
-    if (!client.Connect(host, port, a.timeoutMs, error))
-        dvrtool::Fail(error, 1);
-    dvrclient::LoginOutcome out = dvrclient::Login(client, a.user, a.password, a.timeoutMs);
+    const dvrclient::LoginOutcome out = dvrtool::ConnectAndLogIn(client, at, a);
     if (!out.replied)
-        dvrtool::Fail("no login reply from " + host + ":" + std::to_string(port) + ": " + out.error, 1);
+        dvrtool::Fail("no login reply from " + at.host + ":" + std::to_string(at.port) + ": " + out.error, 1);
     const protocol::LoginReply& r = out.reply;
     char flags[128];
     std::snprintf(flags, sizeof flags, "byte6=0x%02x byte7=0x%02x (decoder option %d, four-channel limited: %s)",
@@ -59,9 +47,7 @@ dvrtool::Registrar reg([](CLI::App& app) {
     auto args = std::make_shared<ProbeArgs>();
     CLI::App* sub = app.add_subcommand("probe", "connect to a DVR, log in and print the verdict, the channel count "
                                                 "and the option bytes; exit 1 on failure, 2 on refusal");
-    sub->add_option("target", args->target, "HOST[:PORT] (port 50000 when omitted)")->required();
-    sub->add_option("--user", args->user, "user ID")->required();
-    sub->add_option("--password", args->password, "password")->required();
+    dvrtool::AddDvrOptions(sub, *args);
     sub->add_option("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->capture_default_str();
     sub->callback([args] { Run(*args); });
 });

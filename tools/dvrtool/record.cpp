@@ -3,8 +3,7 @@
 // in front, a CSV of the frames and a decoded PNG snapshot; then one summary line per channel.
 // The DVR's four audio channels go to audio-ch1.wav .. audio-ch4.wav (8 kHz mono), decoded and with
 // sequence gaps filled as the viewer fills them.
-#include "Command.h"
-#include "DvrClient.h"
+#include "DvrTarget.h"
 #include "StreamRecorder.h"
 #include "ToolAudio.h"
 #include "wire/StreamFrame.h"
@@ -14,33 +13,23 @@
 
 namespace {
 
-struct RecordArgs {
-    std::string target;
-    std::string user;
-    std::string password;
+struct RecordArgs : dvrtool::DvrTarget {
     double seconds = 10;
     std::string out;
     uint32_t mask = 0; // 0: every channel of the DVR
-    int timeoutMs = 5000;
     bool noAudio = false;
 };
 
 void Run(const RecordArgs& a)
 {
-    std::string host;
-    uint16_t port = 0;
-    if (!dvrclient::ParseHostPort(a.target, 50000, host, port))
-        dvrtool::Fail("not a HOST[:PORT]: '" + a.target + "'", 1);
+    const dvrtool::HostPort at = dvrtool::ParseTarget(a);
     std::error_code ec;
     std::filesystem::create_directories(a.out, ec);
     if (!std::filesystem::is_directory(a.out))
         dvrtool::Fail("cannot create the output folder " + a.out, 1);
 
     dvrclient::DvrClient client;
-    std::string error;
-    if (!client.Connect(host, port, a.timeoutMs, error))
-        dvrtool::Fail(error, 1);
-    dvrclient::LoginOutcome login = dvrclient::Login(client, a.user, a.password, a.timeoutMs);
+    const dvrclient::LoginOutcome login = dvrtool::ConnectAndLogIn(client, at, a);
     if (!login.replied)
         dvrtool::Fail("no login reply: " + login.error, 1);
     if (!login.reply.Accepted())
@@ -80,6 +69,7 @@ void Run(const RecordArgs& a)
         }
     }
     client.Close();
+    std::string error;
     if (!rec.Finish(&error))
         dvrtool::Fail(error, 1);
     audio.Close();
@@ -99,9 +89,7 @@ dvrtool::Registrar reg([](CLI::App& app) {
     CLI::App* sub = app.add_subcommand(
         "record", "log in, request the channels and record their video: chNN.m4v (MPEG-4 elementary stream), "
                   "chNN.csv (sequence, type, size, time) and chNN.png (last decoded picture) per channel");
-    sub->add_option("target", args->target, "HOST[:PORT] (port 50000 when omitted)")->required();
-    sub->add_option("--user", args->user, "user ID")->required();
-    sub->add_option("--password", args->password, "password")->required();
+    dvrtool::AddDvrOptions(sub, *args);
     sub->add_option("--seconds", args->seconds, "how long to record")->check(CLI::Range(0.1, 86400.0))->capture_default_str();
     sub->add_option("--out", args->out, "output folder (created when missing)")->required();
     sub->add_option("--channels", args->mask, "mask of the channels to request (default: all)");

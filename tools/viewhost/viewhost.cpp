@@ -52,24 +52,14 @@ bool Parse(int argc, wchar_t** argv, Options& o)
             : a == L"--stats" ? value(o.statsPath)
             : false)
             continue;
-        if (a == L"--connect") {
-            o.connect = true;
-            continue;
-        }
-        if (a == L"--enable-audio") {
-            o.enableAudio = true;
-            continue;
-        }
-        if (a == L"--no-audio-trim") {
-            o.noAudioTrim = true;
-            continue;
-        }
-        if (a == L"--scale-under-lock") {
-            o.scaleUnderLock = true;
-            continue;
-        }
-        if (a == L"--wake-on-stop") {
-            o.wakeOnStop = true;
+        bool* flag = a == L"--connect"            ? &o.connect
+                     : a == L"--enable-audio"     ? &o.enableAudio
+                     : a == L"--no-audio-trim"    ? &o.noAudioTrim
+                     : a == L"--scale-under-lock" ? &o.scaleUnderLock
+                     : a == L"--wake-on-stop"     ? &o.wakeOnStop
+                                                  : nullptr;
+        if (flag) {
+            *flag = true;
             continue;
         }
         if (a == L"--exit-after" && value(seconds)) {

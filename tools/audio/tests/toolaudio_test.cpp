@@ -10,17 +10,6 @@ using namespace toolaudio;
 
 namespace {
 
-double Correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, size_t n)
-{
-    double xy = 0, xx = 0, yy = 0;
-    for (size_t i = from; i < from + n && i < a.size() && i < b.size(); ++i) {
-        xy += double(a[i]) * b[i];
-        xx += double(a[i]) * a[i];
-        yy += double(b[i]) * b[i];
-    }
-    return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
-}
-
 // The viewer's uplink, as built by CPhoneUplink on a real coder set, straight into the checker.
 struct Wire : audio::IPhoneTransport, audio::IPhoneDevices {
     bool SendCommand(uint16_t code, const void* p, size_t n) override

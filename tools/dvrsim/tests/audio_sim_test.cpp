@@ -109,15 +109,12 @@ bool PhoneAnswer(dvrclient::DvrClient& c, protocol::PhoneReply& reply)
     return false;
 }
 
-double Correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, size_t n)
+// The live-phone switch (command 100) sent, and the simulator's answer to it.
+bool SwitchPhone(dvrclient::DvrClient& c, bool on, protocol::PhoneReply& reply)
 {
-    double xy = 0, xx = 0, yy = 0;
-    for (size_t i = from; i < from + n && i < a.size() && i < b.size(); ++i) {
-        xy += double(a[i]) * b[i];
-        xx += double(a[i]) * a[i];
-        yy += double(b[i]) * b[i];
-    }
-    return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+    uint8_t sw[protocol::kPhoneSwitchSize];
+    protocol::BuildPhoneSwitch(on, sw);
+    return c.SendPacket(100, sw, sizeof sw) && PhoneAnswer(c, reply);
 }
 
 // The viewer's uplink over the native client.
@@ -176,11 +173,8 @@ TEST(SimAudio, RecordsTalkBackAndUplink)
     EXPECT_GE(jumps, 2);
 
     // Live phone on: allowed, and the records carry the talk-back block.
-    uint8_t sw[protocol::kPhoneSwitchSize];
-    protocol::BuildPhoneSwitch(true, sw);
-    ASSERT_TRUE(c.SendPacket(100, sw, sizeof sw));
     protocol::PhoneReply reply;
-    ASSERT_TRUE(PhoneAnswer(c, reply));
+    ASSERT_TRUE(SwitchPhone(c, true, reply));
     EXPECT_EQ(reply.effect, protocol::PhoneReply::Allow);
     bool talkBack = false;
     for (int i = 0; i < 20 && !talkBack; ++i) {
@@ -215,7 +209,7 @@ TEST(SimAudio, RecordsTalkBackAndUplink)
     std::vector<int16_t> sent(got.size());
     for (size_t i = 0; i < sent.size(); ++i)
         sent[i] = toolaudio::ChannelSample(1, i);
-    EXPECT_GT(Correlation(got, sent, 800, sent.size() - 800), 0.9);
+    EXPECT_GT(toolaudio::Correlation(got, sent, 800, sent.size() - 800), 0.9);
     std::remove(wav.c_str());
 }
 
@@ -225,11 +219,8 @@ TEST(SimAudio, PhoneForbiddenOnDemand)
     ASSERT_NE(sim.Port(), 0);
     dvrclient::DvrClient c;
     ASSERT_TRUE(LogIn(c, sim.Port()));
-    uint8_t sw[protocol::kPhoneSwitchSize];
-    protocol::BuildPhoneSwitch(true, sw);
-    ASSERT_TRUE(c.SendPacket(100, sw, sizeof sw));
     protocol::PhoneReply reply;
-    ASSERT_TRUE(PhoneAnswer(c, reply));
+    ASSERT_TRUE(SwitchPhone(c, true, reply));
     EXPECT_EQ(reply.effect, protocol::PhoneReply::Forbid);
 }
 

@@ -64,6 +64,12 @@ bool Connect(DvrClient& c, const Running& r)
     return c.Connect("127.0.0.1", r.Port(), 2000, err);
 }
 
+// Connected to the simulator and logged in as the administrator.
+bool LogIn(DvrClient& c, const Running& r)
+{
+    return Connect(c, r) && dvrclient::Login(c, "admin", "1111", 2000).replied;
+}
+
 // The next packet or stream frame with this command (status frames count as command 0xFFFF).
 bool Await(DvrClient& c, conduix::FrameKind kind, uint16_t command, conduix::Frame& f, int ms = 2000)
 {
@@ -73,6 +79,13 @@ bool Await(DvrClient& c, conduix::FrameKind kind, uint16_t command, conduix::Fra
         if (f.kind == kind && (kind == conduix::FrameKind::StreamStatus || f.header.command == command))
             return true;
     }
+}
+
+// Packet `code` sent, and the DVR's packet of the same code received.
+template <size_t N>
+bool Exchange(DvrClient& c, uint16_t code, const uint8_t (&packet)[N], conduix::Frame& f)
+{
+    return c.SendPacket(code, packet, N) && Await(c, conduix::FrameKind::Packet, code, f);
 }
 
 } // namespace
@@ -144,13 +157,11 @@ TEST(DvrSim, AnswersCommandsAndLogsThemDecoded)
 
     uint8_t cr[protocol::kChannelRequestSize];
     protocol::BuildChannelRequest(0xF, -1, cr);
-    ASSERT_TRUE(c.SendPacket(51, cr, sizeof cr));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 51, f));
+    ASSERT_TRUE(Exchange(c, 51, cr, f));
 
     uint8_t poll[protocol::kPicturePollSize];
     protocol::BuildPicturePoll(poll);
-    ASSERT_TRUE(c.SendPacket(82, poll, sizeof poll));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 82, f));
+    ASSERT_TRUE(Exchange(c, 82, poll, f));
 
     uint8_t ch[protocol::kConfigurationHeaderSize];
     protocol::BuildConfigurationHeader(1, ch);
@@ -168,24 +179,20 @@ TEST(DvrSim, AnswersCommandsAndLogsThemDecoded)
 
     uint8_t sr[protocol::kStreamRequestSize];
     protocol::BuildStreamRequest(0x3, 1, sr);
-    ASSERT_TRUE(c.SendPacket(2, sr, sizeof sr));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 2, f));
+    ASSERT_TRUE(Exchange(c, 2, sr, f));
     ASSERT_TRUE(Await(c, conduix::FrameKind::StreamStatus, 0, f));
     EXPECT_EQ(3u, f.statusValue);
 
     uint8_t pa[protocol::kPtzActionSize];
     protocol::BuildPtzAction(2, 13, pa);
-    ASSERT_TRUE(c.SendPacket(19, pa, sizeof pa));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 19, f));
+    ASSERT_TRUE(Exchange(c, 19, pa, f));
 
     uint8_t ps[protocol::kPhoneSwitchSize];
     protocol::BuildPhoneSwitch(true, ps);
-    ASSERT_TRUE(c.SendPacket(100, ps, sizeof ps));
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 100, f));
+    ASSERT_TRUE(Exchange(c, 100, ps, f));
     EXPECT_EQ(protocol::PhoneReply::Allow, protocol::ParsePhoneReply(f.payload, f.payloadLength).effect);
     ASSERT_TRUE(c.SendPacket(77, nullptr, 0));
-    ASSERT_TRUE(c.SendPacket(51, cr, sizeof cr)); // a last answer proves everything before was handled
-    ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 51, f));
+    ASSERT_TRUE(Exchange(c, 51, cr, f)); // a last answer proves everything before was handled
 
     std::string log = r.Log();
     for (const char* line : {"1 init", "cmd 1 login id=admin password=1111", "cmd 51 channel-request mask=0x0000000f audio=-1",
@@ -202,14 +209,12 @@ TEST(DvrSim, ChecksChannelRequestsAndConfigurationsAgainstItsChannels)
     o.channels = 8;
     Running r(o);
     DvrClient c;
-    ASSERT_TRUE(Connect(c, r));
-    ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+    ASSERT_TRUE(LogIn(c, r));
     conduix::Frame f;
     for (uint32_t mask : {0x1FFu, 0xC3u}) {
         uint8_t cr[protocol::kChannelRequestSize];
         protocol::BuildChannelRequest(mask, 1, cr);
-        ASSERT_TRUE(c.SendPacket(51, cr, sizeof cr));
-        ASSERT_TRUE(Await(c, conduix::FrameKind::Packet, 51, f));
+        ASSERT_TRUE(Exchange(c, 51, cr, f));
     }
     uint8_t ch[protocol::kConfigurationHeaderSize];
     protocol::BuildConfigurationHeader(1, ch);
@@ -249,8 +254,7 @@ TEST(DvrSim, FaultsOnDemand)
         o.dropAfterSeconds = 0.3;
         Running r(o);
         DvrClient c;
-        ASSERT_TRUE(Connect(c, r));
-        ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+        ASSERT_TRUE(LogIn(c, r));
         EXPECT_EQ(DvrClient::Result::Closed, c.Receive(f, 3000));
         EXPECT_NE(std::string::npos, r.Log().find("close drop-after"));
     }
@@ -300,8 +304,7 @@ TEST(DvrSim, ProducersRunAfterLoginUnlessPicturesAreOff)
     {
         auto r = withSynthetic(dvrsim::Options{});
         DvrClient c;
-        ASSERT_TRUE(Connect(c, *r));
-        ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+        ASSERT_TRUE(LogIn(c, *r));
         ASSERT_TRUE(Await(c, conduix::FrameKind::Stream, 83, f));
         auto d = protocol::DecideStream(f.header.command, f.payload, f.payloadLength, 16);
         EXPECT_EQ(protocol::StreamKind::Video, d.kind);
@@ -312,8 +315,7 @@ TEST(DvrSim, ProducersRunAfterLoginUnlessPicturesAreOff)
         o.noPictures = true;
         auto r = withSynthetic(o);
         DvrClient c;
-        ASSERT_TRUE(Connect(c, *r));
-        ASSERT_TRUE(dvrclient::Login(c, "admin", "1111", 2000).replied);
+        ASSERT_TRUE(LogIn(c, *r));
         uint8_t poll[8];
         protocol::BuildPicturePoll(poll);
         ASSERT_TRUE(c.SendPacket(82, poll, 8));

@@ -23,9 +23,7 @@ std::vector<uint8_t> Command4(const std::vector<uint8_t>& bytes, uint32_t count,
 
 TEST(DvrSimPtz, LogsWhatTheCameraWouldDo)
 {
-    dvrsim::Options o;
-    o.port = 0;
-    o.logPath = ::testing::TempDir() + "dvrsim_ptz_" + std::to_string(::getpid()) + ".log";
+    const dvrsim::Options o = dvrsim::TestOptions(::testing::TempDir(), "dvrsim_ptz");
     dvrsim::ServedSimulator sim(o);
     std::string err;
     ASSERT_TRUE(sim.Start(err)) << err;

@@ -17,10 +17,8 @@ TEST(RecordFromSimulator, TwoChannelsOneLossy)
                                   "--video-fault-channels", "2"};
     std::reverse(args.begin(), args.end()); // CLI11 takes them last first
     app.parse(args);
-    dvrsim::Options o;
-    o.port = 0;
+    dvrsim::Options o = dvrsim::TestOptions(::testing::TempDir(), "record_e2e");
     o.channels = 2;
-    o.logPath = ::testing::TempDir() + "record_e2e_" + std::to_string(::getpid()) + ".log";
     dvrsim::ServedSimulator sim(o);
     std::string err;
     ASSERT_TRUE(sim.Start(err)) << err;

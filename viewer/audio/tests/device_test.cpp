@@ -1,6 +1,7 @@
 // The DirectSound devices against the Wine session's sound server.
 #include "AudioCapture.h"
 #include "AudioPlayer.h"
+#include "CaptureWindow.h"
 #include "SoundServer.h"
 #include "TestKit.h"
 #include <gtest/gtest.h>
@@ -119,37 +120,30 @@ TEST(PlayerSound, WhatIsWrittenReachesTheSoundServerAfterTheThreshold)
     EXPECT_LT(soundtest::Energy(got, 0, static_cast<size_t>(std::max(0L, earliest - 800))), 1000.0);
 }
 
-// A window for the capture thread's messages; reads each block when `read` is set.
-struct CaptureSink {
-    CaptureSink()
-    {
-        window.onMessage = [this](UINT, WPARAM wp, LPARAM) -> LRESULT {
-            ++messages;
-            if (read) {
-                std::vector<int16_t> b(wp / 2);
-                if (capture->Read(b.data(), static_cast<DWORD>(wp)))
-                    samples.insert(samples.end(), b.begin(), b.end());
-            }
-            return 0;
-        };
-    }
-    testkit::RecorderWindow window{WM_AUDIO_CAPTURED, WM_AUDIO_CAPTURED, HWND_MESSAGE};
-    HWND hwnd = window.Hwnd();
-    CAudioCapture* capture = nullptr;
-    bool read = true;
-    int messages = 0;
+// The capture of ten blocks into a window that reads each block when `read` is set.
+struct Capture : ::testing::Test {
+    CaptureWindow sink;
+    CAudioCapture cap;
     std::vector<int16_t> samples;
+    void Start(bool read)
+    {
+        sink.onCaptured = [this, read](WPARAM wp) {
+            if (!read)
+                return;
+            std::vector<int16_t> b(wp / 2);
+            if (cap.Read(b.data(), static_cast<DWORD>(wp)))
+                samples.insert(samples.end(), b.begin(), b.end());
+        };
+        ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
+        ASSERT_EQ(cap.Start(), S_OK);
+    }
 };
 
-TEST(Capture, BlocksFromTheMicrophoneArriveInOrder)
+TEST_F(Capture, BlocksFromTheMicrophoneArriveInOrder)
 {
-    CaptureSink sink;
-    CAudioCapture cap;
-    sink.capture = &cap;
-    ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
-    ASSERT_EQ(cap.Start(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Start(true));
     // The tone goes in once the capture delivers.
-    ASSERT_TRUE(testkit::PumpUntil([&] { return !sink.samples.empty(); }, 5000, testkit::Check::EachWake)) << "the capture never started";
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !samples.empty(); }, 5000, testkit::Check::EachWake)) << "the capture never started";
     const auto tone = Tone(8000, 700, 12000);
     std::string marker;
     ASSERT_TRUE(soundtest::PlayIntoMicrophone(tone, marker));
@@ -157,18 +151,18 @@ TEST(Capture, BlocksFromTheMicrophoneArriveInOrder)
     testkit::PumpUntil([] { return false; }, 200, testkit::Check::EachWake);
     EXPECT_EQ(cap.Stop(), 1);
     cap.Close();
-    ASSERT_GT(sink.samples.size(), 4000u);
-    EXPECT_EQ(sink.samples.size() % 128, 0u);
+    ASSERT_GT(samples.size(), 4000u);
+    EXPECT_EQ(samples.size() % 128, 0u);
     // A quarter second of the tone locates it; then each following piece must sit where it belongs
     // after the one before it. A loaded sound server may glitch once, so the median piece decides.
-    const auto m = soundtest::MatchAt(sink.samples, tone, 1000, 2000, 0, static_cast<long>(sink.samples.size()));
+    const auto m = soundtest::MatchAt(samples, tone, 1000, 2000, 0, static_cast<long>(samples.size()));
     ASSERT_GT(m.correlation, 0.8) << "the tone was not captured";
     std::vector<double> corr;
     long lag = m.lag - 1000;
     for (size_t from = 3000; from + 500 <= tone.size(); from += 500) {
-        if (lag + long(from) + 500 > static_cast<long>(sink.samples.size()))
+        if (lag + long(from) + 500 > static_cast<long>(samples.size()))
             break;
-        const auto p = soundtest::MatchAt(sink.samples, tone, from, 500, lag + long(from) - 40, lag + long(from) + 40);
+        const auto p = soundtest::MatchAt(samples, tone, from, 500, lag + long(from) - 40, lag + long(from) + 40);
         corr.push_back(p.correlation);
         if (p.correlation > 0.8)
             lag = p.lag - long(from);
@@ -178,14 +172,9 @@ TEST(Capture, BlocksFromTheMicrophoneArriveInOrder)
     EXPECT_GT(corr[corr.size() / 2], 0.9);
 }
 
-TEST(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)
+TEST_F(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)
 {
-    CaptureSink sink;
-    sink.read = false;
-    CAudioCapture cap;
-    sink.capture = &cap;
-    ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
-    ASSERT_EQ(cap.Start(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Start(false));
     ASSERT_TRUE(testkit::PumpUntil([&] { return sink.messages > 0; }, 3000, testkit::Check::EachWake));
     const int before = sink.messages;
     testkit::PumpUntil([] { return false; }, 500, testkit::Check::EachWake);
@@ -195,13 +184,9 @@ TEST(Capture, AnUnreadBlockDoesNotMakeTheThreadSpin)
     EXPECT_EQ(cap.Read(nullptr, 0), 0);
 }
 
-TEST(Capture, StartWhileCapturingReturnsAtOnceAndKeepsCapturing)
+TEST_F(Capture, StartWhileCapturingReturnsAtOnceAndKeepsCapturing)
 {
-    CaptureSink sink;
-    CAudioCapture cap;
-    sink.capture = &cap;
-    ASSERT_EQ(cap.Open(sink.hwnd, kBlock, 10, 1, 16, 8000), S_OK);
-    ASSERT_EQ(cap.Start(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Start(true));
     ASSERT_TRUE(testkit::PumpUntil([&] { return sink.messages > 0; }, 3000, testkit::Check::EachWake));
     // From a second thread, so that a Start that waits for its own capture thread can be ended.
     std::atomic<bool> done{false};
@@ -223,9 +208,8 @@ TEST(Capture, StartWhileCapturingReturnsAtOnceAndKeepsCapturing)
     cap.Close();
 }
 
-TEST(Capture, WithoutABufferStartIsRefused)
+TEST_F(Capture, WithoutABufferStartIsRefused)
 {
-    CAudioCapture cap;
     EXPECT_EQ(cap.Start(), DSERR_OBJECTNOTFOUND);
     EXPECT_EQ(cap.Stop(), 0);
 }

@@ -1,6 +1,8 @@
 // Live phone on the viewer's side, with the real capture: a known signal played into the
 // microphone source comes out of the uplink records decoded; switching off stops the uplink.
+#include "CaptureWindow.h"
 #include "G723Coder.h"
+#include "PhoneTransportFake.h"
 #include "SoundServer.h"
 #include "TestKit.h"
 #include "ViewAudio.h"
@@ -14,53 +16,19 @@
 
 namespace {
 
-struct Sent {
-    int code; // -1: stream bytes
-    std::vector<uint8_t> bytes;
+// The view's audio on a window that hands it the capture's messages, as the view's window does,
+// and a transport that keeps what it sends; the phone switched on.
+struct LivePhone : ::testing::Test {
+    CaptureWindow view;
+    RecordingTransport net;
+    CViewAudio audio{net};
+    void SetUp() override
+    {
+        view.onCaptured = [this](WPARAM) { audio.OnCaptured(true); };
+        ASSERT_EQ(audio.Open(view.hwnd), S_OK);
+        ASSERT_TRUE(audio.SetPhoneButton(true));
+    }
 };
-
-struct RecordingTransport : audio::IPhoneTransport {
-    bool SendCommand(uint16_t code, const void* p, size_t n) override
-    {
-        auto b = static_cast<const uint8_t*>(p);
-        sent.push_back({code, {b, b + n}});
-        return true;
-    }
-    bool SendStream(const void* p, size_t n) override
-    {
-        auto b = static_cast<const uint8_t*>(p);
-        sent.push_back({-1, {b, b + n}});
-        return true;
-    }
-    size_t Count(int code) const
-    {
-        size_t n = 0;
-        for (auto& s : sent)
-            n += s.code == code;
-        return n;
-    }
-    std::vector<Sent> sent;
-};
-
-// The view's window as far as the capture is concerned.
-struct ViewWindow {
-    ViewWindow()
-    {
-        window.onMessage = [this](UINT, WPARAM, LPARAM) -> LRESULT {
-            if (audio) {
-                ++messages;
-                audio->OnCaptured(connected);
-            }
-            return 0;
-        };
-    }
-    testkit::RecorderWindow window{WM_AUDIO_CAPTURED, WM_AUDIO_CAPTURED, HWND_MESSAGE};
-    HWND hwnd = window.Hwnd();
-    CViewAudio* audio = nullptr;
-    bool connected = true;
-    int messages = 0;
-};
-
 
 std::vector<int16_t> Speech(size_t n)
 {
@@ -74,15 +42,8 @@ std::vector<int16_t> Speech(size_t n)
     return s;
 }
 
-TEST(LivePhone, MicrophoneReachesTheUplinkAndStopsWithTheButton)
+TEST_F(LivePhone, MicrophoneReachesTheUplinkAndStopsWithTheButton)
 {
-    ViewWindow view;
-    RecordingTransport net;
-    CViewAudio audio(net);
-    view.audio = &audio;
-    ASSERT_EQ(audio.Open(view.hwnd), S_OK);
-
-    ASSERT_TRUE(audio.SetPhoneButton(true));
     ASSERT_EQ(net.sent.size(), 1u);
     EXPECT_EQ(net.sent[0].code, 100);
     EXPECT_EQ(wire::LoadLE32(net.sent[0].bytes.data()), 1u);
@@ -151,14 +112,8 @@ TEST(LivePhone, MicrophoneReachesTheUplinkAndStopsWithTheButton)
     audio.Close();
 }
 
-TEST(LivePhone, ForbiddenPhoneAudioSendsNothingAndDoesNotSpin)
+TEST_F(LivePhone, ForbiddenPhoneAudioSendsNothingAndDoesNotSpin)
 {
-    ViewWindow view;
-    RecordingTransport net;
-    CViewAudio audio(net);
-    view.audio = &audio;
-    ASSERT_EQ(audio.Open(view.hwnd), S_OK);
-    ASSERT_TRUE(audio.SetPhoneButton(true));
     audio.OnPhoneReply(2);
     ASSERT_TRUE(testkit::PumpUntil([&] { return view.messages > 5; }, 3000, testkit::Check::EachWake));
     const int before = view.messages;

@@ -1,4 +1,5 @@
 #include "FakeCoding.h"
+#include "PhoneTransportFake.h"
 #include "PhoneUplink.h"
 #include "wire/ByteOrder.h"
 #include <gtest/gtest.h>
@@ -7,28 +8,6 @@
 using namespace audio;
 
 namespace {
-
-struct Sent {
-    int code; // -1: stream bytes
-    std::vector<uint8_t> bytes;
-};
-
-struct FakeTransport : IPhoneTransport {
-    bool SendCommand(uint16_t code, const void* p, size_t n) override
-    {
-        auto b = static_cast<const uint8_t*>(p);
-        sent.push_back({code, {b, b + n}});
-        return up;
-    }
-    bool SendStream(const void* p, size_t n) override
-    {
-        auto b = static_cast<const uint8_t*>(p);
-        sent.push_back({-1, {b, b + n}});
-        return up;
-    }
-    std::vector<Sent> sent;
-    bool up = true;
-};
 
 struct FakeDevices : IPhoneDevices {
     bool ReadCaptured(void* out, size_t n) override
@@ -54,7 +33,7 @@ struct FakeDevices : IPhoneDevices {
 
 struct Phone : ::testing::Test {
     FakeCoding coding;
-    FakeTransport net;
+    RecordingTransport net;
     FakeDevices dev;
     CPhoneUplink phone{coding, net, dev};
     void Capture(int n, bool connected = true)

@@ -1,4 +1,5 @@
 #include "AudioCapture.h"
+#include "SoundRing.h"
 #include <cstring>
 
 CAudioCapture::~CAudioCapture() { Close(); }
@@ -8,11 +9,7 @@ HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD
     Close();
     window_ = window;
     blockSize_ = blockSize;
-    blockCount_ = blockCount;
     bufferSize_ = blockSize * blockCount;
-    channels_ = channels;
-    bits_ = bits;
-    rate_ = rate;
     readPosition_.store(0, std::memory_order_release);
     if (bufferSize_ == 0)
         return E_INVALIDARG;
@@ -21,17 +18,8 @@ HRESULT CAudioCapture::Open(HWND window, DWORD blockSize, DWORD blockCount, WORD
     HRESULT hr = DirectSoundCaptureCreate(nullptr, capture.Put(), nullptr);
     if (FAILED(hr))
         return hr;
-    WAVEFORMATEX wf{};
-    wf.wFormatTag = WAVE_FORMAT_PCM;
-    wf.nChannels = channels;
-    wf.nSamplesPerSec = rate;
-    wf.wBitsPerSample = bits;
-    wf.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    wf.nAvgBytesPerSec = rate * wf.nBlockAlign;
-    DSCBUFFERDESC desc{};
-    desc.dwSize = sizeof desc;
-    desc.dwBufferBytes = bufferSize_;
-    desc.lpwfxFormat = &wf;
+    WAVEFORMATEX wf = PcmFormat(channels, bits, rate);
+    DSCBUFFERDESC desc = RingDesc<DSCBUFFERDESC>(bufferSize_, &wf);
     win::ComPtr<IDirectSoundCaptureBuffer> buffer;
     hr = capture->CreateCaptureBuffer(&desc, buffer.Put(), nullptr);
     if (FAILED(hr))
@@ -88,10 +76,7 @@ int CAudioCapture::Read(void* out, DWORD length)
             if (p2 && n2)
                 std::memcpy(static_cast<BYTE*>(out) + n1, p2, n2);
             buffer_->Unlock(p1, n1, p2, n2);
-            DWORD next = position + length;
-            if (next >= bufferSize_)
-                next -= bufferSize_;
-            readPosition_.store(next, std::memory_order_release);
+            readPosition_.store(RingAdvance(position, length, bufferSize_), std::memory_order_release);
             result = 1;
         }
     }

@@ -32,9 +32,7 @@ private:
 
     win::CriticalSection lock_;
     HWND window_ = nullptr; // not ours
-    WORD channels_ = 1, bits_ = 16;
-    DWORD rate_ = 8000;
-    DWORD blockSize_ = 256, blockCount_ = 10, bufferSize_ = 0;
+    DWORD blockSize_ = 256, bufferSize_ = 0;
     std::atomic<DWORD> readPosition_{0};
     win::ComPtr<IDirectSoundCapture> capture_;      // under lock_
     win::ComPtr<IDirectSoundCaptureBuffer> buffer_; // under lock_

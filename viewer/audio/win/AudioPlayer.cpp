@@ -1,5 +1,6 @@
 #include "AudioPlayer.h"
 #include "AudioRecord.h"
+#include "SoundRing.h"
 #include <cstring>
 #include <system_error>
 #include <vector>
@@ -11,12 +12,8 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
 {
     Close();
     blockSize_ = blockSize;
-    blockCount_ = blockCount;
     bufferSize_ = blockSize * blockCount;
     startBlocks_ = startBlocks;
-    channels_ = channels;
-    bits_ = bits;
-    rate_ = rate;
     writePosition_.store(0, std::memory_order_release);
     if (blockSize == 0 || blockCount == 0)
         return E_INVALIDARG;
@@ -28,19 +25,10 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
     if (FAILED(hr))
         return hr;
 
-    WAVEFORMATEX wf{};
-    wf.wFormatTag = WAVE_FORMAT_PCM;
-    wf.nChannels = channels;
-    wf.nSamplesPerSec = rate;
-    wf.wBitsPerSample = bits;
-    wf.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    wf.nAvgBytesPerSec = rate * wf.nBlockAlign;
-    DSBUFFERDESC desc{};
-    desc.dwSize = sizeof desc;
+    WAVEFORMATEX wf = PcmFormat(channels, bits, rate);
+    DSBUFFERDESC desc = RingDesc<DSBUFFERDESC>(bufferSize_, &wf);
     desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS | DSBCAPS_STICKYFOCUS |
                    DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY;
-    desc.dwBufferBytes = bufferSize_;
-    desc.lpwfxFormat = &wf;
     win::ComPtr<IDirectSoundBuffer> buffer;
     hr = sound_->CreateSoundBuffer(&desc, buffer.Put(), nullptr);
     if (FAILED(hr))
@@ -144,9 +132,7 @@ long CAudioPlayer::Write(const void* data, uint32_t length)
             std::memcpy(p2, static_cast<const uint8_t*>(data) + n1, n2);
         buffer_->Unlock(p1, n1, p2, n2);
 
-        DWORD next = position + length;
-        if (next >= bufferSize_)
-            next -= bufferSize_;
+        const DWORD next = RingAdvance(position, length, bufferSize_);
         writePosition_.store(next, std::memory_order_release);
         if (!(status & DSBSTATUS_PLAYING)) {
             buffer_->GetCurrentPosition(&play, &write);

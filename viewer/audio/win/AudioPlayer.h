@@ -39,9 +39,7 @@ private:
     void Rewind(); // under lock_
 
     win::CriticalSection lock_; // re-entrant: QueuedBytes holds it across the calls that take it
-    WORD channels_ = 1, bits_ = 16;
-    DWORD rate_ = 8000;
-    DWORD blockSize_ = 256, blockCount_ = 200, bufferSize_ = 0, startBlocks_ = 20;
+    DWORD blockSize_ = 256, bufferSize_ = 0, startBlocks_ = 20;
     std::atomic<DWORD> writePosition_{0};
     DWORD lastPlay_ = 0; // the play cursor at the monitor's last look; under lock_
     win::ComPtr<IDirectSound8> sound_;         // released in Close

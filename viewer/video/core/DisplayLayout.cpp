@@ -158,29 +158,26 @@ PictureBytes CheckPicture(const DibHeader& h)
     return b;
 }
 
-PictureInfo BlankPictureInfo()
+namespace {
+
+// A top-down 24-bit picture of width x rows.
+PictureInfo TopDownRgb(int32_t width, int32_t rows)
 {
     PictureInfo i{};
     i.header.size = sizeof(DibHeader);
-    i.header.width = 1;
-    i.header.height = -1;
+    i.header.width = width;
+    i.header.height = -rows;
     i.header.planes = 1;
     i.header.bitCount = 24;
-    i.header.imageSize = 3;
+    i.header.imageSize = static_cast<uint32_t>(width * rows * 3);
     return i;
 }
 
-PictureInfo DefaultPictureInfo()
-{
-    PictureInfo i{};
-    i.header.size = sizeof(DibHeader);
-    i.header.width = 720;
-    i.header.height = -480;
-    i.header.planes = 1;
-    i.header.bitCount = 24;
-    i.header.imageSize = 720 * 480 * 3;
-    return i;
-}
+} // namespace
+
+PictureInfo BlankPictureInfo() { return TopDownRgb(1, 1); }
+
+PictureInfo DefaultPictureInfo() { return TopDownRgb(720, 480); }
 
 void FormatTitle(const char16_t* format, int value, char16_t (&out)[kTitleLength])
 {

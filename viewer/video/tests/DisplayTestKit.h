@@ -141,6 +141,21 @@ private:
     }
 };
 
+// The display of the screenshots and the benchmark: w x h in `host`, sixteen channels titled
+// "Camera NN", every text on. False when it did not open.
+inline bool OpenSixteenTitledChannels(Host& host, video::DisplayManager& dm, int w, int h)
+{
+    host.display = &dm;
+    if (!host.Window() || !dm.Create(host.Window(), RECT{0, 0, w, h}, 4))
+        return false;
+    dm.Show(1);
+    for (int c = 0; c < video::kDisplayChannels; ++c)
+        dm.SetChannelTitle(c, c < 16 ? L"Camera %02d" : L"");
+    dm.SetChannelCount(16);
+    dm.SetOsdOptions(1, 1, 1);
+    return true;
+}
+
 // The pixels a window shows: its device context copied into a 32-bit top-down bitmap.
 class WindowPixels {
 public:

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace video;
@@ -97,22 +98,16 @@ TEST(DisplayLayout, ModesListNoMoreChannelsThanTheirLayoutAndTheSourceRectangleS
     EXPECT_EQ(StyleOf(10, 7).fontPoints, 12);
     EXPECT_EQ(StyleOf(10, 6).fontPoints, 8);
 
-    SourceRect d1 = PictureSourceRect(704, -480);
-    EXPECT_EQ(d1.x, 5);
-    EXPECT_EQ(d1.y, 5);
-    EXPECT_EQ(d1.width, 684);
-    EXPECT_EQ(d1.height, 460);
+    const auto xywh = [](const SourceRect& r) { return std::tuple(r.x, r.y, r.width, r.height); };
+    const SourceRect d1 = PictureSourceRect(704, -480);
+    EXPECT_EQ(xywh(d1), std::tuple(5, 5, 684, 460));
     EXPECT_EQ(d1.StretchY(-480), 15); // rows 5 to 464 from the top, counted from the bottom
     EXPECT_EQ(PictureSourceRect(700, 280).width, 685);
     EXPECT_EQ(PictureSourceRect(700, 280).height, 265);
     EXPECT_EQ(PictureSourceRect(701, 281).width, 681);
     EXPECT_EQ(PictureSourceRect(701, 281).height, 261);
     // Too small to cut: the whole picture, never a rectangle outside it.
-    SourceRect blank = PictureSourceRect(1, -1);
-    EXPECT_EQ(blank.x, 0);
-    EXPECT_EQ(blank.y, 0);
-    EXPECT_EQ(blank.width, 1);
-    EXPECT_EQ(blank.height, 1);
+    EXPECT_EQ(xywh(PictureSourceRect(1, -1)), std::tuple(0, 0, 1, 1));
     for (int w = 1; w <= 40; ++w) {
         SourceRect r = PictureSourceRect(w, w);
         EXPECT_GT(r.width, 0);
@@ -147,14 +142,7 @@ TEST(DisplayLayout, TitleFormatFillsOneIntegerAndNothingElse)
     EXPECT_EQ(Str(s), u"704 x 480");
     FormatSizeText(96, 64, s);
     EXPECT_EQ(Str(s), u"096 x 064");
-    PictureTime t;
-    t.year = 2008;
-    t.month = 7;
-    t.day = 1;
-    t.hour = 13;
-    t.minute = 5;
-    t.second = 9;
-    FormatTimeText(t, s);
+    FormatTimeText(PictureTime{.year = 2008, .month = 7, .day = 1, .hour = 13, .minute = 5, .second = 9}, s);
     EXPECT_EQ(Str(s), u"2008/07/01 13:05:09");
 }
 

@@ -154,11 +154,7 @@ TEST_F(DisplayWindow, BlankOneByOnePictureDrawsBlackWithoutSizeOrTime)
 {
     Login(16);
     dm.SetOsdOptions(0, 1, 1);
-    PictureTime t;
-    t.year = 2008;
-    t.month = 7;
-    t.day = 1;
-    t.hour = 13;
+    const PictureTime t{.year = 2008, .month = 7, .day = 1, .hour = 13};
     Picture red = Solid(704, 480, kRed);
     ASSERT_TRUE(dm.SetChannelPicture(5, &red.info, t, red.pixels.data()));
     const DivRect r = RectOf(4, 5);
@@ -311,13 +307,7 @@ TEST_F(DisplayWindow, PicturesLandStretchedInTheirDivisionWithTheLayoutsBorder)
 TEST_F(DisplayWindow, TextsAppearInTheirBoxesOnlyWhenTheirSwitchIsOn)
 {
     Login(16);
-    PictureTime t;
-    t.year = 2012;
-    t.month = 12;
-    t.day = 31;
-    t.hour = 23;
-    t.minute = 59;
-    t.second = 58;
+    const PictureTime t{.year = 2012, .month = 12, .day = 31, .hour = 23, .minute = 59, .second = 58};
     const COLORREF bg = RGB(0, 96, 0);
     Picture p = Solid(704, 480, bg);
     struct Case {

@@ -42,15 +42,9 @@ int wmain(int argc, wchar_t** argv)
     const int w = 704, h = 480;
     Host host(w, h);
     DisplayManager dm;
-    host.display = &dm;
-    if (!host.Window() || !dm.Create(host.Window(), RECT{0, 0, w, h}, 4))
+    if (!OpenSixteenTitledChannels(host, dm, w, h))
         return 1;
-    dm.Show(1);
     dm.SetFillLevel(0);
-    for (int c = 0; c < kDisplayChannels; ++c)
-        dm.SetChannelTitle(c, c < 16 ? L"Camera %02d" : L"");
-    dm.SetChannelCount(16);
-    dm.SetOsdOptions(1, 1, 1);
     Picture cards[16];
     for (int c = 0; c < 16; ++c)
         cards[c] = TestCard(704, 480, c);
@@ -62,13 +56,7 @@ int wmain(int argc, wchar_t** argv)
     for (int layout = 0; layout < kLayoutCount; ++layout) {
         dm.SetLayout(layout, list, kDisplayChannels);
         for (int c = 0; c < 16; ++c) {
-            PictureTime t;
-            t.year = 2008;
-            t.month = 7;
-            t.day = 1;
-            t.hour = 13;
-            t.minute = 0;
-            t.second = static_cast<uint16_t>(c);
+            const PictureTime t{.year = 2008, .month = 7, .day = 1, .hour = 13, .second = static_cast<uint16_t>(c)};
             dm.SetChannelPicture(c, &cards[c].info, t, cards[c].pixels.data());
         }
         Host::Pump(150);

@@ -40,12 +40,7 @@ TEST_P(WinStreamPsnr, EveryPictureMatchesItsSource)
     const Case c = GetParam();
     const video::XvidApi& x = Library();
     ASSERT_TRUE(x.CanDecode());
-    dvrsim::VideoFormat f;
-    f.width = c.width;
-    f.height = c.height;
-    f.fps = c.fps;
-    f.seconds = 1;
-    f.keyInterval = 10;
+    const dvrsim::VideoFormat f{.width = c.width, .height = c.height, .fps = c.fps, .seconds = 1, .keyInterval = 10};
     dvrsim::VideoLoop loop;
     std::string err;
     ASSERT_TRUE(dvrsim::EncodeVideoLoop(x, 2, f, loop, &err)) << err;

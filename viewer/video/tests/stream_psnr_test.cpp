@@ -17,13 +17,8 @@ class StreamPsnr : public ::testing::TestWithParam<Case> {};
 TEST_P(StreamPsnr, EveryPictureMatchesItsSource)
 {
     const Case c = GetParam();
-    dvrsim::VideoFormat f;
-    f.width = c.width;
-    f.height = c.height;
-    f.fps = c.fps;
-    f.interlaced = c.interlacedBit;
-    f.seconds = 1;
-    f.keyInterval = 10;
+    const dvrsim::VideoFormat f{
+        .width = c.width, .height = c.height, .fps = c.fps, .interlaced = c.interlacedBit, .seconds = 1, .keyInterval = 10};
     dvrsim::VideoLoop loop;
     std::string err;
     ASSERT_TRUE(dvrsim::EncodeVideoLoop(video::LinkedXvidApi(), 3, f, loop, &err)) << err;

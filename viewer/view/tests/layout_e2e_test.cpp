@@ -50,16 +50,11 @@ std::string Hex(uint32_t mask)
 class LayoutEndToEnd : public ViewTestBase {
 protected:
     LayoutEndToEnd() : ViewTestBase("dvrsim-layout") {}
-    void SetUp() override
+    void Prepare() override
     {
-        ViewTestBase::SetUp();
-        if (HasFatalFailure())
-            return;
         // Every channel enabled in the stored settings, whatever an earlier test left.
         ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, settings::DefaultViewSetup(16)));
-        OpenHost(true);
-        ASSERT_TRUE(host_ && host_->View());
-        SetForegroundWindow(host_->Window());
+        OpenView(true);
     }
     // A simulator with `channels` channels; each run logs to a file of its own.
     void StartDvr(int channels)
@@ -75,11 +70,6 @@ protected:
         PumpUntil([&] { return State().reconnectPending; }, 10000);
         StartDvr(channels);
     }
-    void LogIn()
-    {
-        host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
-        host_->Command(kCmdConnect);
-    }
     // The channel requests of every simulator run of the test, "mask=... ok" each.
     std::vector<std::string> Requests() const
     {
@@ -90,17 +80,14 @@ protected:
     }
     std::vector<std::string> Records() const { return LogLines(log_, "stream 138 record "); }
 
-    HWND View() const { return host_->View()->Window(); }
-    ViewReadout Readout() const { return view::Readout(*host_->View()); }
     const connection::LiveLayout& Layout() const { return *Readout().Layout(); }
-    const connection::ConnectionState& State() const { return Readout().Controller().State(); }
     CLiveVideo& Live() const { return *Readout().Live(); }
     settings::CSimpleSetupDlg* Dialog() const { return Readout().Settings().Dialog(); }
 
     void At(POINT p, const std::string& action)
     {
         ClientToScreen(View(), &p);
-        ASSERT_TRUE(RunUnixAndWait("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + action));
+        Pointer(p, action);
     }
     void Click(int command)
     {
@@ -167,7 +154,7 @@ protected:
 TEST_F(LayoutEndToEnd, EveryButtonAndDoubleClickAsksForItsChannelsAndReconnectsKeepTheLayout)
 {
     StartDvr(16);
-    LogIn();
+    Connect();
     // A fresh login on sixteen channels: the 16-picture page, then the stored request again.
     Expect(4, {0xFFFF, 0xFFFF}, "fresh login");
     ASSERT_NE(Live().Decoder(), nullptr);
@@ -248,7 +235,7 @@ TEST_F(LayoutEndToEnd, ResolutionChangesSendOneConfigurationCappedToTheBudget)
     }
     ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, full));
     StartDvr(16);
-    LogIn();
+    Connect();
     Expect(4, {0xFFFF, 0xFFFF}, "fresh login");
     ASSERT_TRUE(PumpUntil([&] { return Records().size() >= 2; }, 15000, Check::EachWake));
     PumpFor(3000);
@@ -279,7 +266,7 @@ TEST_F(LayoutEndToEnd, ConfirmedSetupAsksForTheEnabledChannelsAndRetakesTheLayou
         e.quality = 4;
     ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, low));
     StartDvr(16);
-    LogIn();
+    Connect();
     Expect(4, {0xFFFF, 0xFFFF}, "fresh login");
     host_->Command(kCmdSetup);
     ASSERT_TRUE(PumpUntil([&] { return Dialog() && IsWindowVisible(Dialog()->Hwnd()); }, 5000));

@@ -49,25 +49,8 @@ Screen Capture(HWND wnd)
     GetClientRect(wnd, &r);
     s.width = r.right;
     s.height = r.bottom;
-    s.px.assign(static_cast<size_t>(s.width) * s.height, 0);
-    HDC dc = GetDC(wnd);
-    HDC mem = CreateCompatibleDC(dc);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = s.width;
-    bi.bmiHeader.biHeight = -s.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, s.width, s.height, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    std::copy_n(static_cast<const uint32_t*>(bits), s.px.size(), s.px.begin());
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
-    ReleaseDC(wnd, dc);
+    s.px = ClientPixels(wnd, r);
+    s.px.resize(static_cast<size_t>(s.width) * s.height);
     return s;
 }
 
@@ -158,14 +141,11 @@ int Differing(const Screen& a, const Screen& b, const video::TextBox& box)
 class LiveView : public ViewTestBase {
 protected:
     LiveView() : ViewTestBase("dvrsim-live") {}
-    void SetUp() override
+    void Prepare() override
     {
-        ViewTestBase::SetUp();
-        if (HasFatalFailure())
-            return;
-        OpenHost(true);
-        ASSERT_TRUE(host_ && host_->View() && Readout(*host_->View()).Live()) << "host window: " << GetLastError();
-        display_ = Readout(*host_->View()).Live()->Display().Window();
+        ASSERT_NO_FATAL_FAILURE(OpenView(true));
+        ASSERT_TRUE(Readout().Live());
+        display_ = Readout().Live()->Display().Window();
         ASSERT_TRUE(display_);
         // The divisions of the 4-channel layout in the display's client area.
         const video::DivisionMode* mode = nullptr;
@@ -196,15 +176,13 @@ protected:
         wanted.audioChoice = 1;
         ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, wanted));
         ASSERT_TRUE(sim_.Start(port_, "--channels 4 --video cif " + simOptions));
-        host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
-        host_->Command(kCmdConnect);
+        Connect();
         // The simulator encodes its loops first; then every channel's pictures flow.
         PumpUntil([&] { return Shown() > 120; }, 60000);
         ASSERT_GT(Shown(), 120u) << "pictures shown";
-        ASSERT_EQ(Readout(*host_->View()).Live()->Display().CurrentLayout(), layoutIndex_);
+        ASSERT_EQ(Readout().Live()->Display().CurrentLayout(), layoutIndex_);
     }
-    uint64_t Shown() const { return Readout(*host_->View()).Live()->PicturesShown(); }
-    const connection::ConnectionState& State() const { return Readout(*host_->View()).Controller().State(); }
+    uint64_t Shown() const { return Readout().Live()->PicturesShown(); }
 
     // A right click in the display, as the mouse gives it.
     void RightClick()
@@ -218,16 +196,16 @@ protected:
         in[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
         in[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
         SendInput(2, in, sizeof(INPUT));
-        const video::OsdSwitches before = Readout(*host_->View()).Live()->Display().Switches();
-        PumpUntil([&] { return Readout(*host_->View()).Live()->Display().Switches().title != before.title; }, 5000);
-        ASSERT_NE(Readout(*host_->View()).Live()->Display().Switches().title, before.title) << "the right click was not seen";
+        const video::OsdSwitches before = Readout().Live()->Display().Switches();
+        PumpUntil([&] { return Readout().Live()->Display().Switches().title != before.title; }, 5000);
+        ASSERT_NE(Readout().Live()->Display().Switches().title, before.title) << "the right click was not seen";
     }
     // Right clicks until the texts are off (the switches start off and flip together).
     void TextsOff()
     {
         RightClick();
         RightClick();
-        const video::OsdSwitches off = Readout(*host_->View()).Live()->Display().Switches();
+        const video::OsdSwitches off = Readout().Live()->Display().Switches();
         ASSERT_EQ(off.title + off.size + off.time, 0) << "the right-click switches";
     }
 
@@ -320,7 +298,7 @@ TEST_F(LiveView, DroppedDvrKeepsTheLastPicturesWithTheirTextsUntilTheUserStops)
     PumpUntil([&] { return State().reconnectCount >= 1; }, 10000);
     ASSERT_GE(State().reconnectCount, 1);
     ASSERT_TRUE(State().connectionDropped);
-    ASSERT_FALSE(Readout(*host_->View()).Live()->Running()) << "the decode threads end with the connection";
+    ASSERT_FALSE(Readout().Live()->Running()) << "the decode threads end with the connection";
     const Screen withTexts = Capture(display_);
     TextsOff();
     double worst = 0;
@@ -373,7 +351,7 @@ TEST_F(LiveView, LoginSetsTheNtscMarkAndResolutionClassesReachTheView)
     static WNDPROC viewProc = nullptr;
     static std::map<WPARAM, LPARAM> classes;
     classes.clear();
-    HWND view = host_->View()->Window();
+    HWND view = View();
     viewProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(view, GWLP_WNDPROC));
     SetWindowLongPtrW(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
         if (m == video::kMsgResolutionClass)
@@ -382,11 +360,10 @@ TEST_F(LiveView, LoginSetsTheNtscMarkAndResolutionClassesReachTheView)
     }));
 
     ASSERT_TRUE(sim_.Start(port_, "--channels 4 --no-pictures --decoder-byte 0"));
-    host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
-    host_->Command(kCmdConnect);
-    PumpUntil([&] { return Readout(*host_->View()).Live()->Running(); }, 20000);
-    ASSERT_TRUE(Readout(*host_->View()).Live()->Running());
-    EXPECT_EQ(Readout(*host_->View()).Live()->NtscMark(), 1) << "byte 6 of 0 sets the mark";
+    Connect();
+    PumpUntil([&] { return Readout().Live()->Running(); }, 20000);
+    ASSERT_TRUE(Readout().Live()->Running());
+    EXPECT_EQ(Readout().Live()->NtscMark(), 1) << "byte 6 of 0 sets the mark";
     host_->Command(kCmdDisconnect);
     PumpUntil([&] { return !State().connected; }, 5000);
     sim_.Kill();

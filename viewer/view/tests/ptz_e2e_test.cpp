@@ -8,8 +8,6 @@
 #include "ViewReadout.h"
 #include "ViewSkinLink.h"
 #include <gtest/gtest.h>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,11 +19,7 @@ namespace {
 
 const std::string kLog = std::string(PX_WORK_DIR) + "/dvrsim-ptz.log";
 
-std::string SimulatorLog()
-{
-    std::ifstream in(WinPath(kLog));
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string SimulatorLog() { return FileText(kLog); }
 
 size_t Count(const std::string& text, const std::string& what)
 {
@@ -49,11 +43,8 @@ std::vector<std::string> PtzLines()
 class PtzEndToEnd : public ViewTestBase {
 protected:
     PtzEndToEnd() : ViewTestBase("dvrsim-ptz") {}
-    void SetUp() override
+    void Prepare() override
     {
-        ViewTestBase::SetUp();
-        if (HasFatalFailure())
-            return;
         ASSERT_TRUE(sim_.Start(port_, "--synthetic-rate 100 --synthetic-size 2048 --log " + kLog));
         DeleteFileW(InfoFile().c_str()); // start-up writes sixteen empty records into a new file
         OpenView();
@@ -64,34 +55,25 @@ protected:
         GetWindowsDirectoryW(dir, MAX_PATH);
         return std::wstring(dir) + L"\\PelluxInfo.INF";
     }
-    void OpenView()
-    {
-        host_.reset(ViewHost::Create(LinkedViewSkin()));
-        ASSERT_TRUE(host_);
-        SetForegroundWindow(host_->Window());
-        PumpFor(200);
-    }
-    HWND View() const { return host_->View()->Window(); }
-    ptz::PtzControl& Ptz() { return Readout(*host_->View()).Ptz().Control(); }
+    ptz::PtzControl& Ptz() { return Readout().Ptz().Control(); }
     void ConnectAndWaitForVideo()
     {
-        host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), L"admin", L"1111");
-        host_->Command(kCmdConnect);
-        PumpUntil([&] { return Readout(*host_->View()).FrameCounts().videoFrames > 20; }, 20000);
-        ASSERT_GT(Readout(*host_->View()).FrameCounts().videoFrames, 20u);
+        Connect();
+        PumpUntil([&] { return Readout().FrameCounts().videoFrames > 20; }, 20000);
+        ASSERT_GT(Readout().FrameCounts().videoFrames, 20u);
     }
     // The real pointer to the middle of a client rectangle of the view, then the xdotool action.
-    void Pointer(RECT r, const std::string& action)
+    void PointerAt(RECT r, const std::string& action)
     {
         POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         ClientToScreen(View(), &p);
-        ASSERT_TRUE(RunUnixAndWait("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + action));
+        Pointer(p, action);
         PumpFor(200);
     }
     void OnButton(int command, const std::string& action)
     {
-        const auto& r = Readout(*host_->View()).Panel().Button(command)->rect;
-        Pointer(RECT{r.left, r.top, r.right, r.bottom}, action);
+        const auto& r = Readout().Panel().Button(command)->rect;
+        PointerAt(RECT{r.left, r.top, r.right, r.bottom}, action);
     }
     // Item 205 set as the user's choice arrives: the selection, then its notification.
     void ChooseProtocol(int entry)
@@ -134,7 +116,7 @@ TEST_F(PtzEndToEnd, ProtocolModeSendsTheCamerasOwnBytesAndRecordsTheChoice)
     RECT box;
     GetWindowRect(GetDlgItem(View(), kItemAutoPtz), &box);
     MapWindowPoints(nullptr, View(), reinterpret_cast<POINT*>(&box), 2);
-    Pointer(RECT{box.left, box.top, box.left + 12, box.bottom}, "click 1");
+    PointerAt(RECT{box.left, box.top, box.left + 12, box.bottom}, "click 1");
     ASSERT_EQ(IsDlgButtonChecked(View(), kItemAutoPtz), BST_UNCHECKED);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(View(), kItemPtzProtocol)));
 

@@ -26,43 +26,27 @@ const std::string kSimOptions = "--synthetic-rate 25 --synthetic-size 2048";
 class SettingsEndToEnd : public ViewTestBase {
 protected:
     SettingsEndToEnd() : ViewTestBase("dvrsim-settings") {}
-    void SetUp() override
+    void Prepare() override
     {
-        ViewTestBase::SetUp();
-        if (HasFatalFailure())
-            return;
         DeleteFileW(settings::kViewSetupPath);
         ASSERT_TRUE(sim_.Start(port_, kSimOptions));
     }
 
-    void NewView()
-    {
-        host_.reset(ViewHost::Create(LinkedViewSkin()));
-        ASSERT_TRUE(host_ && host_->View());
-        SetForegroundWindow(host_->Window());
-        PumpFor(200);
-    }
-    ViewReadout Readout() const { return view::Readout(*host_->View()); }
     settings::CSimpleSetupDlg* Dialog() const { return Readout().Settings().Dialog(); }
     HWND Item(int id) const { return GetDlgItem(Dialog()->Hwnd(), id); }
     bool Checked(int id) const { return IsDlgButtonChecked(Dialog()->Hwnd(), id) == BST_CHECKED; }
 
     bool LogIn(const wchar_t* user, const wchar_t* password)
     {
-        host_->SetAddress(L"127.0.0.1", std::to_wstring(port_), user, password);
-        host_->Command(kCmdConnect);
+        Connect(user, password);
         return PumpUntil([&] { return Readout().Controller().State().loggedIn && Dialog() && Dialog()->Hwnd(); },
                          20000);
-    }
-    static void Pointer(POINT p, const std::string& action)
-    {
-        ASSERT_TRUE(RunUnixAndWait("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + action));
     }
     void ClickSetupButton()
     {
         const auto& r = Readout().Panel().Button(kCmdSetup)->rect;
         POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-        ClientToScreen(host_->View()->Window(), &p);
+        ClientToScreen(View(), &p);
         Pointer(p, "click 1");
     }
     void Click(int id)
@@ -89,7 +73,7 @@ protected:
 
 TEST_F(SettingsEndToEnd, SetupButtonChangesAreSavedAndAFreshViewShowsThem)
 {
-    NewView();
+    OpenView();
     EXPECT_TRUE(Readout().AudioEnabled()) << "no dialog yet: audio plays";
 
     // Every login with channel information makes the dialog, hidden; only an administrator opens it.
@@ -136,7 +120,7 @@ TEST_F(SettingsEndToEnd, SetupButtonChangesAreSavedAndAFreshViewShowsThem)
     EXPECT_FALSE(IsWindow(old));
 
     // A fresh view reads the file at start-up, and its dialog shows the same rows.
-    NewView();
+    OpenView();
     EXPECT_EQ(0, std::memcmp(&Readout().Settings().Record(), &saved, sizeof saved));
     ASSERT_TRUE(LogIn(L"admin", L"1111"));
     EXPECT_TRUE(Readout().AudioEnabled()) << "the stored audio choice ticks the box at login";

@@ -11,9 +11,7 @@
 #include <gtest/gtest.h>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,16 +31,9 @@ const std::string kSimOptions = "--synthetic-rate 100 --synthetic-size 2048 --lo
 class ViewEndToEnd : public ViewTestBase {
 protected:
     ViewEndToEnd() : ViewTestBase("dvrsim-view") {}
-    void SetUp() override
-    {
-        ViewTestBase::SetUp();
-        if (HasFatalFailure())
-            return;
-        host_.reset(ViewHost::Create(LinkedViewSkin()));
-        ASSERT_TRUE(host_) << "host window: " << GetLastError();
-    }
+    void Prepare() override { OpenView(); }
 
-    std::vector<std::wstring> Lines() const { return host_->View() ? Readout(*host_->View()).StatusLines() : std::vector<std::wstring>{}; }
+    std::vector<std::wstring> Lines() const { return host_->View() ? Readout().StatusLines() : std::vector<std::wstring>{}; }
     bool HasLine(const wchar_t* text) const
     {
         for (const auto& l : Lines())
@@ -50,20 +41,14 @@ protected:
                 return true;
         return false;
     }
-    const connection::ConnectionState& State() const { return Readout(*host_->View()).Controller().State(); }
     // True when all four connection fields are enabled; false when all four are disabled.
     bool FieldsEnabled() const
     {
         int enabled = 0;
         for (int item : {kItemAddress, kItemPort, kItemUser, kItemPassword})
-            enabled += IsWindowEnabled(GetDlgItem(host_->View()->Window(), item)) ? 1 : 0;
+            enabled += IsWindowEnabled(GetDlgItem(View(), item)) ? 1 : 0;
         EXPECT_TRUE(enabled == 0 || enabled == 4) << enabled << " of the four fields enabled";
         return enabled == 4;
-    }
-    void Connect(const wchar_t* user = L"admin", const wchar_t* password = L"1111", const wchar_t* address = L"127.0.0.1")
-    {
-        host_->SetAddress(address, std::to_wstring(port_), user, password);
-        host_->Command(kCmdConnect);
     }
     bool LoggedIn() const { return State().loggedIn && State().connected; }
 
@@ -81,8 +66,8 @@ TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
     EXPECT_EQ(State().channelCount, 16);
     EXPECT_TRUE(State().quietSwitch);
     // The configuration answer arms the watchdog; the simulator's pictures reach the frame sink.
-    PumpUntil([&] { return Readout(*host_->View()).FrameCounts().videoFrames > 16; }, 10000);
-    EXPECT_GT(Readout(*host_->View()).FrameCounts().videoFrames, 16u);
+    PumpUntil([&] { return Readout().FrameCounts().videoFrames > 16; }, 10000);
+    EXPECT_GT(Readout().FrameCounts().videoFrames, 16u);
 
     // One look at the window, for people.
     std::string shot = std::string(PX_SOURCE_DIR) + "/out/viewhost-login.png";
@@ -164,8 +149,9 @@ TEST_F(ViewEndToEnd, LostDvrIsRetriedEverySecondTenTimesThenConnectionFailed)
 TEST_F(ViewEndToEnd, ConnectToARefusingOrHangingDvrEndsWithConnectionFailedAfterQuietRetries)
 {
     for (bool hang : {false, true}) {
-        if (hang) // nothing listens on the port in the first case: refused at once
+        if (hang) { // nothing listens on the port in the first case: refused at once
             ASSERT_TRUE(sim_.Start(port_, "--hang-connects", false));
+        }
         Connect();
         PumpUntil([&] { return HasLine(L"Connection failed."); }, 40000);
         EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
@@ -175,8 +161,7 @@ TEST_F(ViewEndToEnd, ConnectToARefusingOrHangingDvrEndsWithConnectionFailedAfter
         EXPECT_FALSE(State().connected) << "hang " << hang;
         EXPECT_TRUE(FieldsEnabled()) << "hang " << hang;
         if (!hang) { // a fresh view for the second case
-            host_.reset(ViewHost::Create(LinkedViewSkin()));
-            ASSERT_TRUE(host_);
+            ASSERT_NO_FATAL_FAILURE(OpenView());
         }
     }
 }
@@ -196,8 +181,7 @@ TEST_F(ViewEndToEnd, DisconnectCommandAndLoginWithoutChannelInformationTearDown)
     EXPECT_FALSE(State().reconnectPending);
     sim_.Kill();
 
-    host_.reset(ViewHost::Create(LinkedViewSkin()));
-    ASSERT_TRUE(host_);
+    ASSERT_NO_FATAL_FAILURE(OpenView());
     ASSERT_TRUE(sim_.Start(port_, kSimOptions + " --no-channel-info"));
     Connect();
     PumpUntil([&] { return HasLine(L"Check ID : admin") && FieldsEnabled(); }, 20000);
@@ -206,7 +190,7 @@ TEST_F(ViewEndToEnd, DisconnectCommandAndLoginWithoutChannelInformationTearDown)
     EXPECT_FALSE(State().loggedIn);
     EXPECT_FALSE(State().connected);
     EXPECT_THAT(Lines(), Not(Contains(L"Connection established.")));
-    EXPECT_EQ(Readout(*host_->View()).FrameCounts().videoFrames, 0u);
+    EXPECT_EQ(Readout().FrameCounts().videoFrames, 0u);
 }
 
 TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
@@ -225,31 +209,24 @@ TEST_F(ViewEndToEnd, DvrBackWithinTheAttemptsLogsInAgain)
     EXPECT_EQ(State().reconnectCount, 0);
     EXPECT_FALSE(FieldsEnabled());
     EXPECT_THAT(Lines(), Not(Contains(L"Connection failed.")));
-    uint64_t frames = Readout(*host_->View()).FrameCounts().videoFrames;
-    PumpUntil([&] { return Readout(*host_->View()).FrameCounts().videoFrames > frames + 16; }, 10000);
-    EXPECT_GT(Readout(*host_->View()).FrameCounts().videoFrames, frames + 16) << "pictures flow again";
+    uint64_t frames = Readout().FrameCounts().videoFrames;
+    PumpUntil([&] { return Readout().FrameCounts().videoFrames > frames + 16; }, 10000);
+    EXPECT_GT(Readout().FrameCounts().videoFrames, frames + 16) << "pictures flow again";
 }
 
 } // namespace
 
 namespace {
 
-std::string SimulatorLog()
-{
-    std::ifstream in(WinPath(std::string(PX_WORK_DIR) + "/dvrsim-view-commands.log"));
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string SimulatorLog() { return FileText(std::string(PX_WORK_DIR) + "/dvrsim-view-commands.log"); }
 
 } // namespace
 
 TEST_F(ViewEndToEnd, ThePanelFollowsTheConnectionAndThePhoneButtonSwitchesTheDvr)
 {
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));
-    ViewPartsConfig live;
-    live.live = true; // the phone switch goes out through the view's own sound devices
-    host_.reset(ViewHost::Create(LinkedViewSkin(), L"DVR Web Viewer", live));
-    ASSERT_TRUE(host_);
-    ViewPanel& panel = Readout(*host_->View()).Panel();
+    ASSERT_NO_FATAL_FAILURE(OpenView(true)); // the phone switch goes out through the view's own sound devices
+    ViewPanel& panel = Readout().Panel();
     Connect(L"admin");
     PumpUntil([&] { return LoggedIn(); }, 20000);
     ASSERT_TRUE(LoggedIn());
@@ -261,7 +238,7 @@ TEST_F(ViewEndToEnd, ThePanelFollowsTheConnectionAndThePhoneButtonSwitchesTheDvr
 
     // The phone toggle as its button sends it: down (checked 1, toggle 1), then up.
     panel.SetChecked(kCmdPhone, true);
-    PostMessageW(host_->View()->Window(), WM_VIEW_COMMAND, kCmdPhone, 65537);
+    PostMessageW(View(), WM_VIEW_COMMAND, kCmdPhone, 65537);
     PumpUntil([] { return SimulatorLog().find("phone-switch state=1") != std::string::npos; }, 5000);
     EXPECT_NE(SimulatorLog().find("cmd 100 phone-switch state=1"), std::string::npos);
     EXPECT_TRUE(panel.PhoneButtonDown());
