@@ -13,8 +13,8 @@ WB=$ROOT/tools/winebench/winebench
 "$WB" start "$BUILD/win" || exit 1
 trap '"$WB" stop "$BUILD/win"' EXIT
 echo "== Wine session up (display $("$WB" env "$BUILD/win" | sed -n 's/^export DISPLAY=//p'))"
-for t in bench_window_test bench_dsound_test bench_xvid_test; do
-  if "$WB" run "$BUILD/win/bin/$t.exe" --gtest_brief=1 >"$ROOT/out/demo-$t.log" 2>&1; then
+for t in BenchWindow BenchDirectSound BenchXvid; do
+  if "$WB" run "$BUILD/win/bin/winebench_test.exe" --gtest_brief=1 --gtest_filter="$t*" >"$ROOT/out/demo-$t.log" 2>&1; then
     echo "   $t: works"
   else
     echo "   $t: FAILED (out/demo-$t.log)"
