@@ -35,6 +35,7 @@ bool Dialog::Create(HWND parent, int templateId, HINSTANCE module)
     result_ = -1;
     // In the chain before OnInit runs, so the filters that OnInit adds (its control hosts') come
     // before the dialog manager's.
+    Unlist();
     filter_ = MessageLoop::AddFilter([this](MSG* m) { return Filter(m); });
     HWND w = CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), parent, Proc, reinterpret_cast<LPARAM>(this));
     if (!w)

@@ -589,6 +589,11 @@ TEST(ModulePath, APathBeyondMaxPathIsFoundWhole)
     EXPECT_EQ(path, file.substr(4)) << "the whole path, without the long-path prefix";
     EXPECT_EQ(win::ModuleFolder(dll), deep.substr(4) + L"\\");
     FreeLibrary(dll);
+    DeleteFileW(file.c_str());
+    for (int i = 0; i < 4; ++i) {
+        RemoveDirectoryW(deep.c_str());
+        deep.resize(deep.find_last_of(L'\\'));
+    }
 }
 
 std::wstring ClassesValue(const std::wstring& key, const wchar_t* name = nullptr)
