@@ -1,5 +1,6 @@
 #include "foundation/ControlHost.h"
 #include "foundation/ComServer.h"
+#include "foundation/MessageLoop.h"
 #include "foundation/Messages.h"
 #include "foundation/Module.h"
 #include "foundation/Trace.h"
@@ -231,12 +232,13 @@ HRESULT DefaultSource(IUnknown* control, IID* iid)
         return hr;
     const WORD count = attr->cImplTypes;
     coclass->ReleaseTypeAttr(attr);
+    constexpr INT kDefaultSource = IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE;
     for (UINT i = 0; i < count; ++i) {
         INT flags = 0;
         HREFTYPE ref = 0;
         ComPtr<ITypeInfo> source;
         if (FAILED(coclass->GetImplTypeFlags(i, &flags)) ||
-            (flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE) ||
+            (flags & kDefaultSource) != kDefaultSource ||
             FAILED(coclass->GetRefTypeOfImplType(i, &ref)) || FAILED(coclass->GetRefTypeInfo(ref, source.Put())) ||
             FAILED(source->GetTypeAttr(&attr)))
             continue;
@@ -324,11 +326,15 @@ HRESULT ControlHost::HostControl(IUnknown* object, IPropertyBag* bag)
     }
     if (FAILED(hr))
         DestroyControl();
+    else if (!filter_)
+        filter_ = MessageLoop::AddFilter([this](MSG* m) { return PreTranslate(m); });
     return hr;
 }
 
 void ControlHost::DestroyControl()
 {
+    MessageLoop::RemoveFilter(filter_);
+    filter_ = 0;
     UnadviseEvents();
     active_.Release();
     dispatch_.Release();

@@ -17,7 +17,8 @@ int ListView::InsertColumn(int index, const std::wstring& title, int width, int 
     c.cx = width;
     c.pszText = const_cast<wchar_t*>(title.c_str());
     c.iSubItem = index;
-    return static_cast<int>(SendMessageW(wnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&c)));
+    return static_cast<int>(
+        SendMessageW(wnd_, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&c)));
 }
 
 int ListView::ColumnCount() const
@@ -73,7 +74,8 @@ int ListView::FindData(LPARAM data) const
     LVFINDINFOW find{};
     find.flags = LVFI_PARAM;
     find.lParam = data;
-    return static_cast<int>(SendMessageW(wnd_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    return static_cast<int>(
+        SendMessageW(wnd_, LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
 bool ListView::SetText(int row, int column, const std::wstring& text)

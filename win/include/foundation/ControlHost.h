@@ -41,9 +41,10 @@ public:
     // The control's dispatch interface (null when it has none).
     IDispatch* Dispatch() const { return dispatch_.Get(); }
 
-    // For the message loop: keyboard messages go to the UI-active control first
+    // Keyboard messages go to the UI-active control first
     // (IOleInPlaceActiveObject::TranslateAccelerator). True when the control handled the message.
-    // Register it with MessageLoop::AddFilter (or a ScopedMessageFilter) on the host's thread.
+    // While it holds a control the host is in its thread's message chain (MessageLoop) by itself;
+    // a loop of its own calls this.
     bool PreTranslate(MSG* msg);
 
     // ---- ambient properties, answered through the site's IDispatch ----
@@ -83,6 +84,7 @@ private:
     ComPtr<IOleObject> control_;
     ComPtr<IDispatch> dispatch_;
     ComPtr<IOleInPlaceActiveObject> active_; // given by the control through SetActiveObject
+    UINT_PTR filter_ = 0;                     // in the message chain while a control is hosted
     ComPtr<IConnectionPoint> events_;         // the control's, while a sink is connected
     DWORD eventsCookie_ = 0;
 
