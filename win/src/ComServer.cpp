@@ -48,13 +48,6 @@ std::wstring Expand(const wchar_t* text, const std::wstring& clsid, const std::w
     return s;
 }
 
-std::wstring ModulePath()
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::wstring(path, n) : std::wstring();
-}
-
 } // namespace
 
 void ObjectCreated() { ++g_objects; }
@@ -112,7 +105,7 @@ HRESULT GetClassObject(const ClassRow* rows, size_t count, REFCLSID clsid, REFII
 HRESULT RegisterRows(const ClassRow* rows, size_t count)
 {
     return ComBarrier("DllRegisterServer", [&] {
-        const std::wstring module = ModulePath();
+        const std::wstring module = ModulePath(ThisModule());
         if (module.empty())
             return SELFREG_E_CLASS;
         for (size_t i = 0; i < count; ++i) {
@@ -143,7 +136,7 @@ HRESULT RegisterRows(const ClassRow* rows, size_t count)
 HRESULT UnregisterRows(const ClassRow* rows, size_t count)
 {
     return ComBarrier("DllUnregisterServer", [&] {
-        const std::wstring module = ModulePath();
+        const std::wstring module = ModulePath(ThisModule());
         HRESULT hr = S_OK;
         for (size_t i = 0; i < count; ++i) {
             const std::wstring clsid = GuidText(*rows[i].clsid);

@@ -1,11 +1,10 @@
 #include "foundation/Dialog.h"
+#include "foundation/MessageLoop.h"
 #include "foundation/Trace.h"
 
 namespace win {
 
 namespace {
-
-thread_local Dialog* t_dialogs = nullptr; // the thread's live dialogs, newest first
 
 bool IsKey(UINT msg) { return msg >= WM_KEYFIRST && msg <= WM_KEYLAST; }
 
@@ -19,11 +18,13 @@ Dialog::~Dialog()
         wnd_ = nullptr;
         DestroyWindow(w);
     }
-    for (Dialog** p = &t_dialogs; *p; p = &(*p)->next_)
-        if (*p == this) {
-            *p = next_;
-            break;
-        }
+    Unlist();
+}
+
+void Dialog::Unlist()
+{
+    MessageLoop::RemoveFilter(filter_);
+    filter_ = 0;
 }
 
 bool Dialog::Create(HWND parent, int templateId, HINSTANCE module)
@@ -32,12 +33,14 @@ bool Dialog::Create(HWND parent, int templateId, HINSTANCE module)
         return false;
     ended_ = false;
     result_ = -1;
+    // In the chain before OnInit runs, so the filters that OnInit adds (its control hosts') come
+    // before the dialog manager's.
+    Unlist();
+    filter_ = MessageLoop::AddFilter([this](MSG* m) { return Filter(m); });
     HWND w = CreateDialogParamW(module, MAKEINTRESOURCEW(templateId), parent, Proc, reinterpret_cast<LPARAM>(this));
     if (!w)
-        return false;
-    next_ = t_dialogs;
-    t_dialogs = this;
-    return true;
+        Unlist();
+    return w != nullptr;
 }
 
 bool Dialog::CreateModeless(HWND parent, int templateId, HINSTANCE module)
@@ -59,19 +62,7 @@ INT_PTR Dialog::DoModal(HWND parent, int templateId, HINSTANCE module)
         return -1;
     }
     ShowWindow(wnd_, SW_SHOW);
-    MSG msg;
-    while (!ended_ && wnd_) {
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
-            if (got == 0)
-                PostQuitMessage(static_cast<int>(msg.wParam)); // the program's loop must still see it
-            break;
-        }
-        if (!PreTranslate(&msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    MessageLoop::RunUntil([this] { return ended_ || !wnd_; }); // WM_QUIT is posted again for the program's loop
     if (ownerWasEnabled)
         EnableWindow(parent, TRUE); // before the dialog goes, so the owner gets the activation
     if (wnd_) {
@@ -110,12 +101,54 @@ bool Dialog::Filter(MSG* msg)
     return IsDialogMessageW(wnd_, msg) != FALSE;
 }
 
-bool Dialog::PreTranslate(MSG* msg)
+bool Dialog::PreTranslate(MSG* msg) { return MessageLoop::PreTranslate(msg); }
+
+std::wstring Dialog::ItemText(int id) const
 {
-    for (Dialog* d = t_dialogs; d; d = d->next_)
-        if (d->Filter(msg))
-            return true;
-    return false;
+    HWND item = Item(id);
+    if (!item)
+        return {};
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    int n = GetWindowTextW(item, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<size_t>(n > 0 ? n : 0));
+    return text;
+}
+
+bool Dialog::SetItemText(int id, const std::wstring& text) { return SetDlgItemTextW(wnd_, id, text.c_str()) != FALSE; }
+
+bool Dialog::IsChecked(int id) const { return IsDlgButtonChecked(wnd_, id) == BST_CHECKED; }
+
+void Dialog::SetChecked(int id, bool checked) { CheckDlgButton(wnd_, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+
+int Dialog::ComboSelection(int id) const
+{
+    HWND item = Item(id);
+    return item ? static_cast<int>(SendMessageW(item, CB_GETCURSEL, 0, 0)) : -1;
+}
+
+int Dialog::ListSelection(int id) const
+{
+    HWND item = Item(id);
+    return item ? static_cast<int>(SendMessageW(item, LB_GETCURSEL, 0, 0)) : -1;
+}
+
+bool Dialog::SelectCombo(int id, int index)
+{
+    HWND item = Item(id);
+    // CB_SETCURSEL answers CB_ERR both for a bad index and for -1 (no selection).
+    return item && (SendMessageW(item, CB_SETCURSEL, static_cast<WPARAM>(index), 0) != CB_ERR || index == -1);
+}
+
+bool Dialog::SelectList(int id, int index)
+{
+    HWND item = Item(id);
+    return item && (SendMessageW(item, LB_SETCURSEL, static_cast<WPARAM>(index), 0) != LB_ERR || index == -1);
+}
+
+void Dialog::EnableItem(int id, bool enable)
+{
+    if (HWND item = Item(id))
+        EnableWindow(item, enable ? TRUE : FALSE);
 }
 
 bool Dialog::OnCommand(int id, int code, HWND control)
@@ -132,8 +165,31 @@ INT_PTR Dialog::Handle(UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_INITDIALOG: return OnInit() ? TRUE : FALSE;
     case WM_COMMAND: return OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp)) ? TRUE : FALSE;
-    default: return OnMessage(msg, wp, lp);
+    case WM_TIMER: OnTimer(wp); return TRUE;
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lp);
+        LRESULT answer = header ? OnNotify(static_cast<int>(header->idFrom), header) : 0;
+        SetWindowLongPtrW(wnd_, DWLP_MSGRESULT, answer);
+        return TRUE;
     }
+    case WM_DRAWITEM:
+        if (OnDrawItem(static_cast<int>(wp), reinterpret_cast<DRAWITEMSTRUCT*>(lp)))
+            return TRUE;
+        break;
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+        // The one case where a dialog procedure answers with a value of its own, not TRUE.
+        if (HBRUSH brush = OnCtlColor(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp), msg - WM_CTLCOLORMSGBOX))
+            return reinterpret_cast<INT_PTR>(brush);
+        break;
+    default: break;
+    }
+    return OnMessage(msg, wp, lp);
 }
 
 INT_PTR CALLBACK Dialog::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -158,11 +214,7 @@ INT_PTR CALLBACK Dialog::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(wnd, DWLP_USER, 0);
         self->wnd_ = nullptr;
-        for (Dialog** p = &t_dialogs; *p; p = &(*p)->next_)
-            if (*p == self) {
-                *p = self->next_;
-                break;
-            }
+        self->Unlist();
         try {
             self->OnFinalMessage();
         } catch (...) {

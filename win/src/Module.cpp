@@ -20,16 +20,36 @@ ClassList& Classes()
 
 } // namespace
 
-std::wstring ModuleFolderFile(const wchar_t* fileName)
+std::wstring ModulePath(HMODULE module)
 {
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return {};
-    std::wstring p(path, n);
+    // A cut path fills the whole buffer: grow it until the path and its terminator fit (the
+    // platform's paths end at 32767 characters).
+    std::wstring path(MAX_PATH, L'\0');
+    while (path.size() <= 32768) {
+        DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+    return {};
+}
+
+std::wstring ModuleFolder(HMODULE module)
+{
+    std::wstring p = ModulePath(module);
     size_t slash = p.find_last_of(L"\\/");
     p.resize(slash == std::wstring::npos ? 0 : slash + 1);
-    return p + fileName;
+    return p;
+}
+
+std::wstring ModuleFolderFile(const wchar_t* fileName)
+{
+    std::wstring folder = ModuleFolder(ThisModule());
+    return folder.empty() ? folder : folder + fileName;
 }
 
 bool RegisterModuleClass(WNDCLASSEXW wc)

@@ -1,6 +1,7 @@
 #include "TestKit.h"
 #include "foundation/Dib.h"
 #include "foundation/Handles.h"
+#include "foundation/MessageLoop.h"
 #include "foundation/Module.h"
 #include <cstdio>
 
@@ -28,6 +29,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms, Check check)
             return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
         while ((check == Check::EachWake || !done()) && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (win::MessageLoop::PreTranslate(&msg))
+                continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

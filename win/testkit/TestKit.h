@@ -12,9 +12,10 @@
 
 namespace testkit {
 
-// Dispatches messages until `done` or `ms` have passed. True when `done` became true. EachMessage
-// asks `done` between any two messages, so a state that lasts for one message only is still seen;
-// EachWake drains what is waiting first, for a costly `done` that must not starve the messages.
+// Dispatches messages (through the thread's filter chain, as the program's loop does) until `done`
+// or `ms` have passed. True when `done` became true. EachMessage asks `done` between any two
+// messages, so a state that lasts for one message only is still seen; EachWake drains what is
+// waiting first, for a costly `done` that must not starve the messages.
 enum class Check { EachMessage, EachWake };
 bool PumpUntil(const std::function<bool()>& done, DWORD ms, Check check = Check::EachMessage);
 // Dispatches messages for `ms`.

@@ -8,3 +8,10 @@ inline constexpr GUID kClsidTestObject = {0x6f1e8a52, 0x3c1b, 0x4d0e, {0x9e, 0x5
 
 #define IDD_TEST 100
 #define IDC_TEST_EDIT 101
+
+#define IDD_ITEMS 110
+#define IDC_ITEMS_CHECK 111
+#define IDC_ITEMS_COMBO 112
+#define IDC_ITEMS_LIST 113
+#define IDC_ITEMS_STATIC 114
+#define IDC_ITEMS_ROWS 115

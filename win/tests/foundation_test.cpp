@@ -6,10 +6,13 @@
 #include "foundation/ComServer.h"
 #include "foundation/Dialog.h"
 #include "foundation/Handles.h"
+#include "foundation/ListView.h"
+#include "foundation/MessageLoop.h"
 #include "foundation/Trace.h"
 #include <gtest/gtest.h>
 #include <ole2.h>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -80,13 +83,22 @@ public:
     UINT swallow = 0;          // a virtual key to swallow
     UINT press = 0;            // the key posted to the dialog
     INT_PTR endWith = 0;       // posted after the key: End(endWith) unless the key ended it first
+    int quitWith = -1;         // instead of the key: WM_QUIT with this code
+    win::MessageFilter inner;  // registered in OnInit, as a control host made by the dialog is
     bool ownerDisabled = false;
     HWND owner = nullptr;
 
 private:
+    win::ScopedMessageFilter innerFilter_;
     bool OnInit() override
     {
         ownerDisabled = owner && !IsWindowEnabled(owner);
+        if (inner)
+            innerFilter_.Add(inner);
+        if (quitWith >= 0) {
+            PostQuitMessage(quitWith);
+            return true;
+        }
         PostMessageW(Hwnd(), WM_KEYDOWN, press, 0);
         PostMessageW(Hwnd(), WM_APP, 0, 0);
         return true;
@@ -205,6 +217,236 @@ TEST(DialogBase, ModelessDialogsGetTheirKeysThroughPreTranslate)
         2000));
 }
 
+// The items dialog: every hook records what it saw; the owner-drawn rows are painted in `rowColour`.
+class ItemsDialog final : public win::Dialog {
+public:
+    win::ListView rows;
+    std::vector<UINT_PTR> timers;
+    std::vector<std::pair<int, LPARAM>> drawn; // row, its data
+    UINT colourType = ~0u;
+    HWND colourControl = nullptr;
+    COLORREF rowColour = RGB(0, 128, 255);
+    win::Brush brush{CreateSolidBrush(RGB(1, 2, 3))};
+
+private:
+    bool OnInit() override
+    {
+        rows.Attach(Item(IDC_ITEMS_ROWS));
+        rows.SetRowHeight(24);
+        rows.InsertColumn(0, L"name", 120);
+        rows.InsertColumn(1, L"port", 80, LVCFMT_RIGHT);
+        return true;
+    }
+    void OnTimer(UINT_PTR id) override
+    {
+        timers.push_back(id);
+        KillTimer(Hwnd(), id);
+    }
+    LRESULT OnNotify(int id, NMHDR* nm) override { return nm->code == 1234u ? id * 2 : 0; }
+    bool OnDrawItem(int id, DRAWITEMSTRUCT* d) override
+    {
+        if (id != IDC_ITEMS_ROWS || d->CtlType != ODT_LISTVIEW)
+            return false;
+        drawn.emplace_back(static_cast<int>(d->itemID), static_cast<LPARAM>(d->itemData));
+        rows.DrawRow(*d, RGB(255, 255, 255), rowColour);
+        return true;
+    }
+    HBRUSH OnCtlColor(HDC, HWND control, UINT type) override
+    {
+        if (control != Item(IDC_ITEMS_STATIC))
+            return nullptr;
+        colourType = type;
+        colourControl = control;
+        return brush.Get();
+    }
+};
+
+void InitListViews()
+{
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+}
+
+TEST(DialogItems, TextChecksSelectionsAndEnablingThroughTheHelpers)
+{
+    InitListViews();
+    ItemsDialog d;
+    ASSERT_TRUE(d.CreateModeless(nullptr, IDD_ITEMS));
+    const std::wstring longText(700, L'k');
+    EXPECT_TRUE(d.SetItemText(IDC_TEST_EDIT, longText));
+    EXPECT_EQ(d.ItemText(IDC_TEST_EDIT), longText);
+    EXPECT_EQ(d.ItemText(999), L"") << "no such item";
+    EXPECT_FALSE(d.SetItemText(999, L"x"));
+
+    EXPECT_FALSE(d.IsChecked(IDC_ITEMS_CHECK));
+    d.SetChecked(IDC_ITEMS_CHECK, true);
+    EXPECT_TRUE(d.IsChecked(IDC_ITEMS_CHECK));
+
+    for (const wchar_t* s : {L"a", L"b", L"c"}) {
+        SendMessageW(d.Item(IDC_ITEMS_COMBO), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+        SendMessageW(d.Item(IDC_ITEMS_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    }
+    EXPECT_EQ(d.ComboSelection(IDC_ITEMS_COMBO), -1);
+    EXPECT_TRUE(d.SelectCombo(IDC_ITEMS_COMBO, 2));
+    EXPECT_EQ(d.ComboSelection(IDC_ITEMS_COMBO), 2);
+    EXPECT_FALSE(d.SelectCombo(IDC_ITEMS_COMBO, 3)) << "beyond the list";
+    EXPECT_TRUE(d.SelectCombo(IDC_ITEMS_COMBO, -1));
+    EXPECT_EQ(d.ComboSelection(IDC_ITEMS_COMBO), -1);
+    EXPECT_TRUE(d.SelectList(IDC_ITEMS_LIST, 1));
+    EXPECT_EQ(d.ListSelection(IDC_ITEMS_LIST), 1);
+    EXPECT_FALSE(d.SelectList(IDC_ITEMS_LIST, 5));
+    EXPECT_EQ(d.ListSelection(999), -1);
+
+    d.EnableItem(IDC_TEST_EDIT, false);
+    EXPECT_FALSE(IsWindowEnabled(d.Item(IDC_TEST_EDIT)));
+    d.EnableItem(IDC_TEST_EDIT, true);
+    EXPECT_TRUE(IsWindowEnabled(d.Item(IDC_TEST_EDIT)));
+}
+
+TEST(DialogHooks, TimersNotificationsAndColoursReachTheirHooks)
+{
+    InitListViews();
+    ItemsDialog d;
+    ASSERT_TRUE(d.CreateModeless(nullptr, IDD_ITEMS));
+    SetTimer(d.Hwnd(), 17, 1, nullptr);
+    EXPECT_TRUE(testkit::PumpUntil([&] { return !d.timers.empty(); }, 2000));
+    EXPECT_EQ(d.timers, std::vector<UINT_PTR>{17});
+
+    NMHDR nm{d.Item(IDC_ITEMS_LIST), IDC_ITEMS_LIST, 1234u};
+    EXPECT_EQ(SendMessageW(d.Hwnd(), WM_NOTIFY, IDC_ITEMS_LIST, reinterpret_cast<LPARAM>(&nm)), IDC_ITEMS_LIST * 2)
+        << "the hook's answer reaches the sender";
+
+    win::WindowDC dc(d.Hwnd());
+    EXPECT_EQ(SendMessageW(d.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.Get()),
+                           reinterpret_cast<LPARAM>(d.Item(IDC_ITEMS_STATIC))),
+              reinterpret_cast<LRESULT>(d.brush.Get()));
+    EXPECT_EQ(d.colourType, UINT(CTLCOLOR_STATIC));
+    EXPECT_NE(SendMessageW(d.Hwnd(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc.Get()),
+                           reinterpret_cast<LPARAM>(d.Item(IDC_TEST_EDIT))),
+              reinterpret_cast<LRESULT>(d.brush.Get()))
+        << "a null brush leaves the default";
+}
+
+TEST(ListView, ColumnsRowsCellsAndSelection)
+{
+    InitListViews();
+    ItemsDialog d;
+    ASSERT_TRUE(d.CreateModeless(nullptr, IDD_ITEMS));
+    win::ListView& lv = d.rows;
+    EXPECT_EQ(lv.ColumnCount(), 2);
+    EXPECT_EQ(lv.ColumnFormat(1), LVCFMT_RIGHT);
+    EXPECT_EQ(lv.AddRow(L"second", 200), 0);
+    EXPECT_EQ(lv.InsertRow(0, L"first", 100), 0);
+    EXPECT_EQ(lv.AddRow(L"third", 300), 2);
+    EXPECT_EQ(lv.Count(), 3);
+    EXPECT_EQ(lv.Data(1), 200);
+    EXPECT_EQ(lv.FindData(300), 2);
+    EXPECT_EQ(lv.FindData(400), -1);
+    EXPECT_TRUE(lv.SetData(2, 301));
+    EXPECT_EQ(lv.FindData(301), 2);
+
+    const std::wstring longText(300, L'p');
+    EXPECT_TRUE(lv.SetText(1, 1, longText));
+    EXPECT_EQ(lv.Text(1, 1), longText) << "longer than the first buffer";
+    EXPECT_EQ(lv.Text(0, 0), L"first");
+
+    EXPECT_EQ(lv.Selected(), -1);
+    EXPECT_TRUE(lv.Select(2));
+    EXPECT_EQ(lv.Selected(), 2);
+    EXPECT_TRUE(lv.Select(1));
+    EXPECT_EQ(lv.Selected(), 1);
+    EXPECT_FALSE(lv.Select(3));
+    EXPECT_TRUE(lv.Select(-1));
+    EXPECT_EQ(lv.Selected(), -1);
+
+    EXPECT_TRUE(lv.DeleteRow(0));
+    EXPECT_EQ(lv.Text(0, 0), L"second");
+    EXPECT_TRUE(lv.DeleteAllRows());
+    EXPECT_EQ(lv.Count(), 0);
+}
+
+TEST(ListView, OwnerDrawnRowsArePaintedThroughTheDialogsHook)
+{
+    InitListViews();
+    ItemsDialog d;
+    ASSERT_TRUE(d.CreateModeless(nullptr, IDD_ITEMS));
+    d.rows.AddRow(L"one", 11);
+    d.rows.AddRow(L"two", 22);
+    d.rows.SetText(1, 1, L"8000");
+    ShowWindow(d.Hwnd(), SW_SHOW);
+    UpdateWindow(d.Hwnd());
+    const RECT cell = d.rows.CellRect(1, 0);
+    EXPECT_GE(cell.bottom - cell.top, 24) << "the row height set, with the control's padding";
+    EXPECT_LE(cell.bottom - cell.top, 26);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return d.drawn.size() >= 2; }, 3000));
+    EXPECT_EQ(d.drawn[0], (std::pair<int, LPARAM>{0, 11}));
+    EXPECT_EQ(d.drawn[1], (std::pair<int, LPARAM>{1, 22}));
+    testkit::PumpFor(100);
+    // The row's background is ours; its right-aligned cell keeps its left part clear of text.
+    const RECT port = d.rows.CellRect(1, 1);
+    RECT probe{port.left + 6, port.top + 2, port.left + 10, port.top + 4};
+    auto pixels = testkit::ClientPixels(d.rows.Hwnd(), probe);
+    ASSERT_FALSE(pixels.empty());
+    for (uint32_t p : pixels)
+        EXPECT_EQ(p, 0x000080FFu);
+}
+
+TEST(MessageLoop, FiltersRunNewestFirstAndMayGoWhileTheyRun)
+{
+    std::vector<int> order;
+    win::ScopedMessageFilter older([&](MSG* m) { return order.push_back(1), m->message == WM_APP + 1; });
+    UINT_PTR self = 0;
+    self = win::MessageLoop::AddFilter([&](MSG*) {
+        order.push_back(2);
+        win::MessageLoop::RemoveFilter(self); // once only
+        return false;
+    });
+    MSG m{nullptr, WM_APP, 0, 0};
+    EXPECT_FALSE(win::MessageLoop::PreTranslate(&m));
+    EXPECT_FALSE(win::MessageLoop::PreTranslate(&m));
+    EXPECT_EQ(order, (std::vector<int>{2, 1, 1}));
+    m.message = WM_APP + 1;
+    EXPECT_TRUE(win::MessageLoop::PreTranslate(&m));
+    older.Reset();
+    EXPECT_FALSE(win::MessageLoop::PreTranslate(&m));
+
+    // Run serves the chain and ends with WM_QUIT's code; a filter that throws swallows its message.
+    testkit::TraceCapture trace;
+    testkit::RecorderWindow w(WM_APP, WM_APP + 2);
+    win::ScopedMessageFilter thrower([](MSG* msg) { return msg->message == WM_APP + 2 ? throw 1 : false; });
+    PostMessageW(w.Hwnd(), WM_APP + 2, 0, 0);
+    PostMessageW(w.Hwnd(), WM_APP, 0, 0);
+    PostQuitMessage(9);
+    EXPECT_EQ(win::MessageLoop::Run(), 9);
+    EXPECT_EQ(w.Count(WM_APP), 1u);
+    EXPECT_EQ(w.Count(WM_APP + 2), 0u);
+    EXPECT_TRUE(trace.Contains(L"exception in a message filter, message 0x8002"));
+}
+
+TEST(MessageLoop, AModalDialogsLoopServesTheChainAndHandsOnQuit)
+{
+    testkit::RecorderWindow owner;
+    // A filter registered while the dialog starts (as its control host's is) sees its keys first.
+    int escapes = 0;
+    KeyDialog d;
+    d.press = VK_ESCAPE;
+    d.endWith = 7;
+    d.inner = [&](MSG* m) {
+        bool esc = m->message == WM_KEYDOWN && m->wParam == VK_ESCAPE;
+        escapes += esc;
+        return esc;
+    };
+    EXPECT_EQ(d.DoModal(owner.Hwnd(), IDD_TEST), 7) << "the filter took Escape before the dialog manager";
+    EXPECT_EQ(escapes, 1);
+
+    // WM_QUIT ends the modal loop and reaches the program's loop.
+    KeyDialog quitting;
+    quitting.quitWith = 5;
+    EXPECT_EQ(quitting.DoModal(owner.Hwnd(), IDD_TEST), -1);
+    EXPECT_TRUE(IsWindowEnabled(owner.Hwnd()));
+    EXPECT_EQ(win::MessageLoop::Run(), 5);
+}
+
 // A COM object that counts its references.
 struct Counted : IUnknown {
     long refs = 1;
@@ -237,6 +479,44 @@ TEST(Owners, OneRuleForHandlesAndComPointers)
     }
     EXPECT_EQ(GetCurrentObject(dc.Get(), OBJ_BITMAP), before);
 
+    // A memory DC made again lets go of its first DC and bitmap.
+    win::MemoryDC back;
+    ASSERT_TRUE(back.Create(nullptr, 8, 8));
+    HDC firstDc = back.Get();
+    HBITMAP firstBitmap = back.BitmapHandle();
+    EXPECT_EQ(GetCurrentObject(firstDc, OBJ_BITMAP), firstBitmap);
+    uint32_t* bits = back.CreateDib(nullptr, 4, 2);
+    ASSERT_NE(bits, nullptr);
+    EXPECT_EQ(GetObjectType(firstBitmap), 0u) << "the first bitmap is deleted";
+    bits[7] = 0x00FF0000;
+    EXPECT_EQ(GetPixel(back.Get(), 3, 1), RGB(255, 0, 0)) << "top-down rows";
+    win::MemoryDC moved(std::move(back));
+    EXPECT_FALSE(back);
+    EXPECT_EQ(back.Create(nullptr, 0, 5), false);
+    EXPECT_FALSE(back) << "a failed creation holds nothing";
+
+    win::RegKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\PxFoundationTest", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, key.Put(), nullptr), ERROR_SUCCESS);
+    HKEY raw = key.Get();
+    key.Reset();
+    DWORD values = 0;
+    EXPECT_NE(RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                               nullptr, nullptr), ERROR_SUCCESS) << "closed";
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PxFoundationTest");
+
+    WSADATA wsa;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    {
+        win::Socket s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        ASSERT_TRUE(s);
+        SOCKET rawSocket = s.Get();
+        s.Reset();
+        int type = 0, size = sizeof type;
+        EXPECT_EQ(getsockopt(rawSocket, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &size), SOCKET_ERROR);
+    }
+    WSACleanup();
+
     Counted c;
     {
         win::ComPtr<IUnknown> shared, taken;
@@ -250,8 +530,27 @@ TEST(Owners, OneRuleForHandlesAndComPointers)
         IUnknown* out = moved.Detach();
         EXPECT_EQ(out, &c);
         out->Release();
+
+        win::ComPtr<IUnknown> held;
+        held.Assign(&c);
+        IUnknown* copy = nullptr;
+        EXPECT_EQ(held.CopyTo(&copy), S_OK);
+        EXPECT_EQ(copy, &c);
+        EXPECT_EQ(c.refs, 4);
+        copy->Release();
+        EXPECT_EQ(held.CopyTo(nullptr), E_POINTER);
+        win::ComPtr<IUnknown> none;
+        EXPECT_EQ(none.CopyTo(&copy), S_OK);
+        EXPECT_EQ(copy, nullptr);
+
+        win::Variant v;
+        v->vt = VT_UNKNOWN;
+        v->punkVal = held.Detach();
+        win::Variant kept(std::move(v));
+        EXPECT_EQ(v->vt, VT_EMPTY);
+        EXPECT_EQ(c.refs, 3) << "moved, not copied";
     }
-    EXPECT_EQ(c.refs, 1);
+    EXPECT_EQ(c.refs, 1) << "the variant cleared its reference";
 }
 
 TEST(Trace, LinesAreCutAtTheBufferAndReachTheProgramsSink)
@@ -264,6 +563,37 @@ TEST(Trace, LinesAreCutAtTheBufferAndReachTheProgramsSink)
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].size(), size_t(win::kTraceChars - 1));
     EXPECT_EQ(lines[1], L"===>>> fixme: IOleObject::SetExtent not implemented\n");
+}
+
+TEST(ModulePath, APathBeyondMaxPathIsFoundWhole)
+{
+    const std::wstring program = win::ModulePath(nullptr);
+    ASSERT_FALSE(program.empty());
+    std::wstring folder = win::ModuleFolder(nullptr);
+    ASSERT_EQ(folder.back(), L'\\');
+    EXPECT_EQ(program.compare(0, folder.size(), folder), 0);
+
+    // A copy of a test DLL three folders of 100 characters deep.
+    std::wstring deep = L"\\\\?\\" + folder + L"longpath";
+    CreateDirectoryW(deep.c_str(), nullptr);
+    for (int i = 0; i < 3; ++i) {
+        deep += L"\\" + std::wstring(100, wchar_t(L'a' + i));
+        CreateDirectoryW(deep.c_str(), nullptr);
+    }
+    const std::wstring file = deep + L"\\deep_classdll.dll";
+    ASSERT_TRUE(CopyFileW((folder + L"win_classdll.dll").c_str(), file.c_str(), FALSE));
+    HMODULE dll = LoadLibraryW(file.c_str());
+    ASSERT_NE(dll, nullptr);
+    const std::wstring path = win::ModulePath(dll);
+    EXPECT_GT(path.size(), size_t(MAX_PATH));
+    EXPECT_EQ(path, file.substr(4)) << "the whole path, without the long-path prefix";
+    EXPECT_EQ(win::ModuleFolder(dll), deep.substr(4) + L"\\");
+    FreeLibrary(dll);
+    DeleteFileW(file.c_str());
+    for (int i = 0; i < 4; ++i) {
+        RemoveDirectoryW(deep.c_str());
+        deep.resize(deep.find_last_of(L'\\'));
+    }
 }
 
 std::wstring ClassesValue(const std::wstring& key, const wchar_t* name = nullptr)

@@ -48,6 +48,18 @@ public:
     }
     void** PutVoid() { return reinterpret_cast<void**>(Put()); }
 
+    // Hands out a new reference (AddRef) through an out parameter, as a COM getter answers; a null
+    // pointer held is handed out as null with S_OK.
+    HRESULT CopyTo(T** out) const
+    {
+        if (!out)
+            return E_POINTER;
+        *out = p_;
+        if (p_)
+            p_->AddRef();
+        return S_OK;
+    }
+
     // QueryInterface into another pointer.
     template <class U>
     HRESULT As(ComPtr<U>& out) const

@@ -1,10 +1,14 @@
 #pragma once
 // The dialog base: dialogs from templates, modal or modeless, with one shared dialog procedure
 // (the object in DWLP_USER from WM_INITDIALOG to WM_NCDESTROY, every message behind an exception
-// barrier) and virtual hooks for initialisation, commands, OK, Cancel and keys. A modal dialog runs
-// its own message loop, so OnKey sees each key before the dialog manager turns Enter into OK,
-// Escape into Cancel or Space into a click: a dialog that must swallow one of them answers true.
+// barrier) and virtual hooks for initialisation, commands, OK, Cancel, keys, timers, notifications,
+// owner drawing and control colours. Every live dialog is a filter of its thread's message chain
+// (MessageLoop), and a modal dialog runs that chain in its own loop, so OnKey sees each key before
+// the dialog manager turns Enter into OK, Escape into Cancel or Space into a click: a dialog that
+// must swallow one of them answers true.
 #include <windows.h>
+#include <commctrl.h>
+#include <string>
 #include "foundation/Module.h"
 
 namespace win {
@@ -18,15 +22,29 @@ public:
     // Runs the dialog of template `templateId` of `module` until End; its result, or -1 when the
     // dialog could not be created.
     INT_PTR DoModal(HWND parent, int templateId, HINSTANCE module = ThisModule());
-    // Creates the dialog and returns; the thread's message loop passes its messages through
-    // PreTranslate. False when the dialog could not be created.
+    // Creates the dialog and returns; the thread's message loop (MessageLoop::Run) passes its
+    // messages through the dialog. False when the dialog could not be created.
     bool CreateModeless(HWND parent, int templateId, HINSTANCE module = ThisModule());
 
     HWND Hwnd() const { return wnd_; }
     HWND Item(int id) const { return GetDlgItem(wnd_, id); }
 
-    // For a message loop that runs modeless dialogs: keys and dialog navigation for the dialog
-    // that `msg` is meant for. True when the message was handled and must not be dispatched.
+    // ---- items ----
+    std::wstring ItemText(int id) const; // "" when there is no such item
+    bool SetItemText(int id, const std::wstring& text);
+    // A check box or radio button: checked (BST_CHECKED) or not.
+    bool IsChecked(int id) const;
+    void SetChecked(int id, bool checked);
+    // The selected entry of a combo box or a single-selection list box; -1 when none (or no item).
+    int ComboSelection(int id) const;
+    int ListSelection(int id) const;
+    // Selects entry `index` (-1: none). False when the index is out of the list.
+    bool SelectCombo(int id, int index);
+    bool SelectList(int id, int index);
+    void EnableItem(int id, bool enable);
+
+    // For a hand-written message loop: the thread's filter chain (MessageLoop::PreTranslate), which
+    // holds every live dialog's keys and navigation. True when the message must not be dispatched.
     static bool PreTranslate(MSG* msg);
 
 protected:
@@ -40,6 +58,17 @@ protected:
     virtual void OnCancel() { End(IDCANCEL); }
     // A keyboard message for the dialog or one of its items, before anything else sees it.
     virtual bool OnKey(const MSG& msg) { return false; }
+    // WM_TIMER of a timer without a procedure of its own.
+    virtual void OnTimer(UINT_PTR id) {}
+    // WM_NOTIFY from item `id`: the answer goes to the sender (DWLP_MSGRESULT). 0 is the default
+    // answer of every notification.
+    virtual LRESULT OnNotify(int id, NMHDR* header) { return 0; }
+    // WM_DRAWITEM of an owner-drawn item: true when drawn (otherwise OnMessage sees it).
+    virtual bool OnDrawItem(int id, DRAWITEMSTRUCT* draw) { return false; }
+    // WM_CTLCOLOR* (type: CTLCOLOR_EDIT, CTLCOLOR_STATIC, CTLCOLOR_DLG...; `control` is the dialog
+    // itself for CTLCOLOR_DLG): the brush for the background, after setting the DC's colours; null
+    // for the default (then OnMessage sees it). The brush stays the dialog's: it is not deleted.
+    virtual HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) { return nullptr; }
     // Every other message, as a dialog procedure answers (FALSE: not handled).
     virtual INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp) { return FALSE; }
     // After WM_NCDESTROY, with the window gone.
@@ -54,11 +83,13 @@ private:
     static INT_PTR CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR Handle(UINT msg, WPARAM wp, LPARAM lp);
 
+    void Unlist();
+
     HWND wnd_ = nullptr; // ours: destroyed by End or with this object
     bool modal_ = false;
     bool ended_ = false;
     INT_PTR result_ = -1;
-    Dialog* next_ = nullptr; // the thread's list of live dialogs
+    UINT_PTR filter_ = 0; // in the message chain of the thread that made the window
 };
 
 } // namespace win

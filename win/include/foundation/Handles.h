@@ -1,9 +1,13 @@
 #pragma once
 // Owners of Win32 handles: one non-copyable, movable type per kind of handle. The rule is the same
 // for all of them: the owner closes what it holds when it goes or is reset; Attach takes ownership
-// of a raw handle (closing the one held before), Detach gives it up and returns it.
-#include <windows.h>
+// of a raw handle (closing the one held before), Detach gives it up and returns it; Put closes what
+// is held and gives the address for an out parameter.
+#include <windows.h> // with the sockets of winsock.h (or of winsock2.h when that came first)
+#include <oleauto.h>
+#include <cstdint>
 #include <utility>
+#include "foundation/Dib.h"
 
 namespace win {
 
@@ -35,6 +39,11 @@ public:
     }
     [[nodiscard]] Handle Detach() { return std::exchange(h_, Traits::Invalid()); }
     void Reset() { Attach(Traits::Invalid()); }
+    Handle* Put()
+    {
+        Reset();
+        return &h_;
+    }
 
 private:
     Handle h_ = Traits::Invalid();
@@ -78,25 +87,168 @@ struct IconTraits {
 };
 using Icon = Owner<IconTraits>;
 
-// A memory device context compatible with `like` (the screen when null).
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { RegCloseKey(h); }
+};
+using RegKey = Owner<RegKeyTraits>;
+
+struct SocketTraits {
+    using Handle = SOCKET;
+    static Handle Invalid() { return INVALID_SOCKET; }
+    static bool Valid(Handle h) { return h != INVALID_SOCKET; }
+    static void Close(Handle h) { closesocket(h); }
+};
+using Socket = Owner<SocketTraits>;
+
+struct BstrTraits {
+    using Handle = BSTR;
+    static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { SysFreeString(h); }
+};
+// A BSTR: Bstr(SysAllocString(...)), or Put() for a [out] BSTR*.
+using Bstr = Owner<BstrTraits>;
+
+// A VARIANT, cleared (VariantClear) when it goes or is reset; moving leaves the source VT_EMPTY.
+class Variant {
+public:
+    Variant() { VariantInit(&v_); }
+    ~Variant() { VariantClear(&v_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    Variant(Variant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
+    Variant& operator=(Variant&& o) noexcept
+    {
+        if (this != &o) {
+            VariantClear(&v_);
+            v_ = o.v_;
+            VariantInit(&o.v_);
+        }
+        return *this;
+    }
+    VARIANT* Get() { return &v_; }
+    const VARIANT* Get() const { return &v_; }
+    VARIANT* operator->() { return &v_; }
+    const VARIANT* operator->() const { return &v_; }
+    void Reset() { VariantClear(&v_); }
+    // Clears and gives the address for an [out] VARIANT*.
+    VARIANT* Put()
+    {
+        VariantClear(&v_);
+        return &v_;
+    }
+    // Takes the value out, leaving this one VT_EMPTY (the caller then owns what it holds).
+    [[nodiscard]] VARIANT Detach()
+    {
+        VARIANT out = v_;
+        VariantInit(&v_);
+        return out;
+    }
+
+private:
+    VARIANT v_;
+};
+
+// A memory device context compatible with `like` (the screen when null), and the bitmap it draws
+// into when it owns one. Create again (or Reset) puts the DC's first bitmap back, deletes the bitmap
+// held and the DC, and starts afresh: a back buffer follows its window's size this way.
 class MemoryDC {
 public:
-    explicit MemoryDC(HDC like = nullptr) : dc_(CreateCompatibleDC(like)) {}
-    ~MemoryDC()
-    {
-        if (dc_)
-            DeleteDC(dc_);
-    }
+    explicit MemoryDC(HDC like = nullptr) { Create(like); }
+    ~MemoryDC() { Reset(); }
     MemoryDC(const MemoryDC&) = delete;
     MemoryDC& operator=(const MemoryDC&) = delete;
-    MemoryDC(MemoryDC&& o) noexcept : dc_(std::exchange(o.dc_, nullptr)) {}
-    MemoryDC& operator=(MemoryDC&&) = delete;
+    MemoryDC(MemoryDC&& o) noexcept
+        : dc_(std::exchange(o.dc_, nullptr)), bitmap_(std::exchange(o.bitmap_, nullptr)),
+          firstBitmap_(std::exchange(o.firstBitmap_, nullptr))
+    {
+    }
+    MemoryDC& operator=(MemoryDC&& o) noexcept
+    {
+        if (this != &o) {
+            Reset();
+            dc_ = std::exchange(o.dc_, nullptr);
+            bitmap_ = std::exchange(o.bitmap_, nullptr);
+            firstBitmap_ = std::exchange(o.firstBitmap_, nullptr);
+        }
+        return *this;
+    }
+
+    // A new DC without a bitmap of ours (1x1 monochrome, as the platform makes it).
+    bool Create(HDC like = nullptr)
+    {
+        Reset();
+        dc_ = CreateCompatibleDC(like);
+        return dc_ != nullptr;
+    }
+    // A new DC drawing into a new bitmap compatible with `like` (the screen when null).
+    bool Create(HDC like, int width, int height);
+    // A new DC drawing into a new top-down 32-bit DIB section; its pixels, or null on failure (then
+    // nothing is held).
+    uint32_t* CreateDib(HDC like, int width, int height);
+    void Reset()
+    {
+        if (firstBitmap_)
+            SelectObject(dc_, firstBitmap_);
+        if (bitmap_)
+            DeleteObject(bitmap_);
+        if (dc_)
+            DeleteDC(dc_);
+        dc_ = nullptr;
+        bitmap_ = nullptr;
+        firstBitmap_ = nullptr;
+    }
+
     HDC Get() const { return dc_; }
+    HBITMAP BitmapHandle() const { return bitmap_; }
     explicit operator bool() const { return dc_ != nullptr; }
 
 private:
-    HDC dc_;
+    bool Hold(HBITMAP bitmap);
+
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;       // ours: selected into dc_ while both live
+    HGDIOBJ firstBitmap_ = nullptr;  // not ours: the DC's own, put back before the DC goes
 };
+
+inline bool MemoryDC::Hold(HBITMAP bitmap)
+{
+    if (!bitmap) {
+        Reset();
+        return false;
+    }
+    bitmap_ = bitmap;
+    firstBitmap_ = SelectObject(dc_, bitmap);
+    return true;
+}
+
+inline bool MemoryDC::Create(HDC like, int width, int height)
+{
+    if (!Create(like) || width <= 0 || height <= 0) {
+        Reset();
+        return false;
+    }
+    HDC screen = like ? nullptr : GetDC(nullptr);
+    HBITMAP b = CreateCompatibleBitmap(like ? like : screen, width, height);
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return Hold(b);
+}
+
+inline uint32_t* MemoryDC::CreateDib(HDC like, int width, int height)
+{
+    if (!Create(like) || width <= 0 || height <= 0) {
+        Reset();
+        return nullptr;
+    }
+    BITMAPINFO bi = TopDownDib(width, height, 32);
+    void* bits = nullptr;
+    return Hold(CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0)) ? static_cast<uint32_t*>(bits)
+                                                                                : nullptr;
+}
 
 // Selects an object into a DC and puts the previous one back when it goes.
 class ScopedSelect {

@@ -13,7 +13,11 @@ namespace win {
 // The instance of the module that holds the calling code.
 inline HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
-// The full path of a file in this module's folder ("" when the path does not fit).
+// The full path of `module`'s file (the program's when null), however long; "" on failure.
+std::wstring ModulePath(HMODULE module);
+// Its folder, with the trailing backslash; "" on failure.
+std::wstring ModuleFolder(HMODULE module);
+// The full path of a file in this module's folder ("" when the folder is not known).
 std::wstring ModuleFolderFile(const wchar_t* fileName);
 
 // Registers a window class with this module's instance, once; later calls find it. The class is
