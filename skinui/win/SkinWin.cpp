@@ -1,6 +1,7 @@
 #include "SkinWin.h"
 
 #include <cstring>
+#include "foundation/Module.h"
 #include <cwchar>
 
 #include "skin/SkinApi.h"
@@ -38,19 +39,9 @@ void LoadSkinString(HINSTANCE module, int resource, wchar_t* text, int chars, in
 
 DWORD ReadSkinProfile(const wchar_t* section, const wchar_t* key, const wchar_t* def, wchar_t* text) {
   if (!text) return 0;
-  wchar_t program[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameW(nullptr, program, MAX_PATH);
-  if (n >= MAX_PATH) n = MAX_PATH - 1;
-  program[n] = L'\0';
-  if (wchar_t* slash = std::wcsrchr(program, L'\\')) {
-    *slash = L'\0';
-  } else {
-    program[0] = L'\0';
-  }
-  // The folder can fill MAX_PATH by itself; leave room for the sub-folder and file name.
-  wchar_t path[MAX_PATH + 32];
-  std::swprintf(path, sizeof path / sizeof path[0], L"%ls\\%ls\\Title.ini", program, L"CONFIG");
-  return GetPrivateProfileStringW(section, key, def ? def : L"", text, kSkinProfileChars, path);
+  // CONFIG\Title.ini beside the program, whatever the current folder is.
+  const std::wstring path = win::ModuleFolder(nullptr) + L"CONFIG\\Title.ini";
+  return GetPrivateProfileStringW(section, key, def ? def : L"", text, kSkinProfileChars, path.c_str());
 }
 
 }  // namespace skin

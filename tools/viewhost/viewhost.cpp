@@ -17,7 +17,9 @@
 #include "foundation/ComPtr.h"
 #include "foundation/ControlHost.h"
 #include "foundation/Handles.h"
+#include "foundation/MessageLoop.h"
 #include "foundation/Messages.h"
+#include "foundation/Module.h"
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -96,10 +98,7 @@ HRESULT MakeControl(win::ComPtr<IUnknown>& control, win::Library& dll)
     HRESULT hr = CoCreateInstance(CLSID_Pellux, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, control.PutVoid());
     if (hr != REGDB_E_CLASSNOTREG)
         return hr;
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring file(path, n < MAX_PATH ? n : 0);
-    file = file.substr(0, file.find_last_of(L"\\/") + 1) + L"Pellux.dll";
+    const std::wstring file = win::ModuleFolder(nullptr) + L"Pellux.dll";
     dll.Attach(LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     auto get = dll ? reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
                          reinterpret_cast<void*>(GetProcAddress(dll.Get(), "DllGetClassObject")))
@@ -207,7 +206,7 @@ int Run(const Options& o)
 
     MSG msg;
     while (!host.closed && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (host.PreTranslate(&msg))
+        if (win::MessageLoop::PreTranslate(&msg)) // the control host is in the chain
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

@@ -249,11 +249,10 @@ void ActiveXControl::ReleaseClientSite()
 
 HRESULT ActiveXControl::LoadTypeLibrary(ITypeLib** lib)
 {
-    wchar_t self[MAX_PATH];
-    DWORD n = GetModuleFileNameW(ThisModule(), self, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
+    const std::wstring self = ModulePath(ThisModule());
+    if (self.empty())
         return TYPE_E_CANTLOADLIBRARY;
-    return LoadTypeLibEx(self, REGKIND_NONE, lib);
+    return LoadTypeLibEx(self.c_str(), REGKIND_NONE, lib);
 }
 
 HRESULT ActiveXControl::TypeLib(ITypeLib** lib)
@@ -263,9 +262,7 @@ HRESULT ActiveXControl::TypeLib(ITypeLib** lib)
         if (FAILED(hr))
             return hr;
     }
-    typeLib_->AddRef();
-    *lib = typeLib_.Get();
-    return S_OK;
+    return typeLib_.CopyTo(lib);
 }
 
 STDMETHODIMP ActiveXControl::GetTypeInfoCount(UINT* count)
@@ -360,10 +357,7 @@ STDMETHODIMP ActiveXControl::GetClientSite(IOleClientSite** site)
 {
     if (!site)
         return E_POINTER;
-    *site = clientSite_.Get();
-    if (*site)
-        (*site)->AddRef();
-    return S_OK;
+    return clientSite_.CopyTo(site);
 }
 
 STDMETHODIMP ActiveXControl::Close(DWORD)
@@ -682,12 +676,7 @@ STDMETHODIMP ActiveXControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink
         *aspects = viewAspects_;
     if (flags)
         *flags = viewAdviseFlags_;
-    if (sink) {
-        *sink = viewSink_.Get();
-        if (*sink)
-            (*sink)->AddRef();
-    }
-    return S_OK;
+    return sink ? viewSink_.CopyTo(sink) : S_OK;
 }
 
 STDMETHODIMP ActiveXControl::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, SIZEL* size)

@@ -103,9 +103,9 @@ bool Dialog::Filter(MSG* msg)
 
 bool Dialog::PreTranslate(MSG* msg) { return MessageLoop::PreTranslate(msg); }
 
-std::wstring Dialog::ItemText(int id) const
+std::wstring ItemText(HWND parent, int id)
 {
-    HWND item = Item(id);
+    HWND item = GetDlgItem(parent, id);
     if (!item)
         return {};
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
@@ -114,40 +114,45 @@ std::wstring Dialog::ItemText(int id) const
     return text;
 }
 
-bool Dialog::SetItemText(int id, const std::wstring& text) { return SetDlgItemTextW(wnd_, id, text.c_str()) != FALSE; }
-
-bool Dialog::IsChecked(int id) const { return IsDlgButtonChecked(wnd_, id) == BST_CHECKED; }
-
-void Dialog::SetChecked(int id, bool checked) { CheckDlgButton(wnd_, id, checked ? BST_CHECKED : BST_UNCHECKED); }
-
-int Dialog::ComboSelection(int id) const
+bool SetItemText(HWND parent, int id, const std::wstring& text)
 {
-    HWND item = Item(id);
-    return item ? static_cast<int>(SendMessageW(item, CB_GETCURSEL, 0, 0)) : -1;
+    return SetDlgItemTextW(parent, id, text.c_str()) != FALSE;
 }
 
-int Dialog::ListSelection(int id) const
+bool IsChecked(HWND parent, int id) { return IsDlgButtonChecked(parent, id) == BST_CHECKED; }
+
+void SetChecked(HWND parent, int id, bool checked)
 {
-    HWND item = Item(id);
-    return item ? static_cast<int>(SendMessageW(item, LB_GETCURSEL, 0, 0)) : -1;
+    CheckDlgButton(parent, id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-bool Dialog::SelectCombo(int id, int index)
+namespace {
+// A list-like item's answer to `message`; -1 when there is no such item.
+int ItemAnswer(HWND parent, int id, UINT message, WPARAM wp = 0)
 {
-    HWND item = Item(id);
-    // CB_SETCURSEL answers CB_ERR both for a bad index and for -1 (no selection).
-    return item && (SendMessageW(item, CB_SETCURSEL, static_cast<WPARAM>(index), 0) != CB_ERR || index == -1);
+    HWND item = GetDlgItem(parent, id);
+    return item ? static_cast<int>(SendMessageW(item, message, wp, 0)) : -1;
+}
+} // namespace
+
+int ComboSelection(HWND parent, int id) { return ItemAnswer(parent, id, CB_GETCURSEL); }
+
+int ListSelection(HWND parent, int id) { return ItemAnswer(parent, id, LB_GETCURSEL); }
+
+// CB_SETCURSEL and LB_SETCURSEL answer -1 (CB_ERR, LB_ERR) both for a bad index and for -1 (none).
+bool SelectCombo(HWND parent, int id, int index)
+{
+    return GetDlgItem(parent, id) && (ItemAnswer(parent, id, CB_SETCURSEL, static_cast<WPARAM>(index)) != CB_ERR || index == -1);
 }
 
-bool Dialog::SelectList(int id, int index)
+bool SelectList(HWND parent, int id, int index)
 {
-    HWND item = Item(id);
-    return item && (SendMessageW(item, LB_SETCURSEL, static_cast<WPARAM>(index), 0) != LB_ERR || index == -1);
+    return GetDlgItem(parent, id) && (ItemAnswer(parent, id, LB_SETCURSEL, static_cast<WPARAM>(index)) != LB_ERR || index == -1);
 }
 
-void Dialog::EnableItem(int id, bool enable)
+void EnableItem(HWND parent, int id, bool enable)
 {
-    if (HWND item = Item(id))
+    if (HWND item = GetDlgItem(parent, id))
         EnableWindow(item, enable ? TRUE : FALSE);
 }
 

@@ -1,5 +1,6 @@
 #include "skin/LanguageLibrary.h"
 
+#include "foundation/Module.h"
 #include <cwchar>
 
 #include "skin/ViewerStrings.h"
@@ -7,19 +8,8 @@
 namespace viewer_strings {
 
 std::wstring LanguageLibraryPath(HMODULE module) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(module, path.data(), DWORD(path.size()));
-    if (n == 0) return kLanguageLibraryName;
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    path.resize(path.size() * 2);  // long paths are cut, not failed: try a bigger buffer
-  }
-  const size_t slash = path.find_last_of(L"\\/");
-  path.resize(slash == std::wstring::npos ? 0 : slash + 1);
-  return path + kLanguageLibraryName;
+  const std::wstring folder = win::ModuleFolder(module);
+  return folder.empty() ? std::wstring(kLanguageLibraryName) : folder + kLanguageLibraryName;
 }
 
 HMODULE LoadLanguageLibrary(HMODULE module) {

@@ -194,14 +194,13 @@ bool ViewPanel::CreateControls()
 
 std::wstring ViewPanel::VersionText()
 {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(win::ThisModule(), path, MAX_PATH);
+    const std::wstring path = win::ModulePath(win::ThisModule());
     DWORD ignored = 0;
-    const DWORD size = n > 0 && n < MAX_PATH ? GetFileVersionInfoSizeW(path, &ignored) : 0;
+    const DWORD size = path.empty() ? 0 : GetFileVersionInfoSizeW(path.c_str(), &ignored);
     std::vector<BYTE> info(size);
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixedSize = 0;
-    if (size == 0 || !GetFileVersionInfoW(path, 0, size, info.data()) ||
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, info.data()) ||
         !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
         fixedSize < sizeof(VS_FIXEDFILEINFO))
         return L"Ver Unknown ";

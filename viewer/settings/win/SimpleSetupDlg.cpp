@@ -80,7 +80,7 @@ void CSimpleSetupDlg::SetTexts()
         {IDCANCEL, kStrCancel},
     };
     for (const Caption& c : kCaptions)
-        SetDlgItemTextW(Hwnd(), c.item, Text(c.text).c_str());
+        SetItemText(c.item, Text(c.text));
 }
 
 void CSimpleSetupDlg::FillLists()
@@ -106,7 +106,7 @@ void CSimpleSetupDlg::ShowSettings(const EasySetupBlock& block)
     Select(IDC_SETUP_REFRESH, block.refresh, 8);
     EnableRange(IDC_SETUP_QUALITY_FIRST, kLastItem, false);
     EnableRange(kEasyFirst, kEasyLast, true);
-    CheckDlgButton(Hwnd(), IDC_SETUP_EASY, BST_CHECKED);
+    SetChecked(IDC_SETUP_EASY, true);
     if (block.easyOn)
         EasyMode();
     else
@@ -147,7 +147,7 @@ void CSimpleSetupDlg::FillRow(int c)
 {
     const SetupRow& row = table_.Row(c);
     Select(IDC_SETUP_QUALITY_FIRST + c, row.level, 5);
-    CheckDlgButton(Hwnd(), IDC_SETUP_ENABLE_FIRST + c, row.enabled ? BST_CHECKED : BST_UNCHECKED);
+    SetChecked(IDC_SETUP_ENABLE_FIRST + c, row.enabled);
     HWND bar = Item(IDC_SETUP_RATEBAR_FIRST + c);
     SendMessageW(bar, TBM_SETRANGE, TRUE, MAKELPARAM(0, LastPosition(table_.Ntsc())));
     SendMessageW(bar, TBM_SETPOS, TRUE, row.position);
@@ -159,22 +159,22 @@ void CSimpleSetupDlg::ShowRowRates(int c)
 {
     const SetupRow& row = table_.Row(c);
     const double shown = table_.Shown(c);
-    SetDlgItemTextW(Hwnd(), IDC_SETUP_RATE_FIRST + c, Widen(RateText(shown)).c_str());
-    SetDlgItemTextW(Hwnd(), IDC_SETUP_WEIGHTED_FIRST + c, Widen(WeightedText(shown, row.weight, row.enabled)).c_str());
+    SetItemText(IDC_SETUP_RATE_FIRST + c, Widen(RateText(shown)));
+    SetItemText(IDC_SETUP_WEIGHTED_FIRST + c, Widen(WeightedText(shown, row.weight, row.enabled)));
 }
 
-void CSimpleSetupDlg::ShowTotal() { SetDlgItemTextW(Hwnd(), IDC_SETUP_TOTAL, Widen(table_.TotalText()).c_str()); }
+void CSimpleSetupDlg::ShowTotal() { SetItemText(IDC_SETUP_TOTAL, Widen(table_.TotalText())); }
 
 void CSimpleSetupDlg::ShowTypeLabel(int c)
 {
-    SetDlgItemTextW(Hwnd(), IDC_SETUP_TYPE_FIRST + c, Text(TypeTextId(table_.Row(c).labelClass)).c_str());
+    SetItemText(IDC_SETUP_TYPE_FIRST + c, Text(TypeTextId(table_.Row(c).labelClass)));
 }
 
 void CSimpleSetupDlg::ReadRows()
 {
     for (int c = 0; c < kChannels; ++c) {
         SetupRow& row = table_.Row(c);
-        LRESULT level = SendMessageW(Item(IDC_SETUP_QUALITY_FIRST + c), CB_GETCURSEL, 0, 0);
+        const int level = ComboSelection(IDC_SETUP_QUALITY_FIRST + c);
         if (level >= 0 && level <= 4)
             row.level = static_cast<int>(level);
         row.enabled = IsChecked(IDC_SETUP_ENABLE_FIRST + c);
@@ -239,8 +239,8 @@ void CSimpleSetupDlg::EasyMode()
 {
     EnableRange(IDC_SETUP_QUALITY_FIRST, kLastItem, false);
     EnableRange(kEasyFirst, kEasyLast, true);
-    CheckDlgButton(Hwnd(), IDC_SETUP_EASY, BST_CHECKED);
-    CheckDlgButton(Hwnd(), IDC_SETUP_MANUAL, BST_UNCHECKED);
+    SetChecked(IDC_SETUP_EASY, true);
+    SetChecked(IDC_SETUP_MANUAL, false);
 }
 
 void CSimpleSetupDlg::ManualMode()
@@ -250,36 +250,32 @@ void CSimpleSetupDlg::ManualMode()
                       IDC_SETUP_RATEBAR_FIRST, IDC_SETUP_RATE_FIRST, IDC_SETUP_TYPE_FIRST, IDC_SETUP_ROW_FIRST})
         EnableRange(first, first + kChannels - 1, true);
     EnableRange(IDC_SETUP_HEAD_CHANNEL, IDC_SETUP_HEAD_ENABLE, true);
-    CheckDlgButton(Hwnd(), IDC_SETUP_MANUAL, BST_CHECKED);
-    CheckDlgButton(Hwnd(), IDC_SETUP_EASY, BST_UNCHECKED);
+    SetChecked(IDC_SETUP_MANUAL, true);
+    SetChecked(IDC_SETUP_EASY, false);
 }
 
 void CSimpleSetupDlg::EnableRange(int first, int last, bool enable)
 {
     for (int id = first; id <= last; ++id)
-        if (HWND item = Item(id))
-            EnableWindow(item, enable ? TRUE : FALSE);
+        EnableItem(id, enable);
 }
-
-bool CSimpleSetupDlg::IsChecked(int id) const { return IsDlgButtonChecked(Hwnd(), id) == BST_CHECKED; }
 
 void CSimpleSetupDlg::Select(int id, int index, int count)
 {
     // Values from the settings file are held to the list.
-    index = index < 0 ? 0 : index >= count ? count - 1 : index;
-    SendMessageW(Item(id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SelectCombo(id, index < 0 ? 0 : index >= count ? count - 1 : index);
 }
 
 int CSimpleSetupDlg::Selection(int id) const
 {
-    LRESULT sel = SendMessageW(Item(id), CB_GETCURSEL, 0, 0);
-    return sel < 0 ? 0 : static_cast<int>(sel);
+    const int sel = ComboSelection(id);
+    return sel < 0 ? 0 : sel;
 }
 
 void CSimpleSetupDlg::SetAudioBox(bool on)
 {
     audioFlag_ = on;
-    CheckDlgButton(Hwnd(), IDC_SETUP_AUDIO, on ? BST_CHECKED : BST_UNCHECKED);
+    SetChecked(IDC_SETUP_AUDIO, on);
     if (onAudioBox)
         onAudioBox(on);
 }

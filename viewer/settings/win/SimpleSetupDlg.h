@@ -70,7 +70,6 @@ private:
     void EasyMode();
     void ManualMode();
     void EnableRange(int first, int last, bool enable);
-    bool IsChecked(int id) const;
     void Select(int id, int index, int count);
     int Selection(int id) const;
     void RefuseOverBudget();

@@ -55,13 +55,12 @@ public:
 
     static HRESULT RegisterServer(bool doRegister)
     {
-        wchar_t path[MAX_PATH];
-        DWORD n = GetModuleFileNameW(win::ThisModule(), path, MAX_PATH);
-        if (n == 0 || n >= MAX_PATH)
+        const std::wstring path = win::ModulePath(win::ThisModule());
+        if (path.empty())
             return SELFREG_E_TYPELIB;
         if (doRegister) {
             win::ComPtr<ITypeLib> lib;
-            if (FAILED(LoadTypeLibEx(path, REGKIND_REGISTER, lib.Put())))
+            if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, lib.Put())))
                 return SELFREG_E_TYPELIB;
         } else if (FAILED(UnRegisterTypeLib(LIBID_PELLUXLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN64))) {
             return SELFREG_E_TYPELIB;

@@ -106,7 +106,7 @@ bool DisplayManager::SetLayout(int layout, const uint8_t* channels, size_t count
         return false;
     // A cell without a channel is never drawn and keeps what the back buffer holds there; after a
     // change of layout that is the old grid's lines and pictures, so it starts at the fill level.
-    if (memDc_ && store_.CurrentLayout() != before) {
+    if (back_.Get() && store_.CurrentLayout() != before) {
         const Layout& l = store_.LayoutAt(store_.CurrentLayout());
         const uint8_t level = store_.FillLevel();
         win::Brush brush(CreateSolidBrush(RGB(level, level, level)));
@@ -115,7 +115,7 @@ bool DisplayManager::SetLayout(int layout, const uint8_t* channels, size_t count
                 continue;
             const DivRect& d = l.divisions[p].rect;
             RECT r{d.left, d.top, d.right, d.bottom};
-            FillRect(memDc_, &r, brush.Get());
+            FillRect(back_.Get(), &r, brush.Get());
             if (wnd_)
                 InvalidateRect(wnd_, &r, FALSE);
         }
@@ -140,7 +140,7 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
         // is stretched under the lock.
         const PictureBytes bytes = CheckPicture(pi.header);
         const uint8_t position = store_.PositionOf(channel);
-        bool fast = scaleOutside_ && wnd_ && memDc_ && backBits_ && position != kNoEntry &&
+        bool fast = scaleOutside_ && wnd_ && back_.Get() && backBits_ && position != kNoEntry &&
                     ScalesItself(pi.header) && bytes.copy >= bytes.needed;
         if (fast) {
             store_.Plan(position, plan);
@@ -168,7 +168,7 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
         store_.Plan(position, now);
     const bool same = made && now.draw && now.picture && now.channel == channel &&
                       std::memcmp(&now.rect, &plan.rect, sizeof plan.rect) == 0 &&
-                      std::memcmp(&now.source, &plan.source, sizeof plan.source) == 0 && wnd_ && memDc_ && backBits_;
+                      std::memcmp(&now.source, &plan.source, sizeof plan.source) == 0 && wnd_ && back_.Get() && backBits_;
     if (!same) {
         RedrawLocked(1u << channel);
         return true;
@@ -303,40 +303,28 @@ bool DisplayManager::BuildBackBuffer()
     // No screen is this large; an area beyond it (a broken skin rectangle) gets the blue fallback.
     if (w <= 0 || h <= 0 || w > kMaxBackBufferSide || h > kMaxBackBufferSide)
         return false;
-    const BITMAPINFO bi = win::TopDownDib(w, h, 32);
-    void* bits = nullptr;
     {
         win::WindowDC dc(wnd_);
-        memDc_ = CreateCompatibleDC(dc.Get());
-        if (memDc_)
-            backBuffer_.Attach(CreateDIBSection(dc.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        backBits_ = back_.CreateDib(dc.Get(), w, h);
     }
-    if (!backBuffer_) {
+    if (!backBits_) {
         DeleteBackBuffer();
         return false;
     }
-    backBits_ = static_cast<uint32_t*>(bits);
     backWidth_ = w;
     backHeight_ = h;
-    memDcOldBitmap_ = SelectObject(memDc_, backBuffer_.Get());
-    SetStretchBltMode(memDc_, HALFTONE);
-    SetBrushOrgEx(memDc_, 0, 0, nullptr);
-    SetBkMode(memDc_, TRANSPARENT);
+    SetStretchBltMode(back_.Get(), HALFTONE);
+    SetBrushOrgEx(back_.Get(), 0, 0, nullptr);
+    SetBkMode(back_.Get(), TRANSPARENT);
     DrawAllLocked();
     return true;
 }
 
 void DisplayManager::DeleteBackBuffer()
 {
-    if (memDc_ && memDcOldBitmap_)
-        SelectObject(memDc_, memDcOldBitmap_);
-    memDcOldBitmap_ = nullptr;
-    backBuffer_.Reset();
+    back_.Reset();
     backBits_ = nullptr;
     backWidth_ = backHeight_ = 0;
-    if (memDc_)
-        DeleteDC(memDc_);
-    memDc_ = nullptr;
 }
 
 void DisplayManager::DeleteGdiObjects()
@@ -364,7 +352,7 @@ void DisplayManager::DrawAllLocked()
 
 void DisplayManager::RedrawLocked(uint32_t mask)
 {
-    if (!wnd_ || !memDc_)
+    if (!wnd_ || !back_.Get())
         return;
     RECT dirty{};
     DivisionPlan plan;
@@ -385,7 +373,7 @@ void DisplayManager::RedrawLocked(uint32_t mask)
 
 void DisplayManager::CopyToWindowLocked(RECT dirty)
 {
-    if (!wnd_ || !memDc_)
+    if (!wnd_ || !back_.Get())
         return;
     if (copyWhole_)
         dirty = RECT{0, 0, backWidth_, backHeight_};
@@ -398,7 +386,7 @@ void DisplayManager::CopyToWindowLocked(RECT dirty)
     win::WindowDC dc(wnd_);
     if (!dc)
         return;
-    BitBlt(dc.Get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, memDc_, dirty.left,
+    BitBlt(dc.Get(), dirty.left, dirty.top, dirty.right - dirty.left, dirty.bottom - dirty.top, back_.Get(), dirty.left,
            dirty.top, SRCCOPY);
 }
 
@@ -407,7 +395,7 @@ HFONT DisplayManager::TextFont(int points)
     if (points < 1 || points > 16)
         points = 8;
     if (!textFonts_[points]) {
-        const int dpi = GetDeviceCaps(memDc_, LOGPIXELSY);
+        const int dpi = GetDeviceCaps(back_.Get(), LOGPIXELSY);
         textFonts_[points].Attach(CreateFontW(-(points * dpi / 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                               DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                               DEFAULT_PITCH | FF_DONTCARE, L"Arial"));
@@ -439,14 +427,14 @@ void DisplayManager::DrawOutlinedText(const char16_t* text, const TextBox& box, 
     params.iLeftMargin = 4;
     params.iRightMargin = 4;
     static const int kOffsets[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
-    SetTextColor(memDc_, outlineColour_);
+    SetTextColor(back_.Get(), outlineColour_);
     for (const auto& o : kOffsets) {
         RECT r{box.left + o[0], box.top + o[1], box.right + o[0], box.bottom + o[1]};
-        DrawTextExW(memDc_, buf, static_cast<int>(n), &r, format, &params);
+        DrawTextExW(back_.Get(), buf, static_cast<int>(n), &r, format, &params);
     }
-    SetTextColor(memDc_, textColour_);
+    SetTextColor(back_.Get(), textColour_);
     RECT r{box.left, box.top, box.right, box.bottom};
-    DrawTextExW(memDc_, buf, static_cast<int>(n), &r, format, &params);
+    DrawTextExW(back_.Get(), buf, static_cast<int>(n), &r, format, &params);
 }
 
 void DisplayManager::CopyScaled(const DivRect& d, const uint32_t* scaled)
@@ -478,28 +466,28 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scal
     if (plan.picture && scaled) {
         CopyScaled(d, scaled);
     } else if (plan.picture) {
-        StretchDIBits(memDc_, d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.StretchY(rec.info.header.height), plan.source.width,
+        StretchDIBits(back_.Get(), d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.StretchY(rec.info.header.height), plan.source.width,
                       plan.source.height, rec.pixels, reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS,
                       SRCCOPY);
     } else if (plan.fill) {
         win::Brush brush(CreateSolidBrush(RGB(plan.fillLevel, plan.fillLevel, plan.fillLevel)));
         RECT r{d.left, d.top, d.right, d.bottom};
-        FillRect(memDc_, &r, brush.Get());
+        FillRect(back_.Get(), &r, brush.Get());
     }
 
     const int w = plan.style.borderWidth;
     {
-        win::ScopedSelect pen(memDc_, BorderPen(w));
-        MoveToEx(memDc_, d.left, d.top, nullptr);
-        LineTo(memDc_, d.right, d.top);
-        LineTo(memDc_, d.right, d.bottom);
-        LineTo(memDc_, d.left, d.bottom);
-        LineTo(memDc_, d.left, d.top);
+        win::ScopedSelect pen(back_.Get(), BorderPen(w));
+        MoveToEx(back_.Get(), d.left, d.top, nullptr);
+        LineTo(back_.Get(), d.right, d.top);
+        LineTo(back_.Get(), d.right, d.bottom);
+        LineTo(back_.Get(), d.left, d.bottom);
+        LineTo(back_.Get(), d.left, d.top);
     }
 
     RECT extent{d.left - w - 1, d.top - w - 1, d.right + w + 1, d.bottom + w + 1};
-    win::ScopedSelect font(memDc_, TextFont(plan.style.fontPoints));
-    SetBkMode(memDc_, TRANSPARENT);
+    win::ScopedSelect font(back_.Get(), TextFont(plan.style.fontPoints));
+    SetBkMode(back_.Get(), TRANSPARENT);
     if (plan.title) {
         DrawOutlinedText(rec.title, plan.titleBox, DT_LEFT | DT_TOP | DT_WORD_ELLIPSIS | DT_EXPANDTABS | DT_NOPREFIX);
         Unite(extent, Grown(plan.titleBox, 1));
@@ -519,13 +507,13 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scal
 void DisplayManager::OnPaint(HDC dc)
 {
     Guard g(lock_);
-    if (!backBuffer_ && !BuildBackBuffer()) {
+    if (!backBits_ && !BuildBackBuffer()) {
         win::Brush blue(CreateSolidBrush(0xFF0000));
         RECT all{0, 0, area_.right - area_.left, area_.bottom - area_.top};
         FillRect(dc, &all, blue.Get());
         return;
     }
-    BitBlt(dc, 0, 0, backWidth_, backHeight_, memDc_, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, backWidth_, backHeight_, back_.Get(), 0, 0, SRCCOPY);
 }
 
 void DisplayManager::OnDestroy()

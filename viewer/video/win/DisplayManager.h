@@ -101,9 +101,7 @@ private:
     HWND notify_ = nullptr;  // not ours: where double clicks go (the view)
     HWND wnd_ = nullptr;     // ours (the base's window), under the lock for the decode threads
     RECT area_{};
-    HDC memDc_ = nullptr;    // ours: holds the back buffer while it exists
-    win::Bitmap backBuffer_;
-    HGDIOBJ memDcOldBitmap_ = nullptr;
+    win::MemoryDC back_{win::MemoryDC::Later{}}; // the back buffer's DC, made for the window's size
     uint32_t* backBits_ = nullptr; // the back buffer's pixels, 32 bits, top-down
     int backWidth_ = 0, backHeight_ = 0;
     win::Font font_;                       // "Fixedsys", answered to WM_GETFONT

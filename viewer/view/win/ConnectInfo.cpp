@@ -2,6 +2,7 @@
 // file, and the keyboard navigation the control hands to the view.
 #include "DVRScreenView.h"
 #include "ViewStrings.h"
+#include "foundation/Dialog.h"
 
 namespace view {
 
@@ -35,13 +36,12 @@ void DVRScreenView::LoadConnectInfo()
         {kItemPassword, connection::kTextInfoPassword, 20},
     };
     for (const auto& f : fields)
-        SetDlgItemTextW(Hwnd(), f.item, ReadKey(section, Text(f.key), L"", f.chars, file).c_str());
+        win::SetItemText(Hwnd(), f.item, ReadKey(section, Text(f.key), L"", f.chars, file));
     const bool autoPtz = ReadKey(L"AUTO_PTZ_TYPE", L"AUTO", L"ON", 20, file) == L"ON";
-    CheckDlgButton(Hwnd(), kItemAutoPtz, autoPtz ? BST_CHECKED : BST_UNCHECKED);
+    win::SetChecked(Hwnd(), kItemAutoPtz, autoPtz);
     // The PTZ protocol and baud-rate selectors are disabled while the "DVR PTZ" box is checked.
     for (int item : {kItemPtzProtocol, kItemBaud})
-        if (HWND selector = GetDlgItem(Hwnd(), item))
-            EnableWindow(selector, autoPtz ? FALSE : TRUE);
+        win::EnableItem(Hwnd(), item, !autoPtz);
 }
 
 bool DVRScreenView::PreTranslate(MSG* msg)

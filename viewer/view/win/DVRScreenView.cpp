@@ -7,6 +7,7 @@
 #include "skin/LanguageLibrary.h"
 #include "foundation/Module.h"
 #include "foundation/Trace.h"
+#include "foundation/Dialog.h"
 #include <windowsx.h>
 
 namespace view {
@@ -264,10 +265,8 @@ std::wstring DVRScreenView::Text(int id) const
 
 std::wstring DVRScreenView::ItemText(int item, int maxChars) const
 {
-    std::wstring t(static_cast<size_t>(maxChars) + 1, L'\0');
-    int n = GetDlgItemTextW(Hwnd(), item, t.data(), maxChars + 1);
-    t.resize(static_cast<size_t>(n > 0 ? n : 0));
-    return t;
+    // The connect fields are read as the edit boxes' first maxChars characters.
+    return win::ItemText(Hwnd(), item).substr(0, static_cast<size_t>(maxChars));
 }
 
 std::vector<std::wstring> ViewReadout::StatusLines() const
@@ -290,10 +289,10 @@ std::vector<std::wstring> ViewReadout::StatusLines() const
 void DVRScreenView::ApplyAddress(const std::wstring& address, const std::wstring& port, const std::wstring& user,
                                  const std::wstring& password)
 {
-    SetDlgItemTextW(Hwnd(), kItemAddress, address.c_str());
-    SetDlgItemTextW(Hwnd(), kItemPort, port.c_str());
-    SetDlgItemTextW(Hwnd(), kItemUser, user.c_str());
-    SetDlgItemTextW(Hwnd(), kItemPassword, password.c_str());
+    win::SetItemText(Hwnd(), kItemAddress, address);
+    win::SetItemText(Hwnd(), kItemPort, port);
+    win::SetItemText(Hwnd(), kItemUser, user);
+    win::SetItemText(Hwnd(), kItemPassword, password);
     SaveConnectInfo();
 }
 
@@ -337,7 +336,7 @@ void DVRScreenView::StopTimer(connection::ViewTimer timer)
 void DVRScreenView::EnableConnectFields(bool enable)
 {
     for (int item : {kItemAddress, kItemPort, kItemUser, kItemPassword})
-        EnableWindow(GetDlgItem(Hwnd(), item), enable ? TRUE : FALSE);
+        win::EnableItem(Hwnd(), item, enable);
 }
 
 std::wstring DVRScreenView::InfoFilePath() const
@@ -360,8 +359,7 @@ void DVRScreenView::SaveConnectInfo()
     WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoPassword).c_str(), ItemText(kItemPassword, 20).c_str(), file.c_str());
     WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoUser).c_str(), ItemText(kItemUser, 50).c_str(), file.c_str());
     // The "DVR PTZ" box is checked while the PTZ part has not placed it.
-    HWND box = GetDlgItem(Hwnd(), kItemAutoPtz);
-    bool autoPtz = !box || IsDlgButtonChecked(Hwnd(), kItemAutoPtz) == BST_CHECKED;
+    const bool autoPtz = !GetDlgItem(Hwnd(), kItemAutoPtz) || win::IsChecked(Hwnd(), kItemAutoPtz);
     WritePrivateProfileStringW(L"AUTO_PTZ_TYPE", L"AUTO", autoPtz ? L"ON" : L"OFF", file.c_str());
 }
 

@@ -1,6 +1,7 @@
 #include "ViewPtz.h"
 #include "PanelSkin.h"
 #include "panlink/PTZAPI.h"
+#include "foundation/Dialog.h"
 #include <cstring>
 
 namespace view {
@@ -58,7 +59,7 @@ void ViewPtz::FillLists(HWND view)
     }
     SelectProtocolEntry(0);
     SelectBaudEntry(0);
-    CheckDlgButton(view_, kItemAutoPtz, BST_CHECKED);
+    win::SetChecked(view_, kItemAutoPtz, true);
     EnableProtocolLists(false);
     ShowSettingsCamera(1);
 }
@@ -87,7 +88,7 @@ bool ViewPtz::OnControl(int item, int code)
     if (item == kItemPtzProtocol && code == CBN_SELCHANGE) {
         control_.OnProtocolSelected(SelectedProtocolEntry());
     } else if (item == kItemBaud && code == CBN_SELCHANGE) {
-        control_.OnBaudSelected(static_cast<int>(SendDlgItemMessageW(view_, kItemBaud, CB_GETCURSEL, 0, 0)));
+        control_.OnBaudSelected(win::ComboSelection(view_, kItemBaud));
     } else if (item == kItemAutoPtz && code == BN_CLICKED) {
         control_.OnDvrModeClicked();
     } else {
@@ -154,8 +155,8 @@ void ViewPtz::Write(const std::string& section, const ptz::PtzRecord& record)
 
 // ---- ptz::IPtzPanel ----
 
-void ViewPtz::SelectProtocolEntry(int entry) { SendDlgItemMessageW(view_, kItemPtzProtocol, CB_SETCURSEL, entry, 0); }
-void ViewPtz::SelectBaudEntry(int entry) { SendDlgItemMessageW(view_, kItemBaud, CB_SETCURSEL, entry, 0); }
+void ViewPtz::SelectProtocolEntry(int entry) { win::SelectCombo(view_, kItemPtzProtocol, entry); }
+void ViewPtz::SelectBaudEntry(int entry) { win::SelectCombo(view_, kItemBaud, entry); }
 void ViewPtz::ShowSettingsCamera(int number) { SetDlgItemInt(view_, kItemPtzCamera, static_cast<UINT>(number), FALSE); }
 
 void ViewPtz::EnableProtocolLists(bool enable)

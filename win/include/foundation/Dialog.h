@@ -13,6 +13,21 @@
 
 namespace win {
 
+// The items of any window that holds controls by identifier (a dialog, or a window such as the
+// viewer's main view that places its controls itself).
+std::wstring ItemText(HWND parent, int id); // "" when there is no such item
+bool SetItemText(HWND parent, int id, const std::wstring& text);
+// A check box or radio button: checked (BST_CHECKED) or not.
+bool IsChecked(HWND parent, int id);
+void SetChecked(HWND parent, int id, bool checked);
+// The selected entry of a combo box or a single-selection list box; -1 when none (or no item).
+int ComboSelection(HWND parent, int id);
+int ListSelection(HWND parent, int id);
+// Selects entry `index` (-1: none). False when the index is out of the list.
+bool SelectCombo(HWND parent, int id, int index);
+bool SelectList(HWND parent, int id, int index);
+void EnableItem(HWND parent, int id, bool enable);
+
 class Dialog {
 public:
     Dialog(const Dialog&) = delete;
@@ -29,19 +44,16 @@ public:
     HWND Hwnd() const { return wnd_; }
     HWND Item(int id) const { return GetDlgItem(wnd_, id); }
 
-    // ---- items ----
-    std::wstring ItemText(int id) const; // "" when there is no such item
-    bool SetItemText(int id, const std::wstring& text);
-    // A check box or radio button: checked (BST_CHECKED) or not.
-    bool IsChecked(int id) const;
-    void SetChecked(int id, bool checked);
-    // The selected entry of a combo box or a single-selection list box; -1 when none (or no item).
-    int ComboSelection(int id) const;
-    int ListSelection(int id) const;
-    // Selects entry `index` (-1: none). False when the index is out of the list.
-    bool SelectCombo(int id, int index);
-    bool SelectList(int id, int index);
-    void EnableItem(int id, bool enable);
+    // ---- items (the functions above, for this dialog) ----
+    std::wstring ItemText(int id) const { return win::ItemText(wnd_, id); }
+    bool SetItemText(int id, const std::wstring& text) { return win::SetItemText(wnd_, id, text); }
+    bool IsChecked(int id) const { return win::IsChecked(wnd_, id); }
+    void SetChecked(int id, bool checked) { win::SetChecked(wnd_, id, checked); }
+    int ComboSelection(int id) const { return win::ComboSelection(wnd_, id); }
+    int ListSelection(int id) const { return win::ListSelection(wnd_, id); }
+    bool SelectCombo(int id, int index) { return win::SelectCombo(wnd_, id, index); }
+    bool SelectList(int id, int index) { return win::SelectList(wnd_, id, index); }
+    void EnableItem(int id, bool enable) { win::EnableItem(wnd_, id, enable); }
 
     // For a hand-written message loop: the thread's filter chain (MessageLoop::PreTranslate), which
     // holds every live dialog's keys and navigation. True when the message must not be dispatched.

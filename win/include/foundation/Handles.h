@@ -158,6 +158,9 @@ private:
 class MemoryDC {
 public:
     explicit MemoryDC(HDC like = nullptr) { Create(like); }
+    // Holds nothing until Create (a member that is made later, with its window).
+    struct Later {};
+    explicit MemoryDC(Later) {}
     ~MemoryDC() { Reset(); }
     MemoryDC(const MemoryDC&) = delete;
     MemoryDC& operator=(const MemoryDC&) = delete;
