@@ -49,9 +49,15 @@ private:
     Handle h_ = Traits::Invalid();
 };
 
-struct KernelTraits {
-    using Handle = HANDLE;
+// Traits of a handle kind whose empty value is null; each kind adds its Close.
+template <class H>
+struct NullEmpty {
+    using Handle = H;
     static Handle Invalid() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+};
+
+struct KernelTraits : NullEmpty<HANDLE> {
     static bool Valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
     static void Close(Handle h) { CloseHandle(h); }
 };
@@ -59,11 +65,8 @@ struct KernelTraits {
 using KernelHandle = Owner<KernelTraits>;
 
 template <class H>
-struct GdiTraits {
-    using Handle = H;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { DeleteObject(h); }
+struct GdiTraits : NullEmpty<H> {
+    static void Close(H h) { DeleteObject(h); }
 };
 using Bitmap = Owner<GdiTraits<HBITMAP>>;
 using Font = Owner<GdiTraits<HFONT>>;
@@ -71,26 +74,17 @@ using Pen = Owner<GdiTraits<HPEN>>;
 using Brush = Owner<GdiTraits<HBRUSH>>;
 using Region = Owner<GdiTraits<HRGN>>;
 
-struct LibraryTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
+struct LibraryTraits : NullEmpty<HMODULE> {
     static void Close(Handle h) { FreeLibrary(h); }
 };
 using Library = Owner<LibraryTraits>;
 
-struct IconTraits {
-    using Handle = HICON;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
+struct IconTraits : NullEmpty<HICON> {
     static void Close(Handle h) { DestroyIcon(h); }
 };
 using Icon = Owner<IconTraits>;
 
-struct RegKeyTraits {
-    using Handle = HKEY;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
+struct RegKeyTraits : NullEmpty<HKEY> {
     static void Close(Handle h) { RegCloseKey(h); }
 };
 using RegKey = Owner<RegKeyTraits>;
@@ -103,10 +97,7 @@ struct SocketTraits {
 };
 using Socket = Owner<SocketTraits>;
 
-struct BstrTraits {
-    using Handle = BSTR;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
+struct BstrTraits : NullEmpty<BSTR> {
     static void Close(Handle h) { SysFreeString(h); }
 };
 // A BSTR: Bstr(SysAllocString(...)), or Put() for a [out] BSTR*.
