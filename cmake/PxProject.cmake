@@ -154,3 +154,17 @@ function(px_skin_art target script comment)
   add_custom_target(${target} DEPENDS ${A_OUTPUTS})
   set(art ${art} PARENT_SCOPE)
 endfunction()
+
+# px_skin_dll(NAME CORE): the skin library NAME.dll from win/NAME.cpp, .rc and .def over the skinned-UI
+# kit's exports, its tables in the library CORE, its resources from the art of px_skin_art (target
+# name_art in lower case, NAMEArt.rc).
+function(px_skin_dll name core)
+  string(TOLOWER ${name} lower)
+  set(art ${CMAKE_CURRENT_BINARY_DIR}/art)
+  add_library(${name} SHARED win/${name}.cpp win/${name}.rc win/${name}.def)
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  set_source_files_properties(win/${name}.rc PROPERTIES OBJECT_DEPENDS ${art}/${name}Art.rc)
+  target_include_directories(${name} PRIVATE ${art})
+  target_link_libraries(${name} PRIVATE ${core} px_skinui_exports px_warnings)
+  add_dependencies(${name} ${lower}_art)
+endfunction()
