@@ -120,3 +120,51 @@ list(GET _xvn 0 _xv_major)
 list(GET _xvn 1 _xv_minor)
 list(GET _xvn 2 _xv_patch)
 math(EXPR PX_XVID_VERSION "(${_xv_major} << 16) | (${_xv_minor} << 8) | ${_xv_patch}" OUTPUT_FORMAT HEXADECIMAL)
+
+# px_widl(NAME IDL COMMENT): NAME.tlb, NAME_h.h and NAME_i.c from IDL through widl, into
+# ${CMAKE_CURRENT_BINARY_DIR}/gen, which the caller gets back in its variable gen.
+function(px_widl name idl comment)
+  find_program(PX_WIDL NAMES x86_64-w64-mingw32-widl widl REQUIRED)
+  set(gen ${CMAKE_CURRENT_BINARY_DIR}/gen)
+  file(MAKE_DIRECTORY ${gen})
+  set(flags --win64 -I/usr/include/wine/wine/windows -L/usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+  add_custom_command(OUTPUT ${gen}/${name}.tlb ${gen}/${name}_h.h ${gen}/${name}_i.c
+    COMMAND ${PX_WIDL} ${flags} -t -o ${gen}/${name}.tlb ${idl}
+    COMMAND ${PX_WIDL} ${flags} -h -o ${gen}/${name}_h.h ${idl}
+    COMMAND ${PX_WIDL} ${flags} -u -o ${gen}/${name}_i.c ${idl}
+    DEPENDS ${idl}
+    COMMENT "widl: ${comment}"
+    VERBATIM)
+  set(gen ${gen} PARENT_SCOPE)
+endfunction()
+
+# px_skin_art(TARGET SCRIPT COMMENT OUTPUTS f ... [ARGS a ...] [DEPENDS d ...]): runs the skin art
+# generator SCRIPT (with the shared drawing modules) into ${CMAKE_CURRENT_BINARY_DIR}/art, which
+# the caller gets back in its variable art; TARGET builds the OUTPUTS (names inside art).
+function(px_skin_art target script comment)
+  cmake_parse_arguments(A "" "" "OUTPUTS;ARGS;DEPENDS" ${ARGN})
+  find_package(Python3 COMPONENTS Interpreter REQUIRED)
+  set(art ${CMAKE_CURRENT_BINARY_DIR}/art)
+  list(TRANSFORM A_OUTPUTS PREPEND ${art}/)
+  add_custom_command(OUTPUT ${A_OUTPUTS}
+    COMMAND Python3::Interpreter ${script} ${art} ${A_ARGS}
+    DEPENDS ${script} ${PX_ROOT}/skin/art/skinart.py ${PX_ROOT}/skin/art/font5x7.py ${A_DEPENDS}
+    COMMENT ${comment}
+    VERBATIM)
+  add_custom_target(${target} DEPENDS ${A_OUTPUTS})
+  set(art ${art} PARENT_SCOPE)
+endfunction()
+
+# px_skin_dll(NAME CORE): the skin library NAME.dll from win/NAME.cpp, .rc and .def over the skinned-UI
+# kit's exports, its tables in the library CORE, its resources from the art of px_skin_art (target
+# name_art in lower case, NAMEArt.rc).
+function(px_skin_dll name core)
+  string(TOLOWER ${name} lower)
+  set(art ${CMAKE_CURRENT_BINARY_DIR}/art)
+  add_library(${name} SHARED win/${name}.cpp win/${name}.rc win/${name}.def)
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  set_source_files_properties(win/${name}.rc PROPERTIES OBJECT_DEPENDS ${art}/${name}Art.rc)
+  target_include_directories(${name} PRIVATE ${art})
+  target_link_libraries(${name} PRIVATE ${core} px_skinui_exports px_warnings)
+  add_dependencies(${name} ${lower}_art)
+endfunction()

@@ -3,65 +3,95 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "SkinExports.h"
+#include "LustrelTable.h"
+#include "SkinDllTest.h"
 
 using skintest::Decoration;
 
 namespace {
 
-class Lustrel : public ::testing::TestWithParam<Decoration> {
+class Lustrel : public skintest::SkinDllTest {
  protected:
-  void SetUp() override {
-    dll_ = LoadLibraryW((skintest::ProgramFolder() + L"Lustrel.dll").c_str());
-    ASSERT_NE(dll_, nullptr);
-    ASSERT_TRUE(api_.Resolve(dll_, GetParam(), false)) << api_.missing;
-  }
-  void TearDown() override {
-    if (dll_) FreeLibrary(dll_);
-  }
-  HMODULE dll_ = nullptr;
-  skintest::SkinExports api_;
+  void SetUp() override { Load(L"Lustrel.dll", false); }
 };
-
-struct RectRow {
-  unsigned short id;
-  RECT r;
-};
-
-const RectRow kRects[] = {
-    {0, {0, 0, 1000, 750}},     {1, {13, 688, 176, 730}},   {2, {176, 688, 339, 730}},
-    {3, {338, 688, 501, 730}},  {4, {662, 688, 825, 730}},  {5, {824, 688, 987, 730}},
-    {6, {500, 688, 663, 730}},  {7, {640, 426, 640, 426}},  {8, {0, 0, 0, 0}},
-    {36, {0, 0, 0, 0}},         {9, {851, 40, 909, 98}},    {10, {104, 370, 104, 370}},
-    {11, {520, 614, 670, 634}}, {12, {734, 614, 884, 634}}, {13, {530, 284, 625, 298}},
-    {16, {0, 0, 766, 492}},     {17, {10, 42, 750, 472}},   {18, {22, 62, 562, 454}},
-    {19, {574, 70, 740, 98}},   {20, {574, 110, 740, 138}}, {21, {574, 150, 740, 178}},
-    {22, {574, 352, 740, 380}}, {23, {574, 392, 740, 420}}, {24, {574, 431, 740, 459}},
-    {32, {0, 0, 880, 660}},     {33, {0, 0, 880, 660}},     {34, {0, 0, 880, 660}},
-    {35, {0, 0, 880, 660}},     {37, {0, 0, 880, 660}},     {64, {0, 0, 880, 660}},
-    {65, {0, 0, 880, 660}},
-};
-
-const unsigned short kUnlisted[] = {14, 15, 25, 31, 38, 48, 63, 66, 200, 0x7FFF, 0x8000, 0xF000, 0xF001, 0xFFFF};
 
 bool Same(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-TEST_P(Lustrel, RectanglesMatchTheTableAndUnlistedOnesStayUntouched) {
-  for (const RectRow& row : kRects) {
-    RECT r{-7, -7, -7, -7};
-    api_.GetResourceRect(row.id, &r);
-    EXPECT_TRUE(Same(r, row.r)) << "id " << row.id << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+// The table's identifiers with their rectangles, as the exports see them.
+std::vector<std::pair<unsigned short, RECT>> Listed() {
+  std::vector<std::pair<unsigned short, RECT>> rows;
+  for (unsigned id = 0; id <= 0xFFFF; ++id) {
+    skin::SkinRect r;
+    if (skin::lustrel::Rect(uint16_t(id), &r)) rows.push_back({uint16_t(id), RECT{r.left, r.top, r.right, r.bottom}});
   }
-  for (unsigned short id : kUnlisted) {
-    RECT r{-7, -8, -9, -10};
-    api_.GetResourceRect(id, &r);
-    EXPECT_TRUE(Same(r, RECT{-7, -8, -9, -10})) << "id " << id;
+  return rows;
+}
+
+TEST_P(Lustrel, RectanglesAreTheTablesAndUnlistedOnesStayUntouched) {
+  const auto listed = Listed();
+  EXPECT_EQ(listed.size(), 31u);
+  size_t next = 0;
+  for (unsigned id = 0; id <= 0xFFFF; ++id) {
+    const bool known = next < listed.size() && listed[next].first == id;
+    const RECT untouched{-7, -8, -9, -10};
+    RECT r = untouched;
+    api_.GetResourceRect(uint16_t(id), &r);
+    const RECT& want = known ? listed[next++].second : untouched;
+    ASSERT_TRUE(Same(r, want)) << "id " << id << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
   }
   api_.GetResourceRect(0, nullptr);  // must simply return
+}
+
+// The layout fits its art: the window is its background's size and holds every rectangle; a button's
+// faces are its rectangle's height and at most one pixel narrower (neighbours share an edge pixel);
+// the setup dialog holds its parts, and every page is the page background's size.
+TEST_P(Lustrel, RectanglesFitTheArt) {
+  auto rect = [&](unsigned short id) {
+    RECT r{};
+    api_.GetResourceRect(id, &r);
+    return r;
+  };
+  auto inside = [](const RECT& r, const RECT& outer) {
+    return r.left >= outer.left && r.top >= outer.top && r.right <= outer.right && r.bottom <= outer.bottom &&
+           r.right >= r.left && r.bottom >= r.top;
+  };
+  auto sizeOf = [&](unsigned short bitmapId) {
+    HBITMAP b = api_.GetBitmap(bitmapId);
+    auto d = skintest::Describe(b);
+    DeleteObject(b);
+    return SIZE{d.width, d.height};
+  };
+  const RECT window = rect(0);
+  const SIZE background = sizeOf(0);
+  EXPECT_EQ(window.right - window.left, background.cx);
+  EXPECT_EQ(window.bottom - window.top, background.cy);
+  for (const auto& [id, r] : Listed()) EXPECT_TRUE(inside(r, window)) << id;
+
+  for (unsigned short id : {1, 2, 3, 4, 5, 6, 9}) {
+    const RECT r = rect(id);
+    HBITMAP h[4] = {};
+    api_.GetBitmaps(id, &h[0], &h[1], &h[2], &h[3]);
+    for (HBITMAP b : h) {
+      auto d = skintest::Describe(b);
+      EXPECT_EQ(d.height, r.bottom - r.top) << id;
+      EXPECT_GE(d.width, r.right - r.left - 1) << id;
+      EXPECT_LE(d.width, r.right - r.left) << id;
+      DeleteObject(b);
+    }
+  }
+  const RECT dialog = rect(16);
+  for (unsigned short id = 17; id <= 24; ++id) EXPECT_TRUE(inside(rect(id), dialog)) << id;
+  const SIZE page = sizeOf(64);
+  for (unsigned short id : {32, 33, 34, 35, 37, 64, 65}) {
+    const RECT r = rect(id);
+    EXPECT_EQ(r.right - r.left, page.cx) << id;
+    EXPECT_EQ(r.bottom - r.top, page.cy) << id;
+  }
 }
 
 TEST_P(Lustrel, SingleBitmapsAreNewEightBitCopiesAndAbsentOnesNull) {
@@ -218,8 +248,7 @@ TEST_P(Lustrel, BothDecorationsReachTheSameCode) {
   EXPECT_EQ(GetProcAddress(dll_, "_Z17SMAPI_GetSkinCodev"), nullptr) << "only the viewer's skin has a skin code";
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, Lustrel, ::testing::Values(Decoration::MinGW, Decoration::Native),
-                         [](const auto& info) { return std::string(skintest::DecorationName(info.param)); });
+SKIN_BOTH_DECORATIONS(Lustrel);
 
 // Every bitmap resource is stored at 8 bits per pixel at its table size.
 TEST(LustrelResources, BitmapsAreStoredAtEightBitsPerPixel) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "Programs.h"
 #include "SkinExports.h"
 
 namespace {
@@ -24,37 +25,20 @@ void WriteFileText(const std::wstring& path, const std::string& text) {
   CloseHandle(f);
 }
 
+// A fresh folder whose CONFIG\Title.ini holds `ini`.
+std::wstring FolderWithTitles(const wchar_t* tag, const std::string& ini) {
+  std::wstring dir = TempFolder(tag);
+  CreateDirectoryW((dir + L"\\CONFIG").c_str(), nullptr);
+  WriteFileText(dir + L"\\CONFIG\\Title.ini", ini);
+  return dir;
+}
+
 // Runs the probe in folder with the given skin DLL; returns its output line.
 std::string Probe(const std::wstring& folder, const wchar_t* dllName, const std::wstring& args) {
   const std::wstring here = skintest::ProgramFolder();
   CopyFileW((here + L"skin_profile_probe.exe").c_str(), (folder + L"\\probe.exe").c_str(), FALSE);
   CopyFileW((here + dllName).c_str(), (folder + L"\\" + dllName).c_str(), FALSE);
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE rd, wr;
-  CreatePipe(&rd, &wr, &sa, 0);
-  SetHandleInformation(rd, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = wr;
-  si.hStdError = wr;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::wstring cmd = L"\"" + folder + L"\\probe.exe\" " + dllName + L" " + args;
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi)) {
-    CloseHandle(rd);
-    CloseHandle(wr);
-    return "spawn failed";
-  }
-  CloseHandle(wr);
-  std::string out;
-  char buf[512];
-  DWORD n;
-  while (ReadFile(rd, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
-  WaitForSingleObject(pi.hProcess, 10000);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  CloseHandle(rd);
+  std::string out = testkit::RunAndCapture(L"\"" + folder + L"\\probe.exe\" " + dllName + L" " + args, folder.c_str());
   while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
   return out;
 }
@@ -76,10 +60,8 @@ TEST_P(SkinProfile, MissingConfigFolderGivesTheDefaultAndItsLength) {
 }
 
 TEST_P(SkinProfile, ReadsValuesAndFallsBackForMissingKeysAndSections) {
-  std::wstring dir = TempFolder(L"config");
-  CreateDirectoryW((dir + L"\\CONFIG").c_str(), nullptr);
-  WriteFileText(dir + L"\\CONFIG\\Title.ini",
-                "[LOGIN]\r\nID=Benutzer\r\nLogin=ANMELDEN\r\n[SITE SETUP]\r\nNew Site=NEUE ANLAGE\r\n");
+  std::wstring dir = FolderWithTitles(L"config",
+                                      "[LOGIN]\r\nID=Benutzer\r\nLogin=ANMELDEN\r\n[SITE SETUP]\r\nNew Site=NEUE ANLAGE\r\n");
   EXPECT_EQ(Probe(dir, GetParam(), L"LOGIN ID ID"), "8|Benutzer|1");
   EXPECT_EQ(Probe(dir, GetParam(), L"\"SITE SETUP\" \"New Site\" \"REGISTERING SITE\""), "11|NEUE ANLAGE|1");
   EXPECT_EQ(Probe(dir, GetParam(), L"LOGIN ErrMsg3 \"Users connect excess.\""), "21|Users connect excess.|1");
@@ -88,9 +70,7 @@ TEST_P(SkinProfile, ReadsValuesAndFallsBackForMissingKeysAndSections) {
 }
 
 TEST_P(SkinProfile, LongValuesAreCutToTheBufferLimit) {
-  std::wstring dir = TempFolder(L"long");
-  CreateDirectoryW((dir + L"\\CONFIG").c_str(), nullptr);
-  WriteFileText(dir + L"\\CONFIG\\Title.ini", "[LOGIN]\r\nErrMsg1=" + std::string(400, 'x') + "\r\n");
+  std::wstring dir = FolderWithTitles(L"long", "[LOGIN]\r\nErrMsg1=" + std::string(400, 'x') + "\r\n");
   // 255 characters and the terminator; nothing past the 256-character buffer is touched
   EXPECT_EQ(Probe(dir, GetParam(), L"LOGIN ErrMsg1 none"), "255|" + std::string(255, 'x') + "|1");
   RemoveTree(dir);

@@ -1,5 +1,6 @@
 #include "foundation/Dialog.h"
 #include "foundation/MessageLoop.h"
+#include "Barrier.h"
 #include "foundation/Trace.h"
 
 namespace win {
@@ -12,12 +13,7 @@ bool IsKey(UINT msg) { return msg >= WM_KEYFIRST && msg <= WM_KEYLAST; }
 
 Dialog::~Dialog()
 {
-    if (wnd_) {
-        HWND w = wnd_;
-        SetWindowLongPtrW(w, DWLP_USER, 0);
-        wnd_ = nullptr;
-        DestroyWindow(w);
-    }
+    detail::DestroyOwned(wnd_, DWLP_USER);
     Unlist();
 }
 
@@ -209,22 +205,13 @@ INT_PTR CALLBACK Dialog::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     }
     if (!self)
         return FALSE;
-    INT_PTR result;
-    try {
-        result = self->Handle(msg, wp, lp);
-    } catch (...) {
-        Trace(L"===>>> exception in the dialog procedure, message 0x%04X\n", msg);
-        result = FALSE;
-    }
+    const INT_PTR result = detail::Barrier(L"the dialog procedure", msg, INT_PTR(FALSE),
+                                           [&] { return self->Handle(msg, wp, lp); });
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(wnd, DWLP_USER, 0);
         self->wnd_ = nullptr;
         self->Unlist();
-        try {
-            self->OnFinalMessage();
-        } catch (...) {
-            Trace(L"===>>> exception after a dialog's last message\n");
-        }
+        detail::FinalBarrier(L"a dialog's last message", [&] { self->OnFinalMessage(); });
     }
     return result;
 }

@@ -1,6 +1,6 @@
 #include "foundation/Window.h"
 #include "foundation/Module.h"
-#include "foundation/Trace.h"
+#include "Barrier.h"
 #include <utility>
 
 namespace win {
@@ -18,15 +18,7 @@ WNDCLASSEXW Window::ClassOf(const wchar_t* name, UINT style, HBRUSH background)
     return wc;
 }
 
-Window::~Window()
-{
-    if (wnd_) {
-        HWND w = wnd_;
-        SetWindowLongPtrW(w, GWLP_USERDATA, 0);
-        wnd_ = nullptr;
-        DestroyWindow(w);
-    }
-}
+Window::~Window() { detail::DestroyOwned(wnd_, GWLP_USERDATA); }
 
 bool Window::CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
                       int width, int height, HWND parent, UINT_PTR idOrMenu)
@@ -59,21 +51,12 @@ LRESULT CALLBACK Window::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     }
     if (!self)
         return DefWindowProcW(wnd, msg, wp, lp);
-    LRESULT result;
-    try {
-        result = self->OnMessage(msg, wp, lp);
-    } catch (...) {
-        Trace(L"===>>> exception in the window procedure, message 0x%04X\n", msg);
-        result = FailureResult(msg);
-    }
+    const LRESULT result = detail::Barrier(L"the window procedure", msg, FailureResult(msg),
+                                           [&] { return self->OnMessage(msg, wp, lp); });
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
         self->wnd_ = nullptr;
-        try {
-            self->OnFinalMessage();
-        } catch (...) {
-            Trace(L"===>>> exception after the last message\n");
-        }
+        detail::FinalBarrier(L"the last message", [&] { self->OnFinalMessage(); });
     }
     return result;
 }
@@ -113,13 +96,8 @@ LRESULT CALLBACK Subclass::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_P
             RemoveWindowSubclass(wnd, Proc, id);
         return DefSubclassProc(wnd, msg, wp, lp);
     }
-    LRESULT result;
-    try {
-        result = self->OnMessage(msg, wp, lp);
-    } catch (...) {
-        Trace(L"===>>> exception in a subclass procedure, message 0x%04X\n", msg);
-        result = Window::FailureResult(msg);
-    }
+    const LRESULT result = detail::Barrier(L"a subclass procedure", msg, Window::FailureResult(msg),
+                                           [&] { return self->OnMessage(msg, wp, lp); });
     if (msg == WM_NCDESTROY)
         self->Detach();
     return result;

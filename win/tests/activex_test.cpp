@@ -1,6 +1,8 @@
 // The ActiveX control base under a tiny control of two text properties: hosted by the foundation's
 // ControlHost, persisted through a bag and a stream, asked about its safety, its class and its
 // event point, and gone in order at its last Release with every reference given back.
+#include "ClassInfo.h"
+#include "PropertyBag.h"
 #include "TestKit.h"
 #include "Tiny_h.h"
 #include "foundation/ActiveXControl.h"
@@ -60,32 +62,6 @@ ComPtr<T> MakeTiny(REFIID iid = __uuidof(T))
     return itf;
 }
 
-class Bag final : public win::com::ComObject<Bag, IPropertyBag> {
-public:
-    static const win::com::QiEntry* QiTable()
-    {
-        static const win::com::QiEntry table[] = {PX_QI(Bag, IPropertyBag), {nullptr, 0}};
-        return table;
-    }
-    STDMETHODIMP Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override
-    {
-        auto it = values.find(name);
-        if (it == values.end())
-            return E_INVALIDARG;
-        v->vt = VT_BSTR;
-        v->bstrVal = SysAllocString(it->second.c_str());
-        return S_OK;
-    }
-    STDMETHODIMP Write(LPCOLESTR name, VARIANT* v) override
-    {
-        if (v->vt != VT_BSTR)
-            return E_INVALIDARG;
-        values[name] = v->bstrVal ? v->bstrVal : L"";
-        return S_OK;
-    }
-    std::map<std::wstring, std::wstring> values;
-};
-
 struct CountedSink : IUnknown {
     long refs = 1;
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
@@ -125,8 +101,8 @@ TEST_F(ActiveXBase, ActivatesInPlaceDeactivatesWithoutASiteAndTearsDownInOrder)
     win::ControlHost host;
     ASSERT_TRUE(host.Create(nullptr, RECT{0, 0, 320, 240}, WS_OVERLAPPEDWINDOW));
     ComPtr<IOleObject> control = MakeTiny<IOleObject>();
-    ComPtr<Bag> bag;
-    bag.Attach(new Bag);
+    ComPtr<testkit::PropertyBag> bag;
+    bag.Attach(new testkit::PropertyBag);
     bag->values[L"Caption"] = L"hello";
     ASSERT_EQ(host.HostControl(control.Get(), bag.Get()), S_OK);
     HWND first = host.ControlWindow();
@@ -177,14 +153,16 @@ TEST_F(ActiveXBase, PersistsThroughABagAndAStreamAllOrNothing)
     ComPtr<IPersistStreamInit> a = MakeTiny<IPersistStreamInit>();
     ComPtr<IPersistPropertyBag> aBag;
     a.As(aBag);
-    ComPtr<Bag> bag;
-    bag.Attach(new Bag);
+    ComPtr<testkit::PropertyBag> bag;
+    bag.Attach(new testkit::PropertyBag);
     bag->values = {{L"Caption", L"Kamera \u00fc"}, {L"Note", L"n"}};
     ASSERT_EQ(aBag->Load(bag.Get(), nullptr), S_OK);
-    ComPtr<Bag> saved;
-    saved.Attach(new Bag);
+    ComPtr<testkit::PropertyBag> saved;
+    saved.Attach(new testkit::PropertyBag);
     ASSERT_EQ(aBag->Save(saved.Get(), TRUE, TRUE), S_OK);
     EXPECT_EQ(saved->values, bag->values);
+    for (const auto& [name, type] : saved->written)
+        EXPECT_EQ(type, VT_BSTR) << "text properties are saved as text";
 
     ComPtr<IStream> stream;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
@@ -241,17 +219,7 @@ TEST_F(ActiveXBase, IsSafeForScriptingNamesItsClassAndKeepsItsEventSinks)
     safety.As(dispatch);
     safety->QueryInterface(DIID__DTiny, byIid.PutVoid());
     EXPECT_EQ(byIid.Get(), dispatch.Get());
-    ComPtr<IProvideClassInfo2> info;
-    safety.As(info);
-    GUID events{};
-    EXPECT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events), S_OK);
-    EXPECT_TRUE(IsEqualIID(events, DIID__DTinyEvents));
-    ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(info->GetClassInfo(coclass.Put()), S_OK);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(attr->guid, CLSID_Tiny));
-    coclass->ReleaseTypeAttr(attr);
+    EXPECT_TRUE(testkit::NamesItsClass(safety.Get(), CLSID_Tiny, DIID__DTinyEvents));
 
     CountedSink sink;
     ComPtr<IConnectionPointContainer> cpc;
@@ -272,7 +240,6 @@ TEST_F(ActiveXBase, IsSafeForScriptingNamesItsClassAndKeepsItsEventSinks)
     one.Release();
     other.Release();
     cpc.Release();
-    info.Release();
     byIid.Release();
     dispatch.Release();
     EXPECT_EQ(safety.Detach()->Release(), 0u);

@@ -3,10 +3,9 @@
 
 #include <vector>
 
-#include "SkinExports.h"
+#include "SkinDllTest.h"
 #include "skin/SkinCode.h"
 
-using skintest::Decoration;
 
 namespace {
 
@@ -29,23 +28,16 @@ std::vector<unsigned short> PanelAreas() {
   return ids;
 }
 
-class Lumbrel : public ::testing::TestWithParam<Decoration> {
+class Lumbrel : public skintest::SkinDllTest {
  protected:
   void SetUp() override {
-    dll_ = LoadLibraryW((skintest::ProgramFolder() + L"Lumbrel.dll").c_str());
-    ASSERT_NE(dll_, nullptr);
-    ASSERT_TRUE(api_.Resolve(dll_, GetParam(), true)) << api_.missing;
-    api_.GetResourceRect(0xF000, &panel_);
-  }
-  void TearDown() override {
-    if (dll_) FreeLibrary(dll_);
+    Load(L"Lumbrel.dll", true);
+    if (!HasFatalFailure()) api_.GetResourceRect(0xF000, &panel_);
   }
   bool Inside(const RECT& r) const {
     return r.left >= panel_.left && r.top >= panel_.top && r.right <= panel_.right && r.bottom <= panel_.bottom &&
            r.right > r.left && r.bottom > r.top;
   }
-  HMODULE dll_ = nullptr;
-  skintest::SkinExports api_;
   RECT panel_{};
 };
 
@@ -164,7 +156,6 @@ TEST_P(Lumbrel, ButtonsDoNotCoverEachOtherOrTheControls) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, Lumbrel, ::testing::Values(Decoration::MinGW, Decoration::Native),
-                         [](const auto& info) { return std::string(skintest::DecorationName(info.param)); });
+SKIN_BOTH_DECORATIONS(Lumbrel);
 
 }  // namespace

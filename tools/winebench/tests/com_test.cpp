@@ -1,33 +1,15 @@
 // A COM server DLL registers with regsvr32 and is created by its class id and by its ProgID.
 #include "benchcom.h"
+#include "Programs.h"
 #include <objbase.h>
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
 
-std::wstring BesideMe(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
-
 DWORD Regsvr32(const std::wstring& args)
 {
-    std::wstring cmd = L"regsvr32.exe /s " + args;
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return GetLastError() | 0x80000000u;
-    WaitForSingleObject(pi.hProcess, 30000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
+    return testkit::RunAndWait(L"regsvr32.exe /s " + args, 30000);
 }
 
 struct ComInit {
@@ -38,7 +20,7 @@ struct ComInit {
 TEST(BenchCom, RegisteredServerIsCreatedByClassIdAndProgId)
 {
     ComInit com;
-    const std::wstring dll = L"\"" + BesideMe(L"benchcom.dll") + L"\"";
+    const std::wstring dll = L"\"" + testkit::BesideMe(L"benchcom.dll") + L"\"";
     ASSERT_EQ(Regsvr32(dll), 0u);
 
     IPersist* obj = nullptr;

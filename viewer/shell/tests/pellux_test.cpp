@@ -10,8 +10,11 @@
 #include <ocidl.h>
 #include <olectl.h>
 #include <shlguid.h>
+#include "ClassInfo.h"
 #include "FakeBrowser.h"
 #include "Pellux_h.h"
+#include "Programs.h"
+#include "PropertyBag.h"
 #include "TestKit.h"
 #include "foundation/ComPtr.h"
 #include "foundation/ComServer.h"
@@ -35,37 +38,9 @@ constexpr int kAddress = 201, kPort = 202, kUser = 203, kPassword = 204, kPtzPro
 constexpr int kViewPane = 0xE900;
 constexpr WPARAM kCmdConnect = 1;
 
-std::wstring BesideMe(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
-
-DWORD RunAndWait(std::wstring cmd, HANDLE output = nullptr)
-{
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    if (output) {
-        si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = si.hStdError = output;
-    }
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output != nullptr, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &si, &pi))
-        return GetLastError() | 0x80000000u;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
 DWORD Regsvr32(const wchar_t* options)
 {
-    return RunAndWait(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + BesideMe(L"Pellux.dll") + L"\"");
+    return testkit::RunAndWait(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + testkit::BesideMe(L"Pellux.dll") + L"\"");
 }
 
 bool KeyExists(const std::wstring& key)
@@ -160,37 +135,6 @@ bool HasLine(HWND view, const wchar_t* text)
 
 // ---- container side ----
 
-// A property bag, as a page's PARAM elements reach a control.
-class Bag final : public win::com::ComObject<Bag, IPropertyBag> {
-public:
-    static const win::com::QiEntry* QiTable()
-    {
-        static const win::com::QiEntry table[] = {PX_QI(Bag, IPropertyBag), {nullptr, 0}};
-        return table;
-    }
-    std::map<std::wstring, std::wstring> values;
-    STDMETHODIMP Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override
-    {
-        auto it = values.find(name);
-        if (it == values.end())
-            return E_INVALIDARG;
-        VariantClear(v);
-        v->vt = VT_BSTR;
-        v->bstrVal = SysAllocString(it->second.c_str());
-        return S_OK;
-    }
-    STDMETHODIMP Write(LPCOLESTR name, VARIANT* v) override
-    {
-        VARIANT text;
-        VariantInit(&text);
-        HRESULT hr = VariantChangeType(&text, v, 0, VT_BSTR);
-        if (SUCCEEDED(hr))
-            values[name] = text.bstrVal ? text.bstrVal : L"";
-        VariantClear(&text);
-        return hr;
-    }
-};
-
 // Our container, optionally a browser's page (it answers SID_SWebBrowserApp), counting the
 // control's requests to close it.
 class TestHost final : public win::ControlHost {
@@ -281,26 +225,26 @@ TEST_F(Pellux, Regsvr32WritesEveryKeyAndTheTypeLibraryAndUnregisterRemovesThem)
 
     ASSERT_EQ(Regsvr32(L""), 0u);
     EXPECT_EQ(RegText(ctrl), L"Pellux Control");
-    EXPECT_EQ(RegText(ctrl + L"\\InprocServer32"), BesideMe(L"Pellux.dll"));
+    EXPECT_EQ(RegText(ctrl + L"\\InprocServer32"), testkit::BesideMe(L"Pellux.dll"));
     EXPECT_EQ(RegText(ctrl + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
     EXPECT_EQ(RegText(ctrl + L"\\ProgID"), kProgId);
     EXPECT_TRUE(KeyExists(ctrl + L"\\Control"));
     EXPECT_FALSE(KeyExists(ctrl + L"\\Insertable"));
     EXPECT_EQ(RegText(ctrl + L"\\MiscStatus\\1"), L"131473");
     EXPECT_EQ(RegText(ctrl + L"\\TypeLib"), win::com::GuidText(LIBID_PELLUXLib));
-    EXPECT_EQ(RegText(ctrl + L"\\ToolboxBitmap32"), BesideMe(L"Pellux.dll") + L", 1");
+    EXPECT_EQ(RegText(ctrl + L"\\ToolboxBitmap32"), testkit::BesideMe(L"Pellux.dll") + L", 1");
     EXPECT_TRUE(KeyExists(cats + scriptable));
     EXPECT_TRUE(KeyExists(cats + initializable));
     EXPECT_TRUE(KeyExists(L"Component Categories\\" + scriptable));
     EXPECT_EQ(RegText(L"PELLUX.PelluxCtrl.1\\CLSID"), win::com::GuidText(CLSID_Pellux));
     EXPECT_EQ(RegText(page), L"Pellux Property Page");
-    EXPECT_EQ(RegText(page + L"\\InprocServer32"), BesideMe(L"Pellux.dll"));
+    EXPECT_EQ(RegText(page + L"\\InprocServer32"), testkit::BesideMe(L"Pellux.dll"));
     EXPECT_EQ(RegText(L"PELLUX.PelluxPropPage.1\\CLSID"), win::com::GuidText(kClsidPage));
     EXPECT_EQ(RegText(lib + L"\\1.0"), L"Pellux ActiveX Control module");
     std::wstring libPath = RegText(lib + L"\\1.0\\0\\win64");
     if (libPath.rfind(L"\\\\?\\", 0) == 0)
         libPath.erase(0, 4); // the platform may write the long-path form
-    EXPECT_EQ(libPath, BesideMe(L"Pellux.dll"));
+    EXPECT_EQ(libPath, testkit::BesideMe(L"Pellux.dll"));
 
     // The registered library describes _DPellux: four BSTR properties and SetAddr.
     ComPtr<ITypeLib> tl;
@@ -345,7 +289,7 @@ TEST_F(Pellux, Regsvr32WritesEveryKeyAndTheTypeLibraryAndUnregisterRemovesThem)
     tl.Release();
 
     // The file version the version resource carries.
-    const std::wstring dll = BesideMe(L"Pellux.dll");
+    const std::wstring dll = testkit::BesideMe(L"Pellux.dll");
     std::vector<BYTE> ver(GetFileVersionInfoSizeW(dll.c_str(), nullptr));
     ASSERT_FALSE(ver.empty());
     ASSERT_TRUE(GetFileVersionInfoW(dll.c_str(), 0, static_cast<DWORD>(ver.size()), ver.data()));
@@ -446,7 +390,7 @@ TEST_F(Pellux, CreatedByClassIdAndProgIdTakesPropertiesAndSetAddrFillsTheViewAnd
 TEST_F(Pellux, PersistedNamesLoadFromABagAndAPageWithoutThePortFallsBackToTheInfoFile)
 {
     WriteInfo(L"saved.example", L"5000", L"saveduser", L"savedpw", false);
-    auto* bag = new Bag;
+    auto* bag = new testkit::PropertyBag;
     bag->values = {{L"sURLorIP", L"page.example"}, {L"sUserID", L"pageuser"}, {L"sUserPWD", L"pagepw"}};
     {
         auto host = Host(nullptr, nullptr, bag);
@@ -473,7 +417,7 @@ TEST_F(Pellux, PersistedNamesLoadFromABagAndAPageWithoutThePortFallsBackToTheInf
         EXPECT_EQ(InfoSection(L"Connect Information")[0], L"URL=page.example");
 
         // Saved back under the same names, and through a stream into a second control.
-        auto* out = new Bag;
+        auto* out = new testkit::PropertyBag;
         ComPtr<IPersistPropertyBag> pb;
         ASSERT_EQ(host->Control()->QueryInterface(IID_IPersistPropertyBag, pb.PutVoid()), S_OK);
         ASSERT_EQ(pb->Save(out, TRUE, TRUE), S_OK);
@@ -529,24 +473,14 @@ TEST_F(Pellux, ObjectSafetyClassInfoAndTheEmptyEventPoint)
             << "mask " << c.mask << " enabled " << c.enabled;
     EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IClassFactory, 3, 3), E_NOINTERFACE);
 
-    ComPtr<IProvideClassInfo2> info;
-    ASSERT_EQ(safety.As(info), S_OK);
-    GUID events{};
-    EXPECT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events), S_OK);
-    EXPECT_TRUE(IsEqualGUID(events, DIID__DPelluxEvents));
-    ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(info->GetClassInfo(coclass.Put()), S_OK);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
-    EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_Pellux));
-    coclass->ReleaseTypeAttr(attr);
+    EXPECT_TRUE(testkit::NamesItsClass(safety.Get(), CLSID_Pellux, DIID__DPelluxEvents));
 
     ComPtr<IConnectionPointContainer> cpc;
     ASSERT_EQ(safety.As(cpc), S_OK);
     ComPtr<IConnectionPoint> cp;
     EXPECT_EQ(cpc->FindConnectionPoint(IID_IPropertyNotifySink, cp.Put()), CONNECT_E_NOCONNECTION);
     ASSERT_EQ(cpc->FindConnectionPoint(DIID__DPelluxEvents, cp.Put()), S_OK);
-    auto* sink = new Bag; // any object stands for a sink of an interface without events
+    auto* sink = new testkit::PropertyBag; // any object stands for a sink of an interface without events
     DWORD cookie = 0;
     ASSERT_EQ(cp->Advise(sink, &cookie), S_OK);
     EXPECT_EQ(cp->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
@@ -560,8 +494,6 @@ TEST_F(Pellux, ObjectSafetyClassInfoAndTheEmptyEventPoint)
     EXPECT_EQ(status, 0x20191u);
     cp.Release();
     cpc.Release();
-    info.Release();
-    coclass.Release();
     ole.Release();
     EXPECT_EQ(safety.Detach()->Release(), 0u);
 }
@@ -738,7 +670,7 @@ TEST_F(Pellux, VbscriptCreatesItByProgIdSetsThePropertiesAndCallsSetAddr)
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(out, INVALID_HANDLE_VALUE);
-    const DWORD code = RunAndWait(L"cscript.exe //nologo \"" + W(script) + L"\"", out);
+    const DWORD code = testkit::RunAndWait(L"cscript.exe //nologo \"" + W(script) + L"\"", 60000, out);
     CloseHandle(out);
     EXPECT_EQ(code, 0u);
     std::string text(4096, '\0');

@@ -112,6 +112,28 @@ std::vector<uint8_t> AudioRecord(uint32_t sequence)
 
 constexpr uint64_t kStartMicros = 1215000000ull * 1000000; // 2008-07-02 12:00:00 UTC
 
+// The real decoders of `channels` pictures of width x height behind a pipeline to `display`.
+struct Decoding {
+    Decoding(RecordingDisplay& display, int channels, int width, int height) : pipe(decoder, display, nullptr, nullptr)
+    {
+        std::vector<int> w(channels, width), h(channels, height);
+        ready = decoder.Initialize(channels, 0, w.data(), h.data(), nullptr) == 1;
+        pipe.SetChannelCount(channels);
+    }
+    video::CMp4DecoderManager decoder{video::LinkedXvidApi()};
+    CFramePipeline pipe;
+    bool ready;
+};
+
+// Starts the queue's `channels` threads, connected, and waits until they are ready.
+::testing::AssertionResult Running(CFrameQueue& q, int channels)
+{
+    if (!q.Start(channels))
+        return ::testing::AssertionFailure() << "the queue did not start";
+    q.SetConnected(true);
+    return WaitReady(q) ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "not ready";
+}
+
 // One 352 x 240 channel timed against a fake audio clock, with channel 1's stream from the start time
 // and one audio record to keep the audio flowing.
 struct AudioTimedChannel : ::testing::Test {
@@ -133,16 +155,12 @@ struct AudioTimedChannel : ::testing::Test {
 
 TEST(FramePipeline, FourChannelsDecodeIntoTheirDivisionsWithLocalTime)
 {
-    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-    int w[4] = {720, 720, 720, 720}, h[4] = {480, 480, 480, 480};
-    ASSERT_EQ(1, decoder.Initialize(4, 0, w, h, nullptr));
     RecordingDisplay display;
-    CFramePipeline pipe(decoder, display, nullptr, nullptr);
-    pipe.SetChannelCount(4);
+    Decoding d(display, 4, 720, 480);
+    ASSERT_TRUE(d.ready);
+    CFramePipeline& pipe = d.pipe;
     CFrameQueue q(pipe, TestTiming());
-    ASSERT_TRUE(q.Start(4));
-    q.SetConnected(true);
-    ASSERT_TRUE(WaitReady(q));
+    ASSERT_TRUE(Running(q, 4));
 
     std::vector<std::unique_ptr<dvrsim::VideoChannelStream>> streams;
     for (int c = 0; c < 4; ++c) // zone 4 (Pacific, daylight in July)
@@ -177,9 +195,7 @@ TEST_F(AudioTimedChannel, PicturesWaitForFlowingAudioAndNotForSilence)
 {
     pipe.SetAudioSync(true, false);
     CFrameQueue q(pipe, TestTiming());
-    ASSERT_TRUE(q.Start(1));
-    q.SetConnected(true);
-    ASSERT_TRUE(WaitReady(q));
+    ASSERT_TRUE(Running(q, 1));
 
     audio.nowMs = videoMs - 300; // the audio being heard is 300 ms behind the pictures
     ASSERT_EQ(q.Store(rec.data(), rec.size()), StoreResult::Stored);
@@ -347,12 +363,10 @@ TEST(FramePipeline, ADecodeThreadStuckPastTheStopBoundIsLeftToFinishOnItsOwn)
 
 TEST(FramePipeline, HostileHeadersAreDroppedWithoutTouchingTheDisplay)
 {
-    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-    int w[2] = {352, 352}, h[2] = {240, 240};
-    ASSERT_EQ(1, decoder.Initialize(2, 0, w, h, nullptr));
     RecordingDisplay display;
-    CFramePipeline pipe(decoder, display, nullptr, nullptr);
-    pipe.SetChannelCount(2);
+    Decoding d(display, 2, 352, 240);
+    ASSERT_TRUE(d.ready);
+    CFramePipeline& pipe = d.pipe;
 
     dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
     std::vector<uint8_t> frame;
@@ -371,12 +385,10 @@ TEST(FramePipeline, HostileHeadersAreDroppedWithoutTouchingTheDisplay)
 
 TEST(FramePipeline, ShownPicturesRecordTheirLatencyFromTheHeaderSendTime)
 {
-    video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-    int w[1] = {352}, h[1] = {240};
-    ASSERT_EQ(1, decoder.Initialize(1, 0, w, h, nullptr));
     RecordingDisplay display;
-    CFramePipeline pipe(decoder, display, nullptr, nullptr);
-    pipe.SetChannelCount(1);
+    Decoding d(display, 1, 352, 240);
+    ASSERT_TRUE(d.ready);
+    CFramePipeline& pipe = d.pipe;
     CLatencyHistogram stats;
     pipe.SetLatencyStats(&stats);
 
@@ -415,15 +427,10 @@ TEST(FramePipeline, ConnectStreamTeardownCyclesWithTheRealDecoder)
         // Each connection starts with fresh decoders and streams that begin at an intra picture.
         dvrsim::VideoChannelStream streams[2] = {dvrsim::VideoChannelStream(0, &Fixture::Loop(0)),
                                                  dvrsim::VideoChannelStream(1, &Fixture::Loop(1))};
-        video::CMp4DecoderManager decoder(video::LinkedXvidApi());
-        int w[2] = {352, 352}, h[2] = {240, 240};
-        ASSERT_EQ(1, decoder.Initialize(2, 0, w, h, nullptr));
-        CFramePipeline pipe(decoder, display, nullptr, nullptr);
-        pipe.SetChannelCount(2);
-        CFrameQueue q(pipe, TestTiming());
-        ASSERT_TRUE(q.Start(2));
-        q.SetConnected(true);
-        ASSERT_TRUE(WaitReady(q));
+        Decoding d(display, 2, 352, 240);
+        ASSERT_TRUE(d.ready);
+        CFrameQueue q(d.pipe, TestTiming());
+        ASSERT_TRUE(Running(q, 2));
         const int before0 = display.Count(0), before1 = display.Count(1);
         for (int i = 0; i < 30; ++i)
             for (auto& s : streams) {

@@ -49,68 +49,32 @@ private:
     Handle h_ = Traits::Invalid();
 };
 
-struct KernelTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return nullptr; }
+// Traits of a handle kind: the function that closes it and its empty value (null unless given).
+template <class H, auto CloseFn, H Empty = H{}>
+struct Closer {
+    using Handle = H;
+    static Handle Invalid() { return Empty; }
+    static bool Valid(Handle h) { return h != Empty; }
+    static void Close(Handle h) { CloseFn(h); }
+};
+
+struct KernelTraits : Closer<HANDLE, CloseHandle> {
     static bool Valid(Handle h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { CloseHandle(h); }
 };
 // Events, threads, mutexes and files alike (CreateFile's INVALID_HANDLE_VALUE counts as empty).
 using KernelHandle = Owner<KernelTraits>;
 
-template <class H>
-struct GdiTraits {
-    using Handle = H;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { DeleteObject(h); }
-};
-using Bitmap = Owner<GdiTraits<HBITMAP>>;
-using Font = Owner<GdiTraits<HFONT>>;
-using Pen = Owner<GdiTraits<HPEN>>;
-using Brush = Owner<GdiTraits<HBRUSH>>;
-using Region = Owner<GdiTraits<HRGN>>;
-
-struct LibraryTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { FreeLibrary(h); }
-};
-using Library = Owner<LibraryTraits>;
-
-struct IconTraits {
-    using Handle = HICON;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { DestroyIcon(h); }
-};
-using Icon = Owner<IconTraits>;
-
-struct RegKeyTraits {
-    using Handle = HKEY;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { RegCloseKey(h); }
-};
-using RegKey = Owner<RegKeyTraits>;
-
-struct SocketTraits {
-    using Handle = SOCKET;
-    static Handle Invalid() { return INVALID_SOCKET; }
-    static bool Valid(Handle h) { return h != INVALID_SOCKET; }
-    static void Close(Handle h) { closesocket(h); }
-};
-using Socket = Owner<SocketTraits>;
-
-struct BstrTraits {
-    using Handle = BSTR;
-    static Handle Invalid() { return nullptr; }
-    static bool Valid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { SysFreeString(h); }
-};
+using Bitmap = Owner<Closer<HBITMAP, DeleteObject>>;
+using Font = Owner<Closer<HFONT, DeleteObject>>;
+using Pen = Owner<Closer<HPEN, DeleteObject>>;
+using Brush = Owner<Closer<HBRUSH, DeleteObject>>;
+using Region = Owner<Closer<HRGN, DeleteObject>>;
+using Library = Owner<Closer<HMODULE, FreeLibrary>>;
+using Icon = Owner<Closer<HICON, DestroyIcon>>;
+using RegKey = Owner<Closer<HKEY, RegCloseKey>>;
+using Socket = Owner<Closer<SOCKET, closesocket, INVALID_SOCKET>>;
 // A BSTR: Bstr(SysAllocString(...)), or Put() for a [out] BSTR*.
-using Bstr = Owner<BstrTraits>;
+using Bstr = Owner<Closer<BSTR, SysFreeString>>;
 
 // A VARIANT, cleared (VariantClear) when it goes or is reset; moving leaves the source VT_EMPTY.
 class Variant {
