@@ -69,7 +69,8 @@ TEST(WindowBase, ADllsClassesGoWithItAndComeBackWithIt)
         auto probe = reinterpret_cast<Probe>(reinterpret_cast<void*>(GetProcAddress(dll, "ProbeWindow")));
         ASSERT_NE(probe, nullptr);
         EXPECT_EQ(probe(), 4242) << "round " << round;
-        WNDCLASSEXW wc{sizeof wc};
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
         EXPECT_TRUE(GetClassInfoExW(dll, L"PxProbeWindow", &wc)) << "registered with the DLL's own instance";
         EXPECT_FALSE(GetClassInfoExW(GetModuleHandleW(nullptr), L"PxProbeWindow", &wc)) << "not the program's";
         FreeLibrary(dll);
@@ -401,7 +402,8 @@ TEST(MessageLoop, FiltersRunNewestFirstAndMayGoWhileTheyRun)
         win::MessageLoop::RemoveFilter(self); // once only
         return false;
     });
-    MSG m{nullptr, WM_APP, 0, 0};
+    MSG m{};
+    m.message = WM_APP;
     EXPECT_FALSE(win::MessageLoop::PreTranslate(&m));
     EXPECT_FALSE(win::MessageLoop::PreTranslate(&m));
     EXPECT_EQ(order, (std::vector<int>{2, 1, 1}));

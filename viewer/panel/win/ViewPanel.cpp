@@ -7,9 +7,11 @@
 
 namespace view {
 
-static_assert(skinui::kMsgViewCommand == WM_VIEW_COMMAND && skinui::kMsgRepeatEnd == WM_IMGBTN_REPEATEND &&
-              skinui::kMsgDrawn == WM_IMGBTN_DRAWN && skinui::kMsgRedraw == WM_IMGBTN_REDRAW &&
-              skinui::kMsgPressed == WM_IMGBTN_PRESSED && skinui::kMsgReleased == WM_IMGBTN_RELEASED);
+// The kit's button messages are the window messages the view handles.
+constexpr bool Same(skinui::ButtonMessage m, UINT w) { return static_cast<UINT>(m) == w; }
+static_assert(Same(skinui::kMsgViewCommand, WM_VIEW_COMMAND) && Same(skinui::kMsgRepeatEnd, WM_IMGBTN_REPEATEND) &&
+              Same(skinui::kMsgDrawn, WM_IMGBTN_DRAWN) && Same(skinui::kMsgRedraw, WM_IMGBTN_REDRAW) &&
+              Same(skinui::kMsgPressed, WM_IMGBTN_PRESSED) && Same(skinui::kMsgReleased, WM_IMGBTN_RELEASED));
 
 RECT PanelRect(const ViewSkin& skin, unsigned short id)
 {
