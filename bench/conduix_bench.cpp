@@ -62,9 +62,7 @@ LRESULT BenchView::OnMessage(UINT m, WPARAM wp, LPARAM lp)
         else
             v.failed = true;
         return 0;
-    case NSMG_WM_LOST:
-        v.failed = !v.done;
-        return 0;
+    case NSMG_WM_LOST: v.failed = !v.done; return 0;
     case NSMG_WM_PACKET: {
         auto d = protocol::DecideReceive(reinterpret_cast<void*>(wp), reinterpret_cast<void*>(lp));
         if (d.action == protocol::ReceiveAction::LoginRequest) {
@@ -183,7 +181,8 @@ Run PlainWinsock(int port, long blocks, long blockSize)
     if (!RecvFrameOf(s, dec, protocol::kCmdLogin))
         return run;
     double start = Seconds();
-    double total = static_cast<double>(blocks) * static_cast<double>(conduix::kFrameHeaderSize + conduix::kPacketHeaderSize + blockSize);
+    double total = static_cast<double>(blocks) *
+        static_cast<double>(conduix::kFrameHeaderSize + conduix::kPacketHeaderSize + blockSize);
     double got = 0;
     std::vector<char> buf(256 * 1024);
     while (got < total) {
@@ -193,8 +192,10 @@ Run PlainWinsock(int port, long blocks, long blockSize)
         got += n;
     }
     run.seconds = Seconds() - start;
-    run.bytes = got * static_cast<double>(blockSize) / static_cast<double>(conduix::kFrameHeaderSize + conduix::kPacketHeaderSize + blockSize);
-    run.blocks = static_cast<long>(got / static_cast<double>(conduix::kFrameHeaderSize + conduix::kPacketHeaderSize + blockSize));
+    run.bytes = got * static_cast<double>(blockSize) /
+        static_cast<double>(conduix::kFrameHeaderSize + conduix::kPacketHeaderSize + blockSize);
+    run.blocks = static_cast<long>(
+        got / static_cast<double>(conduix::kFrameHeaderSize + conduix::kPacketHeaderSize + blockSize));
     closesocket(s);
     return run;
 }
@@ -235,12 +236,14 @@ int main(int argc, char** argv)
         cmbs.push_back(c.bytes / c.seconds / 1e6);
         pbps.push_back(p.blocks / p.seconds);
         pmbs.push_back(p.bytes / p.seconds / 1e6);
-        std::printf("run %d: conduix->window %8.0f blocks/s %8.1f MB/s (%ld of %ld, %ld dropped) | plain winsock %8.0f blocks/s %8.1f MB/s\n",
-                    i, cbps.back(), cmbs.back(), c.blocks, blocks, dropped, pbps.back(), pmbs.back());
+        std::printf(
+            "run %d: conduix->window %8.0f blocks/s %8.1f MB/s (%ld of %ld, %ld dropped) | plain winsock %8.0f blocks/s %8.1f MB/s\n",
+            i, cbps.back(), cmbs.back(), c.blocks, blocks, dropped, pbps.back(), pmbs.back());
     }
     double cb = Median(cbps), cm = Median(cmbs), pb = Median(pbps), pm = Median(pmbs);
     std::printf("median over %d runs, %ld blocks of %ld bytes:\n", reps, blocks, size);
-    std::printf("  conduix -> window handler: %.0f blocks/s, %.1f MB/s (%.0fx the 500 blocks/s needed)\n", cb, cm, cb / 500.0);
+    std::printf("  conduix -> window handler: %.0f blocks/s, %.1f MB/s (%.0fx the 500 blocks/s needed)\n", cb, cm,
+                cb / 500.0);
     std::printf("  plain winsock recv loop:   %.0f blocks/s, %.1f MB/s\n", pb, pm);
     std::printf("  ratio conduix/plain: %.2f; blocks dropped in all runs: %ld\n", cb / pb, droppedTotal);
     NSMGAPI_Uninitialize();

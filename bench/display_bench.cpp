@@ -181,9 +181,8 @@ Psnrs ScalingPsnr(const Picture& pic, int dw, int dh, const std::wstring& shots 
             for (int sy = int(y0); sy < int(std::ceil(y1)); ++sy)
                 for (int sx = int(x0); sx < int(std::ceil(x1)); ++sx) {
                     const double w = (std::min(x1, sx + 1.0) - std::max(x0, double(sx))) *
-                                     (std::min(y1, sy + 1.0) - std::max(y0, double(sy)));
-                    const uint8_t* p =
-                        &pic.pixels[(static_cast<size_t>(src.y + sy) * pic.width + src.x + sx) * 3];
+                        (std::min(y1, sy + 1.0) - std::max(y0, double(sy)));
+                    const uint8_t* p = &pic.pixels[(static_cast<size_t>(src.y + sy) * pic.width + src.x + sx) * 3];
                     for (int c = 0; c < 3; ++c)
                         sum[c] += w * p[c];
                     area += w;
@@ -209,7 +208,8 @@ Psnrs ScalingPsnr(const Picture& pic, int dw, int dh, const std::wstring& shots 
     r.formerVsExact = psnr([&](size_t i, int c) { return channel(former[i], c) - exact[i * 3 + c]; });
     r.halftoneVsExact = psnr([&](size_t i, int c) { return channel(theirs[i], c) - exact[i * 3 + c]; });
     if (!shots.empty()) {
-        const std::wstring size = std::to_wstring(pic.width) + L"-to-" + std::to_wstring(dw) + L"x" + std::to_wstring(dh);
+        const std::wstring size =
+            std::to_wstring(pic.width) + L"-to-" + std::to_wstring(dw) + L"x" + std::to_wstring(dh);
         WritePpm(shots + L"\\scale-ours-" + size + L".ppm", ours.data(), dw, dh);
         WritePpm(shots + L"\\scale-former-" + size + L".ppm", former.data(), dw, dh);
         const std::vector<uint32_t> theirsCopy(theirs, theirs + ours.size());
@@ -249,28 +249,40 @@ int wmain(int argc, wchar_t** argv)
         t.second = static_cast<uint16_t>(i % 60);
         dm.SetChannelPicture(i % 16, &card.info, t, card.pixels.data());
     };
-    vs.push_back({"SetChannelPicture, texts on, copy what changed", [&] {
+    vs.push_back({"SetChannelPicture, texts on, copy what changed",
+                  [&] {
                       dm.SetScaleOutsideLock(true);
                       dm.SetCopyWholeBuffer(false);
                       dm.SetOsdOptions(1, 1, 1);
-                  }, picture, {}});
-    vs.push_back({"SetChannelPicture, texts on, halftone stretch under the lock", [&] {
+                  },
+                  picture,
+                  {}});
+    vs.push_back({"SetChannelPicture, texts on, halftone stretch under the lock",
+                  [&] {
                       dm.SetScaleOutsideLock(false);
                       dm.SetCopyWholeBuffer(false);
                       dm.SetOsdOptions(1, 1, 1);
-                  }, [&](int i) {
+                  },
+                  [&](int i) {
                       picture(i);
                       if (i + 1 == batch)
                           dm.SetScaleOutsideLock(true);
-                  }, {}});
-    vs.push_back({"SetChannelPicture, texts on, copy whole back buffer", [&] {
+                  },
+                  {}});
+    vs.push_back({"SetChannelPicture, texts on, copy whole back buffer",
+                  [&] {
                       dm.SetCopyWholeBuffer(true);
                       dm.SetOsdOptions(1, 1, 1);
-                  }, picture, {}});
-    vs.push_back({"SetChannelPicture, texts off, copy what changed", [&] {
+                  },
+                  picture,
+                  {}});
+    vs.push_back({"SetChannelPicture, texts off, copy what changed",
+                  [&] {
                       dm.SetCopyWholeBuffer(false);
                       dm.SetOsdOptions(0, 0, 0);
-                  }, picture, {}});
+                  },
+                  picture,
+                  {}});
 
     HWND wnd = dm.Window();
     run("bare halftone StretchDIBits into the window", [&](int i) {
@@ -286,9 +298,12 @@ int wmain(int argc, wchar_t** argv)
     // The parts: the copy into the channel's buffer, the stretch into a memory bitmap, the texts,
     // and the copy of the whole back buffer to the window.
     std::vector<uint8_t> buffer(kPictureBufferSize);
-    vs.push_back({"part: Redraw of one channel, texts off (no picture copy)", [&] { dm.SetOsdOptions(0, 0, 0); },
-                  [&](int i) { dm.Redraw(1u << (i % 16)); }, {}});
-    std::vector<uint32_t> division(static_cast<size_t>(grid.divisions[0].rect.Width()) * grid.divisions[0].rect.Height());
+    vs.push_back({"part: Redraw of one channel, texts off (no picture copy)",
+                  [&] { dm.SetOsdOptions(0, 0, 0); },
+                  [&](int i) { dm.Redraw(1u << (i % 16)); },
+                  {}});
+    std::vector<uint32_t> division(static_cast<size_t>(grid.divisions[0].rect.Width()) *
+                                   grid.divisions[0].rect.Height());
     run("part: the display's own scaling into one division (what leaves the lock)", [&](int i) {
         const DivRect& r = grid.divisions[i % 16].rect;
         ScalePicture(card.pixels.data(), 720, 480, src, division.data(), r.Width(), r.Height(),
@@ -298,9 +313,8 @@ int wmain(int argc, wchar_t** argv)
         const DivRect& r = grid.divisions[i % 16].rect;
         FormerScale(card.pixels.data(), 720, src, division.data(), r.Width(), r.Height());
     });
-    run("part: copy of the picture's bytes", [&](int) {
-        std::memcpy(buffer.data(), card.pixels.data(), card.info.bmiHeader.biSizeImage);
-    });
+    run("part: copy of the picture's bytes",
+        [&](int) { std::memcpy(buffer.data(), card.pixels.data(), card.info.bmiHeader.biSizeImage); });
     const HalftoneBitmap back(w, h);
     const HDC mem = back.dc;
     run("part: halftone StretchDIBits into a memory bitmap", [&](int i) {
@@ -320,8 +334,8 @@ int wmain(int argc, wchar_t** argv)
         bi32.bmiHeader.biSizeImage = 720 * 480 * 4;
         run("part: halftone StretchDIBits of a 32-bit copy into a memory bitmap", [&](int i) {
             const DivRect& r = grid.divisions[i % 16].rect;
-            StretchDIBits(mem, r.left, r.top, r.Width(), r.Height(), src.x, src.StretchY(-480), src.width,
-                          src.height, px32.data(), &bi32, DIB_RGB_COLORS, SRCCOPY);
+            StretchDIBits(mem, r.left, r.top, r.Width(), r.Height(), src.x, src.StretchY(-480), src.width, src.height,
+                          px32.data(), &bi32, DIB_RGB_COLORS, SRCCOPY);
         });
     }
     std::vector<uint32_t> px32b(720 * 480);
@@ -418,10 +432,11 @@ int wmain(int argc, wchar_t** argv)
                     sum.*f += p.*f;
                 }
             }
-            std::printf("  %3d x %3d into %3d x %3d: %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f)\n",
-                        pw, ph, dw, dh, sum.oursVsHalftone / 16, worst.oursVsHalftone, sum.formerVsHalftone / 16,
-                        worst.formerVsHalftone, sum.oursVsExact / 16, worst.oursVsExact, sum.formerVsExact / 16,
-                        worst.formerVsExact, sum.halftoneVsExact / 16, worst.halftoneVsExact);
+            std::printf(
+                "  %3d x %3d into %3d x %3d: %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f) %6.1f (%5.1f)\n",
+                pw, ph, dw, dh, sum.oursVsHalftone / 16, worst.oursVsHalftone, sum.formerVsHalftone / 16,
+                worst.formerVsHalftone, sum.oursVsExact / 16, worst.oursVsExact, sum.formerVsExact / 16,
+                worst.formerVsExact, sum.halftoneVsExact / 16, worst.halftoneVsExact);
         }
     return 0;
 }

@@ -106,8 +106,8 @@ void Spandsp_Decode(benchmark::State& st)
 
 AVCodecContext* OpenAv(bool encoder)
 {
-    const AVCodec* codec = encoder ? avcodec_find_encoder(AV_CODEC_ID_ADPCM_G726LE)
-                                   : avcodec_find_decoder(AV_CODEC_ID_ADPCM_G726LE);
+    const AVCodec* codec =
+        encoder ? avcodec_find_encoder(AV_CODEC_ID_ADPCM_G726LE) : avcodec_find_decoder(AV_CODEC_ID_ADPCM_G726LE);
     if (!codec)
         return nullptr;
     AVCodecContext* ctx = avcodec_alloc_context3(codec);

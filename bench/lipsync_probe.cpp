@@ -35,7 +35,7 @@ bool White(unsigned long p) { return ((p >> 16) & 0xFF) > 225 && ((p >> 8) & 0xF
 struct Sound {
     std::mutex lock;
     std::vector<double> clicks; // times
-    double origin = 1e300;      // time of sample 0
+    double origin = 1e300; // time of sample 0
     std::atomic<bool> stop{false};
 };
 
@@ -115,7 +115,8 @@ int main(int argc, char** argv)
         reader.detach();
         return 1;
     }
-    const int px = static_cast<int>(best % tw) * tile + tile / 2 - 2, py = static_cast<int>(best / tw) * tile + tile / 2 - 2;
+    const int px = static_cast<int>(best % tw) * tile + tile / 2 - 2,
+              py = static_cast<int>(best / tw) * tile + tile / 2 - 2;
     fprintf(stderr, "lipsync_probe: flashing spot at %d,%d (%d flashes in %d grabs)\n", px, py, turns[best], grabs);
 
     // Flashes: the spot all white after at least 300 ms not white; the time is the middle of the
@@ -171,8 +172,8 @@ int main(int argc, char** argv)
     }
     std::vector<double> sorted = offsets;
     std::sort(sorted.begin(), sorted.end());
-    const double median = sorted.size() % 2 ? sorted[sorted.size() / 2]
-                                            : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
+    const double median =
+        sorted.size() % 2 ? sorted[sorted.size() / 2] : (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]) / 2;
     const double worst = std::fabs(sorted.front()) > std::fabs(sorted.back()) ? sorted.front() : sorted.back();
     printf("lip sync: %zu pairs of %zu flashes and %zu clicks; offset (sound less picture) median %+.1f ms, "
            "worst %+.1f ms, range %+.1f to %+.1f ms\n",

@@ -45,7 +45,7 @@ struct Load {
 bool FormatOf(const std::string& name, dvrsim::VideoFormat& f)
 {
     static const std::pair<const char*, dvrsim::VideoFormat> named[] = {
-        {"cif", {352, 240, 30}},      {"cif-pal", {352, 288, 25}}, {"half", {704, 240, 30}},
+        {"cif", {352, 240, 30}},      {"cif-pal", {352, 288, 25}},  {"half", {704, 240, 30}},
         {"half-pal", {704, 288, 25}}, {"d1", {720, 480, 30, true}}, {"d1-pal", {720, 576, 25, true}},
     };
     for (auto& [n, fmt] : named)
@@ -142,9 +142,9 @@ public:
 };
 
 struct Counters {
-    std::atomic<uint64_t> sent{0};    // video frames offered to the queue
+    std::atomic<uint64_t> sent{0}; // video frames offered to the queue
     std::atomic<uint64_t> refused{0}; // video frames the queue did not take
-    std::atomic<uint64_t> audio{0};   // audio records offered
+    std::atomic<uint64_t> audio{0}; // audio records offered
 };
 
 struct Snapshot {
@@ -188,9 +188,9 @@ public:
             for (auto& lp : set)
                 for (auto& fr : lp.frames)
                     bytes += fr.vop.size();
-            std::printf("%s: %dx%d%s, %zu frames per loop, mean VOP %zu bytes\n", l.format.c_str(),
-                        set[0].format.width, set[0].format.height, set[0].codedInterlaced ? " interlaced" : "",
-                        set[0].frames.size(), bytes / (kScenes * set[0].frames.size()));
+            std::printf("%s: %dx%d%s, %zu frames per loop, mean VOP %zu bytes\n", l.format.c_str(), set[0].format.width,
+                        set[0].format.height, set[0].codedInterlaced ? " interlaced" : "", set[0].frames.size(),
+                        bytes / (kScenes * set[0].frames.size()));
         }
         return true;
     }
@@ -463,18 +463,19 @@ int main(int argc, char** argv)
             const BareFigures b = bench.RunBare(loads[i]);
             pf[i].push_back(p);
             bf[i].push_back(b);
-            std::printf("rep %d %-7s sent %6.1f/s shown %6.1f/s refused %5.0f dropped %3.0f cpu %.3f ms/pic (%.2f cores) "
-                        "latency %.2f/%.2f ms | bare 1 thread %.0f fps (%.0f per cpu-s), %d threads %.0f fps\n",
-                        r, loads[i].name.c_str(), p.sentPerS, p.shownPerS, p.refused, p.pipelineDropped,
-                        p.cpuMsPerPicture, p.cores, p.latencyMedianMs, p.latencyP99Ms, b.oneThreadFps,
-                        b.oneThreadCpuFps, b.threads, b.allThreadsFps);
+            std::printf(
+                "rep %d %-7s sent %6.1f/s shown %6.1f/s refused %5.0f dropped %3.0f cpu %.3f ms/pic (%.2f cores) "
+                "latency %.2f/%.2f ms | bare 1 thread %.0f fps (%.0f per cpu-s), %d threads %.0f fps\n",
+                r, loads[i].name.c_str(), p.sentPerS, p.shownPerS, p.refused, p.pipelineDropped, p.cpuMsPerPicture,
+                p.cores, p.latencyMedianMs, p.latencyP99Ms, b.oneThreadFps, b.oneThreadCpuFps, b.threads,
+                b.allThreadsFps);
             std::fflush(stdout);
         }
 
     std::printf("\nmedians of %d repetitions (%g s each):\n", reps, seconds);
     std::printf("%-8s %8s %8s %8s %8s %9s %6s %8s %8s %9s %9s %9s %7s %7s\n", "load", "sent/s", "shown/s", "refused",
-                "dropped", "cpu ms/p", "cores", "lat p50", "lat p99", "bare1 fps", "bare1/cpu", "bareN fps",
-                "shown/", "cpu/");
+                "dropped", "cpu ms/p", "cores", "lat p50", "lat p99", "bare1 fps", "bare1/cpu", "bareN fps", "shown/",
+                "cpu/");
     std::printf("%-8s %8s %8s %8s %8s %9s %6s %8s %8s %9s %9s %9s %7s %7s\n", "", "", "", "", "", "", "", "ms", "ms",
                 "", "fps", "", "bareN", "bare1");
     for (size_t i = 0; i < loads.size(); ++i) {

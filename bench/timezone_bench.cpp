@@ -89,15 +89,9 @@ void LocaltimeLoop(benchmark::State& state, const char* tz)
     state.SetLabel(tz);
 }
 
-void BM_LocaltimeR_TzFile(benchmark::State& state)
-{
-    LocaltimeLoop(state, kZones[state.range(0)].tzfile);
-}
+void BM_LocaltimeR_TzFile(benchmark::State& state) { LocaltimeLoop(state, kZones[state.range(0)].tzfile); }
 
-void BM_LocaltimeR_PosixRule(benchmark::State& state)
-{
-    LocaltimeLoop(state, kZones[state.range(0)].posix);
-}
+void BM_LocaltimeR_PosixRule(benchmark::State& state) { LocaltimeLoop(state, kZones[state.range(0)].posix); }
 
 BENCHMARK(BM_ConvertFrameTime)->DenseRange(0, 2);
 BENCHMARK(BM_LoadAndConvert)->DenseRange(0, 2);

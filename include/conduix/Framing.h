@@ -20,14 +20,14 @@ namespace conduix {
 constexpr size_t kFrameHeaderSize = 8;
 constexpr uint8_t kFramingVersion = 1;
 constexpr size_t kPacketHeaderSize = 16;
-constexpr uint32_t kMaxPayload = 1u << 20;                          // largest packet payload or stream block
+constexpr uint32_t kMaxPayload = 1u << 20; // largest packet payload or stream block
 constexpr uint32_t kMaxFrameBody = kMaxPayload + kPacketHeaderSize; // largest body accepted
 constexpr size_t kStreamStatusBodySize = 8;
 
 enum class FrameKind : uint8_t {
-    Init = 1,         // client -> DVR: start of a session; the DVR answers with command 85
-    Packet = 2,       // either way: one command packet
-    Stream = 3,       // either way: one stream block (DVR -> client: 83 or 138; client -> DVR: 138, 99)
+    Init = 1, // client -> DVR: start of a session; the DVR answers with command 85
+    Packet = 2, // either way: one command packet
+    Stream = 3, // either way: one stream block (DVR -> client: 83 or 138; client -> DVR: 138, 99)
     StreamStatus = 4, // DVR -> client: media stream state, posted as 1428
 };
 
@@ -36,8 +36,8 @@ enum class FrameError {
     BadMagic,
     BadVersion,
     BadKind,
-    TooLarge,   // stated body length above the limit
-    BadBody,    // body inconsistent with its kind (size, packet header length)
+    TooLarge, // stated body length above the limit
+    BadBody, // body inconsistent with its kind (size, packet header length)
 };
 const char* FrameErrorText(FrameError e);
 
@@ -50,7 +50,7 @@ struct Frame {
     const uint8_t* payload = nullptr;
     uint32_t payloadLength = 0;
     uint32_t statusValue = 0; // StreamStatus
-    uint32_t statusOpen = 0;  // StreamStatus
+    uint32_t statusOpen = 0; // StreamStatus
 };
 
 // Checks an 8-byte frame header. `maxBody` lets a side accept less than kMaxFrameBody.
@@ -97,8 +97,7 @@ private:
 void AppendInitFrame(std::vector<uint8_t>& out);
 bool AppendPacketFrame(std::vector<uint8_t>& out, uint16_t command, const void* payload, size_t length,
                        uint32_t sequence);
-bool AppendStreamFrame(std::vector<uint8_t>& out, uint16_t command, const void* data, size_t length,
-                       uint32_t sequence);
+bool AppendStreamFrame(std::vector<uint8_t>& out, uint16_t command, const void* data, size_t length, uint32_t sequence);
 void AppendStreamStatusFrame(std::vector<uint8_t>& out, uint32_t value, uint32_t open);
 
 } // namespace conduix

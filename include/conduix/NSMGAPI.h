@@ -33,7 +33,8 @@ NSMGAPI_EXPORT NSMG_HANDLE WINAPI NSMGAPI_Create(HWND window, NSMGAPI_CALLBACK c
 NSMGAPI_EXPORT int WINAPI NSMGAPI_Connect(NSMG_HANDLE handle, const _tagConnectSocketInfo* info);
 NSMGAPI_EXPORT int WINAPI NSMGAPI_SendInitPacketData(NSMG_HANDLE handle);
 // Zero: not sent (not connected, length out of range, send backlog full).
-NSMGAPI_EXPORT int WINAPI NSMGAPI_SendPacketData(NSMG_HANDLE handle, unsigned short command, const void* bytes, int length);
+NSMGAPI_EXPORT int WINAPI NSMGAPI_SendPacketData(NSMG_HANDLE handle, unsigned short command, const void* bytes,
+                                                 int length);
 // Raw bytes that belong to the command packet sent last (138 configuration, 99 phone audio).
 NSMGAPI_EXPORT int WINAPI NSMGAPI_SendStreamData(NSMG_HANDLE handle, const void* bytes, int length);
 NSMGAPI_EXPORT void WINAPI NSMGAPI_Disconnect(NSMG_HANDLE handle);

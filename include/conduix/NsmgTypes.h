@@ -10,12 +10,12 @@ enum : unsigned {
     // number (foundation/Messages.h); it goes to the manager's main dialog, never to a transport's window.
     NSMG_WM_PACKET_A = 0x0400 + 401,
     NSMG_WM_STREAM_STATUS = 0x0400 + 404, // 1428: wParam value, lParam nonzero = media stream open
-    NSMG_WM_CONNECT = 0x0400 + 421,     // 1445: wParam nonzero = connected, 0 = attempt failed
-    NSMG_WM_LOST = 0x0400 + 422,        // 1446: the connection was lost or could not be made
-    NSMG_WM_CLOSED = 0x0400 + 427,      // 1451: never sent by this library; handled like 1446
-    NSMG_WM_PACKET_B = 0x0400 + 621,    // 1645: never sent by this library; handled like 1655
-    NSMG_WM_PACKET = 0x0400 + 631,      // 1655: command packet; wParam header, lParam payload or 0
-    NSMG_WM_STREAM = 0x0400 + 633,      // 1657: stream block; wParam header, lParam descriptor
+    NSMG_WM_CONNECT = 0x0400 + 421, // 1445: wParam nonzero = connected, 0 = attempt failed
+    NSMG_WM_LOST = 0x0400 + 422, // 1446: the connection was lost or could not be made
+    NSMG_WM_CLOSED = 0x0400 + 427, // 1451: never sent by this library; handled like 1446
+    NSMG_WM_PACKET_B = 0x0400 + 621, // 1645: never sent by this library; handled like 1655
+    NSMG_WM_PACKET = 0x0400 + 631, // 1655: command packet; wParam header, lParam payload or 0
+    NSMG_WM_STREAM = 0x0400 + 633, // 1657: stream block; wParam header, lParam descriptor
 };
 
 // The header handed as wParam with 1655 and 1657: 16 bytes, little-endian.

@@ -42,8 +42,8 @@ typedef enum _PTZBaudRates {
     PTZ_BAUD_COUNT = 8
 } _PTZBaudRates;
 
-#define PTZ_NAME_BUFFER 260      // PTZAPI_GetSupportPTZName writes at most this many bytes, NUL included
-#define PTZ_COMMAND_BYTES 259    // room for protocol bytes in the record; the count field caps a command at 255
+#define PTZ_NAME_BUFFER 260 // PTZAPI_GetSupportPTZName writes at most this many bytes, NUL included
+#define PTZ_COMMAND_BYTES 259 // room for protocol bytes in the record; the count field caps a command at 255
 #define PTZ_MAX_CAMERAS 16
 
 // One command as Panlink hands it out. `value` is the camera's serial line speed in bits per second

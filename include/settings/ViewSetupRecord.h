@@ -15,18 +15,18 @@ constexpr size_t kConfigurationBodySize = 136; // entries and easy block: what c
 
 #pragma pack(push, 1)
 struct ChannelEntry {
-    uint8_t inUse;    // 1
-    uint8_t enabled;  // 1 or 0
+    uint8_t inUse; // 1
+    uint8_t enabled; // 1 or 0
     uint8_t zero2;
     uint8_t interval; // every n-th frame of the camera's full rate; 0: a D1 channel at full rate
-    uint8_t quality;  // 4, 9, 14, 19 or 31 (levels 0 to 4)
-    uint8_t rate;     // whole frames per second
+    uint8_t quality; // 4, 9, 14, 19 or 31 (levels 0 to 4)
+    uint8_t rate; // whole frames per second
     uint8_t zero6, zero7;
 };
 struct EasySetupBlock {
-    uint8_t easyOn;          // 1 easy setup, 0 manual setup
-    uint8_t layoutLevel[4];  // quality level 0 to 4 of the 1-, 4-, 9- and 16-picture layouts
-    uint8_t refresh;         // refresh option 0 to 7
+    uint8_t easyOn; // 1 easy setup, 0 manual setup
+    uint8_t layoutLevel[4]; // quality level 0 to 4 of the 1-, 4-, 9- and 16-picture layouts
+    uint8_t refresh; // refresh option 0 to 7
     uint8_t zero6, zero7;
 };
 struct ViewSetupRecord {

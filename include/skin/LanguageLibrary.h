@@ -21,4 +21,4 @@ HMODULE LoadLanguageLibrary(HMODULE module);
 // default when the library is null or lacks the id; empty when neither has it. Returns the length.
 int LoadViewerString(HMODULE language, int id, wchar_t* text, int chars);
 
-}  // namespace viewer_strings
+} // namespace viewer_strings

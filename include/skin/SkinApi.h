@@ -27,12 +27,12 @@ SMAPI_EXPORT HBITMAP SMAPI_GetResourceBitmapHandle(unsigned short id);
 
 // The four state bitmaps of a button (normal, hover, pressed, disabled), newly loaded. Outs stay
 // unchanged when the identifier is unlisted.
-SMAPI_EXPORT void SMAPI_GetResourceBitmapHandle(unsigned short id, HBITMAP* normal, HBITMAP* hover,
-                                                HBITMAP* pressed, HBITMAP* disabled);
+SMAPI_EXPORT void SMAPI_GetResourceBitmapHandle(unsigned short id, HBITMAP* normal, HBITMAP* hover, HBITMAP* pressed,
+                                                HBITMAP* disabled);
 
 // An extended four-state set (the viewer's "checked" faces of a toggle button).
-SMAPI_EXPORT void SMAPI_GetResourceBitmapHandleEx(unsigned short id, HBITMAP* normal, HBITMAP* hover,
-                                                  HBITMAP* pressed, HBITMAP* disabled);
+SMAPI_EXPORT void SMAPI_GetResourceBitmapHandleEx(unsigned short id, HBITMAP* normal, HBITMAP* hover, HBITMAP* pressed,
+                                                  HBITMAP* disabled);
 
 // Help text into a buffer of kSkinHelpChars wide characters.
 SMAPI_EXPORT void SMAPI_GetResourceHelpString(unsigned short id, wchar_t* text);
@@ -48,16 +48,16 @@ SMAPI_EXPORT void SMAPI_GetTextColorValue(unsigned short id, COLORREF* color);
 
 // Text of key in section of CONFIG\Title.ini beside the running program, or def when missing,
 // into a buffer of kSkinProfileChars wide characters. Returns the count of characters copied.
-SMAPI_EXPORT DWORD SMAPI_GetProfileString(const wchar_t* section, const wchar_t* key,
-                                          const wchar_t* def, wchar_t* text);
+SMAPI_EXPORT DWORD SMAPI_GetProfileString(const wchar_t* section, const wchar_t* key, const wchar_t* def,
+                                          wchar_t* text);
 
 // Lumbrel only: a four-character code identifying the skin variant.
 SMAPI_EXPORT unsigned int SMAPI_GetSkinCode();
 
 namespace skin {
 
-inline constexpr int kSkinHelpChars = 1024;    // help buffer, terminating zero included
-inline constexpr int kSkinNameChars = 30;      // caption buffer, terminating zero included
-inline constexpr int kSkinProfileChars = 256;  // profile text buffer
+inline constexpr int kSkinHelpChars = 1024; // help buffer, terminating zero included
+inline constexpr int kSkinNameChars = 30; // caption buffer, terminating zero included
+inline constexpr int kSkinProfileChars = 256; // profile text buffer
 
-}  // namespace skin
+} // namespace skin

@@ -13,8 +13,8 @@ enum StringId : int {
 };
 
 struct DefaultString {
-  int id;
-  const wchar_t* text;
+    int id;
+    const wchar_t* text;
 };
 
 inline constexpr DefaultString kDefaults[] = {
@@ -24,19 +24,20 @@ inline constexpr DefaultString kDefaults[] = {
 };
 
 // The English text of id, or null when the viewer has none.
-inline const wchar_t* DefaultText(int id) {
-  for (const DefaultString& s : kDefaults) {
-    if (s.id == id) return s.text;
-  }
-  return nullptr;
+inline const wchar_t* DefaultText(int id)
+{
+    for (const DefaultString& s : kDefaults) {
+        if (s.id == id)
+            return s.text;
+    }
+    return nullptr;
 }
 
 // The quality list (levels 0 to 4) and the refresh list (options 0 to 7) in order.
-inline constexpr int kQualityStrings[5] = {kStrQualityVeryHigh, kStrQualityHigh, kStrQualityStandard,
-                                           kStrQualityLow, kStrQualityExtremelyLow};
-inline constexpr int kRefreshStrings[8] = {kStrRefreshVeryHigh,     kStrRefreshHigh,
-                                           kStrRefreshStandard,     kStrRefreshLow,
-                                           kStrRefreshVeryLow,      kStrRefreshOnePerSecond,
-                                           kStrRefreshOnePerTwoSeconds, kStrRefreshOnePerFiveSeconds};
+inline constexpr int kQualityStrings[5] = {kStrQualityVeryHigh, kStrQualityHigh, kStrQualityStandard, kStrQualityLow,
+                                           kStrQualityExtremelyLow};
+inline constexpr int kRefreshStrings[8] = {
+    kStrRefreshVeryHigh, kStrRefreshHigh,         kStrRefreshStandard,         kStrRefreshLow,
+    kStrRefreshVeryLow,  kStrRefreshOnePerSecond, kStrRefreshOnePerTwoSeconds, kStrRefreshOnePerFiveSeconds};
 
-}  // namespace viewer_strings
+} // namespace viewer_strings

@@ -13,7 +13,7 @@ TEST(ByteReader, ReadsLittleEndianAndRefusesShortReads)
     EXPECT_EQ(v16, 0x0605);
     EXPECT_EQ(r.Remaining(), 1u);
     EXPECT_FALSE(r.U16(v16)); // one byte left
-    EXPECT_EQ(v16, 0x0605);   // untouched
+    EXPECT_EQ(v16, 0x0605); // untouched
     EXPECT_FALSE(r.Ok());
     EXPECT_EQ(r.Offset(), 6u);
     uint8_t last = 0;

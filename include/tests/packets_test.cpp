@@ -10,7 +10,7 @@ using namespace protocol;
 namespace {
 uint32_t U32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 std::vector<uint8_t> V(std::initializer_list<int> b) { return std::vector<uint8_t>(b.begin(), b.end()); }
-}
+} // namespace
 
 TEST(Login, LayoutLowerCaseAndSkinBit)
 {

@@ -11,7 +11,7 @@ inline uint16_t LoadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] |
 inline uint32_t LoadLE32(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+        (static_cast<uint32_t>(p[3]) << 24);
 }
 inline void StoreLE16(uint8_t* p, uint16_t v)
 {
@@ -39,7 +39,10 @@ public:
     bool Has(size_t n) const { return n <= size_ - pos_; }
 
     bool Skip(size_t n) { return Take(n) != nullptr; }
-    bool U8(uint8_t& v) { return Read(v, 1, [](const uint8_t* q) { return q[0]; }); }
+    bool U8(uint8_t& v)
+    {
+        return Read(v, 1, [](const uint8_t* q) { return q[0]; });
+    }
     bool U16(uint16_t& v) { return Read(v, 2, LoadLE16); }
     bool U32(uint32_t& v) { return Read(v, 4, LoadLE32); }
     bool I32(int32_t& v)

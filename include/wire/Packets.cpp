@@ -7,10 +7,7 @@
 
 namespace protocol {
 
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 namespace {
 template <class Ch> bool AdminPrefix(std::basic_string_view<Ch> id)
@@ -28,10 +25,7 @@ template <class Ch> bool AdminPrefix(std::basic_string_view<Ch> id)
     return true;
 }
 
-void PutI32(uint8_t* p, int32_t v)
-{
-    wire::StoreLE32(p, static_cast<uint32_t>(v));
-}
+void PutI32(uint8_t* p, int32_t v) { wire::StoreLE32(p, static_cast<uint32_t>(v)); }
 
 // Copies at most field-1 bytes and leaves the rest of the (already zeroed) field as NULs.
 void PutText(uint8_t* field, size_t fieldSize, std::string_view text, bool lower)
@@ -46,15 +40,9 @@ void PutText(uint8_t* field, size_t fieldSize, std::string_view text, bool lower
 }
 } // namespace
 
-bool IsAdministrator(std::string_view userId)
-{
-    return AdminPrefix(userId);
-}
+bool IsAdministrator(std::string_view userId) { return AdminPrefix(userId); }
 
-bool IsAdministrator(std::u16string_view userId)
-{
-    return AdminPrefix(userId);
-}
+bool IsAdministrator(std::u16string_view userId) { return AdminPrefix(userId); }
 
 void BuildLogin(std::string_view userId, std::string_view password, bool lowerCaseId, uint32_t skinCode,
                 uint8_t out[kLoginSize])
@@ -66,10 +54,7 @@ void BuildLogin(std::string_view userId, std::string_view password, bool lowerCa
     wire::StoreLE32(out + 264, skin::LoginSkinOption(skinCode));
 }
 
-uint32_t StreamRequestMask(bool fourChannelLimited, uint32_t shownMask)
-{
-    return fourChannelLimited ? 15u : shownMask;
-}
+uint32_t StreamRequestMask(bool fourChannelLimited, uint32_t shownMask) { return fourChannelLimited ? 15u : shownMask; }
 
 void BuildStreamRequest(uint32_t channelMask, int32_t speedLevel, uint8_t out[kStreamRequestSize])
 {
@@ -99,10 +84,7 @@ void BuildPicturePoll(uint8_t out[kPicturePollSize])
     PutI32(out + 4, 0);
 }
 
-void BuildPhoneSwitch(bool phoneDown, uint8_t out[kPhoneSwitchSize])
-{
-    PutI32(out, phoneDown ? 1 : 2);
-}
+void BuildPhoneSwitch(bool phoneDown, uint8_t out[kPhoneSwitchSize]) { PutI32(out, phoneDown ? 1 : 2); }
 
 void BuildConfigurationHeader(int32_t mode, uint8_t out[kConfigurationHeaderSize])
 {

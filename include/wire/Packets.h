@@ -9,15 +9,15 @@ namespace protocol {
 
 // Command codes.
 enum Command : uint16_t {
-    kCmdLogin = 1,          // viewer -> DVR: login; DVR -> viewer: login reply
-    kCmdStreamRequest = 2,  // viewer -> DVR; DVR answers with 2
-    kCmdPtzProtocol = 4,    // viewer -> DVR: Panlink bytes (268); DVR answers with 4
-    kCmdDisconnect = 9,     // DVR -> viewer: tear the connection down
-    kCmdPtzAction = 19,     // viewer -> DVR; DVR answers with 19
+    kCmdLogin = 1, // viewer -> DVR: login; DVR -> viewer: login reply
+    kCmdStreamRequest = 2, // viewer -> DVR; DVR answers with 2
+    kCmdPtzProtocol = 4, // viewer -> DVR: Panlink bytes (268); DVR answers with 4
+    kCmdDisconnect = 9, // DVR -> viewer: tear the connection down
+    kCmdPtzAction = 19, // viewer -> DVR; DVR answers with 19
     kCmdChannelRequest = 51,
     kCmdPicturePoll = 82,
-    kCmdStreamBlock = 83,   // header command of video and audio stream blocks
-    kCmdLoginRequest = 85,  // DVR -> viewer: answer to the init packet
+    kCmdStreamBlock = 83, // header command of video and audio stream blocks
+    kCmdLoginRequest = 85, // DVR -> viewer: answer to the init packet
     kCmdPhoneAudio = 99,
     kCmdPhoneSwitch = 100,
     kCmdConfiguration = 138,
@@ -45,7 +45,7 @@ constexpr int kMaxChannels = 16;
 struct LoginRecord {
     char userId[128];
     char password[132];
-    int32_t one;        // 1
+    int32_t one; // 1
     uint32_t skinFlags; // skin::LoginSkinOption of the viewer skin's code
     uint8_t zero[4];
 };
@@ -57,7 +57,7 @@ struct StreamRequestRecord {
 struct PtzActionRecord {
     int32_t channel;
     int32_t action;
-    int32_t one;  // 1
+    int32_t one; // 1
     int32_t five; // 5
 };
 struct ChannelRequestRecord {
@@ -74,12 +74,12 @@ struct PhoneSwitchRecord {
 };
 struct ConfigurationHeaderRecord {
     int32_t one;
-    int32_t mode;   // 1 channel configuration, 0 answer to a picture poll (136 zero bytes)
+    int32_t mode; // 1 channel configuration, 0 answer to a picture poll (136 zero bytes)
     int32_t length; // 136
     uint8_t zero[20];
 };
 struct PhoneHeaderRecord {
-    int32_t four;   // 4
+    int32_t four; // 4
     int32_t length; // 312
     uint32_t seconds;
     int32_t counter;
@@ -142,10 +142,13 @@ struct LoginReply {
     uint32_t result = 0;
     uint8_t channelCount = 0;
     uint8_t decoderByte = 0; // byte 6
-    uint8_t flags = 0;       // byte 7
+    uint8_t flags = 0; // byte 7
     uint32_t channelInfo = 0;
 
-    bool HasChannelInfo() const { return present && channelInfo != 0 && channelCount >= 1 && channelCount <= kMaxChannels; }
+    bool HasChannelInfo() const
+    {
+        return present && channelInfo != 0 && channelCount >= 1 && channelCount <= kMaxChannels;
+    }
     bool Accepted() const { return (result & 1u) != 0; }
     bool WrongCredentials() const { return (result & 2u) != 0; }
     bool FourChannelLimited() const { return (flags & 0x80u) != 0; }

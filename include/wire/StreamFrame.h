@@ -19,23 +19,23 @@ inline bool IsAudioTag(const uint8_t* p, size_t n)
     if (!p || n < 4)
         return false;
     return std::memcmp(p, "g723", 4) == 0 || std::memcmp(p, "G723", 4) == 0 || std::memcmp(p, "327g", 4) == 0 ||
-           std::memcmp(p, "327G", 4) == 0;
+        std::memcmp(p, "327G", 4) == 0;
 }
 
 // The fields of the 64-byte video frame header that the viewer reads.
 struct VideoFrameHeader {
-    uint32_t word0 = 0;      // bits 24..28: 16 + channel; bits 22..23: frame type (1 = predicted)
+    uint32_t word0 = 0; // bits 24..28: 16 + channel; bits 22..23: frame type (1 = predicted)
     uint8_t heightDiv16 = 0; // at most 36 (576 lines)
-    uint8_t widthDiv16 = 0;  // at most 45 (720 pixels)
-    uint8_t flags = 0;       // bit 7: interlaced
+    uint8_t widthDiv16 = 0; // at most 45 (720 pixels)
+    uint8_t flags = 0; // bit 7: interlaced
     uint32_t seconds = 0;
     uint32_t microseconds = 0;
     uint32_t sequence = 0;
     uint8_t day = 0, month = 0, year = 0; // year - 2000
     uint8_t second = 0, minute = 0, hour = 0;
-    uint8_t zone = 0;     // time-zone index
+    uint8_t zone = 0; // time-zone index
     uint8_t daylight = 0; // daylight-saving flag
-    uint32_t total = 0;   // header and video data
+    uint32_t total = 0; // header and video data
 
     uint32_t ChannelBits() const { return (word0 >> 24) & 0x1F; }
     uint32_t FrameType() const { return (word0 >> 22) & 0x3; }
@@ -101,7 +101,7 @@ inline uint32_t MakeVideoWord0(unsigned channel, bool predicted)
 // The 24-byte audio block header.
 struct AudioBlockHeader {
     char tag[4] = {'g', '7', '2', '3'};
-    uint32_t length = 0;      // total length of header and coded audio
+    uint32_t length = 0; // total length of header and coded audio
     uint32_t channelMask = 0; // bit n = DVR audio channel n (0..3); the phone uses 0x10000
     uint32_t seconds = 0;
     uint32_t microseconds = 0;

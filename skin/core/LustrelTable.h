@@ -30,4 +30,4 @@ int Icon(uint16_t id);
 inline constexpr int kHelpZeroBytes = 1024;
 inline constexpr int kNameZeroBytes = 30;
 
-}  // namespace skin::lustrel
+} // namespace skin::lustrel

@@ -136,8 +136,7 @@ bool CImageButton::OwnMove(int keys, int x, int y)
     return Become(next);
 }
 
-template <class F>
-bool CImageButton::OverList(F each)
+template <class F> bool CImageButton::OverList(F each)
 {
     bool changed = false;
     for (CImageButton* b = this; b; b = b->next)
@@ -145,9 +144,15 @@ bool CImageButton::OverList(F each)
     return changed;
 }
 
-bool CImageButton::MouseDown(int x, int y) { return OverList([&](CImageButton& b) { return b.OwnDown(x, y); }); }
+bool CImageButton::MouseDown(int x, int y)
+{
+    return OverList([&](CImageButton& b) { return b.OwnDown(x, y); });
+}
 
-bool CImageButton::MouseUp(int x, int y) { return OverList([&](CImageButton& b) { return b.OwnUp(x, y); }); }
+bool CImageButton::MouseUp(int x, int y)
+{
+    return OverList([&](CImageButton& b) { return b.OwnUp(x, y); });
+}
 
 bool CImageButton::MouseMove(int keys, int x, int y)
 {

@@ -11,11 +11,11 @@ namespace skinui {
 // The messages a button posts to its owner (numbers of the view's window messages).
 enum ButtonMessage : unsigned {
     kMsgViewCommand = 1124, // command, checked * 65536 + toggle
-    kMsgRepeatEnd = 1125,   // command, 0
-    kMsgDrawn = 1126,       // command, the button's rectangle
-    kMsgRedraw = 1127,      // the button, its rectangle
-    kMsgPressed = 1128,     // command, 0
-    kMsgReleased = 1129,    // command, 0
+    kMsgRepeatEnd = 1125, // command, 0
+    kMsgDrawn = 1126, // command, the button's rectangle
+    kMsgRedraw = 1127, // the button, its rectangle
+    kMsgPressed = 1128, // command, 0
+    kMsgReleased = 1129, // command, 0
 };
 
 enum ButtonState : int32_t { kNormal = 0, kHover = 1, kPressed = 2, kDisabled = 3 };
@@ -97,10 +97,10 @@ public:
     int32_t repeatInterval = 0; // ms; 0 means 10
     int32_t state = kNormal;
     ButtonRect rect;
-    void* normalBitmaps[4] = {};  // not ours: the view owns the bitmaps
+    void* normalBitmaps[4] = {}; // not ours: the view owns the bitmaps
     void* checkedBitmaps[4] = {};
     IButtonOwner* owner = nullptr; // not ours
-    CImageButton* next = nullptr;  // not ours
+    CImageButton* next = nullptr; // not ours
     wchar_t name[kNameChars] = {};
     uint8_t transparent = 0;
     uint32_t transparentColour = 0;

@@ -82,7 +82,7 @@ TEST_F(Panel, ClicksOfNormalAndToggleButtons)
         list().MouseUp(25, 5);
     }
     const std::vector<Owner::Posted> expected = {
-        {kMsgPressed, 1, 0},  {kMsgViewCommand, 1, 0},     {kMsgReleased, 1, 0},
+        {kMsgPressed, 1, 0},  {kMsgViewCommand, 1, 0},      {kMsgReleased, 1, 0},
         {kMsgPressed, 97, 0}, {kMsgViewCommand, 97, 65537}, {kMsgReleased, 97, 0},
         {kMsgPressed, 97, 0}, {kMsgViewCommand, 97, 1},     {kMsgReleased, 97, 0}};
     EXPECT_EQ(owner.posted, expected);

@@ -8,8 +8,8 @@ namespace skinui {
 
 struct BitmapSource {
     HBITMAP bitmap = nullptr; // not ours
-    POINT origin{0, 0};       // top-left of the part drawn
-    bool keyed = false;       // pixels of `key` are left out, the target's show through
+    POINT origin{0, 0}; // top-left of the part drawn
+    bool keyed = false; // pixels of `key` are left out, the target's show through
     COLORREF key = 0;
 };
 

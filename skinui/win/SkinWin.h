@@ -23,4 +23,4 @@ DWORD ReadSkinProfile(const wchar_t* section, const wchar_t* key, const wchar_t*
 
 inline RECT ToRect(const SkinRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
-}  // namespace skin
+} // namespace skin

@@ -58,10 +58,10 @@ void AudioRecordSource::Next(bool talkBack, uint32_t seconds, uint32_t microseco
         if (c == 4 && !talkBack)
             break;
         for (size_t i = 0; i < 128; ++i)
-            pcm[i] = c == 4                ? TalkBackSample(sample_ + i)
-                     : opts_.clicksOnly    ? click[i]
-                     : click[i] != 0       ? click[i]
-                                           : ChannelSample(c, sample_ + i);
+            pcm[i] = c == 4        ? TalkBackSample(sample_ + i)
+                : opts_.clicksOnly ? click[i]
+                : click[i] != 0    ? click[i]
+                                   : ChannelSample(c, sample_ + i);
         enc_[c].Encode(pcm, 128, out.data() + 24 + 48 * c, 48);
     }
     sample_ += 128;

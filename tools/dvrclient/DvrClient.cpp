@@ -23,10 +23,7 @@ int64_t NowMs()
 
 DvrClient::DvrClient() = default;
 
-DvrClient::~DvrClient()
-{
-    Close();
-}
+DvrClient::~DvrClient() { Close(); }
 
 bool DvrClient::Connect(const std::string& host, uint16_t port, int timeoutMs, std::string& error)
 {
@@ -208,9 +205,9 @@ LoginOutcome Login(DvrClient& client, const std::string& userId, const std::stri
                     return true;
                 continue;
             }
-            out.error = r == DvrClient::Result::Timeout  ? "no answer from the DVR"
-                        : r == DvrClient::Result::Closed ? "the DVR closed the connection"
-                                                         : client.LastError();
+            out.error = r == DvrClient::Result::Timeout ? "no answer from the DVR"
+                : r == DvrClient::Result::Closed        ? "the DVR closed the connection"
+                                                        : client.LastError();
             return false;
         }
     };

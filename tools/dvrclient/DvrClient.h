@@ -47,8 +47,8 @@ private:
 bool ParseHostPort(const std::string& text, uint16_t defaultPort, std::string& host, uint16_t& port);
 
 struct LoginOutcome {
-    bool replied = false;        // a login reply arrived
-    std::string error;           // why not, when !replied
+    bool replied = false; // a login reply arrived
+    std::string error; // why not, when !replied
     protocol::LoginReply reply;
 };
 

@@ -65,11 +65,11 @@ std::string DescribeConfiguration(const uint8_t* d, size_t length, int channels)
         }
         bad |= !(q == 4 || q == 9 || q == 14 || q == 19 || q == 31);
         text += std::to_string(c) + ":" + std::to_string(e[1]) + "/" + std::to_string(e[3]) + "/" + std::to_string(q) +
-                "/" + std::to_string(e[5]) + " ";
+            "/" + std::to_string(e[5]) + " ";
     }
     const uint8_t* b = d + 128;
     text += "easy=" + std::to_string(b[0]) + " levels=" + std::to_string(b[1]) + "," + std::to_string(b[2]) + "," +
-            std::to_string(b[3]) + "," + std::to_string(b[4]) + " refresh=" + std::to_string(b[5]);
+        std::to_string(b[3]) + "," + std::to_string(b[4]) + " refresh=" + std::to_string(b[5]);
     return text + (bad ? " bad" : " ok");
 }
 
@@ -89,20 +89,11 @@ Session::~Session()
         ::close(fd_);
 }
 
-const Options& Session::Opts() const
-{
-    return sim_.Opts();
-}
+const Options& Session::Opts() const { return sim_.Opts(); }
 
-int64_t Session::ElapsedMs() const
-{
-    return NowMs() - startMs_;
-}
+int64_t Session::ElapsedMs() const { return NowMs() - startMs_; }
 
-void Session::Close()
-{
-    closing_ = true;
-}
+void Session::Close() { closing_ = true; }
 
 bool Session::SendFrame(const std::vector<uint8_t>& frame)
 {
@@ -163,9 +154,7 @@ void Session::Dispatch(const conduix::Frame& f)
         state_.lastCommand = p.command;
         Handle(sim_.HandlerFor(p.command), p, "cmd ", " unknown bytes=");
         break;
-    case conduix::FrameKind::Stream:
-        Handle(sim_.StreamHandlerFor(p.command), p, "stream ", " bytes=");
-        break;
+    case conduix::FrameKind::Stream: Handle(sim_.StreamHandlerFor(p.command), p, "stream ", " bytes="); break;
     case conduix::FrameKind::StreamStatus:
         sim_.Log(id_, "bad frame: stream status from a client");
         closing_ = true;
@@ -278,20 +267,11 @@ Simulator::~Simulator()
         std::fclose(log_);
 }
 
-void Simulator::OnCommand(uint16_t command, CommandHandler h)
-{
-    handlers_[command] = std::move(h);
-}
+void Simulator::OnCommand(uint16_t command, CommandHandler h) { handlers_[command] = std::move(h); }
 
-void Simulator::OnStream(uint16_t command, StreamHandler h)
-{
-    streamHandlers_[command] = std::move(h);
-}
+void Simulator::OnStream(uint16_t command, StreamHandler h) { streamHandlers_[command] = std::move(h); }
 
-void Simulator::AddProducer(ProducerFactory f)
-{
-    producers_.push_back(std::move(f));
-}
+void Simulator::AddProducer(ProducerFactory f) { producers_.push_back(std::move(f)); }
 
 const CommandHandler* Simulator::HandlerFor(uint16_t command) const
 {
@@ -443,8 +423,9 @@ void Simulator::InstallDefaults()
             s.State().holdsUserSlot = true;
         if ((result & 1u) && !s.State().holdsUserSlot)
             s.State().holdsUserSlot = sim.TryTakeUserSlot(); // a forced acceptance still counts
-        sim.Log(s.Id(), "cmd 1 login id=" + id + " password=" + pw + " word260=" + std::to_string(word260) +
-                            " skin=" + Hex(skin) + " result=" + std::to_string(result));
+        sim.Log(s.Id(),
+                "cmd 1 login id=" + id + " password=" + pw + " word260=" + std::to_string(word260) +
+                    " skin=" + Hex(skin) + " result=" + std::to_string(result));
         uint8_t reply[protocol::kLoginReplyMinSize];
         protocol::BuildLoginReply(result, static_cast<uint8_t>(o.channels), o.decoderByte, o.optionFlags,
                                   o.noChannelInfo ? 0u : 1u, reply);
@@ -459,8 +440,9 @@ void Simulator::InstallDefaults()
         auto& st = s.State();
         st.streamMask = static_cast<uint32_t>(I32(p, 4));
         st.pace = I32(p, 8);
-        s.Sim().Log(s.Id(), "cmd 2 stream-request zero=" + std::to_string(I32(p, 0)) + " mask=" + Hex(st.streamMask) +
-                                " pace=" + std::to_string(st.pace) + " bytes=" + std::to_string(p.length));
+        s.Sim().Log(s.Id(),
+                    "cmd 2 stream-request zero=" + std::to_string(I32(p, 0)) + " mask=" + Hex(st.streamMask) +
+                        " pace=" + std::to_string(st.pace) + " bytes=" + std::to_string(p.length));
         s.SendPacket(protocol::kCmdStreamRequest, nullptr, 0);
         if (st.loggedIn) {
             st.streamOpen = true;
@@ -474,9 +456,10 @@ void Simulator::InstallDefaults()
     });
 
     OnCommand(protocol::kCmdPtzAction, [](Session& s, const Packet& p) {
-        s.Sim().Log(s.Id(), "cmd 19 ptz-action channel=" + std::to_string(I32(p, 0)) + " action=" +
-                                std::to_string(I32(p, 4)) + " w8=" + std::to_string(I32(p, 8)) +
-                                " w12=" + std::to_string(I32(p, 12)) + " bytes=" + std::to_string(p.length));
+        s.Sim().Log(s.Id(),
+                    "cmd 19 ptz-action channel=" + std::to_string(I32(p, 0)) + " action=" + std::to_string(I32(p, 4)) +
+                        " w8=" + std::to_string(I32(p, 8)) + " w12=" + std::to_string(I32(p, 12)) +
+                        " bytes=" + std::to_string(p.length));
         s.SendPacket(protocol::kCmdPtzAction, nullptr, 0);
     });
 
@@ -489,24 +472,26 @@ void Simulator::InstallDefaults()
         std::string verdict = " ok";
         if (p.length != protocol::kChannelRequestSize || beyond || st.audioChoice < -1 || st.audioChoice > 1)
             verdict = " bad beyond=" + Hex(beyond);
-        s.Sim().Log(s.Id(), "cmd 51 channel-request mask=" + Hex(st.requestedMask) + " audio=" +
-                                std::to_string(st.audioChoice) + " bytes=" + std::to_string(p.length) +
-                                " channels=" + std::to_string(CountBits(st.requestedMask)) + verdict);
+        s.Sim().Log(s.Id(),
+                    "cmd 51 channel-request mask=" + Hex(st.requestedMask) +
+                        " audio=" + std::to_string(st.audioChoice) + " bytes=" + std::to_string(p.length) +
+                        " channels=" + std::to_string(CountBits(st.requestedMask)) + verdict);
         s.SendPacket(protocol::kCmdChannelRequest, nullptr, 0);
     });
 
     OnCommand(protocol::kCmdPicturePoll, [](Session& s, const Packet& p) {
         bool silent = s.Opts().noPictures;
-        s.Sim().Log(s.Id(), "cmd 82 picture-poll w0=" + std::to_string(I32(p, 0)) + " w4=" + std::to_string(I32(p, 4)) +
-                                (silent ? " unanswered" : ""));
+        s.Sim().Log(s.Id(),
+                    "cmd 82 picture-poll w0=" + std::to_string(I32(p, 0)) + " w4=" + std::to_string(I32(p, 4)) +
+                        (silent ? " unanswered" : ""));
         if (!silent)
             s.SendPacket(protocol::kCmdPicturePoll, nullptr, 0);
     });
 
     OnCommand(protocol::kCmdPhoneAudio, [](Session& s, const Packet& p) {
-        s.Sim().Log(s.Id(), "cmd 99 phone-header w0=" + std::to_string(I32(p, 0)) + " length=" +
-                                std::to_string(I32(p, 4)) + " seconds=" + std::to_string(uint32_t(I32(p, 8))) +
-                                " counter=" + std::to_string(I32(p, 12)));
+        s.Sim().Log(s.Id(),
+                    "cmd 99 phone-header w0=" + std::to_string(I32(p, 0)) + " length=" + std::to_string(I32(p, 4)) +
+                        " seconds=" + std::to_string(uint32_t(I32(p, 8))) + " counter=" + std::to_string(I32(p, 12)));
     });
 
     OnCommand(protocol::kCmdPhoneSwitch, [](Session& s, const Packet& p) {
@@ -521,8 +506,9 @@ void Simulator::InstallDefaults()
 
     OnCommand(protocol::kCmdConfiguration, [](Session& s, const Packet& p) {
         s.State().configMode = I32(p, 4);
-        s.Sim().Log(s.Id(), "cmd 138 configuration w0=" + std::to_string(I32(p, 0)) + " mode=" +
-                                std::to_string(I32(p, 4)) + " length=" + std::to_string(I32(p, 8)));
+        s.Sim().Log(s.Id(),
+                    "cmd 138 configuration w0=" + std::to_string(I32(p, 0)) + " mode=" + std::to_string(I32(p, 4)) +
+                        " length=" + std::to_string(I32(p, 8)));
     });
 
     OnStream(protocol::kCmdConfiguration, [](Session& s, const Packet& p) {
@@ -533,8 +519,9 @@ void Simulator::InstallDefaults()
         size_t nonzero = 0;
         for (size_t i = 0; i < p.length; ++i)
             nonzero += p.data[i] != 0;
-        s.Sim().Log(s.Id(), "stream 138 configuration bytes=" + std::to_string(p.length) +
-                                " nonzero=" + std::to_string(nonzero));
+        s.Sim().Log(s.Id(),
+                    "stream 138 configuration bytes=" + std::to_string(p.length) +
+                        " nonzero=" + std::to_string(nonzero));
         if (st.configMode == 1)
             s.Sim().Log(s.Id(), "stream 138 record " + DescribeConfiguration(p.data, p.length, s.Opts().channels));
         // The answer: the configuration as the DVR now holds it, then the media stream is open.

@@ -23,37 +23,37 @@ struct Account {
 
 struct Options {
     std::string host = "127.0.0.1";
-    uint16_t port = 50000;            // 0: any free port (tests)
-    int channels = 16;                // 4, 8 or 16
-    std::vector<Account> accounts;    // empty: admin/1111, manager/2222, user/3333
-    int maxUsers = 4;                 // logged-in sessions at once; one more gets result 4
-    int loginResult = -1;             // >= 0: every login gets this result
-    bool refuseLogins = false;        // every login gets result 2
-    bool noPictures = false;          // producers stay silent after login
-    bool closeOnConnect = false;      // close each connection as soon as it is accepted
-    double dropAfterSeconds = 0;      // > 0: close each session this long after accept
+    uint16_t port = 50000; // 0: any free port (tests)
+    int channels = 16; // 4, 8 or 16
+    std::vector<Account> accounts; // empty: admin/1111, manager/2222, user/3333
+    int maxUsers = 4; // logged-in sessions at once; one more gets result 4
+    int loginResult = -1; // >= 0: every login gets this result
+    bool refuseLogins = false; // every login gets result 2
+    bool noPictures = false; // producers stay silent after login
+    bool closeOnConnect = false; // close each connection as soon as it is accepted
+    double dropAfterSeconds = 0; // > 0: close each session this long after accept
     double disconnectAfterSeconds = 0; // > 0: send command 9 this long after a login is accepted
-    bool noChannelInfo = false;       // login replies carry no channel information (word 28 is 0)
-    bool hangConnects = false;        // never accept: connection attempts hang until they time out
-    uint8_t decoderByte = 0;          // login reply byte 6
-    uint8_t optionFlags = 0;          // login reply byte 7 (bit 7: four-channel limited)
-    std::string logPath;              // decoded log of every command received ("-" = stdout)
+    bool noChannelInfo = false; // login replies carry no channel information (word 28 is 0)
+    bool hangConnects = false; // never accept: connection attempts hang until they time out
+    uint8_t decoderByte = 0; // login reply byte 6
+    uint8_t optionFlags = 0; // login reply byte 7 (bit 7: four-channel limited)
+    std::string logPath; // decoded log of every command received ("-" = stdout)
 };
 
 // What a session knows about its viewer; read and written on the session's thread only.
 struct SessionState {
     bool initReceived = false;
     bool loggedIn = false;
-    bool holdsUserSlot = false;   // counted among the logged-in users
+    bool holdsUserSlot = false; // counted among the logged-in users
     std::string userId;
-    uint32_t requestedMask = 0;   // last channel request (51)
-    int32_t audioChoice = -1;     // last channel request (51)
-    uint32_t streamMask = 0;      // last stream request (2)
-    int32_t pace = 0;             // last stream request (2)
+    uint32_t requestedMask = 0; // last channel request (51)
+    int32_t audioChoice = -1; // last channel request (51)
+    uint32_t streamMask = 0; // last stream request (2)
+    int32_t pace = 0; // last stream request (2)
     bool streamOpen = false;
-    bool phoneOn = false;         // last phone switch (100)
-    uint16_t lastCommand = 0;     // the command the next stream bytes belong to
-    int32_t configMode = -1;      // last configuration header (138)
+    bool phoneOn = false; // last phone switch (100)
+    uint16_t lastCommand = 0; // the command the next stream bytes belong to
+    int32_t configMode = -1; // last configuration header (138)
     std::array<uint8_t, 136> configuration{};
 };
 
@@ -96,8 +96,7 @@ public:
 private:
     bool SendFrame(const std::vector<uint8_t>& frame);
     // A frame built into out_ by `append` and sent; nothing once the session is closing.
-    template <typename Append>
-    bool SendBuilt(Append append)
+    template <typename Append> bool SendBuilt(Append append)
     {
         if (closing_)
             return false;
@@ -117,7 +116,6 @@ private:
     int64_t startMs_ = 0;
     std::vector<uint8_t> out_;
 };
-
 
 // A periodic source of stream blocks for one session (video, audio). Created when the session
 // logs in (unless pictures are switched off); Tick runs on the session thread every PeriodMs.
@@ -142,8 +140,8 @@ public:
 
     bool Listen(std::string& error); // binds and listens; Port() then tells the port
     uint16_t Port() const { return port_; }
-    void Serve();                    // accepts until Stop()
-    void Stop();                     // stops serving and joins every session
+    void Serve(); // accepts until Stop()
+    void Stop(); // stops serving and joins every session
     void RequestStop() { stop_ = true; } // async-signal-safe: Serve() returns soon after
 
     const Options& Opts() const { return opts_; }

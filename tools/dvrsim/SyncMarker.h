@@ -8,7 +8,7 @@
 
 namespace dvrsim {
 
-inline std::atomic<int> g_syncCamera{0};            // 1 to 16; 0: no marker
-inline std::atomic<uint64_t> g_syncNextMicros{0};   // Unix µs of the next white picture; 0: none
+inline std::atomic<int> g_syncCamera{0}; // 1 to 16; 0: no marker
+inline std::atomic<uint64_t> g_syncNextMicros{0}; // Unix µs of the next white picture; 0: none
 
 } // namespace dvrsim

@@ -45,8 +45,7 @@ class AudioProducer final : public Producer {
 public:
     explicit AudioProducer(const AudioOptions& o)
         : source_(toolaudio::SourceOptions{o.gapEvery, o.gapSize, 1, g_syncCamera.load() != 0})
-    {
-    }
+    {}
     int PeriodMs() const override { return 4; }
     void Tick(Session& s) override
     {
@@ -117,10 +116,11 @@ public:
             int32_t w0 = 0, length = 0, counter = 0;
             uint32_t seconds = 0;
             r.I32(w0), r.I32(length), r.U32(seconds), r.I32(counter);
-            s.Sim().Log(s.Id(), "cmd 99 phone-header w0=" + std::to_string(w0) + " length=" + std::to_string(length) +
-                                    " seconds=" + std::to_string(seconds) + " counter=" + std::to_string(counter) +
-                                    (uplink_.checker.Errors() != errors ? " error: " + uplink_.checker.ErrorTexts().back()
-                                                                         : ""));
+            s.Sim().Log(
+                s.Id(),
+                "cmd 99 phone-header w0=" + std::to_string(w0) + " length=" + std::to_string(length) +
+                    " seconds=" + std::to_string(seconds) + " counter=" + std::to_string(counter) +
+                    (uplink_.checker.Errors() != errors ? " error: " + uplink_.checker.ErrorTexts().back() : ""));
         });
         sim.OnStream(kPhoneAudio, [this](Session& s, const Packet& p) { OnRecord(s, p); });
     }
@@ -147,16 +147,18 @@ private:
         uplink_.checker.OnRecord(p.data, p.length);
         if (uplink_.checker.Errors() != errors)
             s.Sim().Log(s.Id(), "phone audio record: " + uplink_.checker.ErrorTexts().back());
-        s.Sim().Log(s.Id(), "stream 99 phone-audio bytes=" + std::to_string(p.length) + " tag=" +
-                                (p.length >= 4 ? std::string(reinterpret_cast<const char*>(p.data), 4) : std::string()));
+        s.Sim().Log(s.Id(),
+                    "stream 99 phone-audio bytes=" + std::to_string(p.length) + " tag=" +
+                        (p.length >= 4 ? std::string(reinterpret_cast<const char*>(p.data), 4) : std::string()));
         const auto& samples = uplink_.checker.Samples();
         if (uplink_.wav && samples.size() > uplink_.written) {
             uplink_.wav->Write(samples.data() + uplink_.written,
                                static_cast<uint32_t>((samples.size() - uplink_.written) * 2));
             uplink_.written = samples.size();
         }
-        s.Sim().Log(s.Id(), "uplink records=" + std::to_string(uplink_.checker.Records()) +
-                                " errors=" + std::to_string(uplink_.checker.Errors()));
+        s.Sim().Log(s.Id(),
+                    "uplink records=" + std::to_string(uplink_.checker.Records()) +
+                        " errors=" + std::to_string(uplink_.checker.Errors()));
     }
 
     AudioOptions opts_;

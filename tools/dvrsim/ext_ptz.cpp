@@ -34,14 +34,18 @@ const char* ActionName(int32_t code)
     }
 }
 
-int32_t Word(const Packet& p, size_t at) { return at + 4 <= p.length ? static_cast<int32_t>(wire::LoadLE32(p.data + at)) : 0; }
+int32_t Word(const Packet& p, size_t at)
+{
+    return at + 4 <= p.length ? static_cast<int32_t>(wire::LoadLE32(p.data + at)) : 0;
+}
 
 void OnAction(Session& s, const Packet& p)
 {
-    s.Sim().Log(s.Id(), "cmd 19 ptz-action channel=" + std::to_string(Word(p, 0)) + " action=" + std::to_string(Word(p, 4)) +
-                            " w8=" + std::to_string(Word(p, 8)) + " w12=" + std::to_string(Word(p, 12)) +
-                            " bytes=" + std::to_string(p.length) + " means=" +
-                            (p.length >= protocol::kPtzActionSize ? ActionName(Word(p, 4)) : "short"));
+    s.Sim().Log(s.Id(),
+                "cmd 19 ptz-action channel=" + std::to_string(Word(p, 0)) + " action=" + std::to_string(Word(p, 4)) +
+                    " w8=" + std::to_string(Word(p, 8)) + " w12=" + std::to_string(Word(p, 12)) +
+                    " bytes=" + std::to_string(p.length) +
+                    " means=" + (p.length >= protocol::kPtzActionSize ? ActionName(Word(p, 4)) : "short"));
     s.SendPacket(protocol::kCmdPtzAction, nullptr, 0);
 }
 
@@ -53,9 +57,9 @@ void OnProtocolBytes(Session& s, const Packet& p)
         sim.Log(s.Id(), "cmd 4 ptz-protocol malformed bytes=" + std::to_string(p.length));
     } else {
         const uint32_t count = static_cast<uint32_t>(Word(p, 4));
-        sim.Log(s.Id(), "cmd 4 ptz-protocol w0=" + std::to_string(Word(p, 0)) + " count=" + std::to_string(count) +
-                            " value=" + std::to_string(static_cast<uint32_t>(Word(p, 8))) +
-                            " bytes=" + std::to_string(p.length));
+        sim.Log(s.Id(),
+                "cmd 4 ptz-protocol w0=" + std::to_string(Word(p, 0)) + " count=" + std::to_string(count) + " value=" +
+                    std::to_string(static_cast<uint32_t>(Word(p, 8))) + " bytes=" + std::to_string(p.length));
         if (count > p.length - kHead) {
             sim.Log(s.Id(), "cmd 4 count exceeds the payload");
         } else if (count == 0) {
@@ -71,7 +75,7 @@ void OnProtocolBytes(Session& s, const Packet& p)
                     line += " protocol=unknown";
                 } else {
                     line += std::string(" protocol=") + proto->key + " address=" + std::to_string(f.receiver) +
-                            " action=" + (f.command >= 0 ? panlink::CommandName(f.command) : "other");
+                        " action=" + (f.command >= 0 ? panlink::CommandName(f.command) : "other");
                     if (f.speed >= 0)
                         line += " speed=" + std::to_string(f.speed);
                     line += f.checksumOk ? " checksum=ok" : " checksum=bad";

@@ -9,9 +9,9 @@ namespace dvrsim {
 namespace {
 
 struct SyntheticOptions {
-    int rate = -1;       // blocks per second; 0: as fast as the connection takes; -1: off
+    int rate = -1; // blocks per second; 0: as fast as the connection takes; -1: off
     size_t size = 16384; // bytes per block, header included
-    long count = 0;      // blocks per session; 0: no limit
+    long count = 0; // blocks per session; 0: no limit
 };
 
 class SyntheticProducer : public Producer {

@@ -30,7 +30,7 @@ uint64_t UnixMicros()
 bool ParseFormat(const std::string& text, VideoFormat& f)
 {
     static const std::pair<const char*, VideoFormat> named[] = {
-        {"cif", {352, 240, 30}},      {"cif-pal", {352, 288, 25}}, {"half", {704, 240, 30}},
+        {"cif", {352, 240, 30}},      {"cif-pal", {352, 288, 25}},  {"half", {704, 240, 30}},
         {"half-pal", {704, 288, 25}}, {"d1", {720, 480, 30, true}}, {"d1-pal", {720, 576, 25, true}},
     };
     for (auto& [name, fmt] : named)
@@ -48,8 +48,7 @@ bool ParseFormat(const std::string& text, VideoFormat& f)
     f.height = std::stoi(m[2]);
     f.fps = m[3].matched ? std::stoi(m[3]) : (f.height % 288 == 0 ? 25 : 30);
     f.interlaced = m[4].length() > 0;
-    return f.width > 0 && f.height > 0 && f.width % 16 == 0 && f.height % 16 == 0 && f.width <= 720 &&
-           f.height <= 576;
+    return f.width > 0 && f.height > 0 && f.width % 16 == 0 && f.height % 16 == 0 && f.width <= 720 && f.height <= 576;
 }
 
 struct ChannelLoops {
@@ -62,8 +61,8 @@ struct ChannelLoops {
 class LoopBank {
 public:
     LoopBank(std::vector<VideoFormat> formats, bool alternates, uint32_t alternateMask)
-        : formats_(std::move(formats)), alternates_(alternates), alternateMask_(alternateMask),
-          loops_(formats_.size()), ready_(new std::atomic<bool>[formats_.size()])
+        : formats_(std::move(formats)), alternates_(alternates), alternateMask_(alternateMask), loops_(formats_.size()),
+          ready_(new std::atomic<bool>[formats_.size()])
     {
         for (size_t c = 0; c < formats_.size(); ++c)
             ready_[c] = false;
@@ -77,7 +76,8 @@ public:
     // Requested channels go first.
     void Start(uint32_t firstMask)
     {
-        std::call_once(started_, [this, firstMask] { worker_ = std::thread([this, firstMask] { Encode(firstMask); }); });
+        std::call_once(started_,
+                       [this, firstMask] { worker_ = std::thread([this, firstMask] { Encode(firstMask); }); });
     }
     const ChannelLoops* Get(size_t c) const
     {
@@ -185,8 +185,7 @@ public:
         : bank_(std::move(bank)), count_(std::move(count)), faults_(faults), faultMask_(faultMask),
           videoMask_(videoMask), zone_(zone), daylight_(daylight), streams_(bank_->Channels()),
           due_(bank_->Channels(), 0)
-    {
-    }
+    {}
     int PeriodMs() const override { return 5; }
     void Tick(Session& s) override
     {

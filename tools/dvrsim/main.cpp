@@ -73,7 +73,7 @@ int main(int argc, char** argv)
         return 1;
     }
     g_sim = &sim;
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);

@@ -21,9 +21,6 @@ struct Registrar {
 };
 
 // Ends a subcommand with a message on stderr and a non-zero exit code.
-[[noreturn]] inline void Fail(const std::string& message, int code = 1)
-{
-    throw CLI::RuntimeError(message, code);
-}
+[[noreturn]] inline void Fail(const std::string& message, int code = 1) { throw CLI::RuntimeError(message, code); }
 
 } // namespace dvrtool

@@ -74,9 +74,9 @@ public:
             if ((major != SF_FORMAT_WAV && major != SF_FORMAT_WAVEX) || sub != SF_FORMAT_PCM_16 ||
                 info.samplerate != kRate || info.channels != 1) {
                 error = path + " is " + FormatName(major) + ", " + FormatName(sub) + ", " +
-                        std::to_string(info.samplerate) + " Hz, " + std::to_string(info.channels) +
-                        (info.channels == 1 ? " channel" : " channels") +
-                        "; expected a WAV of signed 16 bit PCM, 8000 Hz, 1 channel";
+                    std::to_string(info.samplerate) + " Hz, " + std::to_string(info.channels) +
+                    (info.channels == 1 ? " channel" : " channels") +
+                    "; expected a WAV of signed 16 bit PCM, 8000 Hz, 1 channel";
                 return false;
             }
             return true;
@@ -172,7 +172,8 @@ bool IsWavPath(const std::string& path)
 bool EncodeG723File(const std::string& in, const std::string& out, std::string& error)
 {
     if (IsWavPath(out))
-        return Failed(error, out + ": coded output is written raw (packed 3-bit code words); give it another extension");
+        return Failed(error,
+                      out + ": coded output is written raw (packed 3-bit code words); give it another extension");
     PcmReader reader;
     if (!reader.Open(in, error))
         return false;

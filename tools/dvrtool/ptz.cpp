@@ -10,7 +10,8 @@
 
 namespace {
 
-const char* const kUsage = "usage: dvrtool ptz PROTOCOL ADDRESS ACTION [SPEED]   (dvrtool ptz --list shows the protocols)";
+const char* const kUsage =
+    "usage: dvrtool ptz PROTOCOL ADDRESS ACTION [SPEED]   (dvrtool ptz --list shows the protocols)";
 
 struct PtzArgs {
     bool list = false;
@@ -18,10 +19,7 @@ struct PtzArgs {
     std::string speed = std::to_string(panlink::kDefaultSpeed);
 };
 
-[[noreturn]] void Usage(const std::string& problem)
-{
-    dvrtool::Fail(problem + "\n" + kUsage, 2);
-}
+[[noreturn]] void Usage(const std::string& problem) { dvrtool::Fail(problem + "\n" + kUsage, 2); }
 
 // Decimal digits only, within lo..hi.
 bool ParseNumber(const std::string& text, int lo, int hi, int& out)

@@ -77,8 +77,8 @@ void Run(const RecordArgs& a)
         std::cout << recorder::StreamRecorder::SummaryLine(s) << "\n";
     if (audioBlocks)
         for (unsigned c = 0; c < 4; ++c)
-            std::cout << "audio channel " << c + 1 << ": " << audio.Samples(c) << " samples ("
-                      << audio.Samples(c) / 8 << " ms) in " << audio.Path(c) << "\n";
+            std::cout << "audio channel " << c + 1 << ": " << audio.Samples(c) << " samples (" << audio.Samples(c) / 8
+                      << " ms) in " << audio.Path(c) << "\n";
     std::cout.flush();
     if (blocks == 0)
         dvrtool::Fail("no stream blocks arrived", 3);
@@ -86,11 +86,14 @@ void Run(const RecordArgs& a)
 
 dvrtool::Registrar reg([](CLI::App& app) {
     auto args = std::make_shared<RecordArgs>();
-    CLI::App* sub = app.add_subcommand(
-        "record", "log in, request the channels and record their video: chNN.m4v (MPEG-4 elementary stream), "
-                  "chNN.csv (sequence, type, size, time) and chNN.png (last decoded picture) per channel");
+    CLI::App* sub =
+        app.add_subcommand("record",
+                           "log in, request the channels and record their video: chNN.m4v (MPEG-4 elementary stream), "
+                           "chNN.csv (sequence, type, size, time) and chNN.png (last decoded picture) per channel");
     dvrtool::AddDvrOptions(sub, *args);
-    sub->add_option("--seconds", args->seconds, "how long to record")->check(CLI::Range(0.1, 86400.0))->capture_default_str();
+    sub->add_option("--seconds", args->seconds, "how long to record")
+        ->check(CLI::Range(0.1, 86400.0))
+        ->capture_default_str();
     sub->add_option("--out", args->out, "output folder (created when missing)")->required();
     sub->add_option("--channels", args->mask, "mask of the channels to request (default: all)");
     sub->add_flag("--no-audio", args->noAudio, "ask the DVR for no audio (the channel request's audio choice 0)");

@@ -10,7 +10,8 @@
 
 namespace {
 
-const char* const kTimeUsage = "usage: dvrtool time ZONE YYYY-MM-DD HH:MM:SS [--dst 0|1]   (ZONE 0-84; dvrtool zones lists them)";
+const char* const kTimeUsage =
+    "usage: dvrtool time ZONE YYYY-MM-DD HH:MM:SS [--dst 0|1]   (ZONE 0-84; dvrtool zones lists them)";
 
 // Digits only, exactly as many as the pattern's 'd's, separators as given.
 bool ParseFields(const std::string& text, const char* pattern, int out[3])
@@ -34,10 +35,7 @@ bool ParseFields(const std::string& text, const char* pattern, int out[3])
     }
 }
 
-[[noreturn]] void Usage(const std::string& problem)
-{
-    dvrtool::Fail(problem + "\n" + kTimeUsage, 2);
-}
+[[noreturn]] void Usage(const std::string& problem) { dvrtool::Fail(problem + "\n" + kTimeUsage, 2); }
 
 struct TimeArgs {
     std::string zone, date, time, dst = "1";
@@ -73,8 +71,9 @@ void RunTime(const TimeArgs& a)
 
 const dvrtool::Registrar timeCommand([](CLI::App& app) {
     auto args = std::make_shared<TimeArgs>();
-    CLI::App* sub = app.add_subcommand("time", "a recording time (universal time) in a DVR zone's local time, as the "
-                                               "viewer shows it, with the daylight mark (1 = the daylight hour was added)");
+    CLI::App* sub = app.add_subcommand("time",
+                                       "a recording time (universal time) in a DVR zone's local time, as the "
+                                       "viewer shows it, with the daylight mark (1 = the daylight hour was added)");
     sub->add_option("zone", args->zone, "zone index 0-84 (dvrtool zones)")->required();
     sub->add_option("date", args->date, "recording date, YYYY-MM-DD (universal time)")->required();
     sub->add_option("time", args->time, "recording time, HH:MM:SS (universal time)")->required();

@@ -14,8 +14,8 @@ namespace recorder {
 
 struct ChannelSummary {
     int channel = 0;
-    uint64_t frames = 0;  // video frames received
-    uint64_t lost = 0;    // sequence numbers skipped
+    uint64_t frames = 0; // video frames received
+    uint64_t lost = 0; // sequence numbers skipped
     uint64_t decoded = 0; // frames that gave a picture
     uint64_t refused = 0; // malformed frames (bad size or length)
     int width = 0, height = 0;

@@ -14,9 +14,7 @@ LRESULT CALLBACK ViewHost::WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     auto* host = reinterpret_cast<ViewHost*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
     switch (msg) {
     case WM_CLOSE_HOST:
-    case WM_CLOSE:
-        DestroyWindow(wnd);
-        return 0;
+    case WM_CLOSE: DestroyWindow(wnd); return 0;
     case WM_NCDESTROY:
         if (host)
             host->wnd_ = nullptr;

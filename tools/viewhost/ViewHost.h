@@ -29,7 +29,7 @@ private:
     ViewHost() = default;
     static LRESULT CALLBACK WndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 
-    HWND wnd_ = nullptr;           // ours
+    HWND wnd_ = nullptr; // ours
     DVRScreenView* view_ = nullptr; // not ours: deletes itself with its window
 };
 

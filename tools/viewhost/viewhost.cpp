@@ -46,20 +46,20 @@ bool Parse(int argc, wchar_t** argv, Options& o)
             return true;
         };
         std::wstring seconds;
-        if (a == L"--address" ? value(o.address)
-            : a == L"--port"  ? value(o.port)
-            : a == L"--user"  ? value(o.user)
-            : a == L"--password" ? value(o.password)
-            : a == L"--log"   ? value(o.logPath)
-            : a == L"--stats" ? value(o.statsPath)
-            : false)
+        if (a == L"--address"        ? value(o.address)
+                : a == L"--port"     ? value(o.port)
+                : a == L"--user"     ? value(o.user)
+                : a == L"--password" ? value(o.password)
+                : a == L"--log"      ? value(o.logPath)
+                : a == L"--stats"    ? value(o.statsPath)
+                                     : false)
             continue;
-        bool* flag = a == L"--connect"            ? &o.connect
-                     : a == L"--enable-audio"     ? &o.enableAudio
-                     : a == L"--no-audio-trim"    ? &o.noAudioTrim
-                     : a == L"--scale-under-lock" ? &o.scaleUnderLock
-                     : a == L"--wake-on-stop"     ? &o.wakeOnStop
-                                                  : nullptr;
+        bool* flag = a == L"--connect"   ? &o.connect
+            : a == L"--enable-audio"     ? &o.enableAudio
+            : a == L"--no-audio-trim"    ? &o.noAudioTrim
+            : a == L"--scale-under-lock" ? &o.scaleUnderLock
+            : a == L"--wake-on-stop"     ? &o.wakeOnStop
+                                         : nullptr;
         if (flag) {
             *flag = true;
             continue;

@@ -11,7 +11,7 @@ namespace win {
 namespace {
 
 constexpr DWORD kStreamVersion = 0x00010000; // property exchange version 1.0
-constexpr DWORD kStreamMaxChars = 4096;      // no persisted string is longer; more is damage
+constexpr DWORD kStreamMaxChars = 4096; // no persisted string is longer; more is damage
 constexpr DWORD kSafe = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
 
 std::wstring TextOf(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
@@ -67,7 +67,10 @@ public:
 // reads every value first and sets the properties only when all of them were read.
 class StreamReader final : public PropertyExchange {
 public:
-    explicit StreamReader(IStream* s) : stream_(s) { ok_ = Read(&version_, sizeof version_) && version_ == kStreamVersion; }
+    explicit StreamReader(IStream* s) : stream_(s)
+    {
+        ok_ = Read(&version_, sizeof version_) && version_ == kStreamVersion;
+    }
     bool Ok() const { return ok_; }
     void Apply() { applying_ = true; }
     void Text(const wchar_t*, std::wstring& value) override
@@ -125,7 +128,10 @@ private:
 class StreamMeasure final : public PropertyExchange {
 public:
     ULONGLONG bytes = sizeof kStreamVersion;
-    void Text(const wchar_t*, std::wstring& value) override { bytes += sizeof(DWORD) + StreamChars(value) * sizeof(wchar_t); }
+    void Text(const wchar_t*, std::wstring& value) override
+    {
+        bytes += sizeof(DWORD) + StreamChars(value) * sizeof(wchar_t);
+    }
 };
 
 // A name the bag lacks leaves its property at the default.
@@ -190,24 +196,23 @@ ActiveXControl::~ActiveXControl() = default;
 
 STDMETHODIMP ActiveXControl::QueryInterface(REFIID riid, void** ppv)
 {
-    static const com::QiEntry table[] = {
-        PX_QI(ActiveXControl, IOleObject),
-        PX_QI(ActiveXControl, IDispatch),
-        PX_QI_VIA(ActiveXControl, IOleWindow, IOleInPlaceObject),
-        PX_QI(ActiveXControl, IOleInPlaceObject),
-        PX_QI(ActiveXControl, IOleInPlaceActiveObject),
-        PX_QI(ActiveXControl, IOleControl),
-        PX_QI_VIA(ActiveXControl, IViewObject, IViewObject2),
-        PX_QI(ActiveXControl, IViewObject2),
-        PX_QI_VIA(ActiveXControl, IPersist, IPersistStreamInit),
-        PX_QI(ActiveXControl, IPersistStreamInit),
-        PX_QI(ActiveXControl, IPersistPropertyBag),
-        PX_QI_VIA(ActiveXControl, IProvideClassInfo, IProvideClassInfo2),
-        PX_QI(ActiveXControl, IProvideClassInfo2),
-        PX_QI(ActiveXControl, IConnectionPointContainer),
-        PX_QI(ActiveXControl, ISpecifyPropertyPages),
-        {&IID_IObjectSafety, com::QiOffset<ActiveXControl, IObjectSafety>()},
-        {nullptr, 0}};
+    static const com::QiEntry table[] = {PX_QI(ActiveXControl, IOleObject),
+                                         PX_QI(ActiveXControl, IDispatch),
+                                         PX_QI_VIA(ActiveXControl, IOleWindow, IOleInPlaceObject),
+                                         PX_QI(ActiveXControl, IOleInPlaceObject),
+                                         PX_QI(ActiveXControl, IOleInPlaceActiveObject),
+                                         PX_QI(ActiveXControl, IOleControl),
+                                         PX_QI_VIA(ActiveXControl, IViewObject, IViewObject2),
+                                         PX_QI(ActiveXControl, IViewObject2),
+                                         PX_QI_VIA(ActiveXControl, IPersist, IPersistStreamInit),
+                                         PX_QI(ActiveXControl, IPersistStreamInit),
+                                         PX_QI(ActiveXControl, IPersistPropertyBag),
+                                         PX_QI_VIA(ActiveXControl, IProvideClassInfo, IProvideClassInfo2),
+                                         PX_QI(ActiveXControl, IProvideClassInfo2),
+                                         PX_QI(ActiveXControl, IConnectionPointContainer),
+                                         PX_QI(ActiveXControl, ISpecifyPropertyPages),
+                                         {&IID_IObjectSafety, com::QiOffset<ActiveXControl, IObjectSafety>()},
+                                         {nullptr, 0}};
     if (ppv && IsEqualIID(riid, *class_.dispatchIid)) {
         *ppv = static_cast<IDispatch*>(this);
         AddRef();
@@ -499,8 +504,8 @@ STDMETHODIMP ActiveXControl::GetMiscStatus(DWORD, DWORD* status)
 bool ActiveXControl::CreateChildWindow(const wchar_t* className, HWND parent, const RECT& pos, UINT classStyle)
 {
     return RegisterModuleClass(ClassOf(className, classStyle)) &&
-           CreateEx(0, className, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, pos.left, pos.top,
-                    pos.right - pos.left, pos.bottom - pos.top, parent, 0);
+        CreateEx(0, className, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, pos.left, pos.top,
+                 pos.right - pos.left, pos.bottom - pos.top, parent, 0);
 }
 
 HRESULT ActiveXControl::InPlaceActivate(bool uiActivate)
@@ -879,8 +884,8 @@ void ActiveXControl::RegisterSafeCategories(REFCLSID clsid)
     HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
         ComPtr<ICatRegister> cats;
-        if (SUCCEEDED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID_ICatRegister, cats.PutVoid()))) {
+        if (SUCCEEDED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatRegister,
+                                       cats.PutVoid()))) {
             for (size_t i = 0; i < 2; ++i) {
                 CATEGORYINFO info{};
                 info.catid = *categories[i];

@@ -8,8 +8,7 @@
 namespace win::detail {
 
 // `call()`, or `failure` when it throws (traced as an exception in `where`, with the message).
-template <class R, class F>
-R Barrier(const wchar_t* where, UINT msg, R failure, F&& call)
+template <class R, class F> R Barrier(const wchar_t* where, UINT msg, R failure, F&& call)
 {
     try {
         return call();
@@ -20,8 +19,7 @@ R Barrier(const wchar_t* where, UINT msg, R failure, F&& call)
 }
 
 // OnFinalMessage's barrier: nothing may leave the procedure after the last message either.
-template <class F>
-void FinalBarrier(const wchar_t* what, F&& call)
+template <class F> void FinalBarrier(const wchar_t* what, F&& call)
 {
     try {
         call();

@@ -40,7 +40,8 @@ private:
 std::wstring Expand(const wchar_t* text, const std::wstring& clsid, const std::wstring& module)
 {
     std::wstring s = text ? text : L"";
-    for (auto [from, to] : {std::pair<const wchar_t*, const std::wstring*>{L"%CLSID%", &clsid}, {L"%MODULE%", &module}}) {
+    for (auto [from, to] :
+         {std::pair<const wchar_t*, const std::wstring*>{L"%CLSID%", &clsid}, {L"%MODULE%", &module}}) {
         const std::wstring f = from;
         for (size_t p = s.find(f); p != std::wstring::npos; p = s.find(f, p + to->size()))
             s.replace(p, f.size(), *to);
@@ -118,7 +119,8 @@ HRESULT RegisterRows(const ClassRow* rows, size_t count)
                     return SELFREG_E_CLASS;
                 LONG rc = ERROR_SUCCESS;
                 if (e.isNumber) {
-                    rc = RegSetValueExW(key, e.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&e.number), sizeof e.number);
+                    rc = RegSetValueExW(key, e.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&e.number),
+                                        sizeof e.number);
                 } else if (e.text || e.name) {
                     const std::wstring v = Expand(e.text, clsid, module);
                     rc = RegSetValueExW(key, e.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),

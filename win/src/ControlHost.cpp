@@ -11,21 +11,20 @@ namespace win {
 // The host's COM face. It lives as long as the control holds it; the host clears `host` when it
 // goes, after which every call answers as a site without a window.
 class ControlSite final : public com::ComObject<ControlSite, IOleClientSite, IOleInPlaceSiteEx, IOleInPlaceFrame,
-                                                 IServiceProvider, IDispatch> {
+                                                IServiceProvider, IDispatch> {
 public:
     explicit ControlSite(ControlHost* h) : host(h) {}
     static const com::QiEntry* QiTable()
     {
-        static const com::QiEntry table[] = {
-            PX_QI(ControlSite, IOleClientSite),
-            PX_QI_VIA(ControlSite, IOleInPlaceSite, IOleInPlaceSiteEx),
-            PX_QI(ControlSite, IOleInPlaceSiteEx),
-            PX_QI_VIA(ControlSite, IOleWindow, IOleInPlaceSiteEx),
-            PX_QI(ControlSite, IOleInPlaceFrame),
-            PX_QI_VIA(ControlSite, IOleInPlaceUIWindow, IOleInPlaceFrame),
-            PX_QI(ControlSite, IServiceProvider),
-            PX_QI(ControlSite, IDispatch),
-            {nullptr, 0}};
+        static const com::QiEntry table[] = {PX_QI(ControlSite, IOleClientSite),
+                                             PX_QI_VIA(ControlSite, IOleInPlaceSite, IOleInPlaceSiteEx),
+                                             PX_QI(ControlSite, IOleInPlaceSiteEx),
+                                             PX_QI_VIA(ControlSite, IOleWindow, IOleInPlaceSiteEx),
+                                             PX_QI(ControlSite, IOleInPlaceFrame),
+                                             PX_QI_VIA(ControlSite, IOleInPlaceUIWindow, IOleInPlaceFrame),
+                                             PX_QI(ControlSite, IServiceProvider),
+                                             PX_QI(ControlSite, IDispatch),
+                                             {nullptr, 0}};
         return table;
     }
 
@@ -158,8 +157,7 @@ public:
         return E_NOTIMPL;
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                        UINT*) override
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override
     {
         if (!(flags & DISPATCH_PROPERTYGET))
             return DISP_E_MEMBERNOTFOUND;
@@ -237,8 +235,7 @@ HRESULT DefaultSource(IUnknown* control, IID* iid)
         INT flags = 0;
         HREFTYPE ref = 0;
         ComPtr<ITypeInfo> source;
-        if (FAILED(coclass->GetImplTypeFlags(i, &flags)) ||
-            (flags & kDefaultSource) != kDefaultSource ||
+        if (FAILED(coclass->GetImplTypeFlags(i, &flags)) || (flags & kDefaultSource) != kDefaultSource ||
             FAILED(coclass->GetRefTypeOfImplType(i, &ref)) || FAILED(coclass->GetRefTypeInfo(ref, source.Put())) ||
             FAILED(source->GetTypeAttr(&attr)))
             continue;
@@ -516,8 +513,8 @@ HRESULT PutText(IDispatch* object, DISPID id, const std::wstring& text)
         return E_OUTOFMEMORY;
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&arg, &named, 1, 1};
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr,
-                                nullptr);
+    HRESULT hr =
+        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
     VariantClear(&arg);
     return hr;
 }
@@ -529,8 +526,8 @@ HRESULT GetText(IDispatch* object, DISPID id, std::wstring& text)
     VARIANT result;
     VariantInit(&result);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr,
-                                nullptr);
+    HRESULT hr =
+        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
     if (SUCCEEDED(hr))
         hr = VariantChangeType(&result, &result, 0, VT_BSTR);
     if (SUCCEEDED(hr))

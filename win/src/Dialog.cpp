@@ -138,12 +138,14 @@ int ListSelection(HWND parent, int id) { return ItemAnswer(parent, id, LB_GETCUR
 // CB_SETCURSEL and LB_SETCURSEL answer -1 (CB_ERR, LB_ERR) both for a bad index and for -1 (none).
 bool SelectCombo(HWND parent, int id, int index)
 {
-    return GetDlgItem(parent, id) && (ItemAnswer(parent, id, CB_SETCURSEL, static_cast<WPARAM>(index)) != CB_ERR || index == -1);
+    return GetDlgItem(parent, id) &&
+        (ItemAnswer(parent, id, CB_SETCURSEL, static_cast<WPARAM>(index)) != CB_ERR || index == -1);
 }
 
 bool SelectList(HWND parent, int id, int index)
 {
-    return GetDlgItem(parent, id) && (ItemAnswer(parent, id, LB_SETCURSEL, static_cast<WPARAM>(index)) != LB_ERR || index == -1);
+    return GetDlgItem(parent, id) &&
+        (ItemAnswer(parent, id, LB_SETCURSEL, static_cast<WPARAM>(index)) != LB_ERR || index == -1);
 }
 
 void EnableItem(HWND parent, int id, bool enable)
@@ -205,8 +207,8 @@ INT_PTR CALLBACK Dialog::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     }
     if (!self)
         return FALSE;
-    const INT_PTR result = detail::Barrier(L"the dialog procedure", msg, INT_PTR(FALSE),
-                                           [&] { return self->Handle(msg, wp, lp); });
+    const INT_PTR result =
+        detail::Barrier(L"the dialog procedure", msg, INT_PTR(FALSE), [&] { return self->Handle(msg, wp, lp); });
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(wnd, DWLP_USER, 0);
         self->wnd_ = nullptr;

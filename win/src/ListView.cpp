@@ -136,8 +136,8 @@ bool ListView::SetRowHeight(int pixels)
     HIMAGELIST list = ImageList_Create(1, pixels, ILC_COLOR, 0, 1);
     if (!list)
         return false;
-    auto old = reinterpret_cast<HIMAGELIST>(
-        SendMessageW(wnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(list)));
+    auto old =
+        reinterpret_cast<HIMAGELIST>(SendMessageW(wnd_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(list)));
     // The list replaced is no longer the control's to destroy.
     if (old && !(GetWindowLongPtrW(wnd_, GWL_STYLE) & LVS_SHAREIMAGELISTS))
         ImageList_Destroy(old);

@@ -51,8 +51,8 @@ LRESULT CALLBACK Window::Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
     }
     if (!self)
         return DefWindowProcW(wnd, msg, wp, lp);
-    const LRESULT result = detail::Barrier(L"the window procedure", msg, FailureResult(msg),
-                                           [&] { return self->OnMessage(msg, wp, lp); });
+    const LRESULT result =
+        detail::Barrier(L"the window procedure", msg, FailureResult(msg), [&] { return self->OnMessage(msg, wp, lp); });
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
         self->wnd_ = nullptr;

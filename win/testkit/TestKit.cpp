@@ -38,7 +38,10 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms, Check check)
     return true;
 }
 
-void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
+void PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
 
 RecorderWindow::RecorderWindow(UINT first, UINT last, HWND parent, bool visible, int width, int height)
     : first_(first), last_(last)
@@ -112,8 +115,8 @@ bool RunUnix(const std::string& script)
 bool RunUnixAndWait(const std::string& script, DWORD ms)
 {
     static int serial = 0;
-    const std::string marker = std::string(PX_WORK_DIR) + "/done-" + std::to_string(GetCurrentProcessId()) + "-" +
-                               std::to_string(++serial);
+    const std::string marker =
+        std::string(PX_WORK_DIR) + "/done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
     std::remove(WinPath(marker).c_str());
     if (!RunUnix("(" + script + "); touch " + marker))
         return false;
@@ -209,7 +212,7 @@ bool Simulator::Start(int port, const std::string& options, bool accepts)
     pidFile_ = dir + "/" + name_ + ".pid";
     std::remove(WinPath(pidFile_).c_str());
     std::string script = "echo $$ > " + pidFile_ + "; exec " + std::string(PX_NATIVE_TREE) + "/bin/dvrsim --port " +
-                         std::to_string(port) + " " + options + " >>" + LogPath() + " 2>&1";
+        std::to_string(port) + " " + options + " >>" + LogPath() + " 2>&1";
     if (!RunUnix(script))
         return false;
     const std::string listening = "listening on 127.0.0.1:" + std::to_string(port) + "\n";

@@ -18,8 +18,9 @@ using win::ComPtr;
 
 std::vector<std::string> g_seen; // the tiny control's window and teardown, in order
 
-const win::ControlClass kTinyClass = {&CLSID_Tiny, &DIID__DTiny, &DIID__DTinyEvents, nullptr, L"Tiny Control",
-                                      OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT};
+const win::ControlClass kTinyClass = {
+    &CLSID_Tiny, &DIID__DTiny,    &DIID__DTinyEvents,
+    nullptr,     L"Tiny Control", OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT};
 
 class TinyCtrl final : public win::ActiveXControl {
 public:
@@ -52,8 +53,7 @@ private:
     std::wstring caption_, note_;
 };
 
-template <class T>
-ComPtr<T> MakeTiny(REFIID iid = __uuidof(T))
+template <class T> ComPtr<T> MakeTiny(REFIID iid = __uuidof(T))
 {
     ComPtr<IOleObject> object;
     object.Attach(static_cast<IOleObject*>(new TinyCtrl));

@@ -6,10 +6,7 @@ namespace {
 class Probe final : public win::Window {
 public:
     bool Make() { return CreateEx(0, L"PxProbeWindow", L"", WS_POPUP, 0, 0, 10, 10, nullptr, 0); }
-    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override
-    {
-        return msg == WM_USER ? 4242 : Default(msg, wp, lp);
-    }
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override { return msg == WM_USER ? 4242 : Default(msg, wp, lp); }
 };
 } // namespace
 

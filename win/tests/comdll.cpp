@@ -9,8 +9,8 @@ class TestObject final : public win::com::ComObject<TestObject, IPersist, IOleWi
 public:
     static const win::com::QiEntry* QiTable()
     {
-        static const win::com::QiEntry table[] = {PX_QI(TestObject, IPersist), PX_QI(TestObject, IOleWindow),
-                                                  {nullptr, 0}};
+        static const win::com::QiEntry table[] = {
+            PX_QI(TestObject, IPersist), PX_QI(TestObject, IOleWindow), {nullptr, 0}};
         return table;
     }
     STDMETHODIMP GetClassID(CLSID* id) override

@@ -55,8 +55,8 @@ TEST(ControlHostForeign, HostsTheMediaPlayerAndGivesEveryReferenceBack)
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(L"WMPlayer.OCX", &clsid), S_OK);
     RecordingSink sink;
-    win::ComPtr<IUnknown> control;     // an extra reference of ours, to count the control's
-    win::ComPtr<IOleClientSite> site;  // the same for our site
+    win::ComPtr<IUnknown> control; // an extra reference of ours, to count the control's
+    win::ComPtr<IOleClientSite> site; // the same for our site
     {
         win::ControlHost host;
         ASSERT_TRUE(host.Create(nullptr, RECT{0, 0, 320, 240}, WS_POPUP | WS_VISIBLE));

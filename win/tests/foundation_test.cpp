@@ -81,11 +81,11 @@ TEST(WindowBase, ADllsClassesGoWithItAndComeBackWithIt)
 // A dialog that swallows the keys it is told to, and posts its test input from OnInit.
 class KeyDialog final : public win::Dialog {
 public:
-    UINT swallow = 0;          // a virtual key to swallow
-    UINT press = 0;            // the key posted to the dialog
-    INT_PTR endWith = 0;       // posted after the key: End(endWith) unless the key ended it first
-    int quitWith = -1;         // instead of the key: WM_QUIT with this code
-    win::MessageFilter inner;  // registered in OnInit, as a control host made by the dialog is
+    UINT swallow = 0; // a virtual key to swallow
+    UINT press = 0; // the key posted to the dialog
+    INT_PTR endWith = 0; // posted after the key: End(endWith) unless the key ended it first
+    int quitWith = -1; // instead of the key: WM_QUIT with this code
+    win::MessageFilter inner; // registered in OnInit, as a control host made by the dialog is
     bool ownerDisabled = false;
     HWND owner = nullptr;
 
@@ -159,8 +159,8 @@ TEST(WindowSubclass, HooksComeOffInAnyOrderAndAForeignUnhookIsNotUndone)
 
     testkit::RecorderWindow w(WM_USER + 7, WM_USER + 7);
     const LONG_PTR original = GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC);
-    g_savedProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignHook)));
+    g_savedProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ForeignHook)));
     CountingHook ours;
     g_ourHook = &ours;
     ASSERT_TRUE(ours.Attach(w.Hwnd()));
@@ -178,9 +178,9 @@ TEST(DialogBase, KeysReachTheDialogsHooksBeforeTheDialogManager)
         UINT press, swallow;
         INT_PTR expected;
     } cases[] = {
-        {VK_ESCAPE, 0, IDCANCEL},     // Escape is Cancel
-        {VK_ESCAPE, VK_ESCAPE, 7},    // unless swallowed
-        {VK_RETURN, 0, IDOK},         // Enter is the default button
+        {VK_ESCAPE, 0, IDCANCEL}, // Escape is Cancel
+        {VK_ESCAPE, VK_ESCAPE, 7}, // unless swallowed
+        {VK_RETURN, 0, IDOK}, // Enter is the default button
         {VK_RETURN, VK_RETURN, 7},
     };
     for (const Case& c : cases) {
@@ -498,13 +498,16 @@ TEST(Owners, OneRuleForHandlesAndComPointers)
     EXPECT_FALSE(back) << "a failed creation holds nothing";
 
     win::RegKey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\PxFoundationTest", 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, key.Put(), nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\PxFoundationTest", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              key.Put(), nullptr),
+              ERROR_SUCCESS);
     HKEY raw = key.Get();
     key.Reset();
     DWORD values = 0;
     EXPECT_NE(RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                               nullptr, nullptr), ERROR_SUCCESS) << "closed";
+                               nullptr, nullptr),
+              ERROR_SUCCESS)
+        << "closed";
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PxFoundationTest");
 
     WSADATA wsa;
@@ -631,7 +634,8 @@ TEST(ComSkeleton, RegistersCreatesCountsAndUnregistersFromItsTable)
 
     {
         win::ComPtr<IPersist> persist;
-        ASSERT_EQ(CoCreateInstance(kClsidTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist, persist.PutVoid()), S_OK);
+        ASSERT_EQ(CoCreateInstance(kClsidTestObject, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist, persist.PutVoid()),
+                  S_OK);
         EXPECT_EQ(call("DllCanUnloadNow"), S_FALSE);
         win::ComPtr<IOleWindow> window;
         ASSERT_EQ(persist.As(window), S_OK);
@@ -654,19 +658,20 @@ TEST(ComSkeleton, RegistersCreatesCountsAndUnregistersFromItsTable)
 
     Counted outer;
     win::ComPtr<IUnknown> aggregated;
-    EXPECT_EQ(CoCreateInstance(kClsidTestObject, &outer, CLSCTX_INPROC_SERVER,
-                               IID_IUnknown, aggregated.PutVoid()),
+    EXPECT_EQ(CoCreateInstance(kClsidTestObject, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown, aggregated.PutVoid()),
               CLASS_E_NOAGGREGATION);
 
     {
         win::ComPtr<IClassFactory> factory;
-        ASSERT_EQ(CoGetClassObject(kClsidTestObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                   factory.PutVoid()), S_OK);
+        ASSERT_EQ(
+            CoGetClassObject(kClsidTestObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+            S_OK);
         EXPECT_EQ(factory->LockServer(TRUE), S_OK);
         factory.Release();
         EXPECT_EQ(call("DllCanUnloadNow"), S_FALSE) << "a server lock keeps the module";
-        ASSERT_EQ(CoGetClassObject(kClsidTestObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                   factory.PutVoid()), S_OK);
+        ASSERT_EQ(
+            CoGetClassObject(kClsidTestObject, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.PutVoid()),
+            S_OK);
         EXPECT_EQ(factory->LockServer(FALSE), S_OK);
     }
     EXPECT_EQ(call("DllCanUnloadNow"), S_OK);

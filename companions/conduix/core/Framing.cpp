@@ -44,8 +44,7 @@ FrameError ParseFrameBody(FrameKind kind, const uint8_t* body, uint32_t bodyLeng
     out.kind = kind;
     wire::ByteReader r(body, bodyLength);
     switch (kind) {
-    case FrameKind::Init:
-        return bodyLength == 0 ? FrameError::None : FrameError::BadBody;
+    case FrameKind::Init: return bodyLength == 0 ? FrameError::None : FrameError::BadBody;
     case FrameKind::StreamStatus:
         if (bodyLength != kStreamStatusBodySize)
             return FrameError::BadBody;
@@ -120,10 +119,7 @@ uint8_t* FrameDecoder::WriteArea(size_t& room)
     return buf_.data() + end_;
 }
 
-void FrameDecoder::Commit(size_t n)
-{
-    end_ += std::min(n, buf_.size() - end_);
-}
+void FrameDecoder::Commit(size_t n) { end_ += std::min(n, buf_.size() - end_); }
 
 size_t FrameDecoder::Feed(const uint8_t* data, size_t n)
 {
@@ -200,10 +196,7 @@ bool PutPacket(std::vector<uint8_t>& out, FrameKind kind, uint16_t command, cons
 }
 } // namespace
 
-void AppendInitFrame(std::vector<uint8_t>& out)
-{
-    PutHeader(out, FrameKind::Init, 0);
-}
+void AppendInitFrame(std::vector<uint8_t>& out) { PutHeader(out, FrameKind::Init, 0); }
 
 bool AppendPacketFrame(std::vector<uint8_t>& out, uint16_t command, const void* payload, size_t length,
                        uint32_t sequence)
@@ -211,8 +204,7 @@ bool AppendPacketFrame(std::vector<uint8_t>& out, uint16_t command, const void* 
     return PutPacket(out, FrameKind::Packet, command, payload, length, sequence);
 }
 
-bool AppendStreamFrame(std::vector<uint8_t>& out, uint16_t command, const void* data, size_t length,
-                       uint32_t sequence)
+bool AppendStreamFrame(std::vector<uint8_t>& out, uint16_t command, const void* data, size_t length, uint32_t sequence)
 {
     return PutPacket(out, FrameKind::Stream, command, data, length, sequence);
 }

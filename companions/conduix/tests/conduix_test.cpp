@@ -327,9 +327,9 @@ TEST_F(ConduixTest, NoLossAfterOwnDisconnect)
 TEST_F(ConduixTest, MalformedOrOversizedFrameCloses)
 {
     std::vector<std::vector<uint8_t>> bad = {
-        {'C', 'X', 1, 3, 0xFF, 0xFF, 0xFF, 0x7F},      // 2 GiB block
-        {'H', 'T', 'T', 'P', '/', '1', '.', '1'},      // not ours
-        {'C', 'X', 1, 1, 0, 0, 0, 0},                  // an init frame from the DVR
+        {'C', 'X', 1, 3, 0xFF, 0xFF, 0xFF, 0x7F}, // 2 GiB block
+        {'H', 'T', 'T', 'P', '/', '1', '.', '1'}, // not ours
+        {'C', 'X', 1, 1, 0, 0, 0, 0}, // an init frame from the DVR
     };
     for (auto& b : bad) {
         g_got.clear();

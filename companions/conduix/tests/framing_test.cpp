@@ -52,8 +52,8 @@ TEST(Framing, HeaderBytes)
     std::vector<uint8_t> out;
     uint8_t payload[3] = {9, 8, 7};
     AppendPacketFrame(out, 85, payload, 3, 0x01020304);
-    std::vector<uint8_t> want = {'C', 'X', 1, 2, 19, 0, 0, 0, // frame header, body 16 + 3
-                                 4, 3, 2, 1, 0, 0, 85, 0, 3, 0, 0, 0, 0, 0, 0, 0, 9, 8, 7};
+    std::vector<uint8_t> want = {'C', 'X', 1, 2, 19, 0, 0,  0, // frame header, body 16 + 3
+                                 4,   3,   2, 1, 0,  0, 85, 0, 3, 0, 0, 0, 0, 0, 0, 0, 9, 8, 7};
     EXPECT_EQ(want, out);
     out.clear();
     AppendStreamStatusFrame(out, 5, 1);
@@ -120,11 +120,11 @@ TEST(Framing, MalformedFramesFailWithoutAllocating)
         {{'C', 'X', 2, 2, 0, 0, 0, 0}, FrameError::BadVersion},
         {{'C', 'X', 1, 0, 0, 0, 0, 0}, FrameError::BadKind},
         {{'C', 'X', 1, 5, 0, 0, 0, 0}, FrameError::BadKind},
-        {{'C', 'X', 1, 3, 0xFF, 0xFF, 0xFF, 0xFF}, FrameError::TooLarge},      // 4 GiB stated
-        {{'C', 'X', 1, 3, 0x11, 0x00, 0x10, 0x00}, FrameError::TooLarge},      // 1 MiB + 17
-        {{'C', 'X', 1, 1, 1, 0, 0, 0, 0}, FrameError::BadBody},                // init with a body
-        {{'C', 'X', 1, 4, 4, 0, 0, 0, 1, 0, 0, 0}, FrameError::BadBody},       // short status
-        {{'C', 'X', 1, 2, 4, 0, 0, 0, 1, 2, 3, 4}, FrameError::BadBody},       // no packet header
+        {{'C', 'X', 1, 3, 0xFF, 0xFF, 0xFF, 0xFF}, FrameError::TooLarge}, // 4 GiB stated
+        {{'C', 'X', 1, 3, 0x11, 0x00, 0x10, 0x00}, FrameError::TooLarge}, // 1 MiB + 17
+        {{'C', 'X', 1, 1, 1, 0, 0, 0, 0}, FrameError::BadBody}, // init with a body
+        {{'C', 'X', 1, 4, 4, 0, 0, 0, 1, 0, 0, 0}, FrameError::BadBody}, // short status
+        {{'C', 'X', 1, 2, 4, 0, 0, 0, 1, 2, 3, 4}, FrameError::BadBody}, // no packet header
     };
     // A packet header whose length disagrees with the body.
     std::vector<uint8_t> lying;

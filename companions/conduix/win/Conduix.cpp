@@ -99,7 +99,8 @@ public:
         address_.assign(info.address, len);
         port_ = info.port;
         timeoutMs_ = (info.timeoutSeconds > 0 ? (info.timeoutSeconds > 600 ? 600 : info.timeoutSeconds)
-                                              : conduix::kDefaultTimeoutSeconds) * 1000;
+                                              : conduix::kDefaultTimeoutSeconds) *
+            1000;
         receiveBuffer_ = info.receiveBuffer > 0 ? static_cast<size_t>(info.receiveBuffer) : 64 * 1024;
         {
             std::lock_guard<std::mutex> g(sendMutex_);
@@ -224,18 +225,14 @@ private:
     template <class Send> void Deliver(Event& ev, Send send)
     {
         switch (ev.type) {
-        case EventType::Connected:
-            send(NSMG_WM_CONNECT, 1, 0);
-            break;
+        case EventType::Connected: send(NSMG_WM_CONNECT, 1, 0); break;
         case EventType::Failed:
             send(NSMG_WM_LOST, 0, 0);
             // The attempt's result still belongs to the window unless it has started a new one.
             if (ev.generation == generation_ && !destroyPending_)
                 send(NSMG_WM_CONNECT, 0, 0);
             break;
-        case EventType::Lost:
-            send(NSMG_WM_LOST, 0, 0);
-            break;
+        case EventType::Lost: send(NSMG_WM_LOST, 0, 0); break;
         case EventType::Packet:
             send(NSMG_WM_PACKET, reinterpret_cast<WPARAM>(ev.bytes.get()),
                  ev.payloadLength ? reinterpret_cast<LPARAM>(ev.bytes.get() + conduix::kPacketHeaderSize) : 0);
@@ -269,8 +266,9 @@ private:
         bool post = false;
         {
             std::lock_guard<std::mutex> g(queueMutex_);
-            if (ev->droppable && (queuedStreamBlocks_ >= kMaxQueuedStreamBlocks ||
-                                  queuedStreamBytes_ + ev->payloadLength > kMaxQueuedStreamBytes))
+            if (ev->droppable &&
+                (queuedStreamBlocks_ >= kMaxQueuedStreamBlocks ||
+                 queuedStreamBytes_ + ev->payloadLength > kMaxQueuedStreamBytes))
                 return; // the window is behind: drop video and audio, keep everything else
             queuedBytes_ += Cost(*ev);
             if (ev->droppable) {
@@ -386,8 +384,7 @@ private:
         auto ev = std::make_unique<Event>();
         ev->generation = gen;
         switch (f.kind) {
-        case conduix::FrameKind::Init:
-            return false;
+        case conduix::FrameKind::Init: return false;
         case conduix::FrameKind::StreamStatus:
             ev->type = EventType::Status;
             ev->value = f.statusValue;
@@ -511,15 +508,15 @@ private:
             PushSimple(EventType::Lost, gen);
     }
 
-    HWND target_;               // not ours: the caller's window
+    HWND target_; // not ours: the caller's window
     NSMGAPI_CALLBACK callback_; // optional
     void* context_;
     DeliveryWindow delivery_{*this}; // ours: message-only delivery window
-    HWND hidden_ = nullptr;     // delivery_'s window, null when it could not be made
+    HWND hidden_ = nullptr; // delivery_'s window, null when it could not be made
     bool wsaOk_ = false;
-    win::KernelHandle control_;  // wakes the I/O thread to send
+    win::KernelHandle control_; // wakes the I/O thread to send
     win::KernelHandle stopEvent_; // manual reset, set by Stop
-    win::KernelHandle drained_;  // the window took an event
+    win::KernelHandle drained_; // the window took an event
     std::thread io_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> ioWaiting_{false}; // the I/O thread waits for the window to take events
@@ -555,10 +552,7 @@ LRESULT DeliveryWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     return 0;
 }
 
-Connection* FromHandle(NSMG_HANDLE h)
-{
-    return static_cast<Connection*>(h);
-}
+Connection* FromHandle(NSMG_HANDLE h) { return static_cast<Connection*>(h); }
 
 } // namespace
 
@@ -632,9 +626,6 @@ void WINAPI NSMGAPI_Destroy(NSMG_HANDLE handle)
     });
 }
 
-void WINAPI NSMGAPI_Uninitialize(void)
-{
-    WSACleanup();
-}
+void WINAPI NSMGAPI_Uninitialize(void) { WSACleanup(); }
 
 } // extern "C"

@@ -7,52 +7,59 @@ namespace skin::lumbrel {
 namespace {
 
 struct AreaRow {
-  uint16_t id;
-  SkinRect rect;
+    uint16_t id;
+    SkinRect rect;
 };
 
 struct ButtonRow {
-  uint16_t id;
-  SkinRect rect;
-  int normalBitmap;
-  int checkedBitmap;  // 0: the button has no checked set
+    uint16_t id;
+    SkinRect rect;
+    int normalBitmap;
+    int checkedBitmap; // 0: the button has no checked set
 };
 
 #include "LumbrelLayout.inc"
 
-const ButtonRow* FindButton(uint16_t id) {
-  for (const ButtonRow& b : kButtons) {
-    if (b.id == id) return &b;
-  }
-  return nullptr;
+const ButtonRow* FindButton(uint16_t id)
+{
+    for (const ButtonRow& b : kButtons) {
+        if (b.id == id)
+            return &b;
+    }
+    return nullptr;
 }
 
-}  // namespace
+} // namespace
 
-bool Rect(uint16_t id, SkinRect* out) {
-  for (const AreaRow& a : kAreas) {
-    if (a.id == id) {
-      if (out) *out = a.rect;
-      return true;
+bool Rect(uint16_t id, SkinRect* out)
+{
+    for (const AreaRow& a : kAreas) {
+        if (a.id == id) {
+            if (out)
+                *out = a.rect;
+            return true;
+        }
     }
-  }
-  if (const ButtonRow* b = FindButton(id)) {
-    if (out) *out = b->rect;
-    return true;
-  }
-  return false;
+    if (const ButtonRow* b = FindButton(id)) {
+        if (out)
+            *out = b->rect;
+        return true;
+    }
+    return false;
 }
 
 int SingleBitmap(uint16_t id) { return id == kBackgroundId ? kBackgroundBitmap : 0; }
 
-ButtonSet FourStateBitmaps(uint16_t id) {
-  const ButtonRow* b = FindButton(id);
-  return b ? ButtonSet{ButtonSetAction::Load, b->normalBitmap} : ButtonSet{};
+ButtonSet FourStateBitmaps(uint16_t id)
+{
+    const ButtonRow* b = FindButton(id);
+    return b ? ButtonSet{ButtonSetAction::Load, b->normalBitmap} : ButtonSet{};
 }
 
-ButtonSet ExtendedBitmaps(uint16_t id) {
-  const ButtonRow* b = FindButton(id);
-  return b && b->checkedBitmap ? ButtonSet{ButtonSetAction::Load, b->checkedBitmap} : ButtonSet{};
+ButtonSet ExtendedBitmaps(uint16_t id)
+{
+    const ButtonRow* b = FindButton(id);
+    return b && b->checkedBitmap ? ButtonSet{ButtonSetAction::Load, b->checkedBitmap} : ButtonSet{};
 }
 
 int AreaCount() { return int(sizeof kAreas / sizeof kAreas[0]); }
@@ -62,4 +69,4 @@ uint16_t ButtonId(int index) { return index >= 0 && index < ButtonCount() ? kBut
 
 uint32_t SkinCode() { return kSkinCodeXJVQ; }
 
-}  // namespace skin::lumbrel
+} // namespace skin::lumbrel

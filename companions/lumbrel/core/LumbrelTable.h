@@ -21,4 +21,4 @@ uint16_t ButtonId(int index);
 // "XJVQ": the variant for which the viewer sets the login's skin option bit.
 uint32_t SkinCode();
 
-}  // namespace skin::lumbrel
+} // namespace skin::lumbrel

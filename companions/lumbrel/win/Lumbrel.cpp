@@ -16,6 +16,7 @@ const skinui::SkinTable skinui::kSkinTable{
     .extendedBitmaps = skin::lumbrel::ExtendedBitmaps,
 };
 
-unsigned int SMAPI_GetSkinCode() {
-  return win::Barrier("SMAPI_GetSkinCode", 0u, [&]() -> unsigned int { return skin::lumbrel::SkinCode(); });
+unsigned int SMAPI_GetSkinCode()
+{
+    return win::Barrier("SMAPI_GetSkinCode", 0u, [&]() -> unsigned int { return skin::lumbrel::SkinCode(); });
 }

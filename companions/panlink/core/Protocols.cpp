@@ -19,7 +19,8 @@ namespace panlink {
 namespace {
 
 constexpr uint32_t Bit(int command) { return 1u << command; }
-constexpr uint32_t kPanTilt = Bit(PTZ_CMD_STOP) | Bit(PTZ_CMD_LEFT) | Bit(PTZ_CMD_RIGHT) | Bit(PTZ_CMD_UP) | Bit(PTZ_CMD_DOWN);
+constexpr uint32_t kPanTilt =
+    Bit(PTZ_CMD_STOP) | Bit(PTZ_CMD_LEFT) | Bit(PTZ_CMD_RIGHT) | Bit(PTZ_CMD_UP) | Bit(PTZ_CMD_DOWN);
 constexpr uint32_t kDiagonals =
     Bit(PTZ_CMD_LEFT_UP) | Bit(PTZ_CMD_LEFT_DOWN) | Bit(PTZ_CMD_RIGHT_UP) | Bit(PTZ_CMD_RIGHT_DOWN);
 constexpr uint32_t kZoom = Bit(PTZ_CMD_ZOOM_IN) | Bit(PTZ_CMD_ZOOM_OUT);
@@ -34,16 +35,15 @@ const Protocol kProtocols[kCount] = {
     {"Samsung-T", "samsung-t", kPanTilt | kDiagonals | kZoom | kFocus, PTZ_BAUD_9600, 1, 255, true},
     {"VISCA", "visca", kPanTilt | kDiagonals | kZoom | kFocus, PTZ_BAUD_9600, 1, 7, false},
     // One camera per serial line: the commands carry no address.
-    {"Panasonic AW", "panasonic-aw", kPanTilt | kAxisStops | kDiagonals | kZoom | kFocus, PTZ_BAUD_9600, 1, 256,
-     false},
+    {"Panasonic AW", "panasonic-aw", kPanTilt | kAxisStops | kDiagonals | kZoom | kFocus, PTZ_BAUD_9600, 1, 256, false},
     {"Canon VC-C", "canon-vcc", kPanTilt, PTZ_BAUD_9600, 1, 10, false},
     {"Taiden HCS", "taiden", kPanTilt | kZoom, PTZ_BAUD_9600, 1, 256, false},
     {"AD RS-422", "ad-rs422", kPanTilt | kAxisStops, PTZ_BAUD_4800, 1, 99, true},
 };
 
 const char* const kCommandNames[PTZ_CMD_COUNT] = {
-    "stop", "left", "right", "pan-stop", "up", "down", "tilt-stop", "up-left",
-    "down-left", "up-right", "down-right", "zoom-in", "zoom-out", "focus-near", "focus-far",
+    "stop",      "left",     "right",      "pan-stop", "up",       "down",       "tilt-stop", "up-left",
+    "down-left", "up-right", "down-right", "zoom-in",  "zoom-out", "focus-near", "focus-far",
 };
 
 const uint32_t kBaudRates[PTZ_BAUD_COUNT] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -70,8 +70,8 @@ int MotionCommand(int h, int v)
 {
     static const int table[3][3] = {
         // v = -1, 0, +1
-        {PTZ_CMD_LEFT_DOWN, PTZ_CMD_LEFT, PTZ_CMD_LEFT_UP},   // h = -1
-        {PTZ_CMD_DOWN, PTZ_CMD_STOP, PTZ_CMD_UP},             // h = 0
+        {PTZ_CMD_LEFT_DOWN, PTZ_CMD_LEFT, PTZ_CMD_LEFT_UP}, // h = -1
+        {PTZ_CMD_DOWN, PTZ_CMD_STOP, PTZ_CMD_UP}, // h = 0
         {PTZ_CMD_RIGHT_DOWN, PTZ_CMD_RIGHT, PTZ_CMD_RIGHT_UP}, // h = +1
     };
     return table[h + 1][v + 1];
@@ -84,7 +84,7 @@ int Scale(int speed, int lo, int hi) { return lo + (Clamp(speed) - 1) * (hi - lo
 // The direction bits Pelco-D, Pelco-P and Samsung-T share (their "command 2" / "data 2" byte):
 // right 0x02, left 0x04, up 0x08, down 0x10, zoom tele 0x20, zoom wide 0x40.
 struct PelcoBits {
-    uint8_t lens = 0;  // the byte that holds the focus bits
+    uint8_t lens = 0; // the byte that holds the focus bits
     uint8_t moves = 0; // the direction and zoom byte
     uint8_t pan = 0, tilt = 0;
 };
@@ -96,7 +96,8 @@ bool PelcoEncode(int command, int speed, uint8_t focusFarLens, uint8_t focusNear
     int h = 0, v = 0;
     uint8_t s = static_cast<uint8_t>(Clamp(speed));
     if (Motion(command, h, v)) {
-        out.moves = static_cast<uint8_t>((h > 0 ? 0x02 : 0) | (h < 0 ? 0x04 : 0) | (v > 0 ? 0x08 : 0) | (v < 0 ? 0x10 : 0));
+        out.moves =
+            static_cast<uint8_t>((h > 0 ? 0x02 : 0) | (h < 0 ? 0x04 : 0) | (v > 0 ? 0x08 : 0) | (v < 0 ? 0x10 : 0));
         out.pan = h ? s : 0;
         out.tilt = v ? s : 0;
         return true;
@@ -444,17 +445,18 @@ struct Codec {
 };
 
 const Codec kCodecs[kCount] = {
-    {BuildPelcoD, ParsePelcoD},       {BuildPelcoP, ParsePelcoP}, {BuildSamsungT, ParseSamsungT},
-    {BuildVisca, ParseVisca},         {BuildPanasonicAw, ParsePanasonicAw}, {BuildCanonVcc, ParseCanonVcc},
-    {BuildTaiden, ParseTaiden},       {BuildAdRs422, ParseAdRs422},
+    {BuildPelcoD, ParsePelcoD}, {BuildPelcoP, ParsePelcoP},           {BuildSamsungT, ParseSamsungT},
+    {BuildVisca, ParseVisca},   {BuildPanasonicAw, ParsePanasonicAw}, {BuildCanonVcc, ParseCanonVcc},
+    {BuildTaiden, ParseTaiden}, {BuildAdRs422, ParseAdRs422},
 };
 
 int Score(const Frame& f) { return (f.checksumOk ? 2 : 0) + (f.command != -1 ? 1 : 0); }
 
 bool SameText(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y)); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(uint8_t(x)) == std::tolower(uint8_t(y));
+           });
 }
 
 } // namespace

@@ -15,13 +15,13 @@ constexpr int kMaxSpeed = 63;
 constexpr size_t kMaxCommandBytes = 255; // the record's count field
 
 struct Protocol {
-    const char* name;      // shown in the viewer's list (at most 29 characters)
-    const char* key;       // dvrtool's name for it
-    uint32_t mask;         // bit n: builds PTZ command n
-    int defaultBaud;       // _PTZBaudRates value used until the viewer sets one
-    int firstReceiver;     // receiver numbers the protocol can address
+    const char* name; // shown in the viewer's list (at most 29 characters)
+    const char* key; // dvrtool's name for it
+    uint32_t mask; // bit n: builds PTZ command n
+    int defaultBaud; // _PTZBaudRates value used until the viewer sets one
+    int firstReceiver; // receiver numbers the protocol can address
     int lastReceiver;
-    bool hasChecksum;      // false: frames are checked by their framing bytes alone
+    bool hasChecksum; // false: frames are checked by their framing bytes alone
 };
 
 int ProtocolCount();
@@ -44,10 +44,10 @@ std::vector<uint8_t> Build(int protocol, int receiver, int command, int speed = 
 
 // One frame found in a byte string.
 struct Frame {
-    int protocol = -1;     // -1: bytes no protocol recognises
-    int receiver = 0;      // the receiver number it addresses (0 when the protocol carries none)
-    int command = -1;      // a PTZ command, or -1 when the frame is valid but means something else
-    int speed = -1;        // the wire speed value of the moving axis, -1 when none
+    int protocol = -1; // -1: bytes no protocol recognises
+    int receiver = 0; // the receiver number it addresses (0 when the protocol carries none)
+    int command = -1; // a PTZ command, or -1 when the frame is valid but means something else
+    int speed = -1; // the wire speed value of the moving axis, -1 when none
     bool checksumOk = false;
     size_t offset = 0, length = 0;
 };

@@ -92,8 +92,8 @@ TEST(PanlinkFrames, EveryClaimedCommandPassesItsProtocolsCheck)
         EXPECT_TRUE(panlink::Build(p, proto.lastReceiver + 1, PTZ_CMD_UP).empty()) << proto.name;
     }
     // The viewer's list shows protocol n as entry n + 1 and drives entry 8 with composite diagonals.
-    const uint32_t diagonals = (1u << PTZ_CMD_LEFT_UP) | (1u << PTZ_CMD_LEFT_DOWN) | (1u << PTZ_CMD_RIGHT_UP) |
-                               (1u << PTZ_CMD_RIGHT_DOWN);
+    const uint32_t diagonals =
+        (1u << PTZ_CMD_LEFT_UP) | (1u << PTZ_CMD_LEFT_DOWN) | (1u << PTZ_CMD_RIGHT_UP) | (1u << PTZ_CMD_RIGHT_DOWN);
     EXPECT_EQ(panlink::ProtocolAt(7)->mask & diagonals, 0u);
     EXPECT_EQ(panlink::ProtocolAt(7)->mask & 0x7Fu, 0x7Fu) << "entry 8 needs the axis steps and stops";
 }

@@ -35,7 +35,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 unsigned int WINAPI PTZAPI_GetSupportTotalPTZ(void)
 {
-    return win::Barrier("PTZAPI_GetSupportTotalPTZ", 0u, [] { return static_cast<unsigned>(panlink::ProtocolCount()); });
+    return win::Barrier("PTZAPI_GetSupportTotalPTZ", 0u,
+                        [] { return static_cast<unsigned>(panlink::ProtocolCount()); });
 }
 
 void WINAPI PTZAPI_GetSupportPTZName(unsigned int index, char* name)
@@ -57,7 +58,8 @@ int WINAPI PTZAPI_CreatePTZ(int camera, int protocol, int address)
 {
     return win::Barrier("PTZAPI_CreatePTZ", 0, [&] {
         const panlink::Protocol* p = panlink::ProtocolAt(protocol);
-        if (!ValidCamera(camera) || !p || address < 0 || address + 1 < p->firstReceiver || address + 1 > p->lastReceiver)
+        if (!ValidCamera(camera) || !p || address < 0 || address + 1 < p->firstReceiver ||
+            address + 1 > p->lastReceiver)
             return 0;
         std::lock_guard<std::mutex> guard(g_lock);
         g_cameras[camera] = CameraPtz{true, protocol, address + 1, p->defaultBaud};

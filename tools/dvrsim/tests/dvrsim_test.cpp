@@ -82,8 +82,7 @@ bool Await(DvrClient& c, conduix::FrameKind kind, uint16_t command, conduix::Fra
 }
 
 // Packet `code` sent, and the DVR's packet of the same code received.
-template <size_t N>
-bool Exchange(DvrClient& c, uint16_t code, const uint8_t (&packet)[N], conduix::Frame& f)
+template <size_t N> bool Exchange(DvrClient& c, uint16_t code, const uint8_t (&packet)[N], conduix::Frame& f)
 {
     return c.SendPacket(code, packet, N) && Await(c, conduix::FrameKind::Packet, code, f);
 }
@@ -101,8 +100,8 @@ TEST(DvrSim, LoginVerdicts)
         const char* id;
         const char* pw;
         uint32_t result;
-    } cases[] = {{"ADMIN", "1111", 1}, {"manager", "2222", 1}, {"user", "3333", 1}, {"admin", "2222", 2},
-                 {"nobody", "1111", 2}, {"user", "", 2}};
+    } cases[] = {{"ADMIN", "1111", 1}, {"manager", "2222", 1}, {"user", "3333", 1},
+                 {"admin", "2222", 2}, {"nobody", "1111", 2},  {"user", "", 2}};
     for (auto& c : cases) {
         DvrClient client;
         ASSERT_TRUE(Connect(client, r));
@@ -195,11 +194,11 @@ TEST(DvrSim, AnswersCommandsAndLogsThemDecoded)
     ASSERT_TRUE(Exchange(c, 51, cr, f)); // a last answer proves everything before was handled
 
     std::string log = r.Log();
-    for (const char* line : {"1 init", "cmd 1 login id=admin password=1111", "cmd 51 channel-request mask=0x0000000f audio=-1",
-                             "cmd 82 picture-poll w0=1 w4=0", "cmd 138 configuration w0=1 mode=1 length=136",
-                             "stream 138 configuration bytes=136 nonzero=2", "cmd 2 stream-request zero=0 mask=0x00000003 pace=10",
-                             "cmd 19 ptz-action channel=2 action=13 w8=1 w12=5", "cmd 100 phone-switch state=1",
-                             "cmd 77 unknown bytes=0"})
+    for (const char* line :
+         {"1 init", "cmd 1 login id=admin password=1111", "cmd 51 channel-request mask=0x0000000f audio=-1",
+          "cmd 82 picture-poll w0=1 w4=0", "cmd 138 configuration w0=1 mode=1 length=136",
+          "stream 138 configuration bytes=136 nonzero=2", "cmd 2 stream-request zero=0 mask=0x00000003 pace=10",
+          "cmd 19 ptz-action channel=2 action=13 w8=1 w12=5", "cmd 100 phone-switch state=1", "cmd 77 unknown bytes=0"})
         EXPECT_NE(std::string::npos, log.find(line)) << line << "\n" << log;
 }
 

@@ -26,8 +26,7 @@ VideoChannelStream::VideoChannelStream(int channel, const VideoLoop* primary, co
                                        VideoFaults faults, uint8_t zone, uint8_t daylight)
     : channel_(channel), primary_(primary), alternate_(alternate), current_(primary), faults_(faults), zone_(zone),
       daylight_(daylight)
-{
-}
+{}
 
 uint64_t VideoChannelStream::FrameMicros() const
 {

@@ -11,11 +11,11 @@
 namespace dvrsim {
 
 struct VideoFaults {
-    int loseEvery = 0;       // every n-th frame is never sent: its sequence number is skipped
-    int repeatEvery = 0;     // every n-th frame is sent twice with the same sequence number
+    int loseEvery = 0; // every n-th frame is never sent: its sequence number is skipped
+    int repeatEvery = 0; // every n-th frame is sent twice with the same sequence number
     int sizeChangeAfter = 0; // after this many frames, switch to the other loop at its start
-    int badTimeEvery = 0;    // every n-th frame's microseconds are 1,000,000 or more (no time)
-    int clockAhead = 0;      // seconds the video clock runs ahead of the audio clock
+    int badTimeEvery = 0; // every n-th frame's microseconds are 1,000,000 or more (no time)
+    int clockAhead = 0; // seconds the video clock runs ahead of the audio clock
 };
 
 struct SentVideoFrame {

@@ -14,25 +14,25 @@ namespace dvrsim {
 struct VideoFormat {
     int width = 352;
     int height = 240;
-    int fps = 30;            // 30 (29.97) or 25
+    int fps = 30; // 30 (29.97) or 25
     bool interlaced = false; // the frame header's bit; 480 and 576 lines are always coded as fields
-    int seconds = 2;         // loop length
-    int keyInterval = 0;     // frames between intra pictures; 0 = one second
+    int seconds = 2; // loop length
+    int keyInterval = 0; // frames between intra pictures; 0 = one second
     int quant = 4;
     bool whiteFirst = false; // the loop's first picture is all white (a sync marker)
 };
 
 struct EncodedVideoFrame {
     bool intra = false;
-    int sourceIndex = 0;       // the CameraScene frame it was made from
-    std::vector<uint8_t> vop;  // starts with the VOP start code
+    int sourceIndex = 0; // the CameraScene frame it was made from
+    std::vector<uint8_t> vop; // starts with the VOP start code
 };
 
 struct VideoLoop {
     VideoFormat format;
     int channel = 0;
     bool codedInterlaced = false; // what the encoder and the viewer's VOL use
-    int fincr = 1001;             // frame duration fincr / 30000 s
+    int fincr = 1001; // frame duration fincr / 30000 s
     std::vector<EncodedVideoFrame> frames;
 };
 

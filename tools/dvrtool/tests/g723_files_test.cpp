@@ -20,8 +20,9 @@ class G723Files : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() / ("dvrtool_g723_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ = fs::temp_directory_path() /
+            ("dvrtool_g723_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -74,8 +75,9 @@ TEST_F(G723Files, WavThroughOneStateMatchesTheCoder)
 
     ASSERT_TRUE(dvrtool::DecodeG723File(Path("out.g723"), Path("back.wav"), error)) << error;
     std::vector<int16_t> decoded(expect.size() * 8 / 3);
-    ASSERT_EQ(coder.Decode(expect.data(), static_cast<int>(expect.size()), decoded.data(), static_cast<int>(decoded.size())),
-              static_cast<int>(decoded.size()));
+    ASSERT_EQ(
+        coder.Decode(expect.data(), static_cast<int>(expect.size()), decoded.data(), static_cast<int>(decoded.size())),
+        static_cast<int>(decoded.size()));
     SF_INFO info{};
     SNDFILE* f = sf_open(Path("back.wav").c_str(), SFM_READ, &info);
     ASSERT_NE(f, nullptr);

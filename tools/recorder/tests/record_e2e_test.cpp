@@ -13,8 +13,8 @@ TEST(RecordFromSimulator, TwoChannelsOneLossy)
     CLI::App app;
     for (auto& e : dvrsim::Extensions())
         e->AddOptions(app);
-    std::vector<std::string> args{"--video", "cif", "--video-seconds", "1", "--video-lose", "7",
-                                  "--video-fault-channels", "2"};
+    std::vector<std::string> args{"--video",      "cif", "--video-seconds",        "1",
+                                  "--video-lose", "7",   "--video-fault-channels", "2"};
     std::reverse(args.begin(), args.end()); // CLI11 takes them last first
     app.parse(args);
     dvrsim::Options o = dvrsim::TestOptions(::testing::TempDir(), "record_e2e");

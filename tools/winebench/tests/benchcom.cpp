@@ -12,6 +12,7 @@ std::atomic<long> g_locks{0};
 
 class Object : public IPersist {
     std::atomic<long> refs_{1};
+
 public:
     Object() { ++g_locks; }
     virtual ~Object() { --g_locks; }

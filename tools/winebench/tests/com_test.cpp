@@ -7,10 +7,7 @@
 
 namespace {
 
-DWORD Regsvr32(const std::wstring& args)
-{
-    return testkit::RunAndWait(L"regsvr32.exe /s " + args, 30000);
-}
+DWORD Regsvr32(const std::wstring& args) { return testkit::RunAndWait(L"regsvr32.exe /s " + args, 30000); }
 
 struct ComInit {
     ComInit() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
@@ -25,7 +22,8 @@ TEST(BenchCom, RegisteredServerIsCreatedByClassIdAndProgId)
 
     IPersist* obj = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_BenchObject, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist,
-                               reinterpret_cast<void**>(&obj)), S_OK);
+                               reinterpret_cast<void**>(&obj)),
+              S_OK);
     CLSID got{};
     EXPECT_EQ(obj->GetClassID(&got), S_OK);
     EXPECT_TRUE(IsEqualCLSID(got, CLSID_BenchObject));
@@ -39,7 +37,8 @@ TEST(BenchCom, RegisteredServerIsCreatedByClassIdAndProgId)
     CoFreeUnusedLibraries();
     obj = nullptr;
     EXPECT_EQ(CoCreateInstance(CLSID_BenchObject, nullptr, CLSCTX_INPROC_SERVER, IID_IPersist,
-                               reinterpret_cast<void**>(&obj)), REGDB_E_CLASSNOTREG);
+                               reinterpret_cast<void**>(&obj)),
+              REGDB_E_CLASSNOTREG);
 }
 
 } // namespace

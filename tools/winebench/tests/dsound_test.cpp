@@ -24,7 +24,11 @@ WAVEFORMATEX Pcm8k()
 
 template <class T> struct Com {
     T* p = nullptr;
-    ~Com() { if (p) p->Release(); }
+    ~Com()
+    {
+        if (p)
+            p->Release();
+    }
     T** operator&() { return &p; }
     T* operator->() { return p; }
 };
@@ -43,7 +47,9 @@ TEST(BenchDirectSound, SecondaryBufferPlaysAndCursorAdvances)
     Com<IDirectSoundBuffer> buf;
     ASSERT_EQ(ds->CreateSoundBuffer(&desc, &buf, nullptr), DS_OK);
 
-    void* p1 = nullptr; void* p2 = nullptr; DWORD n1 = 0, n2 = 0;
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    DWORD n1 = 0, n2 = 0;
     ASSERT_EQ(buf->Lock(0, 0, &p1, &n1, &p2, &n2, DSBLOCK_ENTIREBUFFER), DS_OK);
     auto* s = static_cast<int16_t*>(p1);
     for (DWORD i = 0; i < n1 / 2; ++i)
@@ -83,7 +89,9 @@ TEST(BenchDirectSound, CaptureBufferFills)
         ASSERT_EQ(buf->GetCurrentPosition(&capture, &read), DS_OK);
     }
     EXPECT_GE(read, 3200u) << "capture read cursor stayed at " << read;
-    void* p1 = nullptr; void* p2 = nullptr; DWORD n1 = 0, n2 = 0;
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    DWORD n1 = 0, n2 = 0;
     ASSERT_EQ(buf->Lock(0, 3200, &p1, &n1, &p2, &n2, 0), DS_OK);
     EXPECT_EQ(n1 + n2, 3200u);
     buf->Unlock(p1, n1, p2, n2);

@@ -28,8 +28,8 @@ TEST(BenchGdi, DrawsIntoDibSectionAndReadsBack)
     GdiFlush();
 
     auto px = [&](int x, int y) { return static_cast<uint32_t*>(bits)[y * 64 + x] & 0xFFFFFF; };
-    EXPECT_EQ(px(0, 0), 0x0000FFu);   // blue, stored as B G R x
-    EXPECT_EQ(px(10, 5), 0xFF0000u);  // red
+    EXPECT_EQ(px(0, 0), 0x0000FFu); // blue, stored as B G R x
+    EXPECT_EQ(px(10, 5), 0xFF0000u); // red
     EXPECT_EQ(px(19, 14), 0xFF0000u);
     EXPECT_EQ(px(20, 15), 0x0000FFu); // the rectangle's right and bottom edges are exclusive
     EXPECT_EQ(GetPixel(dc, 12, 7), RGB(255, 0, 0));

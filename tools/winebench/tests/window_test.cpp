@@ -23,9 +23,7 @@ LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         seen->posted++;
         seen->lastParam = lp;
         return 0;
-    case WM_TIMER:
-        seen->timers++;
-        return 0;
+    case WM_TIMER: seen->timers++; return 0;
     }
     return DefWindowProcW(wnd, msg, wp, lp);
 }
@@ -37,8 +35,8 @@ HWND MakeWindow(Seen* seen)
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"BenchWindow";
     RegisterClassW(&wc);
-    return CreateWindowExW(0, L"BenchWindow", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 320, 240,
-                           nullptr, nullptr, wc.hInstance, seen);
+    return CreateWindowExW(0, L"BenchWindow", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 320, 240, nullptr,
+                           nullptr, wc.hInstance, seen);
 }
 
 void PumpUntil(const std::function<bool()>& done, DWORD ms)
@@ -73,9 +71,9 @@ TEST(BenchWindow, MessagePostedFromAnotherThreadArrives)
     Seen seen;
     HWND wnd = MakeWindow(&seen);
     ASSERT_NE(wnd, nullptr);
-    HANDLE t = CreateThread(nullptr, 0, [](LPVOID p) -> DWORD {
-        return PostMessageW(static_cast<HWND>(p), WM_APP + 1, 0, 42) ? 0 : 1;
-    }, wnd, 0, nullptr);
+    HANDLE t = CreateThread(
+        nullptr, 0, [](LPVOID p) -> DWORD { return PostMessageW(static_cast<HWND>(p), WM_APP + 1, 0, 42) ? 0 : 1; },
+        wnd, 0, nullptr);
     ASSERT_NE(t, nullptr);
     PumpUntil([&] { return seen.posted == 1; }, 5000);
     WaitForSingleObject(t, INFINITE);

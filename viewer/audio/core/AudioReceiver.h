@@ -37,8 +37,7 @@ public:
 
     CAudioReceiver(IAudioCoding& coding, IAudioOutput* mainPlayer, IAudioOutput* phonePlayer)
         : coding_(coding), main_(mainPlayer), phone_(phonePlayer)
-    {
-    }
+    {}
 
     // User-interface side.
     void SetSelectedChannel(unsigned channel) { selected_.store(channel & 3u, std::memory_order_relaxed); }
@@ -70,7 +69,7 @@ private:
     void PlayTalkBack(const AudioRecord& r);
 
     IAudioCoding& coding_;
-    IAudioOutput* main_;  // not ours
+    IAudioOutput* main_; // not ours
     IAudioOutput* phone_; // not ours
     std::atomic<unsigned> selected_{0};
     std::atomic<bool> enabled_{true};
@@ -78,7 +77,7 @@ private:
     std::atomic<bool> trimOn_{true};
     std::atomic<uint64_t> clock_{0}; // seconds << 32 | milliseconds, read by the video threads
     std::atomic<int64_t> writtenEnd_{0};
-    uint32_t lastSequence_ = 0;      // decode thread only
+    uint32_t lastSequence_ = 0; // decode thread only
     std::atomic<uint64_t> skipped_{0};
     std::atomic<uint64_t> trimmed_{0};
     CQueueTrim trim_{kQueueLowWaterBytes, kTrimWindowBlocks, kTrimSpacingBlocks, kBlockBytes};

@@ -44,7 +44,10 @@ unsigned RepeatCount(uint32_t sequence, uint32_t last)
 }
 
 namespace {
-int Sample(const uint8_t* b, size_t i) { return static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | b[2 * i + 1] << 8)); }
+int Sample(const uint8_t* b, size_t i)
+{
+    return static_cast<int16_t>(static_cast<uint16_t>(b[2 * i] | b[2 * i + 1] << 8));
+}
 void SetSample(uint8_t* b, size_t i, int v)
 {
     b[2 * i] = static_cast<uint8_t>(v & 0xFF);
@@ -78,8 +81,7 @@ bool RingRanDry(uint32_t playCursor, uint32_t writeCursor, uint32_t position)
     return false;
 }
 
-bool RingRanDrySince(uint32_t lastPlay, uint32_t playCursor, uint32_t writeCursor, uint32_t position,
-                     uint32_t size)
+bool RingRanDrySince(uint32_t lastPlay, uint32_t playCursor, uint32_t writeCursor, uint32_t position, uint32_t size)
 {
     if (RingRanDry(playCursor, writeCursor, position))
         return true;

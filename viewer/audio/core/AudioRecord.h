@@ -7,7 +7,7 @@
 
 namespace audio {
 
-constexpr size_t kBlockBytes = 256;     // 128 samples of 16-bit PCM at 8000 Hz = 16 ms
+constexpr size_t kBlockBytes = 256; // 128 samples of 16-bit PCM at 8000 Hz = 16 ms
 constexpr size_t kBlockSamples = 128;
 constexpr size_t kCodedBlockBytes = 48; // one block at 3 bits per sample
 constexpr size_t kRecordHeaderBytes = 24;
@@ -52,8 +52,7 @@ uint32_t BufferedBytes(uint32_t writePosition, uint32_t playCursor, uint32_t siz
 bool RingRanDry(uint32_t playCursor, uint32_t writeCursor, uint32_t position);
 // The same test over everything the device took since the last look, when its play cursor was at
 // `lastPlay`: the cursors move in steps, and a look that comes late must still see the ring ran dry.
-bool RingRanDrySince(uint32_t lastPlay, uint32_t playCursor, uint32_t writeCursor, uint32_t position,
-                     uint32_t size);
+bool RingRanDrySince(uint32_t lastPlay, uint32_t playCursor, uint32_t writeCursor, uint32_t position, uint32_t size);
 // Room for a new block of `length` bytes at `position` without overwriting audio not yet played
 // nor the stretch the device is already mixing.
 bool RingHasRoom(bool playing, uint32_t playCursor, uint32_t writeCursor, uint32_t position, uint32_t size,

@@ -194,7 +194,7 @@ G726_INLINE void Update(G726State& s, int code, int y, int dqmag, int dqneg, int
 
 struct Estimate {
     int sez; // zero-predictor part, halved
-    int se;  // signal estimate
+    int se; // signal estimate
 };
 
 G726_INLINE Estimate Predict(const G726State& s)
@@ -235,7 +235,6 @@ G726_INLINE int DecodeOne(G726State& s, int code)
     Update(s, code, y, dqmag, neg, sr, sr + e.sez - e.se);
     return sr << 2;
 }
-
 
 // The eight predictor products of a sample in one AVX2 register: lanes hold the coefficients
 // b0 b1 b2 a1 b3 b4 b5 a2 and, in a second register, the delayed values they multiply
@@ -323,7 +322,8 @@ G726_AVX2 inline void UpdateZerosAvx2(Lanes& l, const G726State& s, bool tr, int
     const __m256i changed = _mm256_set1_epi32(dqmag != 0 ? -1 : 0);
     const __m256i agree = _mm256_slli_epi32(
         _mm256_or_si256(_mm256_xor_si256(dqsign, _mm256_srai_epi32(l.hist, 31)), _mm256_set1_epi32(1)), 7);
-    __m256i b = _mm256_add_epi32(_mm256_sub_epi32(l.coef, _mm256_srai_epi32(l.coef, 8)), _mm256_and_si256(agree, changed));
+    __m256i b =
+        _mm256_add_epi32(_mm256_sub_epi32(l.coef, _mm256_srai_epi32(l.coef, 8)), _mm256_and_si256(agree, changed));
     // The coefficients are 16-bit registers: a zero driven past 32767 wraps, as it does there.
     b = _mm256_srai_epi32(_mm256_slli_epi32(b, 16), 16);
     if (tr) [[unlikely]]

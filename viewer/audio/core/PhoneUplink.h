@@ -43,8 +43,7 @@ class CPhoneUplink {
 public:
     CPhoneUplink(IAudioCoding& coding, IPhoneTransport& transport, IPhoneDevices& devices)
         : coding_(coding), transport_(transport), devices_(devices)
-    {
-    }
+    {}
 
     // The phone button went down or up. False when command 100 could not be sent: the caller then
     // runs its connection-loss handling (the devices are already quiet).

@@ -25,10 +25,10 @@ public:
 
 private:
     uint32_t lowWater_, window_, spacing_, blockBytes_;
-    uint32_t seen_ = 0;       // blocks in the current window
-    uint32_t lowest_ = 0;     // the queue's lowest in the current window
-    uint32_t surplus_ = 0;    // blocks still to leave out
-    uint32_t sinceTrim_ = 0;  // blocks written since the last one left out
+    uint32_t seen_ = 0; // blocks in the current window
+    uint32_t lowest_ = 0; // the queue's lowest in the current window
+    uint32_t surplus_ = 0; // blocks still to leave out
+    uint32_t sinceTrim_ = 0; // blocks written since the last one left out
 };
 
 // Two consecutive blocks of 16-bit little-endian samples squeezed into one (`length` bytes each):

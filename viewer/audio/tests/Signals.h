@@ -8,10 +8,7 @@
 
 namespace signals {
 
-inline int16_t Clip(double v)
-{
-    return static_cast<int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0)));
-}
+inline int16_t Clip(double v) { return static_cast<int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0))); }
 
 // A voiced-speech stand-in: a glottal pulse train with drifting pitch through three resonators,
 // in syllables with pauses, plus a little breath noise.

@@ -23,7 +23,6 @@ std::vector<int16_t> Tone(size_t samples, double hz, double amplitude, size_t ph
     return s;
 }
 
-
 struct Player : ::testing::Test {
     CAudioPlayer player;
     std::vector<int16_t> tone = Tone(128 * 400, 440, 8000);
@@ -66,7 +65,8 @@ TEST_F(Player, ADryRingStopsRewindsAndStartsAgainAfterTwentyBlocks)
     for (size_t i = 0; i < 20; ++i)
         ASSERT_EQ(WriteBlock(i), 0);
     ASSERT_TRUE(player.IsPlaying());
-    ASSERT_TRUE(testkit::PumpUntil([&] { return !player.IsPlaying(); }, 3000, testkit::Check::EachWake)) << "the ring never ran dry";
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !player.IsPlaying(); }, 3000, testkit::Check::EachWake))
+        << "the ring never ran dry";
     EXPECT_EQ(player.WritePosition(), 0u);
     EXPECT_EQ(player.PlayPosition(), 0);
     for (size_t i = 0; i < 19; ++i)
@@ -143,7 +143,8 @@ TEST_F(Capture, BlocksFromTheMicrophoneArriveInOrder)
 {
     ASSERT_NO_FATAL_FAILURE(Start(true));
     // The tone goes in once the capture delivers.
-    ASSERT_TRUE(testkit::PumpUntil([&] { return !samples.empty(); }, 5000, testkit::Check::EachWake)) << "the capture never started";
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !samples.empty(); }, 5000, testkit::Check::EachWake))
+        << "the capture never started";
     const auto tone = Tone(8000, 700, 12000);
     std::string marker;
     ASSERT_TRUE(soundtest::PlayIntoMicrophone(tone, marker));
@@ -204,7 +205,8 @@ TEST_F(Capture, StartWhileCapturingReturnsAtOnceAndKeepsCapturing)
     EXPECT_TRUE(returned) << "Start waited for the running capture thread";
     EXPECT_EQ(hr, S_OK);
     const int before = sink.messages;
-    EXPECT_TRUE(testkit::PumpUntil([&] { return sink.messages > before; }, 3000, testkit::Check::EachWake)) << "the capture stopped";
+    EXPECT_TRUE(testkit::PumpUntil([&] { return sink.messages > before; }, 3000, testkit::Check::EachWake))
+        << "the capture stopped";
     cap.Close();
 }
 

@@ -22,8 +22,7 @@ public:
     explicit Reference(int packing = G726_PACKING_RIGHT)
         : enc_(g726_init(nullptr, 24000, G726_ENCODING_LINEAR, packing)),
           dec_(g726_init(nullptr, 24000, G726_ENCODING_LINEAR, packing))
-    {
-    }
+    {}
     ~Reference()
     {
         g726_free(enc_);
@@ -60,7 +59,7 @@ template <class T> std::string FirstDifference(const std::vector<T>& ours, const
     for (size_t i = 0; i < ours.size(); ++i)
         if (ours[i] != ref[i])
             return "first difference at " + std::to_string(base + i) + ": " + std::to_string(ours[i]) + " vs " +
-                   std::to_string(ref[i]);
+                std::to_string(ref[i]);
     return {};
 }
 
@@ -74,7 +73,8 @@ std::vector<uint8_t> CheckBothDirections(const std::vector<int16_t>& input, cons
     std::vector<uint8_t> coded;
     size_t pos = 0;
     for (size_t k = 0; pos < pcm.size(); ++k) {
-        const int n = static_cast<int>(std::min<size_t>(kGroupsPerBlock[k % std::size(kGroupsPerBlock)] * 8, pcm.size() - pos));
+        const int n =
+            static_cast<int>(std::min<size_t>(kGroupsPerBlock[k % std::size(kGroupsPerBlock)] * 8, pcm.size() - pos));
         std::vector<uint8_t> mine(n * 3 / 8);
         EXPECT_EQ(ours.Encode(pcm.data() + pos, n, mine.data(), static_cast<int>(mine.size())), n * 3 / 8);
         const std::vector<uint8_t> theirs = ref.Encode(pcm.data() + pos, n);
@@ -89,7 +89,8 @@ std::vector<uint8_t> CheckBothDirections(const std::vector<int16_t>& input, cons
 
     size_t at = 0;
     for (size_t k = 0; at < coded.size(); ++k) {
-        const int n = static_cast<int>(std::min<size_t>(kGroupsPerBlock[(k + 3) % std::size(kGroupsPerBlock)] * 3, coded.size() - at));
+        const int n = static_cast<int>(
+            std::min<size_t>(kGroupsPerBlock[(k + 3) % std::size(kGroupsPerBlock)] * 3, coded.size() - at));
         std::vector<int16_t> mine(n * 8 / 3);
         EXPECT_EQ(ours.Decode(coded.data() + at, n, mine.data(), static_cast<int>(mine.size())), n * 8 / 3);
         const std::vector<int16_t> theirs = ref.Decode(coded.data() + at, n);
@@ -110,7 +111,8 @@ void CheckDecoder(const std::vector<uint8_t>& input, const char* what)
     Reference ref;
     size_t at = 0;
     for (size_t k = 0; at < coded.size(); ++k) {
-        const int n = static_cast<int>(std::min<size_t>(kGroupsPerBlock[k % std::size(kGroupsPerBlock)] * 3, coded.size() - at));
+        const int n =
+            static_cast<int>(std::min<size_t>(kGroupsPerBlock[k % std::size(kGroupsPerBlock)] * 3, coded.size() - at));
         std::vector<int16_t> mine(n * 8 / 3);
         ASSERT_EQ(ours.Decode(coded.data() + at, n, mine.data(), static_cast<int>(mine.size())), n * 8 / 3);
         const std::string diff = FirstDifference(mine, ref.Decode(coded.data() + at, n), at * 8 / 3);
@@ -209,8 +211,8 @@ TEST_P(G723Reference, EverythingInOneStream)
 {
     CheckBothDirections(Concat(signals::SpeechLike(kSecond, 30000, 20), signals::RailRuns(kSecond, 21),
                                signals::Tone(kSecond, 2100, 32767), signals::Sweep(kSecond, 4000, 0, 40000),
-                               std::vector<int16_t>(kSecond / 2, -32768), signals::WhiteNoise(kSecond, -32768, 32767, 22),
-                               signals::SpeechLike(kSecond, 5000, 23)),
+                               std::vector<int16_t>(kSecond / 2, -32768),
+                               signals::WhiteNoise(kSecond, -32768, 32767, 22), signals::SpeechLike(kSecond, 5000, 23)),
                         "mixed");
 }
 

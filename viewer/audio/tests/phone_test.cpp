@@ -104,8 +104,8 @@ TEST_F(LivePhone, MicrophoneReachesTheUplinkAndStopsWithTheButton)
     ASSERT_GE(corr.size(), 4u);
     std::sort(corr.begin(), corr.end());
     const double median = corr[corr.size() / 2];
-    std::printf("uplink: %zu records, %zu pieces, median correlation %.3f, lowest %.3f\n", records, corr.size(),
-                median, corr.front());
+    std::printf("uplink: %zu records, %zu pieces, median correlation %.3f, lowest %.3f\n", records, corr.size(), median,
+                corr.front());
     // No signal, or a misplaced one, scores near 0. The capture ring holds only 160 ms: when this
     // thread is starved longer than that, the device laps the read position and pieces are lost.
     EXPECT_GT(median, 0.3);

@@ -139,8 +139,8 @@ TEST(ReceiveSound, SelectedChannelWithSoftenedRepeatsReachesTheSoundServer)
     const long shift = (post.lag - long(jumpAt)) - (pre.lag - long(jumpAt - 3 * 128 - piece));
     // Channel 0's signal is nowhere in it.
     const auto wrong = soundtest::MatchAt(got, channel0, 0, piece * 4, 0, maxLag);
-    const double before = soundtest::Energy(got, pre.lag + piece, 128);        // block 59, the last before the jump
-    const double repeat = soundtest::Energy(got, pre.lag + piece + 128, 256);  // its two softened repeats
+    const double before = soundtest::Energy(got, pre.lag + piece, 128); // block 59, the last before the jump
+    const double repeat = soundtest::Energy(got, pre.lag + piece + 128, 256); // its two softened repeats
     std::printf("pieces %zu: median correlation %.3f, lowest %.3f; offset across the jump %ld; channel 0 %.3f; "
                 "repeat/before energy %.3f\n",
                 corr.size(), median, sorted.front(), shift, wrong.correlation, before > 0 ? repeat / before : 0.0);

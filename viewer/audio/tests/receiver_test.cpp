@@ -102,7 +102,7 @@ TEST_F(Receiver, GapsOutsideTwoToNinetyNineAreNotFilled)
     ASSERT_TRUE(Feed(Record(1, 1)));
     ASSERT_TRUE(Feed(Record(101, 1))); // 99 missing
     ASSERT_TRUE(Feed(Record(101, 1))); // repeated number
-    ASSERT_TRUE(Feed(Record(50, 1)));  // backwards
+    ASSERT_TRUE(Feed(Record(50, 1))); // backwards
     EXPECT_EQ(main.blocks.size(), 4u);
     ASSERT_TRUE(Feed(Record(149, 1))); // 98 missing: filled
     EXPECT_EQ(main.blocks.size(), 4u + 98 + 1);
@@ -205,8 +205,8 @@ TEST(QueueTrim, LeavesOutTheWindowsSurplusSpacedApart)
             marks += trim.Trim((i % 8 == 3 && dipBlocks ? dipBlocks : queuedBlocks) * kBlockBytes) ? 'x' : '.';
         return marks;
     };
-    EXPECT_EQ(run(40, 7), ".......");  // nothing before a window has been measured
-    EXPECT_EQ(run(19, 1), "x");        // lowest 19 over the first window: surplus 3 after this one
+    EXPECT_EQ(run(40, 7), "......."); // nothing before a window has been measured
+    EXPECT_EQ(run(19, 1), "x"); // lowest 19 over the first window: surplus 3 after this one
     EXPECT_EQ(run(19, 7), "..x..x."); // one in three at most, then the surplus is spent
     EXPECT_EQ(trim.Surplus(), 0u);
     trim.Reset();

@@ -76,7 +76,7 @@ TEST(AudioGap, RepeatsOnlyForGapsOfTwoToNinetyNine)
     EXPECT_EQ(RepeatCount(10, 10), 0u);
     EXPECT_EQ(RepeatCount(8, 10), 0u);
     EXPECT_EQ(RepeatCount(1, 0xFFFFFFFFu), 1u); // across the wrap
-    EXPECT_EQ(RepeatCount(5000, 0), 0u);        // first record of a stream
+    EXPECT_EQ(RepeatCount(5000, 0), 0u); // first record of a stream
 }
 
 TEST(AudioGap, SofteningHalvesEachSixteenBitSampleTowardZero)
@@ -116,9 +116,9 @@ TEST(AudioRing, DryAndBufferedTests)
     EXPECT_EQ(BufferedBytes(0, 0, size), size); // at or past: counted as a whole ring
 
     EXPECT_FALSE(RingRanDry(1000, 1500, 5120)); // data still ahead
-    EXPECT_TRUE(RingRanDry(1000, 1500, 1200));  // position inside the stretch being played
+    EXPECT_TRUE(RingRanDry(1000, 1500, 1200)); // position inside the stretch being played
     EXPECT_FALSE(RingRanDry(1000, 1500, 1500));
-    EXPECT_TRUE(RingRanDry(51000, 300, 100));   // cursors straddle the end
+    EXPECT_TRUE(RingRanDry(51000, 300, 100)); // cursors straddle the end
     EXPECT_TRUE(RingRanDry(51000, 300, 51100));
     EXPECT_FALSE(RingRanDry(51000, 300, 2000));
     EXPECT_FALSE(RingRanDry(0, 0, 0)); // stopped
@@ -151,7 +151,7 @@ TEST(AudioRing, DryIsSeenEvenWhenTheCursorsSteppedPastThePosition)
     EXPECT_TRUE(RingRanDrySince(4960, 5280, 5440, 5120, size));
     EXPECT_TRUE(RingRanDrySince(4800, 4960, 5120, 5120, size));
     EXPECT_FALSE(RingRanDrySince(4800, 4960, 5120, 5376, size)); // data still ahead
-    EXPECT_TRUE(RingRanDrySince(51040, 160, 320, 0, size));      // across the end
+    EXPECT_TRUE(RingRanDrySince(51040, 160, 320, 0, size)); // across the end
     EXPECT_FALSE(RingRanDrySince(51040, 160, 320, 1024, size));
     EXPECT_FALSE(RingRanDrySince(0, 0, 160, 5120, size)); // just started
 }

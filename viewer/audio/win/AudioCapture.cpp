@@ -97,7 +97,7 @@ void CAudioCapture::Run()
         {
             win::Lock hold(lock_);
             running = buffer_ && SUCCEEDED(buffer_->GetStatus(&status)) && (status & DSCBSTATUS_CAPTURING) &&
-                      SUCCEEDED(buffer_->GetCurrentPosition(&capture, &read));
+                SUCCEEDED(buffer_->GetCurrentPosition(&capture, &read));
             position = readPosition_.load(std::memory_order_relaxed);
         }
         if (!running)

@@ -34,7 +34,7 @@ private:
     HWND window_ = nullptr; // not ours
     DWORD blockSize_ = 256, bufferSize_ = 0;
     std::atomic<DWORD> readPosition_{0};
-    win::ComPtr<IDirectSoundCapture> capture_;      // under lock_
+    win::ComPtr<IDirectSoundCapture> capture_; // under lock_
     win::ComPtr<IDirectSoundCaptureBuffer> buffer_; // under lock_
     win::KernelHandle thread_;
 };

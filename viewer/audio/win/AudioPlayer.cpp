@@ -7,8 +7,8 @@
 
 CAudioPlayer::~CAudioPlayer() { Close(); }
 
-HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD startBlocks, WORD channels,
-                           WORD bits, DWORD rate)
+HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD startBlocks, WORD channels, WORD bits,
+                           DWORD rate)
 {
     Close();
     blockSize_ = blockSize;
@@ -28,7 +28,7 @@ HRESULT CAudioPlayer::Open(HWND window, DWORD blockSize, DWORD blockCount, DWORD
     WAVEFORMATEX wf = PcmFormat(channels, bits, rate);
     DSBUFFERDESC desc = RingDesc<DSBUFFERDESC>(bufferSize_, &wf);
     desc.dwFlags = DSBCAPS_GETCURRENTPOSITION2 | DSBCAPS_GLOBALFOCUS | DSBCAPS_STICKYFOCUS |
-                   DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY;
+        DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY;
     win::ComPtr<IDirectSoundBuffer> buffer;
     hr = sound_->CreateSoundBuffer(&desc, buffer.Put(), nullptr);
     if (FAILED(hr))
@@ -110,8 +110,8 @@ long CAudioPlayer::Write(const void* data, uint32_t length)
             break;
         }
         const DWORD position = writePosition_.load(std::memory_order_relaxed);
-        if (!data || !audio::RingHasRoom((status & DSBSTATUS_PLAYING) != 0, play, write, position, bufferSize_,
-                                         length)) {
+        if (!data ||
+            !audio::RingHasRoom((status & DSBSTATUS_PLAYING) != 0, play, write, position, bufferSize_, length)) {
             result = E_ACCESSDENIED;
             break;
         }

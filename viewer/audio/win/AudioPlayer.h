@@ -42,8 +42,8 @@ private:
     DWORD blockSize_ = 256, bufferSize_ = 0, startBlocks_ = 20;
     std::atomic<DWORD> writePosition_{0};
     DWORD lastPlay_ = 0; // the play cursor at the monitor's last look; under lock_
-    win::ComPtr<IDirectSound8> sound_;         // released in Close
-    win::ComPtr<IDirectSoundBuffer> buffer_;   // under lock_
+    win::ComPtr<IDirectSound8> sound_; // released in Close
+    win::ComPtr<IDirectSoundBuffer> buffer_; // under lock_
     win::ComPtr<IDirectSoundNotify> notify_;
     win::KernelHandle notifyEvent_;
     std::atomic<bool> stopRequest_{false};

@@ -18,8 +18,7 @@ inline WAVEFORMATEX PcmFormat(WORD channels, WORD bits, DWORD rate)
 
 // The description of a ring of `bytes` in format `wf`, for a playback (DSBUFFERDESC) or capture
 // (DSCBUFFERDESC) buffer.
-template <typename Desc>
-Desc RingDesc(DWORD bytes, WAVEFORMATEX* wf)
+template <typename Desc> Desc RingDesc(DWORD bytes, WAVEFORMATEX* wf)
 {
     Desc desc{};
     desc.dwSize = sizeof desc;

@@ -65,10 +65,7 @@ bool CViewAudio::OnDisconnected()
     return uplink_.OnDisconnected();
 }
 
-bool CViewAudio::ReadCaptured(void* out, size_t length)
-{
-    return capture_.Read(out, static_cast<DWORD>(length)) != 0;
-}
+bool CViewAudio::ReadCaptured(void* out, size_t length) { return capture_.Read(out, static_cast<DWORD>(length)) != 0; }
 
 void CViewAudio::StartCapture() { capture_.Start(); }
 void CViewAudio::StopCapture() { capture_.Stop(); }

@@ -271,30 +271,17 @@ void ConnectionController::OnPacket(const void* header, const void* payload)
 {
     protocol::ReceiveDecision d = protocol::DecideReceive(header, payload);
     switch (d.action) {
-    case protocol::ReceiveAction::Ignore:
-        break;
-    case protocol::ReceiveAction::LoginReply:
-        OnLoginReply(d.login);
-        break;
-    case protocol::ReceiveAction::StreamRequestAnswered:
-        s_.streamRequested = false;
-        break;
+    case protocol::ReceiveAction::Ignore: break;
+    case protocol::ReceiveAction::LoginReply: OnLoginReply(d.login); break;
+    case protocol::ReceiveAction::StreamRequestAnswered: s_.streamRequested = false; break;
     case protocol::ReceiveAction::RepeatStreamRequest:
         p_.window->Pause(100);
         RequestStream();
         break;
-    case protocol::ReceiveAction::Teardown:
-        Teardown();
-        break;
-    case protocol::ReceiveAction::ChannelRequestAcked:
-        OnChannelRequestAcked();
-        break;
-    case protocol::ReceiveAction::PicturePollAnswered:
-        OnPicturePollAnswered();
-        break;
-    case protocol::ReceiveAction::LoginRequest:
-        OnLoginRequest();
-        break;
+    case protocol::ReceiveAction::Teardown: Teardown(); break;
+    case protocol::ReceiveAction::ChannelRequestAcked: OnChannelRequestAcked(); break;
+    case protocol::ReceiveAction::PicturePollAnswered: OnPicturePollAnswered(); break;
+    case protocol::ReceiveAction::LoginRequest: OnLoginRequest(); break;
     case protocol::ReceiveAction::PhoneReply:
         if (d.phone.effect == protocol::PhoneReply::Allow) {
             s_.phoneAllowed = true;
@@ -337,15 +324,10 @@ void ConnectionController::OnStreamBlock(const void* header, const void* descrip
             StartWatchdog();
         }
         return;
-    case protocol::StreamKind::Audio:
-        p_.frames->StoreAudio(d.data, d.length);
-        break;
-    case protocol::StreamKind::Video:
-        p_.frames->StoreVideo(d.channel, d.data, d.length);
-        break;
+    case protocol::StreamKind::Audio: p_.frames->StoreAudio(d.data, d.length); break;
+    case protocol::StreamKind::Video: p_.frames->StoreVideo(d.channel, d.data, d.length); break;
     case protocol::StreamKind::Other:
-    case protocol::StreamKind::Dropped:
-        break;
+    case protocol::StreamKind::Dropped: break;
     }
     if (d.sendsPendingPtz)
         p_.layout->SendPendingPtz(*this);
@@ -386,9 +368,7 @@ void ConnectionController::OnTimer(ViewTimer timer)
             Teardown();
         }
         break;
-    case ViewTimer::StreamRequest:
-        OnStreamRequestTick();
-        break;
+    case ViewTimer::StreamRequest: OnStreamRequestTick(); break;
     }
 }
 

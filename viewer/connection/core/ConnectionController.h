@@ -30,12 +30,12 @@ struct ConnectionState {
     uint32_t streamValue = 0;
     bool phoneAllowed = false;
     bool connectionDropped = false; // the DVR dropped a logged-in connection; see IDisplayHooks
-    bool attemptLoggedIn = false;   // the current connection attempt got an accepted login
-    bool linkUp = false;           // the current attempt reached the DVR (1445 with 1)
-    int channelCount = 0;          // from the last login reply with channel information
-    int decoderChannels = 0;       // the count the decoder manager was made for; 0: none made
+    bool attemptLoggedIn = false; // the current connection attempt got an accepted login
+    bool linkUp = false; // the current attempt reached the DVR (1445 with 1)
+    int channelCount = 0; // from the last login reply with channel information
+    int decoderChannels = 0; // the count the decoder manager was made for; 0: none made
     bool fourChannelLimited = false;
-    std::string userId;            // of the last login, A-Z lower-cased
+    std::string userId; // of the last login, A-Z lower-cased
 };
 
 struct ViewPorts {
@@ -69,11 +69,11 @@ public:
     void OnExitCommand();
 
     // Transport messages.
-    void OnConnectResult(bool connected);                    // 1445
-    void OnConnectionLost();                                  // 1446, 1451
-    void OnPacket(const void* header, const void* payload);   // 1425, 1645, 1655
+    void OnConnectResult(bool connected); // 1445
+    void OnConnectionLost(); // 1446, 1451
+    void OnPacket(const void* header, const void* payload); // 1425, 1645, 1655
     void OnStreamBlock(const void* header, const void* descriptor); // 1657
-    void OnStreamStatus(uint32_t value, bool open);           // 1428
+    void OnStreamStatus(uint32_t value, bool open); // 1428
 
     // Timers and the stream-request message (1226) of timer 2.
     void OnTimer(ViewTimer timer);
@@ -111,9 +111,9 @@ private:
     // What one teardown does, decided once the attempts have been counted (the last one turns a
     // loss into a user stop).
     struct TeardownPlan {
-        bool userStop = false;        // the fields, buttons, layout and decoder go back to the user
+        bool userStop = false; // the fields, buttons, layout and decoder go back to the user
         bool closeConnection = false; // all but a user stop while nothing is connected
-        bool logDisconnect = false;   // neither a quiet switch nor a failed attempt
+        bool logDisconnect = false; // neither a quiet switch nor a failed attempt
     };
     void TeardownAfter(bool failedAttempt);
     void EndAttemptsIfUsedUp();

@@ -28,32 +28,19 @@ ReceiveDecision DecideReceive(uint16_t command, const uint8_t* payload, size_t l
         if (d.login.present)
             d.action = ReceiveAction::LoginReply;
         break;
-    case kCmdStreamRequest:
-        d.action = ReceiveAction::StreamRequestAnswered;
-        break;
+    case kCmdStreamRequest: d.action = ReceiveAction::StreamRequestAnswered; break;
     case kCmdPtzProtocol:
-    case kCmdPtzAction:
-        d.action = ReceiveAction::RepeatStreamRequest;
-        break;
-    case kCmdDisconnect:
-        d.action = ReceiveAction::Teardown;
-        break;
-    case kCmdChannelRequest:
-        d.action = ReceiveAction::ChannelRequestAcked;
-        break;
-    case kCmdPicturePoll:
-        d.action = ReceiveAction::PicturePollAnswered;
-        break;
-    case kCmdLoginRequest:
-        d.action = ReceiveAction::LoginRequest;
-        break;
+    case kCmdPtzAction: d.action = ReceiveAction::RepeatStreamRequest; break;
+    case kCmdDisconnect: d.action = ReceiveAction::Teardown; break;
+    case kCmdChannelRequest: d.action = ReceiveAction::ChannelRequestAcked; break;
+    case kCmdPicturePoll: d.action = ReceiveAction::PicturePollAnswered; break;
+    case kCmdLoginRequest: d.action = ReceiveAction::LoginRequest; break;
     case kCmdPhoneSwitch:
         d.phone = ParsePhoneReply(payload, length);
         if (d.phone.present)
             d.action = ReceiveAction::PhoneReply;
         break;
-    default:
-        break;
+    default: break;
     }
     return d;
 }

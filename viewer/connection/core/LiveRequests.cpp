@@ -111,6 +111,7 @@ void ApplyEasySetup(settings::ViewSetupRecord& record, int layout, const int (&w
     const int share = settings::Budget(ntsc) / g;
     int interval, rate;
     switch (const int m = record.easy.refresh) {
+    // clang-format off
     case 0: case 1: case 2: case 3:
         interval = full / LargestStepNotAbove(ntsc, share >> m);
         rate = full / interval;
@@ -120,6 +121,7 @@ void ApplyEasySetup(settings::ViewSetupRecord& record, int layout, const int (&w
     case 6: interval = 2 * full; rate = 5; break;
     case 7: interval = 5 * full; rate = 5; break;
     default: return; // as stored
+        // clang-format on
     }
     for (auto& e : record.channels) {
         e.interval = static_cast<uint8_t>(interval);

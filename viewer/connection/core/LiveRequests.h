@@ -42,7 +42,8 @@ inline int CountBits(uint32_t mask)
 // Easy setup on the record (nothing when its block says manual setup): every channel's quality
 // from the level of `layout`, and the same interval and rate for every channel from the budget
 // shared by the enabled channels' weights (the resolution classes) and the refresh option.
-void ApplyEasySetup(settings::ViewSetupRecord& record, int layout, const int (&weights)[settings::kChannels], bool ntsc);
+void ApplyEasySetup(settings::ViewSetupRecord& record, int layout, const int (&weights)[settings::kChannels],
+                    bool ntsc);
 // Only the quality part of easy setup (the setup dialog's confirmation).
 void ApplyEasyQuality(settings::ViewSetupRecord& record, int layout);
 

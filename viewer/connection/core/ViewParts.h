@@ -12,8 +12,8 @@ namespace connection {
 
 // Timers of the view window.
 enum class ViewTimer : unsigned {
-    StreamRequest = 2,      // 1000 ms: repeats the stream request until the stream is open
-    Reconnect = 502,        // 1000 ms: one reconnect attempt per tick
+    StreamRequest = 2, // 1000 ms: repeats the stream request until the stream is open
+    Reconnect = 502, // 1000 ms: one reconnect attempt per tick
     PictureWatchdog = 1084, // 2000 ms: polls for a picture, gives up after ten polls
 };
 

@@ -233,9 +233,10 @@ TEST(ConnectionController, LoginSequenceLogsTextsInOrderAndSendsEachRequest)
     EXPECT_TRUE(r.window.Running(ViewTimer::PictureWatchdog));
     EXPECT_EQ(r.window.timers[ViewTimer::PictureWatchdog], 2000u);
 
-    EXPECT_THAT(r.window.log, ElementsAre("Start DVR Web Viewer.", "0,9,1,24", "Waiting for connection...",
-                                          "Starting DVR Web Viewer.", "Check ID : Admin", "Connection established.",
-                                          "Waiting for images..."));
+    EXPECT_THAT(r.window.log,
+                ElementsAre("Start DVR Web Viewer.", "0,9,1,24", "Waiting for connection...",
+                            "Starting DVR Web Viewer.", "Check ID : Admin", "Connection established.",
+                            "Waiting for images..."));
 }
 
 TEST(ConnectionController, EmptyAddressOrUserLogsWithoutCallingTheTransport)
@@ -346,8 +347,8 @@ TEST(ConnectionController, AttemptsThatFailOrHangCountAndTheLastEndsWithConnecti
         EXPECT_FALSE(r.c.State().connected) << "hang " << hang;
         EXPECT_TRUE(r.c.State().userStopped) << "hang " << hang;
         EXPECT_TRUE(r.window.fieldsEnabled) << "hang " << hang;
-        EXPECT_THAT(r.window.log, ElementsAre("Start DVR Web Viewer.", "0,9,1,24", "Waiting for connection...",
-                                              "Connection failed."))
+        EXPECT_THAT(r.window.log,
+                    ElementsAre("Start DVR Web Viewer.", "0,9,1,24", "Waiting for connection...", "Connection failed."))
             << "hang " << hang;
     }
 }
@@ -487,8 +488,9 @@ TEST(ConnectionController, UserDisconnectAndConnectAgainLogsTheFullSequence)
     EXPECT_EQ(r.decode.stops, 1);
     r.window.log.clear();
     r.LogIn();
-    EXPECT_THAT(r.window.log, ElementsAre("Waiting for connection...", "Starting DVR Web Viewer.", "Check ID : Admin",
-                                          "Connection established."));
+    EXPECT_THAT(r.window.log,
+                ElementsAre("Waiting for connection...", "Starting DVR Web Viewer.", "Check ID : Admin",
+                            "Connection established."));
 }
 
 TEST(ConnectionController, WatchdogPollsTenTimesThenStopsForGood)

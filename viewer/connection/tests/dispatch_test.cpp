@@ -131,10 +131,10 @@ TEST(StreamDispatch, LengthAndChannelChecks)
     EXPECT_EQ(StreamKind::Video, at(262016, 262016).kind);
     EXPECT_EQ(DropReason::BadTotal, at(262017, 262017).drop);
     EXPECT_EQ(DropReason::BadTotal, at(0, 64).drop);
-    EXPECT_EQ(DropReason::BadTotal, at(63, 64).drop);          // shorter than its own header
+    EXPECT_EQ(DropReason::BadTotal, at(63, 64).drop); // shorter than its own header
     EXPECT_EQ(DropReason::TotalBeyondData, at(1000, 999).drop); // states more than arrived
     EXPECT_EQ(DropReason::TooShort, at(64, 63).drop);
-    EXPECT_EQ(DropReason::NoChannelCount, at(64, 64, 0).drop);  // before the login reply
+    EXPECT_EQ(DropReason::NoChannelCount, at(64, 64, 0).drop); // before the login reply
     EXPECT_EQ(DropReason::NoChannelCount, at(64, 64, 17).drop);
 
     uint8_t three[3] = {'g', '7', '2'};

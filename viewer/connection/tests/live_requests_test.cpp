@@ -21,15 +21,18 @@ settings::ViewSetupRecord Record(int enabledChannels)
 
 TEST(PageRule, ConsecutiveChannelsWrapOnTheDvrsCount)
 {
-    struct Case { int layout, start, n; std::vector<int> shown; };
+    struct Case {
+        int layout, start, n;
+        std::vector<int> shown;
+    };
     const Case cases[] = {
         {2, 6, 8, {6, 7, 0, 1}},
         {2, 2, 4, {2, 3, 0, 1}},
-        {3, 0, 8, {0, 1, 2, 3, 4, 5, 6, 7}},             // the ninth cell stays empty
+        {3, 0, 8, {0, 1, 2, 3, 4, 5, 6, 7}}, // the ninth cell stays empty
         {3, 12, 16, {12, 13, 14, 15, 0, 1, 2, 3, 4}},
-        {1, 9, 16, {0}},                                 // the lowest permitted channel
+        {1, 9, 16, {0}}, // the lowest permitted channel
         {4, 5, 4, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-        {2, 3, 0, {3, 4, 5, 6}},                          // a count the DVR cannot have: 16
+        {2, 3, 0, {3, 4, 5, 6}}, // a count the DVR cannot have: 16
         {2, 15, 200, {15, 0, 1, 2}},
     };
     for (const Case& k : cases)
@@ -62,13 +65,15 @@ TEST(EasySetup, QualityFromTheLayoutsLevelAndOneRateForEveryChannel)
     ApplyEasySetup(r, 1, d1, false);
     EXPECT_EQ(r.channels[9].quality, 31);
 
+    // clang-format off
     struct Case { int refresh; bool ntsc; int weights; int interval, rate; };
+    // clang-format on
     const Case cases[] = {
-        {0, true, 1, 1, 30},   // 240 / 4 = 60: the fastest step
-        {3, true, 1, 4, 7},    // 60 / 8 = 7
-        {1, false, 0, 25, 1},  // no weights count as 64: 200 / 64 = 3, halved 1
-        {4, false, 4, 25, 2}, {5, true, 4, 30, 1}, {6, false, 4, 50, 5}, {7, true, 4, 150, 5},
-        {9, false, 4, 8, 15},  // as stored
+        {0, true, 1, 1, 30}, // 240 / 4 = 60: the fastest step
+        {3, true, 1, 4, 7}, // 60 / 8 = 7
+        {1, false, 0, 25, 1}, // no weights count as 64: 200 / 64 = 3, halved 1
+        {4, false, 4, 25, 2}, {5, true, 4, 30, 1},  {6, false, 4, 50, 5},
+        {7, true, 4, 150, 5}, {9, false, 4, 8, 15}, // as stored
     };
     for (const Case& k : cases) {
         settings::ViewSetupRecord t = Record(4);
@@ -124,10 +129,12 @@ TEST(TotalRateCap, SlowsChannelByChannelUntilTheTotalFits)
 
 TEST(DoubleClick, GridCellToChannelInRange)
 {
-    struct Case { int layout, column, row, start, n, channel; };
+    struct Case {
+        int layout, column, row, start, n, channel;
+    };
     const Case cases[] = {
-        {2, 1, 1, 0, 16, 3}, {2, 0, 1, 6, 8, 0},  {2, 1, 1, 6, 8, 1}, {2, 1, 1, 2, 4, 1},
-        {3, 2, 2, 0, 16, 8}, {3, 1, 2, 0, 8, 7},  {3, 2, 2, 0, 8, -1}, // the empty ninth cell
+        {2, 1, 1, 0, 16, 3},  {2, 0, 1, 6, 8, 0},  {2, 1, 1, 6, 8, 1},   {2, 1, 1, 2, 4, 1},
+        {3, 2, 2, 0, 16, 8},  {3, 1, 2, 0, 8, 7},  {3, 2, 2, 0, 8, -1}, // the empty ninth cell
         {4, 3, 3, 0, 16, 15}, {4, 3, 3, 0, 8, -1}, {3, 3, 0, 0, 16, -1},
     };
     for (const Case& k : cases)

@@ -31,8 +31,8 @@ inline std::string ToAnsi(std::wstring_view text, size_t maxBytes, UINT codePage
     const char* fallback = flagged ? "#" : nullptr;
     BOOL usedDefault = FALSE;
     BOOL* used = flagged ? &usedDefault : nullptr;
-    int n = WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, fallback,
-                                used);
+    int n =
+        WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, fallback, used);
     if (n <= 0)
         return out;
     out.resize(static_cast<size_t>(n));

@@ -63,7 +63,8 @@ void ViewPanel::AddButton(const wchar_t* name, int command, bool toggle, bool ch
     b->command = command;
     const RECT r = Rect(static_cast<unsigned short>(command));
     b->rect = skinui::ButtonRect{r.left, r.top, r.right, r.bottom};
-    auto load = [&](void (*get)(unsigned short, HBITMAP[4]), void (skinui::CImageButton::*set)(void*, void*, void*, void*)) {
+    auto load = [&](void (*get)(unsigned short, HBITMAP[4]),
+                    void (skinui::CImageButton::*set)(void*, void*, void*, void*)) {
         HBITMAP out[4] = {};
         if (get)
             get(static_cast<unsigned short>(command), out);
@@ -103,9 +104,9 @@ bool ViewPanel::Create(HWND view)
         swprintf(name, 40, L"Division%02d Button", kDivisions[i]);
         AddButton(name, kCmdFirstLayout + i, false, false, false);
     }
-    static const wchar_t* const kPtz[] = {L"PTZ UP Button",        L"PTZ RIGHT UP Button",  L"PTZ RIGHT Button",
-                                          L"PTZ RIGHT DOWN Button", L"PTZ DOWN Button",      L"PTZ LEFT DOWN Button",
-                                          L"PTZ LEFT Button",      L"PTZ LEFT UP Button"};
+    static const wchar_t* const kPtz[] = {L"PTZ UP Button",         L"PTZ RIGHT UP Button", L"PTZ RIGHT Button",
+                                          L"PTZ RIGHT DOWN Button", L"PTZ DOWN Button",     L"PTZ LEFT DOWN Button",
+                                          L"PTZ LEFT Button",       L"PTZ LEFT UP Button"};
     for (int i = 0; i < 8; ++i)
         AddButton(kPtz[i], kCmdFirstPtz + i, false, false, true);
     static const wchar_t* const kLens[] = {L"PTZ Zoom UP Button", L"PTZ Zoom DOWN Button", L"PTZ Focus UP Button",
@@ -146,8 +147,8 @@ bool ViewPanel::Create(HWND view)
 bool ViewPanel::CreateControls()
 {
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int item,
-                     unsigned short rect, int extraHeight = 0) {
+    auto child = [&](DWORD exStyle, const wchar_t* cls, const wchar_t* text, DWORD style, int item, unsigned short rect,
+                     int extraHeight = 0) {
         RECT r = Rect(rect);
         HWND w = CreateWindowExW(exStyle, cls, text, WS_CHILD | style, r.left, r.top, r.right - r.left,
                                  r.bottom - r.top + extraHeight, view_,
@@ -178,11 +179,11 @@ bool ViewPanel::CreateControls()
     }
     HWND protocol = child(0, L"COMBOBOX", L"", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                           kItemPtzProtocol, kRectPtzProtocol, 70);
-    HWND baud = child(0, L"COMBOBOX", L"", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kItemBaud,
-                      kRectBaud, 70);
+    HWND baud =
+        child(0, L"COMBOBOX", L"", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kItemBaud, kRectBaud, 70);
     HWND camera = child(0, L"STATIC", L"1", WS_VISIBLE | SS_CENTER, kItemPtzCamera, kRectPtzCamera);
-    HWND autoPtz = child(0, L"BUTTON", L"DVR PTZ", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, kItemAutoPtz,
-                         kRectAutoPtz);
+    HWND autoPtz =
+        child(0, L"BUTTON", L"DVR PTZ", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, kItemAutoPtz, kRectAutoPtz);
     HWND log = child(0, L"LISTBOX", L"", WS_VISIBLE | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,
                      kItemStatusLog, kRectStatusLog);
     HWND speed = child(0, L"STATIC", L"4", WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, kItemSpeed, kRectSpeed);

@@ -17,11 +17,11 @@ namespace view {
 enum : int {
     kCmdConnect = 1,
     kCmdDisconnect = 2,
-    kCmdFirstChannel = 3,  // 3-18
-    kCmdFirstLayout = 19,  // 19-25
-    kCmdFirstPtz = 26,     // 26-33 pan and tilt, 36-39 zoom and focus
+    kCmdFirstChannel = 3, // 3-18
+    kCmdFirstLayout = 19, // 19-25
+    kCmdFirstPtz = 26, // 26-33 pan and tilt, 36-39 zoom and focus
     kCmdExit = 46,
-    kCmdFirstAudio = 64,   // 64-67, and 68 which the view ignores
+    kCmdFirstAudio = 64, // 64-67, and 68 which the view ignores
     kCmdSetup = 96,
     kCmdPhone = 97,
 };
@@ -78,8 +78,8 @@ private:
     HWND view_ = nullptr; // not ours
     skinui::CButtonGroup group_; // outlives the buttons
     std::vector<std::unique_ptr<skinui::CImageButton>> buttons_; // linked in this order
-    std::vector<win::Bitmap> images_;                           // the buttons' bitmaps
-    win::Bitmap back_;     // the background with the buttons drawn on it
+    std::vector<win::Bitmap> images_; // the buttons' bitmaps
+    win::Bitmap back_; // the background with the buttons drawn on it
     win::Bitmap pristine_; // the background alone, for erasing a button before it is redrawn
 };
 

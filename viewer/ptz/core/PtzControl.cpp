@@ -66,7 +66,7 @@ std::string PtzSection(std::string_view format, int camera)
 {
     const size_t at = format.find("%02d");
     const bool usable = at != std::string_view::npos && format.find('%', at + 4) == std::string_view::npos &&
-                        format.substr(0, at).find('%') == std::string_view::npos;
+        format.substr(0, at).find('%') == std::string_view::npos;
     if (!usable)
         format = kDefaultSectionFormat;
     const size_t spot = format.find("%02d");
@@ -87,8 +87,7 @@ void BuildProtocolPayload(const _tagPTZCommand& record, uint8_t out[kProtocolPay
 PtzControl::PtzControl(IPanlink& panlink, IPtzStore& store, IPtzPanel& panel, IPtzSender& sender,
                        std::string sectionFormat)
     : panlink_(panlink), store_(store), panel_(panel), sender_(sender), sectionFormat_(std::move(sectionFormat))
-{
-}
+{}
 
 void PtzControl::LoadAtStartup()
 {

@@ -14,21 +14,23 @@
 namespace ptz {
 
 constexpr int kCameras = PTZ_MAX_CAMERAS;
-constexpr int kBaudEntries = 8;           // entries 1-8 of item 206
-constexpr int kDefaultBaudEntry = 4;      // 9600 bps, chosen with a camera's first protocol
+constexpr int kBaudEntries = 8; // entries 1-8 of item 206
+constexpr int kDefaultBaudEntry = 4; // 9600 bps, chosen with a camera's first protocol
 constexpr int kCompositeProtocolEntry = 8; // item 205 entry whose diagonals run as four axis steps
 constexpr unsigned kTwoStepPauseMs = 100;
-constexpr int kRelease = -1;              // the pending value of a released button
+constexpr int kRelease = -1; // the pending value of a released button
 constexpr size_t kProtocolPayloadSize = 268; // command 4
-constexpr size_t kActionPayloadSize = 16;    // command 19
+constexpr size_t kActionPayloadSize = 16; // command 19
 constexpr uint16_t kCmdProtocolBytes = 4, kCmdAction = 19;
 
 // The view commands of the PTZ buttons, and the two that step the settings camera.
+// clang-format off
 enum : int {
     kBtnUp = 26, kBtnRightUp = 27, kBtnRight = 28, kBtnRightDown = 29, kBtnDown = 30, kBtnLeftDown = 31,
     kBtnLeft = 32, kBtnLeftUp = 33, kCmdSettingsCameraDown = 34, kCmdSettingsCameraUp = 35,
     kBtnZoomUp = 36, kBtnZoomDown = 37, kBtnFocusUp = 38, kBtnFocusDown = 39,
 };
+// clang-format on
 
 bool IsPtzButton(int command);
 // The DVR's action code (command 19) and Panlink's command for a pending value; a release and
@@ -42,7 +44,7 @@ uint32_t BaudRateOfEntry(int entry); // 0 for entry 0 and entries out of range
 #pragma pack(push, 1)
 struct PtzRecord {
     uint8_t protocolEntry = 0; // item 205 entry: 0 none, n = Panlink protocol n - 1
-    uint8_t baudEntry = 0;     // item 206 entry: 0 none, n = rate n of the table (Panlink value n - 1)
+    uint8_t baudEntry = 0; // item 206 entry: 0 none, n = rate n of the table (Panlink value n - 1)
     uint8_t zero[2] = {0, 0};
 };
 #pragma pack(pop)
@@ -88,8 +90,8 @@ public:
     virtual void SelectBaudEntry(int entry) = 0;
     virtual void ShowSettingsCamera(int number) = 0; // 1-16
     virtual void EnableProtocolLists(bool enable) = 0;
-    virtual bool DvrMode() = 0;                      // item 214 checked
-    virtual int SelectedProtocolEntry() = 0;         // item 205
+    virtual bool DvrMode() = 0; // item 214 checked
+    virtual int SelectedProtocolEntry() = 0; // item 205
     virtual void Pause(unsigned ms) = 0;
 };
 

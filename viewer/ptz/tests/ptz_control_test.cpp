@@ -18,7 +18,8 @@ public:
     int ProtocolCount() override { return panlink::ProtocolCount(); }
     int Create(int camera, int protocol, int address) override
     {
-        events.push_back("create " + std::to_string(camera) + " " + std::to_string(protocol) + " " + std::to_string(address));
+        events.push_back("create " + std::to_string(camera) + " " + std::to_string(protocol) + " " +
+                         std::to_string(address));
         cams[camera] = {protocol, address + 1, panlink::ProtocolAt(protocol)->defaultBaud};
         return 1;
     }
@@ -33,7 +34,10 @@ public:
         if (cams.count(camera))
             cams[camera].baud = value;
     }
-    uint32_t FunctionMask(int camera) override { return cams.count(camera) ? panlink::ProtocolAt(cams[camera].protocol)->mask : 0; }
+    uint32_t FunctionMask(int camera) override
+    {
+        return cams.count(camera) ? panlink::ProtocolAt(cams[camera].protocol)->mask : 0;
+    }
     void GetCommand(int camera, int command, _tagPTZCommand& r) override
     {
         if (!cams.count(camera))
@@ -120,8 +124,8 @@ public:
         }
         for (const auto& f : panlink::Parse(p.data() + 12, n)) {
             EXPECT_TRUE(f.checksumOk);
-            events.push_back("4 " + std::string(f.protocol >= 0 ? panlink::ProtocolAt(f.protocol)->key : "?") + " receiver " +
-                             std::to_string(f.receiver) + " " + panlink::CommandName(f.command) + " " +
+            events.push_back("4 " + std::string(f.protocol >= 0 ? panlink::ProtocolAt(f.protocol)->key : "?") +
+                             " receiver " + std::to_string(f.receiver) + " " + panlink::CommandName(f.command) + " " +
                              std::to_string(Word(p, 8)));
         }
     }
@@ -207,8 +211,9 @@ TEST(PtzProtocolMode, DiagonalsReachTheWatchedCamera)
     r.ptz.SetCurrentCamera(7);
     r.ptz.OnPressed(ptz::kBtnLeftDown);
     r.ptz.SendPending();
-    EXPECT_EQ(r.sent, Events({"4 ad-rs422 receiver 8 left 9600", "4 ad-rs422 receiver 8 pan-stop 9600",
-                              "4 ad-rs422 receiver 8 down 9600", "4 ad-rs422 receiver 8 tilt-stop 9600"}));
+    EXPECT_EQ(r.sent,
+              Events({"4 ad-rs422 receiver 8 left 9600", "4 ad-rs422 receiver 8 pan-stop 9600",
+                      "4 ad-rs422 receiver 8 down 9600", "4 ad-rs422 receiver 8 tilt-stop 9600"}));
 
     // The release stops; a command the protocol lacks and cannot compose sends nothing.
     r.sent.clear();
@@ -261,7 +266,7 @@ TEST(PtzSettings, StartupReadsTheFileDistrustingIt)
     r.store.exists = true;
     r.store.file["Camera01"] = {2, 5, {0, 0}};
     r.store.file["Camera02"] = {200, 1, {0, 0}}; // no such protocol
-    r.store.file["Camera03"] = {1, 9, {0, 0}};   // no such rate
+    r.store.file["Camera03"] = {1, 9, {0, 0}}; // no such rate
     r.ptz.LoadAtStartup();
     EXPECT_FALSE(r.store.created);
     EXPECT_TRUE(r.store.writes.empty());

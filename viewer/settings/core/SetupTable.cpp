@@ -5,7 +5,7 @@ namespace settings {
 
 namespace {
 
-constexpr RateStep kPal[] = {{0.2, 125, 1}, {0.5, 50, 1}, {1, 25, 1}, {2, 12, 2}, {3, 8, 3}, {4, 6, 4},
+constexpr RateStep kPal[] = {{0.2, 125, 1}, {0.5, 50, 1}, {1, 25, 1}, {2, 12, 2},  {3, 8, 3},  {4, 6, 4},
                              {5, 5, 5},     {6, 4, 6},    {8, 3, 8},  {12, 2, 12}, {25, 1, 25}};
 constexpr RateStep kNtsc[] = {{0.2, 150, 1}, {0.5, 60, 1}, {1, 30, 1}, {2, 15, 2},  {3, 10, 3},  {4, 7, 4},
                               {5, 6, 5},     {6, 5, 6},    {7, 4, 7},  {10, 3, 10}, {15, 2, 15}, {30, 1, 30}};
@@ -55,7 +55,10 @@ uint8_t QualityCode(int level)
 
 int QualityLevel(int code) { return code == 31 ? 4 : Clamp((code - 4) / 5, 0, 4); }
 
-std::string RateText(double shown) { return shown < 1 ? Format("%0.1f", shown) : Format("%d", static_cast<int>(shown)); }
+std::string RateText(double shown)
+{
+    return shown < 1 ? Format("%0.1f", shown) : Format("%d", static_cast<int>(shown));
+}
 
 std::string WeightedText(double shown, int weight, bool enabled)
 {

@@ -10,9 +10,9 @@ namespace settings {
 
 // What a trackbar position means for one video standard.
 struct RateStep {
-    double shown;     // frames per second shown beside the trackbar
+    double shown; // frames per second shown beside the trackbar
     uint8_t interval; // channel entry byte 3
-    uint8_t rate;     // channel entry byte 5
+    uint8_t rate; // channel entry byte 5
 };
 
 // Highest trackbar position: 10 for PAL, 11 for NTSC.
@@ -44,11 +44,11 @@ std::string TotalText(double total, int budget);
 
 // One row of the dialog.
 struct SetupRow {
-    int level = 0;       // quality list selection
+    int level = 0; // quality list selection
     bool enabled = false;
-    int position = 0;    // trackbar
-    int weight = 0;      // resolution class
-    int labelClass = 0;  // the class the row's label shows (class 3 leaves the label as it was)
+    int position = 0; // trackbar
+    int weight = 0; // resolution class
+    int labelClass = 0; // the class the row's label shows (class 3 leaves the label as it was)
 };
 
 class SetupTable {

@@ -12,8 +12,8 @@ enum LoadResult : int { kLoadRead = 0, kLoadMissing = 1, kLoadShort = 2 };
 ViewSetupRecord DefaultViewSetup(int channelCount);
 
 struct LoadOutcome {
-    int result;         // kLoadRead or kLoadShort
-    int32_t audioRead;  // the audio choice as the read left it, before any defaults
+    int result; // kLoadRead or kLoadShort
+    int32_t audioRead; // the audio choice as the read left it, before any defaults
 };
 
 // `record` received `got` bytes of the file over its old contents (at most 140 were asked for).

@@ -24,7 +24,7 @@ std::wstring FreshSetupPath(const wchar_t* name)
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring base = std::wstring(temp) + L"pxsetup-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                        std::to_wstring(GetTickCount()) + L"-" + name;
+        std::to_wstring(GetTickCount()) + L"-" + name;
     return base + L"\\Orvex\\ViewSetup.dat";
 }
 
@@ -161,8 +161,8 @@ protected:
         std::remove(WinPath(shot).c_str());
         RunUnix("mkdir -p " + std::string(PX_SOURCE_DIR) + "/out && import -window root " + part + " && mv " + part +
                 " " + shot);
-        EXPECT_TRUE(PumpUntil([&] { return GetFileAttributesA(WinPath(shot).c_str()) != INVALID_FILE_ATTRIBUTES; },
-                              15000))
+        EXPECT_TRUE(
+            PumpUntil([&] { return GetFileAttributesA(WinPath(shot).c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000))
             << name;
     }
 

@@ -133,8 +133,8 @@ TEST(SetupTable, TextsOfFractionalAndWholeRates)
         const char* rate;
         const char* weighted;
     };
-    for (Case k : {Case{0.2, 4, "0.2", "0.8"}, Case{0.5, 2, "0.5", "1.0"}, Case{12, 2, "12", "24"},
-                   Case{25, 0, "25", "0"}}) {
+    for (Case k :
+         {Case{0.2, 4, "0.2", "0.8"}, Case{0.5, 2, "0.5", "1.0"}, Case{12, 2, "12", "24"}, Case{25, 0, "25", "0"}}) {
         EXPECT_EQ(k.rate, RateText(k.shown));
         EXPECT_EQ(k.weighted, WeightedText(k.shown, k.weight, true));
     }

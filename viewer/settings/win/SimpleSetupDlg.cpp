@@ -30,9 +30,7 @@ constexpr int kEasyFirst = IDC_SETUP_EASY_QUALITY, kEasyLast = IDC_SETUP_REFRESH
 
 } // namespace
 
-CSimpleSetupDlg::CSimpleSetupDlg(int channelCount, HWND parentView) : view_(parentView), channelCount_(channelCount)
-{
-}
+CSimpleSetupDlg::CSimpleSetupDlg(int channelCount, HWND parentView) : view_(parentView), channelCount_(channelCount) {}
 
 bool CSimpleSetupDlg::Create(HINSTANCE module)
 {

@@ -77,10 +77,10 @@ private:
     ChannelEntry entries_[kChannels] = {};
     EasySetupBlock block_ = {};
     SetupTable table_;
-    HWND view_ = nullptr;      // not ours: the view that gets WM_SETUP_APPLIED
+    HWND view_ = nullptr; // not ours: the view that gets WM_SETUP_APPLIED
     bool audioFlag_ = false;
     int channelCount_ = 0;
-    win::Library language_;    // the dialog's own handle of lingua_res
+    win::Library language_; // the dialog's own handle of lingua_res
 };
 
 } // namespace settings

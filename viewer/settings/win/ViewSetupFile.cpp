@@ -11,8 +11,8 @@ int FileIO::OpenWith(const wchar_t* path, bool shareRead, bool shareWrite, DWORD
         return 0;
     std::wcscpy(path_, path);
     const DWORD share = (shareRead ? FILE_SHARE_READ : 0) | (shareWrite ? FILE_SHARE_WRITE : 0);
-    file_.Attach(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
+    file_.Attach(
+        CreateFileW(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file_ ? 1 : 0;
 }
 

@@ -40,7 +40,8 @@ constexpr WPARAM kCmdConnect = 1;
 
 DWORD Regsvr32(const wchar_t* options)
 {
-    return testkit::RunAndWait(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + testkit::BesideMe(L"Pellux.dll") + L"\"");
+    return testkit::RunAndWait(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + testkit::BesideMe(L"Pellux.dll") +
+                               L"\"");
 }
 
 bool KeyExists(const std::wstring& key)
@@ -278,9 +279,11 @@ TEST_F(Pellux, Regsvr32WritesEveryKeyAndTheTypeLibraryAndUnregisterRemovesThem)
         ti->ReleaseFuncDesc(f);
     }
     ti->ReleaseTypeAttr(attr);
-    const std::map<MEMBERID, std::pair<std::wstring, VARTYPE>> expected = {
-        {1, {L"URLorIP", VT_BSTR}}, {2, {L"PortNumber", VT_BSTR}}, {3, {L"UserID", VT_BSTR}},
-        {4, {L"UserPwd", VT_BSTR}}, {5, {L"SetAddr", VT_BOOL}}};
+    const std::map<MEMBERID, std::pair<std::wstring, VARTYPE>> expected = {{1, {L"URLorIP", VT_BSTR}},
+                                                                           {2, {L"PortNumber", VT_BSTR}},
+                                                                           {3, {L"UserID", VT_BSTR}},
+                                                                           {4, {L"UserPwd", VT_BSTR}},
+                                                                           {5, {L"SetAddr", VT_BOOL}}};
     EXPECT_EQ(members, expected);
     ComPtr<ITypeInfo> events;
     EXPECT_EQ(tl->GetTypeInfoOfGuid(DIID__DPelluxEvents, events.Put()), S_OK);
@@ -430,9 +433,9 @@ TEST_F(Pellux, PersistedNamesLoadFromABagAndAPageWithoutThePortFallsBackToTheInf
         ASSERT_EQ(host->Control()->QueryInterface(IID_IPersistStreamInit, ps.PutVoid()), S_OK);
         ASSERT_EQ(ps->Save(stream.Get(), TRUE), S_OK);
         ComPtr<IPersistStreamInit> second;
-        ASSERT_EQ(CoCreateInstance(CLSID_Pellux, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStreamInit,
-                                   second.PutVoid()),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(CLSID_Pellux, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStreamInit, second.PutVoid()),
+            S_OK);
         LARGE_INTEGER zero{};
         stream->Seek(zero, STREAM_SEEK_SET, nullptr);
         ASSERT_EQ(second->Load(stream.Get()), S_OK);
@@ -455,8 +458,7 @@ TEST_F(Pellux, PersistedNamesLoadFromABagAndAPageWithoutThePortFallsBackToTheInf
 TEST_F(Pellux, ObjectSafetyClassInfoAndTheEmptyEventPoint)
 {
     ComPtr<IObjectSafety> safety;
-    ASSERT_EQ(CoCreateInstance(CLSID_Pellux, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectSafety, safety.PutVoid()),
-              S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_Pellux, nullptr, CLSCTX_INPROC_SERVER, IID_IObjectSafety, safety.PutVoid()), S_OK);
     DWORD supported = 0, enabled = 0;
     EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
     EXPECT_EQ(supported, 3u);
@@ -571,23 +573,26 @@ TEST_F(Pellux, PropertiesVerbShowsTheGeneralPage)
     s_tab.clear();
     // The frame is modal: a timer inside its loop reads the page's tab and cancels the frame.
     SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-        EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM) -> BOOL {
-            wchar_t cls[32] = {};
-            GetClassNameW(w, cls, 32);
-            if (!IsWindowVisible(w) || wcscmp(cls, L"#32770") != 0)
-                return TRUE;
-            if (HWND tab = FindWindowExW(w, nullptr, WC_TABCONTROLW, nullptr)) {
-                wchar_t text[64] = {};
-                TCITEMW item{};
-                item.mask = TCIF_TEXT;
-                item.pszText = text;
-                item.cchTextMax = 64;
-                if (SendMessageW(tab, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
-                    s_tab = text;
-            }
-            PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
-            return FALSE;
-        }, 0);
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND w, LPARAM) -> BOOL {
+                wchar_t cls[32] = {};
+                GetClassNameW(w, cls, 32);
+                if (!IsWindowVisible(w) || wcscmp(cls, L"#32770") != 0)
+                    return TRUE;
+                if (HWND tab = FindWindowExW(w, nullptr, WC_TABCONTROLW, nullptr)) {
+                    wchar_t text[64] = {};
+                    TCITEMW item{};
+                    item.mask = TCIF_TEXT;
+                    item.pszText = text;
+                    item.cchTextMax = 64;
+                    if (SendMessageW(tab, TCM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+                        s_tab = text;
+                }
+                PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+                return FALSE;
+            },
+            0);
         KillTimer(nullptr, id);
     });
     ComPtr<IOleObject> ole;
@@ -630,8 +635,10 @@ TEST_F(Pellux, PlatformControlHostingWindowCreatesItAndItConnectsToTheSimulator)
         ASSERT_TRUE(view) << "the view inside the hosted control";
         ComPtr<IDispatch> d;
         ASSERT_EQ(control.As(d), S_OK);
-        for (auto [id, text] : {std::pair<DISPID, std::wstring>{1, L"127.0.0.1"}, {2, std::to_wstring(port)},
-                                {3, L"admin"}, {4, L"1111"}})
+        for (auto [id, text] : {std::pair<DISPID, std::wstring>{1, L"127.0.0.1"},
+                                {2, std::to_wstring(port)},
+                                {3, L"admin"},
+                                {4, L"1111"}})
             ASSERT_EQ(win::dispatch::PutText(d.Get(), id, text), S_OK);
         VARIANT ok;
         VariantInit(&ok);

@@ -17,9 +17,10 @@ bool CLiveFigures::Start(const std::wstring& path, view::CLiveVideo& live)
     if (!file_)
         return false;
     start_ = last_ = std::chrono::steady_clock::now();
-    fprintf(file_, "# elapsed_s window_s shown dropped pictures lat_p50_ms lat_p99_ms lat_max_ms "
-                   "working_set_kib private_kib frames_in arrival_p50_ms arrival_p99_ms audio_queued_ms "
-                   "audio_skipped audio_trimmed refused_full pipeline_dropped av_p50_ms av_p99_ms av_max_ms\n");
+    fprintf(file_,
+            "# elapsed_s window_s shown dropped pictures lat_p50_ms lat_p99_ms lat_max_ms "
+            "working_set_kib private_kib frames_in arrival_p50_ms arrival_p99_ms audio_queued_ms "
+            "audio_skipped audio_trimmed refused_full pipeline_dropped av_p50_ms av_p99_ms av_max_ms\n");
     fflush(file_);
     live.SetLatencyStats(&latency_, &arrival_, &sync_);
     return true;
@@ -39,12 +40,12 @@ void CLiveFigures::Write(const view::CLiveVideo& live, CViewAudio* audio)
     mem.cb = sizeof mem;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&mem), sizeof mem);
     const long queued = audio ? audio->MainQueuedBytes() : -1;
-    fprintf(file_, "%.3f %.3f %llu %llu %llu %.2f %.2f %.2f %llu %llu %llu %.2f %.2f %ld %llu %llu %llu %llu %.1f %.1f %.1f\n",
+    fprintf(file_,
+            "%.3f %.3f %llu %llu %llu %.2f %.2f %.2f %llu %llu %llu %.2f %.2f %ld %llu %llu %llu %llu %.1f %.1f %.1f\n",
             std::chrono::duration<double>(now - start_).count(), std::chrono::duration<double>(now - last_).count(),
             static_cast<unsigned long long>(live.PicturesShown()),
-            static_cast<unsigned long long>(live.FramesDropped()),
-            static_cast<unsigned long long>(w.count), w.medianMs, w.p99Ms, w.maxMs,
-            static_cast<unsigned long long>(mem.WorkingSetSize / 1024),
+            static_cast<unsigned long long>(live.FramesDropped()), static_cast<unsigned long long>(w.count), w.medianMs,
+            w.p99Ms, w.maxMs, static_cast<unsigned long long>(mem.WorkingSetSize / 1024),
             static_cast<unsigned long long>(mem.PrivateUsage / 1024), static_cast<unsigned long long>(a.count),
             a.medianMs, a.p99Ms, queued < 0 ? -1L : static_cast<long>(queued / audio::kBlockBytes * audio::kBlockMs),
             static_cast<unsigned long long>(audio ? audio->Receiver().BlocksSkipped() : 0),

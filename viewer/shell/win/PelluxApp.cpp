@@ -40,7 +40,6 @@ const win::com::RegEntry kPageEntries[] = {
 };
 const wchar_t* const kPageOwned[] = {L"CLSID\\%CLSID%", PELLUXPPG_PROGID};
 
-
 class CPelluxApp {
 public:
     static void ExitInstance(bool unloading)

@@ -19,13 +19,10 @@ constexpr const wchar_t* kInstanceEventName = L"Global\\PELLUX_WEB_VIEWER";
 constexpr unsigned short kSkinPanel = 61440;
 constexpr UINT_PTR kFiguresTimer = 1;
 
-const win::ControlClass kPelluxClass = {&CLSID_Pellux, &DIID__DPellux, &DIID__DPelluxEvents, &CLSID_PelluxPropPage,
-                                        L"Pellux Control", kPelluxMiscStatus};
+const win::ControlClass kPelluxClass = {&CLSID_Pellux,         &DIID__DPellux,    &DIID__DPelluxEvents,
+                                        &CLSID_PelluxPropPage, L"Pellux Control", kPelluxMiscStatus};
 
-view::CLiveVideo* CLiveVideoOf(const view::DVRScreenView* v)
-{
-    return v ? view::Readout(*v).Live() : nullptr;
-}
+view::CLiveVideo* CLiveVideoOf(const view::DVRScreenView* v) { return v ? view::Readout(*v).Live() : nullptr; }
 
 } // namespace
 

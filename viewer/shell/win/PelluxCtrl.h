@@ -26,7 +26,7 @@ extern const CLSID CLSID_PelluxPropPage;
 extern const win::com::ClassRow kPelluxRows[2];
 
 inline constexpr DWORD kPelluxMiscStatus = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST |
-                                           OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
+    OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 static_assert(kPelluxMiscStatus == 0x20191);
 
 class CPelluxCtrl final : public win::ActiveXControl, public IPelluxLive {
@@ -86,10 +86,10 @@ private:
     HostHook hook_{*this};
 
     // The members of the control, in the viewer's order.
-    view::DVRScreenView* view_ = nullptr;   // not ours once its window exists: it deletes itself with it
-    win::ComPtr<IWebBrowser2> browser_;     // the hosting browser, when there is one
-    HWND hostWnd_ = nullptr;                // not ours: the browser's top-level window
-    win::KernelHandle instanceEvent_;       // "Global\PELLUX_WEB_VIEWER", for the control's lifetime
+    view::DVRScreenView* view_ = nullptr; // not ours once its window exists: it deletes itself with it
+    win::ComPtr<IWebBrowser2> browser_; // the hosting browser, when there is one
+    HWND hostWnd_ = nullptr; // not ours: the browser's top-level window
+    win::KernelHandle instanceEvent_; // "Global\PELLUX_WEB_VIEWER", for the control's lifetime
     std::wstring urlOrIp_, portNumber_, userId_, userPwd_;
 
     // Live-video figures for the view host program (IPelluxLive); they outlive the view.

@@ -15,6 +15,7 @@ struct LayoutSpec {
     DivisionSpec divisions[kDisplayChannels];
 };
 
+// clang-format off
 constexpr LayoutSpec kLayouts[kLayoutCount] = {
     {0, 0, 0, {}},
     {1, 1, 1, {{0, 0, 1, 1}}},
@@ -32,6 +33,7 @@ constexpr LayoutSpec kLayouts[kLayoutCount] = {
     {4, 4, 10, {{0, 0, 2, 2}, {2, 0, 1, 1}, {3, 0, 1, 1}, {2, 1, 1, 1}, {3, 1, 1, 1}, {0, 2, 1, 1}, {1, 2, 1, 1},
                 {2, 2, 2, 2}, {0, 3, 1, 1}, {1, 3, 1, 1}}},
 };
+// clang-format on
 
 void WidenAscii(const char* in, char16_t* out, size_t cap)
 {

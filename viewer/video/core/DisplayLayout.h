@@ -13,8 +13,8 @@ constexpr int kDisplayChannels = 25;
 constexpr int kLayoutCount = 11;
 constexpr int kDefaultLayout = 4;
 constexpr uint32_t kPictureBufferSize = 1728000; // 720 x 576 x 4: room for any picture the DVR sends
-constexpr uint8_t kNoEntry = 255;                  // empty position / channel not shown
-constexpr int kTitleLength = 50;                   // wide characters, terminating zero included
+constexpr uint8_t kNoEntry = 255; // empty position / channel not shown
+constexpr int kTitleLength = 50; // wide characters, terminating zero included
 constexpr uint8_t kDefaultFillLevel = 75;
 
 // The bitmap header a picture travels with: the 40-byte device-independent bitmap header followed
@@ -46,7 +46,7 @@ static_assert(sizeof(PictureInfo) == 44, "bitmap information: header and one 32-
 // the latter, whatever the header's image size says).
 struct PictureBytes {
     bool ok = false;
-    uint32_t copy = 0;   // bytes copied into the buffer: the stated image size, or the rows when it is 0
+    uint32_t copy = 0; // bytes copied into the buffer: the stated image size, or the rows when it is 0
     uint32_t needed = 0; // bytes a draw of the picture reads
 };
 PictureBytes CheckPicture(const DibHeader& h);
@@ -68,7 +68,7 @@ struct Division {
     uint8_t position = 0;
     uint8_t cell = 0; // low four bits: column, high four bits: row
     uint8_t span = 0; // low four bits: columns, high four bits: rows
-    DivRect rect;     // computed from the display area
+    DivRect rect; // computed from the display area
     int Column() const { return cell & 15; }
     int Row() const { return cell >> 4; }
     int SpanColumns() const { return span & 15; }
@@ -138,6 +138,6 @@ void FormatTitle(const char16_t* format, int value, char16_t (&out)[kTitleLength
 
 constexpr int kShortTextLength = 32;
 void FormatSizeText(int width, int height, char16_t (&out)[kShortTextLength]); // "%03d x %03d"
-void FormatTimeText(const PictureTime& t, char16_t (&out)[kShortTextLength]);  // "%04d/%02d/%02d %02d:%02d:%02d"
+void FormatTimeText(const PictureTime& t, char16_t (&out)[kShortTextLength]); // "%04d/%02d/%02d %02d:%02d:%02d"
 
 } // namespace video

@@ -19,7 +19,8 @@ namespace pipeline {
 // The display manager, as the decode threads use it. `bgr` is width x height 24-bit top-down rows.
 class IPictureDisplay {
 public:
-    virtual void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) = 0;
+    virtual void ShowPicture(int channel, int width, int height, const uint8_t* bgr,
+                             const video::PictureTime& time) = 0;
     // A 1 x 1 black picture without a time for each of the first `channels` channels.
     virtual void BlankChannels(int channels) = 0;
 
@@ -63,8 +64,7 @@ public:
     CFramePipeline(video::CMp4DecoderManager& decoder, IPictureDisplay& display, IAudioTiming* audio,
                    IPictureWatchdog* watchdog)
         : decoder_(decoder), display_(display), audio_(audio), watchdog_(watchdog)
-    {
-    }
+    {}
 
     // Mirrors of the view's state, written by the user-interface thread.
     void SetAudioSync(bool enableAudioTicked, bool phoneOn) { sync_.store(enableAudioTicked && !phoneOn); }
@@ -99,8 +99,8 @@ private:
     bool HeldByAudio(int thread, const wire::VideoFrameHeader& h);
 
     video::CMp4DecoderManager& decoder_;
-    IPictureDisplay& display_;  // not ours
-    IAudioTiming* audio_;       // not ours; may be null (no sound devices)
+    IPictureDisplay& display_; // not ours
+    IAudioTiming* audio_; // not ours; may be null (no sound devices)
     IPictureWatchdog* watchdog_; // not ours; may be null
     std::atomic<bool> sync_{true};
     std::atomic<bool> watchdogRunning_{false};
@@ -112,7 +112,7 @@ private:
     std::atomic<CLatencyHistogram*> stats_{nullptr};
     std::atomic<CLatencyHistogram*> syncStats_{nullptr};
     std::shared_mutex outputs_; // shared around every use of display_, audio_, watchdog_, stats_
-    bool cutOff_ = false;       // guarded by outputs_
+    bool cutOff_ = false; // guarded by outputs_
     // Steady-clock milliseconds at which each video thread began holding the picture it retries;
     // 0 when it holds none. Each entry belongs to its thread.
     int64_t holdingSince_[kAudioThread] = {};

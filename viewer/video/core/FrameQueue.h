@@ -102,9 +102,9 @@ private:
     Timing timing_;
 
     mutable std::mutex receiveLock_; // producer: write indices and slot copies
-    std::mutex mainLock_;            // stop flag and the poll step
-    std::shared_ptr<Run> run_;       // guarded by receiveLock_ for the producer's use
-    std::vector<std::thread> threads_;   // this run's, index = thread number
+    std::mutex mainLock_; // stop flag and the poll step
+    std::shared_ptr<Run> run_; // guarded by receiveLock_ for the producer's use
+    std::vector<std::thread> threads_; // this run's, index = thread number
     std::vector<std::thread> lingering_; // earlier runs' threads that missed the stop bound
     int writeIndex_[kThreadCount] = {};
     bool resetWriteIndices_ = true;

@@ -26,7 +26,7 @@ public:
         uint64_t count = 0;
         uint64_t negative = 0; // recorded below zero (counted as zero)
         uint64_t overflow = 0; // at or past kLimitMicros
-        double medianMs = 0;   // 0 when count is 0
+        double medianMs = 0; // 0 when count is 0
         double p99Ms = 0;
         double maxMs = 0;
     };

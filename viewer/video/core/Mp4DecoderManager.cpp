@@ -30,13 +30,10 @@ bool HasVolStartCode(const uint8_t* p, int n)
 bool FrameFits(const wire::VideoFrameHeader& h, size_t frameBytes)
 {
     return h.total >= wire::kVideoHeaderSize && h.total <= kMaxDecodeTotal && h.total <= frameBytes &&
-           SizeAcceptable(h.Width(), h.Height());
+        SizeAcceptable(h.Width(), h.Height());
 }
 
-std::unique_ptr<uint8_t[]> Allocate(size_t n)
-{
-    return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]);
-}
+std::unique_ptr<uint8_t[]> Allocate(size_t n) { return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[n]); }
 
 } // namespace
 
@@ -306,8 +303,8 @@ bool CMp4DecoderManager::DecodePayload(Channel& c, const uint8_t* payload, int l
         offset += r;
         if (c.stats.type > 0)
             break;
-        const bool sameSize = c.stats.type == XVID_TYPE_VOL && c.stats.data.vol.width == c.width &&
-                              c.stats.data.vol.height == c.height;
+        const bool sameSize =
+            c.stats.type == XVID_TYPE_VOL && c.stats.data.vol.width == c.width && c.stats.data.vol.height == c.height;
         if (volSeen && !sameSize) {
             StartOver(c);
             return false;

@@ -133,8 +133,7 @@ bool ScalePicture(const uint8_t* pixels, int width, int rows, const SourceRect& 
         const uint32_t* wy = ay.weight.data() + ay.offset[dy];
         for (int k = 0; k < ay.count[dy]; ++k)
             AddRow(pixels + static_cast<size_t>(ay.first[dy] + k) * stride + static_cast<size_t>(x0) * 3,
-                   static_cast<uint16_t>(wy[k]),
-                   values, columns.data());
+                   static_cast<uint16_t>(wy[k]), values, columns.data());
         uint32_t* out = dst + static_cast<size_t>(dy) * dstStride;
         for (int dx = 0; dx < dstWidth; ++dx) {
             const uint32_t* c = columns.data() + static_cast<size_t>(ax.first[dx]) * 3;
@@ -146,7 +145,7 @@ bool ScalePicture(const uint8_t* pixels, int width, int rows, const SourceRect& 
                 r += wx[k] * c[2];
             }
             out[dx] = static_cast<uint32_t>(r * scale + 0.5) << 16 | static_cast<uint32_t>(g * scale + 0.5) << 8 |
-                      static_cast<uint32_t>(b * scale + 0.5);
+                static_cast<uint32_t>(b * scale + 0.5);
         }
     }
     return true;

@@ -3,4 +3,4 @@
 
 namespace pipeline {
 void PlainSleep(std::chrono::milliseconds d) { std::this_thread::sleep_for(d); }
-}
+} // namespace pipeline

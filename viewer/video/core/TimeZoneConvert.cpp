@@ -7,13 +7,12 @@ constexpr int32_t kMaxOffsetMinutes = 24 * 60;
 
 constexpr int32_t ClampOffset(int32_t minutes)
 {
-    return minutes < -kMaxOffsetMinutes ? -kMaxOffsetMinutes : minutes > kMaxOffsetMinutes ? kMaxOffsetMinutes : minutes;
+    return minutes < -kMaxOffsetMinutes ? -kMaxOffsetMinutes
+        : minutes > kMaxOffsetMinutes   ? kMaxOffsetMinutes
+                                        : minutes;
 }
 
-constexpr bool IsLeapYear(int64_t y)
-{
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
+constexpr bool IsLeapYear(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
 constexpr int DaysInMonth(int64_t y, int m)
 {
@@ -54,16 +53,10 @@ static_assert(DaysFromCivil(1970, 1, 1) == 0);
 static_assert(DaysFromCivil(2000, 3, 1) == 11017);
 static_assert(CivilFromDays(-1).year == 1969 && CivilFromDays(-1).month == 12 && CivilFromDays(-1).day == 31);
 
-constexpr int64_t FloorDiv(int64_t a, int64_t b)
-{
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
+constexpr int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 // 0 = Sunday; 1970-01-01 was a Thursday.
-constexpr unsigned WeekdayOfDays(int64_t days)
-{
-    return static_cast<unsigned>(((days % 7) + 7 + 4) % 7);
-}
+constexpr unsigned WeekdayOfDays(int64_t days) { return static_cast<unsigned>(((days % 7) + 7 + 4) % 7); }
 
 // The start and end days of the rule in a year: week-based when the start week is not 0 (both
 // ends then follow their week and weekday), else the fixed days. False when a week-based day is
@@ -113,10 +106,7 @@ bool InDaylightPeriod(const DaylightRule& r, int year, uint32_t month, uint32_t 
     return false;
 }
 
-uint16_t Clamp16(int v, int hi)
-{
-    return static_cast<uint16_t>(v < 0 ? 0 : v > hi ? hi : v);
-}
+uint16_t Clamp16(int v, int hi) { return static_cast<uint16_t>(v < 0 ? 0 : v > hi ? hi : v); }
 
 } // namespace
 
@@ -140,10 +130,7 @@ const char* TimeZoneNameAscii(unsigned index)
     return index < static_cast<unsigned>(kTimeZoneCount) ? names.text[index] : "";
 }
 
-void SetTimeZoneBias(TimeZoneSettings& s, int32_t biasMinutes)
-{
-    s.bias = ClampOffset(biasMinutes);
-}
+void SetTimeZoneBias(TimeZoneSettings& s, int32_t biasMinutes) { s.bias = ClampOffset(biasMinutes); }
 
 void SetDaylightRule(TimeZoneSettings& s, const DaylightRule& rule, int32_t shiftMinutes)
 {
@@ -151,10 +138,7 @@ void SetDaylightRule(TimeZoneSettings& s, const DaylightRule& rule, int32_t shif
     s.shift = ClampOffset(shiftMinutes);
 }
 
-void SetDaylightFlag(TimeZoneSettings& s, uint32_t flag)
-{
-    s.daylight = flag != 0 ? 1 : 0;
-}
+void SetDaylightFlag(TimeZoneSettings& s, uint32_t flag) { s.daylight = flag != 0 ? 1 : 0; }
 
 bool LoadTimeZone(TimeZoneSettings& s, unsigned zoneIndex, uint32_t daylightFlag)
 {
@@ -168,21 +152,22 @@ bool LoadTimeZone(TimeZoneSettings& s, unsigned zoneIndex, uint32_t daylightFlag
 bool IsCalendarTime(const RecordingTime& t)
 {
     return t.year >= 1 && t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-           t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
-           t.second >= 0 && t.second <= 59;
+        t.day <= DaysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 &&
+        t.second >= 0 && t.second <= 59;
 }
 
 int ConvertFrameTime(const TimeZoneSettings& s, const RecordingTime& utc, PictureTime& local, uint32_t& daylightMark)
 {
     daylightMark = 0;
     if (!IsCalendarTime(utc)) {
-        local = PictureTime{Clamp16(utc.year, 9999), Clamp16(utc.month, 99), 0,
-                            Clamp16(utc.day, 99), Clamp16(utc.hour, 99), Clamp16(utc.minute, 99),
-                            Clamp16(utc.second, 99), 0};
+        local = PictureTime{
+            Clamp16(utc.year, 9999), Clamp16(utc.month, 99),  0, Clamp16(utc.day, 99), Clamp16(utc.hour, 99),
+            Clamp16(utc.minute, 99), Clamp16(utc.second, 99), 0};
         return 0;
     }
-    int64_t seconds = DaysFromCivil(utc.year, static_cast<unsigned>(utc.month), static_cast<unsigned>(utc.day)) * 86400 +
-                      utc.hour * 3600 + utc.minute * 60 + utc.second;
+    int64_t seconds =
+        DaysFromCivil(utc.year, static_cast<unsigned>(utc.month), static_cast<unsigned>(utc.day)) * 86400 +
+        utc.hour * 3600 + utc.minute * 60 + utc.second;
     seconds += static_cast<int64_t>(s.bias) * 60;
 
     int64_t days = FloorDiv(seconds, 86400);
@@ -215,8 +200,10 @@ int NthWeekdayOfMonth(int year, int month, int n, int weekday, int& day)
     // Week-based rules are not applied up to 1970; beyond 9999 there is no calendar date either.
     if (year <= 1970 || year > 9999 || month <= 0 || month > 12 || n <= 0 || n > 5 || weekday < 0 || weekday > 6)
         return -1;
-    const int first = 1 + static_cast<int>((static_cast<unsigned>(weekday) + 7u -
-                                            WeekdayOfDays(DaysFromCivil(year, static_cast<unsigned>(month), 1))) % 7u);
+    const int first = 1 +
+        static_cast<int>((static_cast<unsigned>(weekday) + 7u -
+                          WeekdayOfDays(DaysFromCivil(year, static_cast<unsigned>(month), 1))) %
+                         7u);
     const int last = DaysInMonth(year, month);
     int d = first + 7 * (n - 1);
     if (n == 5)

@@ -24,7 +24,7 @@ struct DaylightRule {
 
 struct TimeZoneEntry {
     char16_t name[kTimeZoneNameLength]; // zero-terminated display name
-    int32_t bias;                       // minutes added to universal time to give local standard time
+    int32_t bias; // minutes added to universal time to give local standard time
     DaylightRule rule;
 };
 static_assert(sizeof(TimeZoneEntry) == 144, "the zone table's entries are 144 bytes");

@@ -10,9 +10,9 @@ namespace video {
 using XvidEntry = int (*)(void* handle, int operation, void* param1, void* param2);
 
 enum class XvidStatus {
-    Ready,        // every entry the decoder needs was found
-    NotLoaded,    // nothing tried yet
-    Missing,      // the library could not be loaded
+    Ready, // every entry the decoder needs was found
+    NotLoaded, // nothing tried yet
+    Missing, // the library could not be loaded
     EntryMissing, // the library lacks xvid_global or xvid_decore
 };
 
@@ -29,14 +29,10 @@ struct XvidApi {
 inline const char* XvidStatusText(XvidStatus s)
 {
     switch (s) {
-    case XvidStatus::Ready:
-        return "MPEG-4 decoder ready.";
-    case XvidStatus::NotLoaded:
-        return "MPEG-4 decoder not loaded: no pictures will be shown.";
-    case XvidStatus::Missing:
-        return "xvidcore.dll was not found: no pictures will be shown.";
-    case XvidStatus::EntryMissing:
-        return "xvidcore.dll lacks xvid_global or xvid_decore: no pictures will be shown.";
+    case XvidStatus::Ready: return "MPEG-4 decoder ready.";
+    case XvidStatus::NotLoaded: return "MPEG-4 decoder not loaded: no pictures will be shown.";
+    case XvidStatus::Missing: return "xvidcore.dll was not found: no pictures will be shown.";
+    case XvidStatus::EntryMissing: return "xvidcore.dll lacks xvid_global or xvid_decore: no pictures will be shown.";
     }
     return "";
 }

@@ -45,8 +45,8 @@ inline Picture Solid(int w, int h, COLORREF c)
     return p;
 }
 
-constexpr COLORREF kRed = RGB(200, 0, 0), kGreen = RGB(0, 160, 0), kBlue = RGB(0, 0, 200),
-                   kYellow = RGB(200, 200, 0), kMagenta = RGB(255, 0, 255), kCyan = RGB(0, 255, 255);
+constexpr COLORREF kRed = RGB(200, 0, 0), kGreen = RGB(0, 160, 0), kBlue = RGB(0, 0, 200), kYellow = RGB(200, 200, 0),
+                   kMagenta = RGB(255, 0, 255), kCyan = RGB(0, 255, 255);
 
 // Quadrants red, green / blue, yellow; a 5-pixel magenta edge at the top and left and a 15-pixel
 // cyan edge at the right and bottom: the edges the display cuts away from a D1 picture.
@@ -99,8 +99,8 @@ class Host final : public win::Window {
 public:
     explicit Host(int w, int h)
     {
-        static const bool registered = win::RegisterModuleClass(
-            ClassOf(L"DisplayTestHost", 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
+        static const bool registered =
+            win::RegisterModuleClass(ClassOf(L"DisplayTestHost", 0, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))));
         if (registered)
             CreateEx(0, L"DisplayTestHost", L"host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, w, h, nullptr, 0);
     }

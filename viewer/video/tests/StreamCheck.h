@@ -97,8 +97,8 @@ inline bool SourceToBgr(const video::XvidApi& xvid, const dvrsim::YuvPicture& sr
 
 // A whole stream frame through the manager, its header parsed first as the frame pipeline does; a
 // frame too short for a header is not handed over.
-inline int DecodeWholeFrame(video::CMp4DecoderManager& m, const std::vector<uint8_t>& frame,
-                            video::DecodedPicture& pic, int channel)
+inline int DecodeWholeFrame(video::CMp4DecoderManager& m, const std::vector<uint8_t>& frame, video::DecodedPicture& pic,
+                            int channel)
 {
     wire::VideoFrameHeader h;
     if (!wire::ParseVideoFrameHeader(frame.data(), frame.size(), h))

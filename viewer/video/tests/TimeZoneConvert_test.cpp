@@ -147,7 +147,8 @@ TEST(NthWeekdayOfMonth, WeeksAndTheLastOccurrence)
                           {2008, 3, 0, 0}, {2008, 3, 6, 0}, {2008, 3, 1, 7}, {2008, 3, 1, -1}};
     for (const auto& b : bad) {
         day = -5;
-        EXPECT_EQ(NthWeekdayOfMonth(b[0], b[1], b[2], b[3], day), -1) << b[0] << " " << b[1] << " " << b[2] << " " << b[3];
+        EXPECT_EQ(NthWeekdayOfMonth(b[0], b[1], b[2], b[3], day), -1)
+            << b[0] << " " << b[1] << " " << b[2] << " " << b[3];
         EXPECT_EQ(day, 0);
     }
 }

@@ -128,6 +128,7 @@ void Compare(const std::vector<Span>& spans)
 
 TEST(GlibcCrossCheck, NorthAmerica)
 {
+    // clang-format off
     Compare({{3, "America/Anchorage", 2007, 2037},     {4, "America/Los_Angeles", 2007, 2037},
              {7, "America/Denver", 2007, 2037},        {12, "America/Chicago", 2007, 2037},
              {15, "America/New_York", 2007, 2037},     {18, "America/Halifax", 2007, 2037},
@@ -137,10 +138,12 @@ TEST(GlibcCrossCheck, NorthAmerica)
              {13, "America/Mexico_City", 1996, 2000},  {13, "America/Mexico_City", 2002, 2022},
              {14, "America/Monterrey", 2002, 2022},    {8, "America/Chihuahua", 1999, 2000},
              {8, "America/Chihuahua", 2002, 2021},     {25, "America/Montevideo", 2006, 2014}});
+    // clang-format on
 }
 
 TEST(GlibcCrossCheck, Europe)
 {
+    // clang-format off
     Compare({{30, "Europe/London", 1996, 2037},
              {32, "Europe/Prague", 1996, 2037},
              {33, "Europe/Warsaw", 1996, 2037},
@@ -148,10 +151,12 @@ TEST(GlibcCrossCheck, Europe)
              {36, "Europe/Berlin", 1996, 2037},
              {36, "CET-1CEST,M3.5.0,M10.5.0/3", 2127, 2127},
              {40, "Europe/Athens", 1996, 2037}});
+    // clang-format on
 }
 
 TEST(GlibcCrossCheck, RussiaAndTheMiddleEast)
 {
+    // clang-format off
     Compare({{37, "Europe/Minsk", 1996, 2010},        {50, "Europe/Moscow", 1996, 2010},
              {56, "Asia/Yekaterinburg", 1996, 2010},  {62, "Asia/Novosibirsk", 1996, 2010},
              {64, "Asia/Krasnoyarsk", 1996, 2010},    {68, "Asia/Irkutsk", 1996, 2010},
@@ -159,22 +164,27 @@ TEST(GlibcCrossCheck, RussiaAndTheMiddleEast)
              {53, "Asia/Baku", 1997, 2015},           {54, "Asia/Yerevan", 1997, 2011},
              {43, "Asia/Beirut", 1999, 2037},         {47, "Asia/Baghdad", 1991, 2007},
              {38, "Africa/Cairo", 1995, 1997},        {38, "Africa/Cairo", 1999, 2005}});
+    // clang-format on
 }
 
 TEST(GlibcCrossCheck, SouthernHemisphere)
 {
+    // clang-format off
     Compare({{70, "Australia/Perth", 2007, 2008},
              {75, "Australia/Adelaide", 2008, 2037},
              {76, "Australia/Sydney", 2008, 2037},
              {78, "Australia/Hobart", 2008, 2037}});
+    // clang-format on
 }
 
 TEST(GlibcCrossCheck, ZonesWithoutDaylightSaving)
 {
+    // clang-format off
     Compare({{2, "Pacific/Honolulu", 1971, 1975},    {9, "America/Phoenix", 2007, 2010},
              {10, "America/Regina", 2020, 2022},     {31, "Atlantic/Reykjavik", 1999, 2000},
              {45, "Africa/Johannesburg", 2008, 2008}, {46, "Asia/Riyadh", 2037, 2037},
              {55, "Asia/Kabul", 2000, 2001},          {58, "Asia/Kolkata", 2008, 2009},
              {60, "Asia/Kathmandu", 1986, 1988},      {63, "Asia/Yangon", 2012, 2012},
              {72, "Asia/Tokyo", 1971, 1972},          {74, "Australia/Darwin", 2008, 2009}});
+    // clang-format on
 }

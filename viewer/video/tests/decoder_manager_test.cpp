@@ -204,12 +204,12 @@ TEST_F(Manager, HostileSizesAreRefusedBeforeAnythingIsMade)
     };
     uint32_t seq = 10;
     const std::vector<std::vector<uint8_t>> bad = {
-        tamper(seq++, [](auto& f) { f[5] = 0; }),                              // width 0
-        tamper(seq++, [](auto& f) { f[4] = 0; }),                              // height 0
-        tamper(seq++, [](auto& f) { f[5] = 46; }),                             // 736 wide
-        tamper(seq++, [](auto& f) { f[4] = 37; }),                             // 592 lines
-        tamper(seq++, [](auto& f) { f[4] = 255, f[5] = 255; }),                // 4080 x 4080
-        tamper(seq++, [](auto& f) { wire::StoreLE32(f.data() + 60, 63); }),    // shorter than its header
+        tamper(seq++, [](auto& f) { f[5] = 0; }), // width 0
+        tamper(seq++, [](auto& f) { f[4] = 0; }), // height 0
+        tamper(seq++, [](auto& f) { f[5] = 46; }), // 736 wide
+        tamper(seq++, [](auto& f) { f[4] = 37; }), // 592 lines
+        tamper(seq++, [](auto& f) { f[4] = 255, f[5] = 255; }), // 4080 x 4080
+        tamper(seq++, [](auto& f) { wire::StoreLE32(f.data() + 60, 63); }), // shorter than its header
         tamper(seq++, [](auto& f) { wire::StoreLE32(f.data() + 60, 131073); }), // too long
         tamper(seq++, [](auto& f) { wire::StoreLE32(f.data() + 60, uint32_t(f.size() + 1)); }), // past the bytes
     };

@@ -171,7 +171,7 @@ TEST(DisplayLayout, PictureCheckRefusesWhatDoesNotFitWhateverTheHeaderSays)
 
     PictureBytes blank = CheckPicture(BlankPictureInfo().header);
     EXPECT_TRUE(blank.ok);
-    EXPECT_EQ(blank.copy, 3u);   // what the sender states
+    EXPECT_EQ(blank.copy, 3u); // what the sender states
     EXPECT_EQ(blank.needed, 4u); // one row padded to four bytes
     PictureInfo unstated = Picture(16, 16);
     unstated.header.imageSize = 0;

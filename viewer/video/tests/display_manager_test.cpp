@@ -147,7 +147,7 @@ TEST_F(DisplayWindow, Layout3OnSixteenChannelsShowsTheNinthCameraInPosition8)
     EXPECT_EQ(dm.BackBufferPixel(r8.left + 117, r8.top + 120), ChannelColour(8));
     const TextBox t = TitleBox(r8, 10);
     EXPECT_GT(Count(t.left, t.top, t.right, t.bottom, RGB(255, 255, 255)), 20); // its title
-    EXPECT_EQ(dm.BackBufferPixel(r8.left, r8.top + 80), RGB(255, 255, 255));  // and its border
+    EXPECT_EQ(dm.BackBufferPixel(r8.left, r8.top + 80), RGB(255, 255, 255)); // and its border
 }
 
 TEST_F(DisplayWindow, BlankOneByOnePictureDrawsBlackWithoutSizeOrTime)

@@ -30,7 +30,7 @@ bool WriteBmp(const std::wstring& path, const WindowPixels& px)
     if (!f)
         return false;
     bool ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&ih, sizeof ih, 1, f) == 1 &&
-              fwrite(px.Raw().data(), ih.biSizeImage, 1, f) == 1;
+        fwrite(px.Raw().data(), ih.biSizeImage, 1, f) == 1;
     return fclose(f) == 0 && ok;
 }
 

@@ -164,8 +164,8 @@ TEST(FramePipeline, FourChannelsDecodeIntoTheirDivisionsWithLocalTime)
 
     std::vector<std::unique_ptr<dvrsim::VideoChannelStream>> streams;
     for (int c = 0; c < 4; ++c) // zone 4 (Pacific, daylight in July)
-        streams.push_back(std::make_unique<dvrsim::VideoChannelStream>(c, &Fixture::Loop(c), nullptr,
-                                                                       dvrsim::VideoFaults{}, 4, 1));
+        streams.push_back(
+            std::make_unique<dvrsim::VideoChannelStream>(c, &Fixture::Loop(c), nullptr, dvrsim::VideoFaults{}, 4, 1));
     std::vector<uint8_t> frame;
     for (int i = 0; i < 20; ++i) {
         for (int c = 0; c < 4; ++c) {
@@ -392,9 +392,9 @@ TEST(FramePipeline, ShownPicturesRecordTheirLatencyFromTheHeaderSendTime)
     CLatencyHistogram stats;
     pipe.SetLatencyStats(&stats);
 
-    const uint64_t now = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                                   std::chrono::system_clock::now().time_since_epoch())
-                                                   .count());
+    const uint64_t now = static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count());
     dvrsim::VideoChannelStream stream(0, &Fixture::Loop(0));
     std::vector<uint8_t> frame;
     ASSERT_TRUE(stream.Next(now - 300000, frame)); // sent 300 ms ago
@@ -440,9 +440,8 @@ TEST(FramePipeline, ConnectStreamTeardownCyclesWithTheRealDecoder)
         // Tear down while the threads are still decoding; only make sure each channel got going.
         {
             std::unique_lock<std::mutex> l(display.m);
-            ASSERT_TRUE(display.cv.wait_for(l, 20s, [&] {
-                return display.shown[0].count > before0 && display.shown[1].count > before1;
-            }));
+            ASSERT_TRUE(display.cv.wait_for(
+                l, 20s, [&] { return display.shown[0].count > before0 && display.shown[1].count > before1; }));
         }
         q.SetConnected(false);
         // The decoder is destroyed after the threads: Stop must have ended them all.

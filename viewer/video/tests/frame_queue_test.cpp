@@ -51,8 +51,10 @@ public:
         cv.notify_all();
     }
 
+    // clang-format off
     struct V { int thread; uint32_t sequence; size_t size; };
     struct A { size_t size; };
+    // clang-format on
     std::mutex m;
     std::condition_variable cv;
     bool hold = false;

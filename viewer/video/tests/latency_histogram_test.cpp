@@ -16,7 +16,7 @@ TEST(LatencyHistogram, MedianAndP99FollowTheSamplesAcrossBothResolutions)
     CLatencyHistogram::Window w = h.Take();
     EXPECT_EQ(w.count, 200u);
     EXPECT_NEAR(w.medianMs, 100.0, 1.0); // rank 100 of 200
-    EXPECT_NEAR(w.p99Ms, 198.0, 1.0);    // rank 198
+    EXPECT_NEAR(w.p99Ms, 198.0, 1.0); // rank 198
     EXPECT_NEAR(w.maxMs, 200.01, 0.001);
     EXPECT_EQ(w.negative, 0u);
     EXPECT_EQ(w.overflow, 0u);
@@ -61,9 +61,9 @@ TEST(LatencyHistogram, ClockSkewAndHugeValuesStayInRange)
     EXPECT_EQ(CLatencyHistogram::BucketOf(CLatencyHistogram::kFineLimitMicros), CLatencyHistogram::kFineBuckets);
 
     CLatencyHistogram h;
-    h.Record(-250000);            // a sender's clock a quarter second ahead
-    h.Record(INT64_MIN);          // a hostile header time
-    h.Record(3600LL * 1000000);   // an hour late
+    h.Record(-250000); // a sender's clock a quarter second ahead
+    h.Record(INT64_MIN); // a hostile header time
+    h.Record(3600LL * 1000000); // an hour late
     h.Record(INT64_MAX);
     CLatencyHistogram::Window w = h.Take();
     EXPECT_EQ(w.count, 4u);

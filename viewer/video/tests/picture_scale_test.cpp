@@ -52,8 +52,11 @@ TEST(PictureScale, ShrinkingIsTheExactAreaAverageWithinRounding)
     struct Case {
         SourceRect src;
         int w, h;
-    } cases[] = {{{5, 5, 700, 460}, 176, 120}, {{5, 5, 684, 460}, 352, 240}, {{5, 5, 332, 220}, 176, 120},
-                 {{3, 7, 5, 5}, 2, 3}, {{0, 0, 720, 480}, 719, 1}};
+    } cases[] = {{{5, 5, 700, 460}, 176, 120},
+                 {{5, 5, 684, 460}, 352, 240},
+                 {{5, 5, 332, 220}, 176, 120},
+                 {{3, 7, 5, 5}, 2, 3},
+                 {{0, 0, 720, 480}, 719, 1}};
     for (const Case& c : cases) {
         std::vector<uint32_t> out(static_cast<size_t>(c.w) * c.h);
         ASSERT_TRUE(ScalePicture(pic.data(), W, H, c.src, out.data(), c.w, c.h, c.w));
@@ -65,7 +68,7 @@ TEST(PictureScale, ShrinkingIsTheExactAreaAverageWithinRounding)
                     for (int sy = int(y * fy); sy < std::ceil((y + 1) * fy); ++sy)
                         for (int sx = int(x * fx); sx < std::ceil((x + 1) * fx); ++sx) {
                             const double cover = (std::min((x + 1) * fx, sx + 1.0) - std::max(x * fx, double(sx))) *
-                                                 (std::min((y + 1) * fy, sy + 1.0) - std::max(y * fy, double(sy)));
+                                (std::min((y + 1) * fy, sy + 1.0) - std::max(y * fy, double(sy)));
                             sum += cover * pic[(c.src.y + sy) * stride + (c.src.x + sx) * 3 + ch];
                         }
                     const double exact = sum / (fx * fy);
@@ -93,9 +96,8 @@ TEST(PictureScale, EnlargingInterpolatesBetweenTheNearestPixels)
 TEST(PictureScale, NothingFromOutsideTheSourceReachesTheDivision)
 {
     // A frame of magenta around a grey middle, cut away by the source rectangle.
-    auto pic = Picture(40, 30, [](int x, int y) {
-        return x < 5 || y < 5 || x >= 35 || y >= 25 ? 0xFF00FFu : 0x808080u;
-    });
+    auto pic =
+        Picture(40, 30, [](int x, int y) { return x < 5 || y < 5 || x >= 35 || y >= 25 ? 0xFF00FFu : 0x808080u; });
     for (auto [w, h] : {std::pair{7, 5}, std::pair{30, 20}, std::pair{61, 47}}) { // down, same, up
         std::vector<uint32_t> out(static_cast<size_t>(w) * h);
         ASSERT_TRUE(ScalePicture(pic.data(), 40, 30, SourceRect{5, 5, 30, 20}, out.data(), w, h, w));

@@ -17,8 +17,12 @@ class StreamPsnr : public ::testing::TestWithParam<Case> {};
 TEST_P(StreamPsnr, EveryPictureMatchesItsSource)
 {
     const Case c = GetParam();
-    const dvrsim::VideoFormat f{
-        .width = c.width, .height = c.height, .fps = c.fps, .interlaced = c.interlacedBit, .seconds = 1, .keyInterval = 10};
+    const dvrsim::VideoFormat f{.width = c.width,
+                                .height = c.height,
+                                .fps = c.fps,
+                                .interlaced = c.interlacedBit,
+                                .seconds = 1,
+                                .keyInterval = 10};
     dvrsim::VideoLoop loop;
     std::string err;
     ASSERT_TRUE(dvrsim::EncodeVideoLoop(video::LinkedXvidApi(), 3, f, loop, &err)) << err;
@@ -40,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, StreamPsnr,
                                            Case{720, 576, 25, true}, Case{352, 240, 25, true}),
                          [](const auto& info) {
                              return std::to_string(info.param.width) + "x" + std::to_string(info.param.height) + "_" +
-                                    std::to_string(info.param.fps) + (info.param.interlacedBit ? "_i" : "");
+                                 std::to_string(info.param.fps) + (info.param.interlacedBit ? "_i" : "");
                          });
 
 } // namespace

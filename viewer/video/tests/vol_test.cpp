@@ -18,7 +18,8 @@ TEST(VolHeader, XvidReadsBackEverySizeAndFindsOneVol)
     xvid_gbl_init_t init{};
     init.version = XVID_VERSION;
     x.global(nullptr, XVID_GBL_INIT, &init, nullptr);
-    const int sizes[][2] = {{352, 240}, {352, 288}, {704, 240}, {704, 288}, {704, 480}, {720, 480}, {720, 576}, {16, 16}};
+    const int sizes[][2] = {{352, 240}, {352, 288}, {704, 240}, {704, 288},
+                            {704, 480}, {720, 480}, {720, 576}, {16, 16}};
     for (auto& s : sizes) {
         for (bool interlacedBit : {false, true}) {
             uint8_t vol[kVolSize];

@@ -39,10 +39,7 @@ RECT Grown(const TextBox& b, int by) { return RECT{b.left - by, b.top - by, b.ri
 
 } // namespace
 
-DisplayManager::DisplayManager()
-{
-    store_.AllocateBuffers();
-}
+DisplayManager::DisplayManager() { store_.AllocateBuffers(); }
 
 DisplayManager::~DisplayManager()
 {
@@ -66,8 +63,8 @@ bool DisplayManager::Create(HWND parent, const RECT& area, int layout)
         area_ = area;
     }
 
-    if (!win::RegisterModuleClass(
-            ClassOf(kClassName, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)))))
+    if (!win::RegisterModuleClass(ClassOf(kClassName, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS,
+                                          static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)))))
         return false;
     if (!CreateEx(0, kClassName, kWindowTitle, WS_CHILD | WS_CLIPSIBLINGS, area.left, area.top, area.right - area.left,
                   area.bottom - area.top, parent, 0)) {
@@ -83,8 +80,9 @@ bool DisplayManager::Create(HWND parent, const RECT& area, int layout)
     int dpi = 96;
     if (win::WindowDC dc(wnd_); dc)
         dpi = GetDeviceCaps(dc.Get(), LOGPIXELSY);
-    font_.Attach(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, 300, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE, L"Fixedsys"));
+    font_.Attach(CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, 300, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_DONTCARE,
+                             L"Fixedsys"));
     if (!font_)
         Trace(L"===>>> Fail CreateFont  0x%08X \r\n", GetLastError());
     BuildBackBuffer();
@@ -141,11 +139,11 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
         const PictureBytes bytes = CheckPicture(pi.header);
         const uint8_t position = store_.PositionOf(channel);
         bool fast = scaleOutside_ && wnd_ && back_.Get() && backBits_ && position != kNoEntry &&
-                    ScalesItself(pi.header) && bytes.copy >= bytes.needed;
+            ScalesItself(pi.header) && bytes.copy >= bytes.needed;
         if (fast) {
             store_.Plan(position, plan);
-            fast = plan.draw && plan.picture && plan.channel == channel && plan.rect.Width() > 0 &&
-                   plan.rect.Height() > 0;
+            fast =
+                plan.draw && plan.picture && plan.channel == channel && plan.rect.Width() > 0 && plan.rect.Height() > 0;
         }
         if (!fast) {
             RedrawLocked(1u << channel);
@@ -158,8 +156,8 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
     std::lock_guard<std::mutex> hold(scaled.lock);
     const int w = plan.rect.Width(), h = plan.rect.Height();
     scaled.pixels.resize(static_cast<size_t>(w) * h);
-    const bool made = ScalePicture(static_cast<const uint8_t*>(pixels), pi.header.width, -pi.header.height,
-                                   plan.source, scaled.pixels.data(), w, h, static_cast<size_t>(w));
+    const bool made = ScalePicture(static_cast<const uint8_t*>(pixels), pi.header.width, -pi.header.height, plan.source,
+                                   scaled.pixels.data(), w, h, static_cast<size_t>(w));
     Guard g(lock_);
     // The layout, the area or the picture may have changed meanwhile: then draw the usual way.
     DivisionPlan now;
@@ -167,8 +165,8 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
     if (position != kNoEntry)
         store_.Plan(position, now);
     const bool same = made && now.draw && now.picture && now.channel == channel &&
-                      std::memcmp(&now.rect, &plan.rect, sizeof plan.rect) == 0 &&
-                      std::memcmp(&now.source, &plan.source, sizeof plan.source) == 0 && wnd_ && back_.Get() && backBits_;
+        std::memcmp(&now.rect, &plan.rect, sizeof plan.rect) == 0 &&
+        std::memcmp(&now.source, &plan.source, sizeof plan.source) == 0 && wnd_ && back_.Get() && backBits_;
     if (!same) {
         RedrawLocked(1u << channel);
         return true;
@@ -183,8 +181,7 @@ bool DisplayManager::SetChannelPicture(int channel, const BITMAPINFO* info, cons
     return StorePicture(channel, info, nullptr, pixels);
 }
 
-bool DisplayManager::SetChannelPicture(int channel, const BITMAPINFO* info, const PictureTime& time,
-                                       const void* pixels)
+bool DisplayManager::SetChannelPicture(int channel, const BITMAPINFO* info, const PictureTime& time, const void* pixels)
 {
     return StorePicture(channel, info, &time, pixels);
 }
@@ -454,8 +451,7 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scal
 {
     const DivRect& d = plan.rect;
     const PictureRecord& rec = *plan.record;
-    if (plan.picture && !scaled && scaleOutside_ && ScalesItself(rec.info.header) && d.Width() > 0 &&
-        d.Height() > 0) {
+    if (plan.picture && !scaled && scaleOutside_ && ScalesItself(rec.info.header) && d.Width() > 0 && d.Height() > 0) {
         // A redraw scales the stored picture the same way a decode thread does, so that a picture
         // looks the same whichever drew it.
         redrawScratch_.resize(static_cast<size_t>(d.Width()) * d.Height());
@@ -466,9 +462,9 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scal
     if (plan.picture && scaled) {
         CopyScaled(d, scaled);
     } else if (plan.picture) {
-        StretchDIBits(back_.Get(), d.left, d.top, d.Width(), d.Height(), plan.source.x, plan.source.StretchY(rec.info.header.height), plan.source.width,
-                      plan.source.height, rec.pixels, reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS,
-                      SRCCOPY);
+        StretchDIBits(back_.Get(), d.left, d.top, d.Width(), d.Height(), plan.source.x,
+                      plan.source.StretchY(rec.info.header.height), plan.source.width, plan.source.height, rec.pixels,
+                      reinterpret_cast<const BITMAPINFO*>(&rec.info), DIB_RGB_COLORS, SRCCOPY);
     } else if (plan.fill) {
         win::Brush brush(CreateSolidBrush(RGB(plan.fillLevel, plan.fillLevel, plan.fillLevel)));
         RECT r{d.left, d.top, d.right, d.bottom};

@@ -97,16 +97,16 @@ private:
 
     win::CriticalSection lock_;
     DisplayStore store_;
-    HWND parent_ = nullptr;  // not ours: the view's window
-    HWND notify_ = nullptr;  // not ours: where double clicks go (the view)
-    HWND wnd_ = nullptr;     // ours (the base's window), under the lock for the decode threads
+    HWND parent_ = nullptr; // not ours: the view's window
+    HWND notify_ = nullptr; // not ours: where double clicks go (the view)
+    HWND wnd_ = nullptr; // ours (the base's window), under the lock for the decode threads
     RECT area_{};
     win::MemoryDC back_{win::MemoryDC::Later{}}; // the back buffer's DC, made for the window's size
     uint32_t* backBits_ = nullptr; // the back buffer's pixels, 32 bits, top-down
     int backWidth_ = 0, backHeight_ = 0;
-    win::Font font_;                       // "Fixedsys", answered to WM_GETFONT
-    win::Font textFonts_[17];              // "Arial" per point size, made on first use
-    win::Pen pens_[5];                     // border pens per width in borderColour_
+    win::Font font_; // "Fixedsys", answered to WM_GETFONT
+    win::Font textFonts_[17]; // "Arial" per point size, made on first use
+    win::Pen pens_[5]; // border pens per width in borderColour_
     COLORREF outlineColour_ = RGB(0, 0, 0);
     COLORREF textColour_ = RGB(255, 255, 255);
     COLORREF borderColour_ = RGB(255, 255, 255);

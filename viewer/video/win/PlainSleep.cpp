@@ -3,4 +3,4 @@
 
 namespace pipeline {
 void PlainSleep(std::chrono::milliseconds d) { ::Sleep(static_cast<DWORD>(d.count())); }
-}
+} // namespace pipeline

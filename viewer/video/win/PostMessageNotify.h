@@ -14,7 +14,8 @@ public:
     void ResolutionClassChanged(int channel, int resolutionClass) override
     {
         if (window_)
-            PostMessageW(window_, WM_RESOLUTION_CLASS, static_cast<WPARAM>(channel), static_cast<LPARAM>(resolutionClass));
+            PostMessageW(window_, WM_RESOLUTION_CLASS, static_cast<WPARAM>(channel),
+                         static_cast<LPARAM>(resolutionClass));
     }
 
 private:

@@ -50,7 +50,8 @@ protected:
         testkit::PumpFor(200);
     }
     // The user's login to the simulator, as the connection fields and the Connect button give it.
-    void Connect(const wchar_t* user = L"admin", const wchar_t* password = L"1111", const wchar_t* address = L"127.0.0.1")
+    void Connect(const wchar_t* user = L"admin", const wchar_t* password = L"1111",
+                 const wchar_t* address = L"127.0.0.1")
     {
         host_->SetAddress(address, std::to_wstring(port_), user, password);
         host_->Command(kCmdConnect);
@@ -63,8 +64,8 @@ protected:
     // The real pointer to screen point `p`, then the xdotool action ("click 1", ...).
     static void Pointer(POINT p, const std::string& action)
     {
-        ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " " +
-                                            action));
+        ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                                            " " + action));
     }
 
     int port_ = 0;

@@ -109,8 +109,9 @@ protected:
         const size_t from = expected_.size();
         for (uint32_t m : masks)
             expected_.push_back("mask=" + Hex(m));
-        PumpUntil([&] { return Layout().Layout() == layout && State().loggedIn && Requests().size() >= expected_.size(); },
-                  20000, Check::EachWake);
+        PumpUntil(
+            [&] { return Layout().Layout() == layout && State().loggedIn && Requests().size() >= expected_.size(); },
+            20000, Check::EachWake);
         ASSERT_EQ(Layout().Layout(), layout) << what;
         const std::vector<std::string> got = Requests();
         ASSERT_GE(got.size(), expected_.size()) << what;
@@ -193,7 +194,8 @@ TEST_F(LayoutEndToEnd, EveryButtonAndDoubleClickAsksForItsChannelsAndReconnectsK
 
     // An audio channel: chosen locally, nothing asked of the DVR.
     Click(kCmdFirstAudio + 1);
-    EXPECT_TRUE(PumpUntil([&] { return Readout().Panel().Button(kCmdFirstAudio + 1)->state == skinui::kDisabled; }, 5000));
+    EXPECT_TRUE(
+        PumpUntil([&] { return Readout().Panel().Button(kCmdFirstAudio + 1)->state == skinui::kDisabled; }, 5000));
 
     // The DVR drops the connection and comes back: the layout and the audio choice stay, and only
     // the kept request (every enabled channel since the last login) goes out again.
@@ -252,7 +254,7 @@ TEST_F(LayoutEndToEnd, ResolutionChangesSendOneConfigurationCappedToTheBudget)
     std::string table;
     for (int c = 0; c < 16; ++c)
         table += std::to_string(c) + ":1/" + std::to_string(saved.channels[c].interval) + "/19/" +
-                 std::to_string(saved.channels[c].rate) + " ";
+            std::to_string(saved.channels[c].rate) + " ";
     EXPECT_NE(saved.channels[15].interval, 1) << "the cap slowed every channel";
     EXPECT_NE(records[1].find(table), std::string::npos) << records[1] << "\nsaved: " << table;
 }

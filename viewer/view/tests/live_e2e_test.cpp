@@ -353,11 +353,12 @@ TEST_F(LiveView, LoginSetsTheNtscMarkAndResolutionClassesReachTheView)
     classes.clear();
     HWND view = View();
     viewProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(view, GWLP_WNDPROC));
-    SetWindowLongPtrW(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
-        if (m == video::kMsgResolutionClass)
-            classes[wp] = lp;
-        return CallWindowProcW(viewProc, w, m, wp, lp);
-    }));
+    SetWindowLongPtrW(view, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+                          if (m == video::kMsgResolutionClass)
+                              classes[wp] = lp;
+                          return CallWindowProcW(viewProc, w, m, wp, lp);
+                      }));
 
     ASSERT_TRUE(sim_.Start(port_, "--channels 4 --no-pictures --decoder-byte 0"));
     Connect();

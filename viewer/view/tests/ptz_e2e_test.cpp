@@ -86,7 +86,6 @@ protected:
     {
         return PumpUntil([&] { return SimulatorLog().find(text) != std::string::npos; }, ms, Check::EachWake);
     }
-
 };
 
 TEST_F(PtzEndToEnd, DvrModeHeldButtonReachesTheDvrAfterFramesThenStops)
@@ -105,7 +104,8 @@ TEST_F(PtzEndToEnd, DvrModeHeldButtonReachesTheDvrAfterFramesThenStops)
         ups += l.find("cmd 19 ptz-action channel=2 action=0 w8=1 w12=5 bytes=16 means=up") != std::string::npos;
     EXPECT_GE(ups, 5u) << "renewed every 100 ms while held";
     EXPECT_LE(ups, 13u);
-    EXPECT_NE(lines.back().find("channel=2 action=22 w8=1 w12=5 bytes=16 means=stop"), std::string::npos) << lines.back();
+    EXPECT_NE(lines.back().find("channel=2 action=22 w8=1 w12=5 bytes=16 means=stop"), std::string::npos)
+        << lines.back();
     EXPECT_EQ(Count(SimulatorLog(), "action=22"), 1u);
 }
 
@@ -175,7 +175,8 @@ TEST_F(PtzEndToEnd, ProtocolModeSendsTheCamerasOwnBytesAndRecordsTheChoice)
     EXPECT_EQ(Ptz().Record(2).protocolEntry, 0);
     EXPECT_EQ(Ptz().Record(3).protocolEntry, 2);
     EXPECT_EQ(SendDlgItemMessageW(View(), kItemPtzProtocol, CB_GETCURSEL, 0, 0), 8);
-    EXPECT_EQ(SendDlgItemMessageW(View(), kItemPtzProtocol, CB_GETCOUNT, 0, 0), 9) << "\"-----------\" and eight protocols";
+    EXPECT_EQ(SendDlgItemMessageW(View(), kItemPtzProtocol, CB_GETCOUNT, 0, 0), 9)
+        << "\"-----------\" and eight protocols";
 }
 
 } // namespace

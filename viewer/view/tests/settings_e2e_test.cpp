@@ -66,7 +66,6 @@ protected:
                 "mousedown 1 mousemove " + std::to_string(w.left - 40) + " " + std::to_string(y) + " mouseup 1");
     }
     bool DialogVisible() const { return Dialog() && IsWindowVisible(Dialog()->Hwnd()); }
-
 };
 
 } // namespace

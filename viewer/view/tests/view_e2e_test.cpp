@@ -26,14 +26,18 @@ namespace {
 
 // Video blocks after login (not decodable, which the view does not need yet), and a log of every
 // command the simulator received.
-const std::string kSimOptions = "--synthetic-rate 100 --synthetic-size 2048 --log " + std::string(PX_WORK_DIR) + "/dvrsim-view-commands.log";
+const std::string kSimOptions =
+    "--synthetic-rate 100 --synthetic-size 2048 --log " + std::string(PX_WORK_DIR) + "/dvrsim-view-commands.log";
 
 class ViewEndToEnd : public ViewTestBase {
 protected:
     ViewEndToEnd() : ViewTestBase("dvrsim-view") {}
     void Prepare() override { OpenView(); }
 
-    std::vector<std::wstring> Lines() const { return host_->View() ? Readout().StatusLines() : std::vector<std::wstring>{}; }
+    std::vector<std::wstring> Lines() const
+    {
+        return host_->View() ? Readout().StatusLines() : std::vector<std::wstring>{};
+    }
     bool HasLine(const wchar_t* text) const
     {
         for (const auto& l : Lines())
@@ -51,7 +55,6 @@ protected:
         return enabled == 4;
     }
     bool LoggedIn() const { return State().loggedIn && State().connected; }
-
 };
 
 TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
@@ -59,9 +62,10 @@ TEST_F(ViewEndToEnd, LoginSequenceLogsTheStatusTextsInOrderAndPicturesFlow)
     ASSERT_TRUE(sim_.Start(port_, kSimOptions));
     Connect(L"Admin");
     PumpUntil([&] { return HasLine(L"Waiting for images..."); }, 20000);
-    EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
-                                     L"Starting DVR Web Viewer.", L"Check ID : Admin", L"Connection established.",
-                                     L"Waiting for images..."));
+    EXPECT_THAT(Lines(),
+                ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
+                            L"Starting DVR Web Viewer.", L"Check ID : Admin", L"Connection established.",
+                            L"Waiting for images..."));
     EXPECT_FALSE(FieldsEnabled());
     EXPECT_EQ(State().channelCount, 16);
     EXPECT_TRUE(State().quietSwitch);
@@ -110,8 +114,9 @@ TEST_F(ViewEndToEnd, EmptyAddressIsReportedWithoutConnecting)
 {
     Connect(L"admin", L"1111", L"");
     PumpUntil([&] { return HasLine(L"Empty IP or User ID !"); }, 5000);
-    EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
-                                     L"Empty IP or User ID !"));
+    EXPECT_THAT(
+        Lines(),
+        ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...", L"Empty IP or User ID !"));
     EXPECT_FALSE(State().connected);
     EXPECT_TRUE(FieldsEnabled());
 }
@@ -128,12 +133,14 @@ TEST_F(ViewEndToEnd, LostDvrIsRetriedEverySecondTenTimesThenConnectionFailed)
     // Every attempt shows up as the next reconnect count; the tenth failure stops the retries.
     std::vector<int> counts;
     auto start = std::chrono::steady_clock::now();
-    PumpUntil([&] {
-        int n = State().reconnectCount;
-        if (n > 0 && (counts.empty() || counts.back() != n))
-            counts.push_back(n);
-        return HasLine(L"Connection failed.");
-    }, 30000);
+    PumpUntil(
+        [&] {
+            int n = State().reconnectCount;
+            if (n > 0 && (counts.empty() || counts.back() != n))
+                counts.push_back(n);
+            return HasLine(L"Connection failed.");
+        },
+        30000);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_THAT(counts, ElementsAre(1, 2, 3, 4, 5, 6, 7, 8, 9, 10));
     EXPECT_GE(seconds, 9.5) << "one attempt per second";
@@ -154,8 +161,9 @@ TEST_F(ViewEndToEnd, ConnectToARefusingOrHangingDvrEndsWithConnectionFailedAfter
         }
         Connect();
         PumpUntil([&] { return HasLine(L"Connection failed."); }, 40000);
-        EXPECT_THAT(Lines(), ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...",
-                                         L"Connection failed."))
+        EXPECT_THAT(
+            Lines(),
+            ElementsAre(L"Start DVR Web Viewer.", L"0,9,1,24", L"Waiting for connection...", L"Connection failed."))
             << "hang " << hang;
         EXPECT_TRUE(State().userStopped) << "hang " << hang;
         EXPECT_FALSE(State().connected) << "hang " << hang;

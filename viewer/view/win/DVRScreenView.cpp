@@ -30,8 +30,7 @@ std::wstring Widen(std::string_view ansi)
 DVRScreenView::DVRScreenView(const ViewSkin& skin, const ViewPartsConfig& parts)
     : skin_(skin), panel_(skin), components_(parts, transport_, *this, &panel_, &ptz_, this),
       settings_([this](bool on) { SetEnableAudio(on); })
-{
-}
+{}
 
 SIZE DVRScreenView::PanelSize(const ViewSkin& skin)
 {
@@ -50,8 +49,8 @@ DVRScreenView* DVRScreenView::Create(HWND parent, const ViewSkin& skin, const Vi
         // While it is being created the view does not delete itself: a failed creation is undone here.
         v->creating_ = true;
         // 0xE900: the identifier of a main pane.
-        bool made = v->CreateEx(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN, 0, 0,
-                                size.cx, size.cy, parent, 0xE900);
+        bool made = v->CreateEx(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN, 0, 0, size.cx,
+                                size.cy, parent, 0xE900);
         v->creating_ = false;
         return made ? v.release() : nullptr;
     });
@@ -97,7 +96,9 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case NSMG_WM_PACKET_A:
     case NSMG_WM_PACKET_B:
     case NSMG_WM_PACKET: c.OnPacket(reinterpret_cast<const void*>(wp), reinterpret_cast<const void*>(lp)); return 0;
-    case NSMG_WM_STREAM: c.OnStreamBlock(reinterpret_cast<const void*>(wp), reinterpret_cast<const void*>(lp)); return 0;
+    case NSMG_WM_STREAM:
+        c.OnStreamBlock(reinterpret_cast<const void*>(wp), reinterpret_cast<const void*>(lp));
+        return 0;
     case NSMG_WM_STREAM_STATUS: c.OnStreamStatus(static_cast<uint32_t>(wp), lp != 0); return 0;
     }
     return Default(msg, wp, lp);
@@ -173,8 +174,8 @@ void DVRScreenView::InitialUpdate()
 void DVRScreenView::ShowStepError(const wchar_t* step, DWORD error)
 {
     wchar_t* system = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr);
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   error, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr);
     wchar_t text[2000];
     _snwprintf(text, 2000, L"%s failed with error %lu: %s", step, static_cast<unsigned long>(error),
                system ? system : L"");
@@ -230,7 +231,7 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
     case kCmdSetup: OnSetupCommand(); break;
     default:
         ptz_.OnViewCommand(command); // PTZ ticks, 34/35; channels also tell the watched camera
-        OnLiveCommand(command);      // channels, layouts, speed
+        OnLiveCommand(command); // channels, layouts, speed
         break;
     }
 }
@@ -354,10 +355,14 @@ void DVRScreenView::SaveConnectInfo()
     if (file.empty())
         return;
     std::wstring section = Text(connection::kTextInfoSection);
-    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoUrl).c_str(), ItemText(kItemAddress, 100).c_str(), file.c_str());
-    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoPort).c_str(), ItemText(kItemPort, 20).c_str(), file.c_str());
-    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoPassword).c_str(), ItemText(kItemPassword, 20).c_str(), file.c_str());
-    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoUser).c_str(), ItemText(kItemUser, 50).c_str(), file.c_str());
+    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoUrl).c_str(),
+                               ItemText(kItemAddress, 100).c_str(), file.c_str());
+    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoPort).c_str(),
+                               ItemText(kItemPort, 20).c_str(), file.c_str());
+    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoPassword).c_str(),
+                               ItemText(kItemPassword, 20).c_str(), file.c_str());
+    WritePrivateProfileStringW(section.c_str(), Text(connection::kTextInfoUser).c_str(),
+                               ItemText(kItemUser, 50).c_str(), file.c_str());
     // The "DVR PTZ" box is checked while the PTZ part has not placed it.
     const bool autoPtz = !GetDlgItem(Hwnd(), kItemAutoPtz) || win::IsChecked(Hwnd(), kItemAutoPtz);
     WritePrivateProfileStringW(L"AUTO_PTZ_TYPE", L"AUTO", autoPtz ? L"ON" : L"OFF", file.c_str());
@@ -373,10 +378,7 @@ void DVRScreenView::FatalDecoderStart()
     ExitProcess(0);
 }
 
-void DVRScreenView::UnloadLanguage()
-{
-    language_.Reset();
-}
+void DVRScreenView::UnloadLanguage() { language_.Reset(); }
 
 void DVRScreenView::CloseHost()
 {

@@ -113,16 +113,16 @@ private:
     void ShowStepError(const wchar_t* step, DWORD error);
 
     bool creating_ = false;
-    int selectedAudio_ = 0;      // the audio-channel button chosen last (64-67), 0 none
-    HWND host_ = nullptr;        // not ours
-    win::Library language_;      // lingua_res, loaded as a data file
+    int selectedAudio_ = 0; // the audio-channel button chosen last (64-67), 0 none
+    HWND host_ = nullptr; // not ours
+    win::Library language_; // lingua_res, loaded as a data file
     win::Brush black_;
     ViewSkin skin_;
     ViewTransport transport_;
     ViewPanel panel_;
     ViewPtz ptz_;
-    ViewComponents components_;       // after transport_, panel_ and ptz_: the controller uses them to the end
-    CViewSettings settings_;     // after components_: the setup dialog mirrors "Enable Audio" into them
+    ViewComponents components_; // after transport_, panel_ and ptz_: the controller uses them to the end
+    CViewSettings settings_; // after components_: the setup dialog mirrors "Enable Audio" into them
 };
 
 } // namespace view

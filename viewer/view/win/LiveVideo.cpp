@@ -10,10 +10,7 @@ namespace view {
 
 CLiveVideo::CLiveVideo() = default;
 
-CLiveVideo::~CLiveVideo()
-{
-    Stop();
-}
+CLiveVideo::~CLiveVideo() { Stop(); }
 
 bool CLiveVideo::Attach(HWND view, const RECT& area, const connection::ConnectionController* controller,
                         pipeline::IAudioTiming* audio)
@@ -112,8 +109,8 @@ bool CLiveVideo::Start()
     // Made at the login reply; gone only when a thread missed the stop bound and took it along.
     if (!decoder_ || decoder_->Channels() != channels)
         MakeDecoder(channels);
-    pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, static_cast<pipeline::IPictureDisplay&>(*this), audio_,
-                                                       static_cast<pipeline::IPictureWatchdog*>(this));
+    pipe_ = std::make_unique<pipeline::CFramePipeline>(*decoder_, static_cast<pipeline::IPictureDisplay&>(*this),
+                                                       audio_, static_cast<pipeline::IPictureWatchdog*>(this));
     pipe_->SetChannelCount(channels);
     pipe_->SetAudioSync(audioSync_, phoneOn_);
     pipe_->SetWatchdogRunning(watchdog_);
@@ -183,10 +180,7 @@ void CLiveVideo::SetDecoderOption(int option)
         decoder_->SetNtscMark(option);
 }
 
-bool CLiveVideo::Running() const
-{
-    return queue_ && queue_->Running();
-}
+bool CLiveVideo::Running() const { return queue_ && queue_->Running(); }
 
 void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
 {
@@ -199,10 +193,10 @@ void CLiveVideo::StoreVideo(int, const uint8_t* data, size_t length)
     wire::VideoFrameHeader h;
     if (arrival_ && wire::ParseVideoFrameHeader(data, length, h)) {
         const int64_t sent = static_cast<int64_t>(h.seconds) * 1000000 + h.microseconds;
-        arrival_->Record(std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count() -
-                         sent);
+        arrival_->Record(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+                .count() -
+            sent);
     }
     pipeline::StoreResult r = queue_->Store(data, length);
     if (r != pipeline::StoreResult::Stored)
@@ -220,10 +214,7 @@ void CLiveVideo::StoreAudio(const uint8_t* data, size_t length)
         queue_->Store(data, length);
 }
 
-void CLiveVideo::Reset()
-{
-    RefreshEmpty();
-}
+void CLiveVideo::Reset() { RefreshEmpty(); }
 
 void CLiveVideo::RefreshEmpty()
 {

@@ -97,7 +97,7 @@ private:
 
     HWND view_ = nullptr; // not ours
     const connection::ConnectionController* controller_ = nullptr; // not ours
-    pipeline::IAudioTiming* audio_ = nullptr;                      // not ours
+    pipeline::IAudioTiming* audio_ = nullptr; // not ours
     video::DisplayManager display_;
     // Shared with the frame path: a decode thread that outlives the stop bound keeps them.
     std::shared_ptr<video::XvidLibrary> xvid_ = std::make_shared<video::XvidLibrary>();
@@ -117,7 +117,7 @@ private:
     std::atomic<uint64_t> refusedFull_{0};
     pipeline::CLatencyHistogram* latency_ = nullptr; // not ours
     pipeline::CLatencyHistogram* arrival_ = nullptr; // not ours
-    pipeline::CLatencyHistogram* sync_ = nullptr;    // not ours
+    pipeline::CLatencyHistogram* sync_ = nullptr; // not ours
 };
 
 } // namespace view

@@ -25,7 +25,8 @@ bool DVRScreenView::OnLiveCommand(int command)
     if (command == 49 || command == 50) {
         const int level = panel_.SpeedLevel();
         // The DVR's option bits are not learned: the cap is that of an unknown DVR.
-        const int next = command == 49 ? connection::SpeedUp(level, connection::SpeedCap(-1)) : connection::SpeedDown(level);
+        const int next =
+            command == 49 ? connection::SpeedUp(level, connection::SpeedCap(-1)) : connection::SpeedDown(level);
         SetDlgItemInt(Hwnd(), kItemSpeed, static_cast<UINT>(next), FALSE);
         return true;
     }

@@ -64,7 +64,8 @@ void ViewPtz::FillLists(HWND view)
     ShowSettingsCamera(1);
 }
 
-void ViewPtz::Start(const std::wstring& infoFile, const std::wstring& sectionFormat, const std::wstring& key, SendFn send)
+void ViewPtz::Start(const std::wstring& infoFile, const std::wstring& sectionFormat, const std::wstring& key,
+                    SendFn send)
 {
     file_ = infoFile;
     key_ = key.empty() ? L"PTZ" : key;

@@ -11,7 +11,10 @@
 namespace view {
 
 class ViewPtz final : public IPendingPtz,
-                      private ptz::IPanlink, private ptz::IPtzStore, private ptz::IPtzPanel, private ptz::IPtzSender {
+                      private ptz::IPanlink,
+                      private ptz::IPtzStore,
+                      private ptz::IPtzPanel,
+                      private ptz::IPtzSender {
 public:
     using SendFn = std::function<void(uint16_t command, const uint8_t* payload, size_t length)>;
 

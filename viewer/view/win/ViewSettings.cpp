@@ -9,8 +9,7 @@ namespace view {
 
 CViewSettings::CViewSettings(std::function<void(bool)> audioMirror, std::wstring path)
     : audioMirror_(std::move(audioMirror)), path_(std::move(path)), record_(settings::DefaultViewSetup(0))
-{
-}
+{}
 
 CViewSettings::~CViewSettings() = default;
 

@@ -27,7 +27,7 @@ public:
 
 private:
     NSMG_HANDLE handle_ = nullptr; // ours: NSMGAPI_Destroy
-    bool initialized_ = false;     // NSMGAPI_Uninitialize owed
+    bool initialized_ = false; // NSMGAPI_Uninitialize owed
 };
 
 } // namespace view

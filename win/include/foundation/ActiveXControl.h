@@ -30,11 +30,11 @@ HRESULT NotImplemented(const char* itf, const char* method);
 // What a control class tells the base about itself; one static instance per class.
 struct ControlClass {
     const CLSID* clsid;
-    const IID* dispatchIid;      // the dispatch interface in the type library
-    const IID* eventsIid;        // the default source interface
-    const CLSID* propertyPage;   // null: the control has no page
-    const wchar_t* userName;     // given to the frame and to the properties frame
-    DWORD miscStatus;            // OLEMISC_*
+    const IID* dispatchIid; // the dispatch interface in the type library
+    const IID* eventsIid; // the default source interface
+    const CLSID* propertyPage; // null: the control has no page
+    const wchar_t* userName; // given to the frame and to the properties frame
+    DWORD miscStatus; // OLEMISC_*
 };
 
 // The derived control's persisted properties pass through one of these in every direction:
@@ -196,8 +196,7 @@ protected:
     void SetExtentPixels(int width, int height);
     // A text member of the dispatch interface: put (DISPATCH_PROPERTYPUT, any type converted to
     // text) and get.
-    static HRESULT TextProperty(std::wstring& member, WORD flags, DISPPARAMS& params, VARIANT* result,
-                                UINT* argErr);
+    static HRESULT TextProperty(std::wstring& member, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
 
 private:
     HRESULT ShowProperties(HWND parent);

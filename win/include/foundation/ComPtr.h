@@ -8,8 +8,7 @@
 
 namespace win {
 
-template <class T>
-class ComPtr {
+template <class T> class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() { Release(); }
@@ -61,8 +60,7 @@ public:
     }
 
     // QueryInterface into another pointer.
-    template <class U>
-    HRESULT As(ComPtr<U>& out) const
+    template <class U> HRESULT As(ComPtr<U>& out) const
     {
         if (!p_)
             return E_POINTER;

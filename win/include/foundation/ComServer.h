@@ -21,22 +21,27 @@ HRESULT CanUnloadNow();
 
 // ---- QueryInterface through a table ----
 struct QiEntry {
-    const IID* iid;    // null ends the table
-    ptrdiff_t offset;  // of the interface within the object
+    const IID* iid; // null ends the table
+    ptrdiff_t offset; // of the interface within the object
 };
 // The first entry also answers IUnknown.
 HRESULT QiSearch(void* self, const QiEntry* table, REFIID riid, void** ppv);
 
-template <class Class, class Itf, class Via = Itf>
-ptrdiff_t QiOffset()
+template <class Class, class Itf, class Via = Itf> ptrdiff_t QiOffset()
 {
     alignas(Class) static char probe[sizeof(void*)];
     auto* c = reinterpret_cast<Class*>(probe);
     return reinterpret_cast<char*>(static_cast<Itf*>(static_cast<Via*>(c))) - reinterpret_cast<char*>(c);
 }
-#define PX_QI(Class, Itf) {&__uuidof(Itf), ::win::com::QiOffset<Class, Itf>()}
+#define PX_QI(Class, Itf) \
+    { \
+        &__uuidof(Itf), ::win::com::QiOffset<Class, Itf>() \
+    }
 // An interface reached through one of its derived interfaces (IDispatch through a dual one).
-#define PX_QI_VIA(Class, Itf, Via) {&__uuidof(Itf), ::win::com::QiOffset<Class, Itf, Via>()}
+#define PX_QI_VIA(Class, Itf, Via) \
+    { \
+        &__uuidof(Itf), ::win::com::QiOffset<Class, Itf, Via>() \
+    }
 
 // Counts in the module for as long as it lives.
 class ModuleCounted {
@@ -46,8 +51,7 @@ protected:
 };
 
 // Derived must provide `static const QiEntry* QiTable()`. Created with a reference count of 1.
-template <class Derived, class... Itfs>
-class ComObject : public Itfs..., private ModuleCounted {
+template <class Derived, class... Itfs> class ComObject : public Itfs..., private ModuleCounted {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
     {
@@ -72,8 +76,7 @@ private:
 };
 
 // Makes a T and asks it for riid (the creation function of a class row).
-template <class T>
-HRESULT CreateInstance(REFIID riid, void** ppv)
+template <class T> HRESULT CreateInstance(REFIID riid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
@@ -93,8 +96,8 @@ HRESULT CreateInstance(REFIID riid, void** ppv)
 // identifier in braces and "%MODULE%" for the full path of the DLL.
 struct RegEntry {
     const wchar_t* key;
-    const wchar_t* name;  // null: the key's default value
-    const wchar_t* text;  // REG_SZ; null with no name: the key alone
+    const wchar_t* name; // null: the key's default value
+    const wchar_t* text; // REG_SZ; null with no name: the key alone
     DWORD number = 0;
     bool isNumber = false; // REG_DWORD `number` instead of `text`
 };

@@ -50,11 +50,11 @@ public:
     // ---- ambient properties, answered through the site's IDispatch ----
     // Each change is announced to a hosted control (IOleControl::OnAmbientPropertyChange); set them
     // before CreateControl for the control's first look.
-    void SetAmbientUserMode(bool run);                    // DISPID_AMBIENT_USERMODE; true at first
+    void SetAmbientUserMode(bool run); // DISPID_AMBIENT_USERMODE; true at first
     void SetAmbientDisplayName(const std::wstring& name); // DISPID_AMBIENT_DISPLAYNAME; "" at first
-    void SetAmbientBackColor(OLE_COLOR color);            // DISPID_AMBIENT_BACKCOLOR; the window colour
-    void SetAmbientForeColor(OLE_COLOR color);            // DISPID_AMBIENT_FORECOLOR; the window text colour
-    void SetAmbientFont(IFontDisp* font);                 // DISPID_AMBIENT_FONT, shared; none at first
+    void SetAmbientBackColor(OLE_COLOR color); // DISPID_AMBIENT_BACKCOLOR; the window colour
+    void SetAmbientForeColor(OLE_COLOR color); // DISPID_AMBIENT_FORECOLOR; the window text colour
+    void SetAmbientFont(IFontDisp* font); // DISPID_AMBIENT_FONT, shared; none at first
     // The value of ambient property `id`; DISP_E_MEMBERNOTFOUND for one the host does not answer.
     // A host that answers more overrides it.
     virtual HRESULT GetAmbient(DISPID id, VARIANT* value);
@@ -84,8 +84,8 @@ private:
     ComPtr<IOleObject> control_;
     ComPtr<IDispatch> dispatch_;
     ComPtr<IOleInPlaceActiveObject> active_; // given by the control through SetActiveObject
-    UINT_PTR filter_ = 0;                     // in the message chain while a control is hosted
-    ComPtr<IConnectionPoint> events_;         // the control's, while a sink is connected
+    UINT_PTR filter_ = 0; // in the message chain while a control is hosted
+    ComPtr<IConnectionPoint> events_; // the control's, while a sink is connected
     DWORD eventsCookie_ = 0;
 
     bool userMode_ = true;

@@ -11,8 +11,7 @@
 
 namespace win {
 
-template <class Traits>
-class Owner {
+template <class Traits> class Owner {
 public:
     using Handle = typename Traits::Handle;
 
@@ -50,8 +49,7 @@ private:
 };
 
 // Traits of a handle kind: the function that closes it and its empty value (null unless given).
-template <class H, auto CloseFn, H Empty = H{}>
-struct Closer {
+template <class H, auto CloseFn, H Empty = H{}> struct Closer {
     using Handle = H;
     static Handle Invalid() { return Empty; }
     static bool Valid(Handle h) { return h != Empty; }
@@ -131,8 +129,7 @@ public:
     MemoryDC(MemoryDC&& o) noexcept
         : dc_(std::exchange(o.dc_, nullptr)), bitmap_(std::exchange(o.bitmap_, nullptr)),
           firstBitmap_(std::exchange(o.firstBitmap_, nullptr))
-    {
-    }
+    {}
     MemoryDC& operator=(MemoryDC&& o) noexcept
     {
         if (this != &o) {
@@ -177,8 +174,8 @@ private:
     bool Hold(HBITMAP bitmap);
 
     HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;       // ours: selected into dc_ while both live
-    HGDIOBJ firstBitmap_ = nullptr;  // not ours: the DC's own, put back before the DC goes
+    HBITMAP bitmap_ = nullptr; // ours: selected into dc_ while both live
+    HGDIOBJ firstBitmap_ = nullptr; // not ours: the DC's own, put back before the DC goes
 };
 
 inline bool MemoryDC::Hold(HBITMAP bitmap)
@@ -213,8 +210,7 @@ inline uint32_t* MemoryDC::CreateDib(HDC like, int width, int height)
     }
     BITMAPINFO bi = TopDownDib(width, height, 32);
     void* bits = nullptr;
-    return Hold(CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0)) ? static_cast<uint32_t*>(bits)
-                                                                                : nullptr;
+    return Hold(CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0)) ? static_cast<uint32_t*>(bits) : nullptr;
 }
 
 // Selects an object into a DC and puts the previous one back when it goes.

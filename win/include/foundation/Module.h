@@ -31,8 +31,7 @@ void UnregisterModuleClasses();
 
 // Runs `body` and answers `failure` for whatever C++ throws out of it: exported functions, COM
 // methods and callbacks stand behind it so that nothing unwinds into a caller that is not C++.
-template <class R, class F>
-R Barrier(const char* where, R failure, F&& body) noexcept
+template <class R, class F> R Barrier(const char* where, R failure, F&& body) noexcept
 {
     try {
         return body();
@@ -45,8 +44,7 @@ R Barrier(const char* where, R failure, F&& body) noexcept
 }
 
 // The same for COM methods: E_OUTOFMEMORY for a failed allocation, E_UNEXPECTED otherwise.
-template <class F>
-HRESULT ComBarrier(const char* where, F&& body) noexcept
+template <class F> HRESULT ComBarrier(const char* where, F&& body) noexcept
 {
     try {
         return body();
@@ -60,8 +58,7 @@ HRESULT ComBarrier(const char* where, F&& body) noexcept
 }
 
 // For functions without a result.
-template <class F>
-void VoidBarrier(const char* where, F&& body) noexcept
+template <class F> void VoidBarrier(const char* where, F&& body) noexcept
 {
     Barrier(where, 0, [&] {
         body();

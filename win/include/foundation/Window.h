@@ -24,8 +24,8 @@ protected:
     virtual ~Window();
 
     // Creates the window; `this` is attached before WM_NCCREATE. False when CreateWindowEx failed.
-    bool CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y,
-                  int width, int height, HWND parent, UINT_PTR idOrMenu);
+    bool CreateEx(DWORD exStyle, const wchar_t* className, const wchar_t* title, DWORD style, int x, int y, int width,
+                  int height, HWND parent, UINT_PTR idOrMenu);
 
     virtual LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
     LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(wnd_, msg, wp, lp); }
@@ -61,8 +61,8 @@ protected:
 
 private:
     static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data);
-    HWND wnd_ = nullptr;      // not ours: never destroyed here
-    LONG_PTR chainProc_ = 0;  // the window's procedure once subclassed: the common controls' own
+    HWND wnd_ = nullptr; // not ours: never destroyed here
+    LONG_PTR chainProc_ = 0; // the window's procedure once subclassed: the common controls' own
 };
 
 } // namespace win
