@@ -140,13 +140,11 @@ public:
     BagReader(IPropertyBag* bag, IErrorLog* log) : bag_(bag), log_(log) {}
     void Text(const wchar_t* name, std::wstring& value) override
     {
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_BSTR;
+        Variant v;
+        v->vt = VT_BSTR; // the type asked for
         value.clear();
-        if (SUCCEEDED(bag_->Read(name, &v, log_)) && SUCCEEDED(VariantChangeType(&v, &v, 0, VT_BSTR)))
-            value = TextOf(v.bstrVal);
-        VariantClear(&v);
+        if (SUCCEEDED(bag_->Read(name, v.Get(), log_)) && SUCCEEDED(VariantChangeType(v.Get(), v.Get(), 0, VT_BSTR)))
+            value = TextOf(v->bstrVal);
     }
 
 private:
@@ -162,16 +160,8 @@ public:
     {
         if (FAILED(hr))
             return;
-        VARIANT v;
-        VariantInit(&v);
-        v.vt = VT_BSTR;
-        v.bstrVal = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
-        if (!v.bstrVal) {
-            hr = E_OUTOFMEMORY;
-            return;
-        }
-        hr = bag_->Write(name, &v);
-        VariantClear(&v);
+        Variant v = Variant::OfText(value);
+        hr = v->vt == VT_BSTR ? bag_->Write(name, v.Get()) : E_OUTOFMEMORY;
     }
 
 private:
@@ -317,15 +307,13 @@ HRESULT ActiveXControl::TextProperty(std::wstring& member, WORD flags, DISPPARAM
             return DISP_E_BADPARAMCOUNT;
         if (params.cNamedArgs != 1 || !params.rgdispidNamedArgs || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
             return DISP_E_PARAMNOTOPTIONAL;
-        VARIANT text;
-        VariantInit(&text);
-        if (FAILED(VariantChangeType(&text, &params.rgvarg[0], 0, VT_BSTR))) {
+        Variant text;
+        if (FAILED(VariantChangeType(text.Get(), &params.rgvarg[0], 0, VT_BSTR))) {
             if (argErr)
                 *argErr = 0;
             return DISP_E_TYPEMISMATCH;
         }
-        member = TextOf(text.bstrVal);
-        VariantClear(&text);
+        member = TextOf(text->bstrVal);
         return S_OK;
     }
     if (flags & DISPATCH_PROPERTYGET) {

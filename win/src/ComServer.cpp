@@ -1,4 +1,5 @@
 #include "foundation/ComServer.h"
+#include "foundation/Handles.h"
 #include <olectl.h>
 #include <string>
 
@@ -113,20 +114,19 @@ HRESULT RegisterRows(const ClassRow* rows, size_t count)
             const std::wstring clsid = GuidText(*rows[i].clsid);
             for (size_t k = 0; k < rows[i].entryCount; ++k) {
                 const RegEntry& e = rows[i].entries[k];
-                HKEY key = nullptr;
+                RegKey key;
                 if (RegCreateKeyExW(HKEY_CLASSES_ROOT, Expand(e.key, clsid, module).c_str(), 0, nullptr, 0, KEY_WRITE,
-                                    nullptr, &key, nullptr) != ERROR_SUCCESS)
+                                    nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
                     return SELFREG_E_CLASS;
                 LONG rc = ERROR_SUCCESS;
                 if (e.isNumber) {
-                    rc = RegSetValueExW(key, e.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&e.number),
+                    rc = RegSetValueExW(key.Get(), e.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&e.number),
                                         sizeof e.number);
                 } else if (e.text || e.name) {
                     const std::wstring v = Expand(e.text, clsid, module);
-                    rc = RegSetValueExW(key, e.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                    rc = RegSetValueExW(key.Get(), e.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
                                         static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
                 }
-                RegCloseKey(key);
                 if (rc != ERROR_SUCCESS)
                     return SELFREG_E_CLASS;
             }

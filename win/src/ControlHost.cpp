@@ -1,4 +1,5 @@
 #include "foundation/ControlHost.h"
+#include "foundation/Handles.h"
 #include "foundation/ComServer.h"
 #include "foundation/MessageLoop.h"
 #include "foundation/Messages.h"
@@ -505,34 +506,28 @@ HRESULT PutText(IDispatch* object, DISPID id, const std::wstring& text)
 {
     if (!object)
         return E_POINTER;
-    VARIANT arg;
-    VariantInit(&arg);
-    arg.vt = VT_BSTR;
-    arg.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    if (!arg.bstrVal)
+    Variant arg = Variant::OfText(text);
+    if (arg->vt != VT_BSTR)
         return E_OUTOFMEMORY;
     DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&arg, &named, 1, 1};
-    HRESULT hr =
-        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
-    VariantClear(&arg);
-    return hr;
+    DISPPARAMS params{arg.Get(), &named, 1, 1};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
 }
 
 HRESULT GetText(IDispatch* object, DISPID id, std::wstring& text)
 {
     if (!object)
         return E_POINTER;
-    VARIANT result;
-    VariantInit(&result);
+    Variant result;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     HRESULT hr =
-        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
+        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.Get(), nullptr, nullptr);
     if (SUCCEEDED(hr))
-        hr = VariantChangeType(&result, &result, 0, VT_BSTR);
-    if (SUCCEEDED(hr))
-        text.assign(result.bstrVal ? result.bstrVal : L"", result.bstrVal ? SysStringLen(result.bstrVal) : 0);
-    VariantClear(&result);
+        hr = VariantChangeType(result.Get(), result.Get(), 0, VT_BSTR);
+    if (SUCCEEDED(hr)) {
+        BSTR b = result->bstrVal;
+        text.assign(b ? b : L"", b ? SysStringLen(b) : 0);
+    }
     return hr;
 }
 

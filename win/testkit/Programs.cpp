@@ -1,14 +1,9 @@
 #include "Programs.h"
+#include "foundation/Module.h"
 
 namespace testkit {
 
-std::wstring BesideMe(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, n);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1) + name;
-}
+std::wstring BesideMe(const wchar_t* name) { return win::ModuleFolder(nullptr) + name; }
 
 namespace {
 

@@ -2,6 +2,7 @@
 // A property bag, as a page's PARAM elements reach a control: values kept as text, with the type
 // each was written as.
 #include "foundation/ComServer.h"
+#include "foundation/Handles.h"
 #include <map>
 #include <string>
 
@@ -28,14 +29,12 @@ public:
     }
     STDMETHODIMP Write(LPCOLESTR name, VARIANT* v) override
     {
-        VARIANT text;
-        VariantInit(&text);
-        HRESULT hr = VariantChangeType(&text, v, 0, VT_BSTR);
+        win::Variant text;
+        HRESULT hr = VariantChangeType(text.Get(), v, 0, VT_BSTR);
         if (SUCCEEDED(hr)) {
-            values[name] = text.bstrVal ? text.bstrVal : L"";
+            values[name] = text->bstrVal ? text->bstrVal : L"";
             written[name] = v->vt;
         }
-        VariantClear(&text);
         return hr;
     }
 };

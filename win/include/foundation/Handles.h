@@ -6,6 +6,7 @@
 #include <windows.h> // with the sockets of winsock.h (or of winsock2.h when that came first)
 #include <oleauto.h>
 #include <cstdint>
+#include <string>
 #include <utility>
 #include "foundation/Dib.h"
 
@@ -79,6 +80,16 @@ class Variant {
 public:
     Variant() { VariantInit(&v_); }
     ~Variant() { VariantClear(&v_); }
+    // A VT_BSTR holding `text`; VT_EMPTY when the string could not be allocated.
+    static Variant OfText(const std::wstring& text)
+    {
+        Variant v;
+        if (BSTR b = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+            v.v_.vt = VT_BSTR;
+            v.v_.bstrVal = b;
+        }
+        return v;
+    }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     Variant(Variant&& o) noexcept : v_(o.v_) { VariantInit(&o.v_); }
