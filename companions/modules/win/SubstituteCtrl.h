@@ -1,0 +1,79 @@
+#pragma once
+// The manager's module controls (remote setup, backup, player, search) as stand-ins: each takes the
+// site the manager hands it through its dispatch interface, shows in its window what arrived and
+// with which type, reads it back as text (Received, DISPID 100), and asks its container to close
+// (WM_CLOSE_HOST to its parent) from its Close button or F8. They keep and write nothing.
+#include <windows.h>
+#include <string>
+#include <vector>
+#include "Orvmods_h.h"
+#include "foundation/ActiveXControl.h"
+#include "foundation/ComServer.h"
+#include "foundation/Handles.h"
+
+// What tells the four controls apart.
+struct SubstituteKind {
+    const wchar_t* name; // shown first, e.g. "Remote setup"
+    win::ControlClass cls;
+    VARTYPE portType; // what DISPID 2 accepts: VT_UI4 or VT_BSTR
+};
+
+extern const SubstituteKind kRemoteSetupKind, kBackupKind, kPlayerKind, kSearchKind;
+
+// The module's class table, one row per control (Orvmods.cpp).
+extern const win::com::ClassRow kOrvmodsRows[4];
+
+class CSubstituteCtrl : public win::ActiveXControl {
+public:
+    enum : DISPID { kAddress = 1, kPort = 2, kUser = 3, kPassword = 4, kSetAddr = 5, kReceived = 100 };
+    enum : int { kCloseButton = 1001 };
+    static constexpr UINT kCloseKey = VK_F8;
+
+    // What the control has received, one line each: the module, address, port and its type, user,
+    // the password's length (never the password), SetAddr.
+    std::vector<std::wstring> Lines() const;
+
+protected:
+    explicit CSubstituteCtrl(const SubstituteKind& kind);
+    ~CSubstituteCtrl() override = default;
+
+private:
+    bool CreateControlWindow(HWND parent, const RECT& pos) override;
+    HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr) override;
+    void ExchangeProperties(win::PropertyExchange&) override {}
+    bool PreTranslate(MSG& msg) override;
+    void DrawContent(HDC dc, const RECT& bounds) override;
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+    HRESULT Member(int index, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
+    HRESULT SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result);
+    std::wstring Text(int index) const;
+    void Paint(HDC dc, const RECT& bounds);
+    void Changed();
+    void CloseHost();
+
+    const SubstituteKind& kind_;
+    win::Variant values_[4]; // DISPIDs 1 to 4, as they came (VT_EMPTY until then)
+    int setAddrCalls_ = 0;
+    bool setAddrAnswer_ = false;
+    win::Font titleFont_, textFont_;
+    HWND closeButton_ = nullptr; // a child of ours
+};
+
+// One class per module, for the class table's creation functions.
+class CRemoteSetupCtrl final : public CSubstituteCtrl {
+public:
+    CRemoteSetupCtrl() : CSubstituteCtrl(kRemoteSetupKind) {}
+};
+class CBackupCtrl final : public CSubstituteCtrl {
+public:
+    CBackupCtrl() : CSubstituteCtrl(kBackupKind) {}
+};
+class CPlayerCtrl final : public CSubstituteCtrl {
+public:
+    CPlayerCtrl() : CSubstituteCtrl(kPlayerKind) {}
+};
+class CSearchCtrl final : public CSubstituteCtrl {
+public:
+    CSearchCtrl() : CSubstituteCtrl(kSearchKind) {}
+};
