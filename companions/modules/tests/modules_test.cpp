@@ -1,0 +1,192 @@
+// The module controls as the manager meets them: registered with regsvr32, created by class
+// identifier in the foundation's control host, handed a site in the manager's order (the remote
+// setup's port as a number, the others' as text), read back, and closed from inside by the real
+// pointer on their Close button and by their key.
+#include <windows.h>
+#include <olectl.h>
+#include "Orvmods_h.h"
+#include "Programs.h"
+#include "TestKit.h"
+#include "foundation/ComServer.h"
+#include "foundation/ControlHost.h"
+#include "foundation/Handles.h"
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+DWORD Regsvr32(const wchar_t* options)
+{
+    return testkit::RunAndWait(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + testkit::BesideMe(L"Orvmods.dll") +
+                               L"\"");
+}
+
+std::wstring RegText(const std::wstring& key)
+{
+    wchar_t text[512];
+    DWORD bytes = sizeof text;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS)
+        return L"<missing>";
+    return text;
+}
+
+bool KeyExists(const std::wstring& key)
+{
+    win::RegKey k;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, k.Put()) == ERROR_SUCCESS;
+}
+
+HRESULT Put(IDispatch* d, DISPID id, VARIANT value)
+{
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS p{&value, &named, 1, 1};
+    UINT argErr = 99;
+    HRESULT hr = d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &p, nullptr, nullptr, &argErr);
+    EXPECT_TRUE(SUCCEEDED(hr) || argErr == 0) << "the refused argument named";
+    return hr;
+}
+
+VARIANT Number(ULONG n)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_UI4;
+    v.ulVal = n;
+    return v;
+}
+
+std::wstring Received(IDispatch* d)
+{
+    std::wstring text = L"<failed>";
+    win::dispatch::GetText(d, 100, text);
+    return text;
+}
+
+struct Module {
+    const CLSID* clsid;
+    const char* name; // of the test case
+    const wchar_t* title;
+    bool portIsNumber;
+};
+const Module kModules[] = {{&CLSID_RemoteSetup, "RemoteSetup", L"Remote setup", true},
+                           {&CLSID_Backup, "Backup", L"Backup", false},
+                           {&CLSID_Player, "Player", L"Player", false},
+                           {&CLSID_Search, "Search", L"Search", false}};
+
+void PrintTo(const Module& m, std::ostream* os) { *os << m.name; }
+
+class Host final : public win::ControlHost {
+public:
+    int closeRequests = 0;
+
+private:
+    void OnCloseHost() override { ++closeRequests; }
+};
+
+class Orvmods : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(Regsvr32(L""), 0u); }
+    void SetUp() override { ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr))); }
+    void TearDown() override
+    {
+        testkit::PumpFor(50);
+        if (HMODULE dll = GetModuleHandleW(L"Orvmods.dll")) {
+            auto canUnload =
+                reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+            ASSERT_TRUE(canUnload);
+            EXPECT_EQ(canUnload(), S_OK) << "a control outlived its host";
+        }
+        OleUninitialize();
+    }
+};
+
+TEST_F(Orvmods, Regsvr32RegistersTheFourControlsSafeForScriptingAndUnregisterRemovesThem)
+{
+    const std::wstring safe = L"\\Implemented Categories\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+    const std::wstring lib = L"TypeLib\\" + win::com::GuidText(LIBID_OrvmodsLib);
+    for (const Module& m : kModules) {
+        const std::wstring key = L"CLSID\\" + win::com::GuidText(*m.clsid);
+        EXPECT_EQ(RegText(key + L"\\InprocServer32"), testkit::BesideMe(L"Orvmods.dll")) << m.name;
+        EXPECT_TRUE(KeyExists(key + safe)) << m.name;
+        EXPECT_TRUE(KeyExists(RegText(key + L"\\ProgID"))) << m.name;
+    }
+    EXPECT_TRUE(KeyExists(lib));
+
+    ASSERT_EQ(Regsvr32(L"/u "), 0u);
+    for (const Module& m : kModules)
+        EXPECT_FALSE(KeyExists(L"CLSID\\" + win::com::GuidText(*m.clsid))) << m.name;
+    EXPECT_FALSE(KeyExists(lib));
+    ASSERT_EQ(Regsvr32(L""), 0u);
+}
+
+class ModuleControl : public Orvmods, public ::testing::WithParamInterface<Module> {};
+
+TEST_P(ModuleControl, TakesTheSiteInTheManagersOrderRefusesAWrongTypeShowsItAndClosesItsHost)
+{
+    const Module& m = GetParam();
+    Host host;
+    ASSERT_TRUE(host.Create(nullptr, RECT{40, 40, 560, 360}, WS_POPUP | WS_BORDER | WS_VISIBLE, m.title));
+    ASSERT_EQ(host.CreateControl(*m.clsid), S_OK);
+    IDispatch* d = host.Dispatch();
+    ASSERT_TRUE(d);
+    const std::wstring head = std::wstring(m.title) + L" module\r\n";
+    EXPECT_EQ(Received(d),
+              head +
+                  L"Address: (not given)\r\nPort: (not given)\r\nUser: (not given)\r\n"
+                  L"Password: (not given)\r\nSetAddr: not called\r\n");
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"Port"), const_cast<LPOLESTR>(L"SetAddr")};
+    DISPID ids[2] = {};
+    ASSERT_EQ(d->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &ids[0]), S_OK);
+    ASSERT_EQ(d->GetIDsOfNames(IID_NULL, names + 1, 1, LOCALE_USER_DEFAULT, &ids[1]), S_OK);
+    EXPECT_EQ(ids[0], 2);
+    EXPECT_EQ(ids[1], 5);
+
+    // The manager's order: address, port, user (here by reference, as a script passes it), password.
+    win::Variant address = win::Variant::OfText(L"10.1.2.3"), port = win::Variant::OfText(L"8000"),
+                 user = win::Variant::OfText(L"admin"), password = win::Variant::OfText(L"secret");
+    VARIANT userRef;
+    VariantInit(&userRef);
+    userRef.vt = VT_BYREF | VT_BSTR;
+    userRef.pbstrVal = &user->bstrVal;
+    EXPECT_EQ(Put(d, 1, *address.Get()), S_OK);
+    EXPECT_EQ(Put(d, 2, m.portIsNumber ? Number(8000) : *port.Get()), S_OK);
+    EXPECT_EQ(Put(d, 3, userRef), S_OK);
+    EXPECT_EQ(Put(d, 4, *password.Get()), S_OK);
+    // Refused, keeping what came before: the port in the other type, a number for the address.
+    EXPECT_EQ(Put(d, 2, m.portIsNumber ? *port.Get() : Number(9000)), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(Put(d, 1, Number(1)), DISP_E_TYPEMISMATCH);
+    win::Variant answer;
+    ASSERT_EQ(win::dispatch::Call(d, 5, answer.Put()), S_OK);
+    EXPECT_EQ(answer->vt, VT_BOOL);
+    EXPECT_EQ(answer->boolVal, VARIANT_TRUE);
+    const std::wstring portLine = m.portIsNumber ? L"Port: 8000 (VT_UI4)\r\n" : L"Port: 8000 (VT_BSTR)\r\n";
+    EXPECT_EQ(Received(d),
+              head + L"Address: 10.1.2.3\r\n" + portLine +
+                  L"User: admin\r\nPassword: 6 characters\r\nSetAddr: called 1 time(s), answered TRUE\r\n");
+
+    const HWND control = host.ControlWindow();
+    ASSERT_TRUE(control && GetParent(control) == host.Hwnd());
+    UpdateWindow(control);
+    if (m.portIsNumber) {
+        EXPECT_FALSE(testkit::Screenshot("orvmods_remote_setup").empty());
+    }
+
+    // The real pointer on the Close button, then F8 with the focus on the button.
+    const HWND button = GetDlgItem(control, 1001);
+    ASSERT_TRUE(button);
+    RECT r{};
+    GetWindowRect(button, &r);
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+                                        std::to_string((r.top + r.bottom) / 2) + " click 1"));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return host.closeRequests == 1; }, 5000)) << "the Close button";
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool key F8"));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return host.closeRequests == 2; }, 5000)) << "the close key";
+
+    host.DestroyControl();
+}
+
+INSTANTIATE_TEST_SUITE_P(All, ModuleControl, ::testing::ValuesIn(kModules),
+                         [](const ::testing::TestParamInfo<Module>& info) { return std::string(info.param.name); });
+
+} // namespace
