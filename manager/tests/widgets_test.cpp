@@ -4,6 +4,7 @@
 #include "BmpButton.h"
 #include "ManagerMessages.h"
 #include "MemDC.h"
+#include "TransparentControls.h"
 #include "TestKit.h"
 #include "foundation/Dib.h"
 #include "foundation/Handles.h"
@@ -37,6 +38,26 @@ struct Picture {
     void Set(int x, int y, uint32_t rgb) { bits[y * width + x] = rgb; }
     HBITMAP Get() const { return bitmap.Get(); }
 };
+
+constexpr uint32_t kBackdrop = 0x00A000;
+
+// A top-most window painted plain green that does not clip its children, as a skinned dialog.
+std::unique_ptr<testkit::RecorderWindow> Backdrop(int x, int y, int w, int h)
+{
+    auto backdrop = std::make_unique<testkit::RecorderWindow>(WM_ERASEBKGND, WM_ERASEBKGND, nullptr, true, w, h);
+    HWND wnd = backdrop->Hwnd();
+    SetWindowLongPtrW(wnd, GWL_STYLE, GetWindowLongPtrW(wnd, GWL_STYLE) & ~WS_CLIPCHILDREN);
+    backdrop->onMessage = [wnd](UINT, WPARAM wp, LPARAM) {
+        RECT r;
+        GetClientRect(wnd, &r);
+        win::Brush green(CreateSolidBrush(RGB(0, 0xA0, 0)));
+        FillRect(reinterpret_cast<HDC>(wp), &r, green.Get());
+        return LRESULT{1};
+    };
+    SetWindowPos(wnd, HWND_TOPMOST, x, y, w, h, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    return backdrop;
+}
 
 // A button on a visible top-level window that records what it is sent, and the real pointer.
 class ButtonUnderThePointer : public ::testing::Test {
@@ -234,16 +255,7 @@ private:
 TEST(BitmapToRegion, AShapedWindowShowsWhatIsBehindItsKeyedCorners)
 {
     constexpr int x = 300, y = 80, w = 240, h = 160, radius = 40;
-    testkit::RecorderWindow backdrop(WM_ERASEBKGND, WM_ERASEBKGND, nullptr, true, w + 80, h + 80);
-    backdrop.onMessage = [&](UINT, WPARAM wp, LPARAM) {
-        RECT r;
-        GetClientRect(backdrop.Hwnd(), &r);
-        win::Brush green(CreateSolidBrush(RGB(0, 160, 0)));
-        FillRect(reinterpret_cast<HDC>(wp), &r, green.Get());
-        return LRESULT{1};
-    };
-    SetWindowPos(backdrop.Hwnd(), HWND_TOPMOST, x - 40, y - 40, w + 80, h + 80, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-    RedrawWindow(backdrop.Hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    auto backdrop = Backdrop(x - 40, y - 40, w + 80, h + 80);
     // A rounded body on magenta, with the skin painters' near-magenta at its rim.
     Picture body(w, h, kKey);
     for (int py = 0; py < h; ++py)
@@ -261,8 +273,8 @@ TEST(BitmapToRegion, AShapedWindowShowsWhatIsBehindItsKeyedCorners)
 
     const auto screen = testkit::ClientPixels(nullptr, RECT{x, y, x + w, y + h});
     ASSERT_EQ(screen.size(), static_cast<size_t>(w * h));
-    EXPECT_EQ(screen[0], 0x00A000u) << "top-left corner: the backdrop";
-    EXPECT_EQ(screen[(h - 1) * w + w - 1], 0x00A000u) << "bottom-right corner: the backdrop";
+    EXPECT_EQ(screen[0], kBackdrop) << "top-left corner: the backdrop";
+    EXPECT_EQ(screen[(h - 1) * w + w - 1], kBackdrop) << "bottom-right corner: the backdrop";
     EXPECT_EQ(screen[(h / 2) * w + w / 2], 0x182848u) << "the body";
     EXPECT_EQ(screen[10 * w + w / 2], 0x2050A0u) << "the body's band";
     const std::string shot = testkit::Screenshot("shaped-window");
@@ -271,3 +283,50 @@ TEST(BitmapToRegion, AShapedWindowShowsWhatIsBehindItsKeyedCorners)
 }
 
 } // namespace
+
+namespace {
+
+// How many pixels of `r` of `wnd` the screen shows in `colour`, and how many in the backdrop's.
+std::pair<int, int> Count(HWND wnd, const RECT& r, uint32_t colour)
+{
+    int ink = 0, backdrop = 0;
+    for (uint32_t p : testkit::ClientPixels(wnd, r)) {
+        ink += p == colour;
+        backdrop += p == kBackdrop;
+    }
+    return {ink, backdrop};
+}
+
+HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int y)
+{
+    return CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, 10, y, 220, 24, parent, nullptr,
+                           win::ThisModule(), nullptr);
+}
+
+} // namespace
+
+TEST(TransparentControls, OnlyTheTextIsDrawnAndANewTextLeavesNothingOfTheOld)
+{
+    auto backdrop = Backdrop(100, 100, 240, 90);
+    CTransparentStatic label;
+    ASSERT_TRUE(label.Bind(Child(backdrop->Hwnd(), L"STATIC", L"WWWWWWWWWWWWWWWWWW", 0, 10)));
+    label.SetTextColor(RGB(255, 255, 255));
+    CTransparentButton radio;
+    ASSERT_TRUE(radio.Bind(Child(backdrop->Hwnd(), L"BUTTON", L"WWWWWWWWWW", BS_AUTORADIOBUTTON, 50)));
+    testkit::PumpFor(200);
+    UpdateWindow(backdrop->Hwnd());
+
+    // Text, and the backdrop around it rather than a background of the control's own.
+    auto [white, green] = Count(label.Hwnd(), RECT{0, 0, 220, 24}, 0xFFFFFF);
+    EXPECT_GT(white, 50);
+    EXPECT_GT(green, 220 * 24 / 2);
+    auto [grey, behind] = Count(radio.Hwnd(), RECT{20, 0, 220, 24}, 0xD2D2D2);
+    EXPECT_GT(grey, 30) << "the radio button's text";
+    EXPECT_GT(behind, 200 * 24 / 2);
+
+    SetWindowTextW(label.Hwnd(), L"W");
+    testkit::PumpFor(200);
+    auto [left, clean] = Count(label.Hwnd(), RECT{30, 0, 220, 24}, 0xFFFFFF);
+    EXPECT_EQ(clean, 190 * 24) << "the old text is gone";
+    testkit::Screenshot("transparent-controls");
+}
