@@ -101,7 +101,8 @@ int main(int argc, char** argv)
     if (argc > 2)
         MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, dll, MAX_PATH);
     win::Library skin(LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    Picture main{"Lustrel main background"};
+    Picture main;
+    main.name = "Lustrel main background";
     if (skin)
         main.bitmap.Attach(static_cast<HBITMAP>(
             LoadImageW(skin.Get(), MAKEINTRESOURCEW(200), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
