@@ -49,7 +49,7 @@ LRESULT CBmpButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
             POINT p;
             GetCursorPos(&p);
             ScreenToClient(Hwnd(), &p);
-            if (ShowCursor(p))
+            if (SetPointerCursor(p))
                 return TRUE;
         }
         break;
@@ -81,7 +81,7 @@ void CBmpButton::OnPaint()
         DrawBitmap(bitmaps_[drawState_], paint.Get(), r.left, r.top, r.right, r.bottom);
 }
 
-bool CBmpButton::ShowCursor(POINT client)
+bool CBmpButton::SetPointerCursor(POINT client)
 {
     if (!PtInRect(&hitArea_, client))
         return false;
@@ -91,7 +91,7 @@ bool CBmpButton::ShowCursor(POINT client)
 
 void CBmpButton::OnMouseMove(WPARAM keys, POINT p)
 {
-    ShowCursor(p);
+    SetPointerCursor(p);
     if (active_) {
         Become(pressed_ ? kPressed : kHover);
         TrackLeave();
@@ -118,7 +118,7 @@ void CBmpButton::OnMouseLeave()
 
 LRESULT CBmpButton::OnButtonDown(UINT msg, WPARAM wp, LPARAM lp)
 {
-    ShowCursor(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    SetPointerCursor(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
     if (!active_)
         return 0;
     pressed_ = true;
@@ -128,7 +128,7 @@ LRESULT CBmpButton::OnButtonDown(UINT msg, WPARAM wp, LPARAM lp)
 
 LRESULT CBmpButton::OnButtonUp(UINT msg, WPARAM wp, LPARAM lp)
 {
-    ShowCursor(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
+    SetPointerCursor(POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
     if (!active_)
         return 0;
     pressed_ = false;

@@ -37,7 +37,7 @@ protected:
 
 private:
     void OnPaint();
-    bool ShowCursor(POINT client);
+    bool SetPointerCursor(POINT client);
     void OnMouseMove(WPARAM keys, POINT p);
     void OnMouseLeave();
     LRESULT OnButtonDown(UINT msg, WPARAM wp, LPARAM lp);
