@@ -70,6 +70,45 @@ viewer_demo() {
 }
 winepath_of() { echo "Z:$1" | tr / '\\'; }
 viewer_demo
+
+# The manager as a person starts it: Orvex.exe with its skin beside it and the simulator as the first
+# site of its site file, the pointer resting on a button. Lustrel keeps its help balloons hidden (its
+# balloon rectangle is empty); the second picture is taken with a copy of Lustrel that has one.
+orvex_demo() {
+  local sim=$BUILD/native/bin/dvrsim port simpid pid shot
+  [ -f "$BUILD/win/bin/Orvex.exe" ] || { echo "   Orvex: not built"; return 1; }
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  "$sim" --port "$port" --channels 16 >"$ROOT/out/demo-orvex-dvrsim.log" 2>&1 &
+  simpid=$!
+  for skin in Lustrel.dll balloon-skin/Lustrel.dll; do
+    local dir=$BUILD/win/orvex-demo
+    rm -rf "$dir"; mkdir -p "$dir/CONFIG"
+    cp "$BUILD/win/bin/Orvex.exe" "$dir/" && cp "$BUILD/win/bin/$skin" "$dir/Lustrel.dll" || return 1
+    printf '[SETUP_INFO]\r\nNUMBER=2\r\n[DVR1]\r\nTYPE=0\r\nIP=127.0.0.1\r\nPORT=%s\r\nID=admin\r\nPWD=\r\nDDNS_MEMBER=\r\nDDNS_NAME=\r\nLOCATION=dvrsim    \r\n' \
+      "$port" >"$dir/CONFIG/H264Site.ini"
+    "$WB" run "$dir/Orvex.exe" >/dev/null 2>&1 &
+    pid=$!
+    local wid=""
+    for _ in $(seq 100); do
+      wid=$("$WB" exec "$BUILD/win" xdotool search --name '^  Orvex$' 2>/dev/null | head -1)
+      [ -n "$wid" ] && break; sleep 0.1
+    done
+    [ -n "$wid" ] || { echo "   Orvex: no main window"; kill "$pid" 2>/dev/null; break; }
+    # The pointer on the viewer button (skin rectangle 3), then the help balloon's 100 ms.
+    eval "$("$WB" exec "$BUILD/win" xdotool getwindowgeometry --shell "$wid")"
+    "$WB" exec "$BUILD/win" xdotool mousemove $((X + 420)) $((Y + 709))
+    sleep 1
+    shot=$ROOT/out/demo-orvex.png; [ "$skin" = Lustrel.dll ] || shot=$ROOT/out/demo-orvex-balloon.png
+    "$WB" exec "$BUILD/win" import -window root "$shot" 2>/dev/null
+    # The exit button (skin rectangle 9), as a person leaves.
+    "$WB" exec "$BUILD/win" xdotool mousemove $((X + 880)) $((Y + 69)) click 1
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+  done
+  kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null
+  echo "   Orvex: the manager with the simulator (127.0.0.1:$port) as its first site; screenshots out/demo-orvex.png and, with a balloon, out/demo-orvex-balloon.png"
+}
+orvex_demo
 cat <<'MSG'
 Runs today: the Windows cross build, the Wine bench (windows, GDI, DirectSound play and capture,
 COM registration) and the xvidcore bridge.
@@ -78,5 +117,6 @@ container that sets its properties and calls SetAddr) with the viewer's main vie
 (connection, login, status log) against the DVR simulator, with live MPEG-4 video of 16 channels
 decoded by 17 decode threads into the split-screen display, and the DVR's audio played through
 DirectSound with the pictures held to its clock.
-Still to come: the button panel, PTZ, the Orvex manager.
+Also runs: Orvex, the site manager's shaped, skinned main window with its first site preselected.
+Still to come: Orvex's site list, login check and module windows.
 MSG

@@ -502,16 +502,22 @@ LRESULT ControlHost::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 
 namespace dispatch {
 
-HRESULT PutText(IDispatch* object, DISPID id, const std::wstring& text)
+HRESULT PutValue(IDispatch* object, DISPID id, const VARIANT& value)
 {
     if (!object)
         return E_POINTER;
+    VARIANT arg = value; // Invoke leaves its arguments alone: no copy of the value is needed
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{&arg, &named, 1, 1};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+}
+
+HRESULT PutText(IDispatch* object, DISPID id, const std::wstring& text)
+{
     Variant arg = Variant::OfText(text);
     if (arg->vt != VT_BSTR)
         return E_OUTOFMEMORY;
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{arg.Get(), &named, 1, 1};
-    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
+    return PutValue(object, id, *arg.Get());
 }
 
 HRESULT GetText(IDispatch* object, DISPID id, std::wstring& text)

@@ -98,6 +98,8 @@ private:
 // Dispatch calls by member identifier, as a container drives a control.
 namespace dispatch {
 HRESULT PutText(IDispatch* object, DISPID id, const std::wstring& text);
+// Any value (a number as VT_UI4, say), as a property put.
+HRESULT PutValue(IDispatch* object, DISPID id, const VARIANT& value);
 HRESULT GetText(IDispatch* object, DISPID id, std::wstring& text);
 // A method without arguments; `result` (may be null) receives its return value.
 HRESULT Call(IDispatch* object, DISPID id, VARIANT* result = nullptr);

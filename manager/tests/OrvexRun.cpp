@@ -1,0 +1,189 @@
+#include "OrvexRun.h"
+
+#include "Programs.h"
+#include "TestKit.h"
+#include "foundation/Dib.h"
+#include "skin/SkinApi.h"
+
+namespace orvextest {
+
+namespace {
+
+std::wstring Widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+double MsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now, freq;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&freq);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+// The visible dialog of the process whose caption is the main window's ("  " and help string 0).
+HWND FindMain(DWORD pid)
+{
+    for (HWND w : TopWindows(pid, L"#32770")) {
+        wchar_t title[64] = {};
+        GetWindowTextW(w, title, 64);
+        if (std::wstring(title) == L"  Orvex")
+            return w;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::wstring Install(const std::string& name, const std::string& siteFile, bool balloonSkin)
+{
+    const std::wstring folder = Widen(testkit::WinPath(std::string(PX_WORK_DIR) + "/" + name)) + L"\\";
+    testkit::RunUnixAndWait("rm -rf '" + std::string(PX_WORK_DIR) + "/" + name + "' && mkdir -p '" +
+                            std::string(PX_WORK_DIR) + "/" + name + "/CONFIG'");
+    CopyFileW(testkit::BesideMe(L"Orvex.exe").c_str(), (folder + L"Orvex.exe").c_str(), FALSE);
+    const std::wstring skin =
+        balloonSkin ? testkit::BesideMe(L"balloon-skin\\Lustrel.dll") : testkit::BesideMe(L"Lustrel.dll");
+    CopyFileW(skin.c_str(), (folder + L"Lustrel.dll").c_str(), FALSE);
+    if (!siteFile.empty()) {
+        win::KernelHandle file(CreateFileW((folder + L"CONFIG\\H264Site.ini").c_str(), GENERIC_WRITE, 0, nullptr,
+                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        WriteFile(file.Get(), siteFile.data(), static_cast<DWORD>(siteFile.size()), &written, nullptr);
+    }
+    return folder;
+}
+
+std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls)
+{
+    struct Find {
+        DWORD pid;
+        const wchar_t* cls;
+        std::vector<HWND> found;
+    } find{pid, cls, {}};
+    EnumWindows(
+        [](HWND w, LPARAM lp) {
+            auto* f = reinterpret_cast<Find*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            wchar_t name[64] = {};
+            GetClassNameW(w, name, 64);
+            if (owner == f->pid && IsWindowVisible(w) && (!f->cls || std::wstring(name) == f->cls))
+                f->found.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+std::wstring ItemTexts(HWND dialog)
+{
+    std::wstring texts;
+    EnumChildWindows(
+        dialog,
+        [](HWND w, LPARAM lp) {
+            wchar_t t[512] = {};
+            GetWindowTextW(w, t, 512);
+            *reinterpret_cast<std::wstring*>(lp) += std::wstring(t) + L"|";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+OrvexProcess::~OrvexProcess()
+{
+    if (Running()) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), 5000);
+    }
+}
+
+bool OrvexProcess::Start(const std::wstring& folder)
+{
+    std::wstring cmd = L"\"" + folder + L"Orvex.exe\"";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    QueryPerformanceCounter(&started_);
+    // Another folder as the current one: the program finds its skin and site file beside itself.
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    process_.Attach(pi.hProcess);
+    pid_ = pi.dwProcessId;
+    return true;
+}
+
+HWND OrvexProcess::WaitMain(DWORD ms)
+{
+    // Painted: a pixel of the background (not under a button or a text) shows.
+    const POINT probe{500, 150};
+    const auto background = BackgroundPixels({probe.x, probe.y, probe.x + 1, probe.y + 1});
+    testkit::PumpUntil(
+        [&] {
+            main_ = FindMain(pid_);
+            if (!main_)
+                return false;
+            RECT r;
+            GetWindowRect(main_, &r);
+            const auto shown =
+                ScreenPixels({r.left + probe.x, r.top + probe.y, r.left + probe.x + 1, r.top + probe.y + 1});
+            return !shown.empty() && shown == background;
+        },
+        ms, testkit::Check::EachWake);
+    startupMs_ = MsSince(started_);
+    return main_;
+}
+
+DWORD OrvexProcess::WaitExit(DWORD ms)
+{
+    testkit::PumpUntil([&] { return !Running(); }, ms, testkit::Check::EachWake);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.Get(), &code);
+    return code;
+}
+
+bool OrvexProcess::Running() const { return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT; }
+
+RECT OrvexProcess::ItemRect(int id) const
+{
+    RECT r{};
+    GetWindowRect(GetDlgItem(main_, id), &r);
+    return r;
+}
+
+bool Pointer(POINT p, const std::string& action)
+{
+    return testkit::RunUnixAndWait("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                                   (action.empty() ? "" : " " + action));
+}
+
+bool Keys(const std::string& keys) { return testkit::RunUnixAndWait("xdotool key " + keys); }
+
+POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+std::vector<uint32_t> ScreenPixels(const RECT& r) { return testkit::ClientPixels(nullptr, r); }
+
+std::vector<uint32_t> BackgroundPixels(const RECT& r)
+{
+    static std::vector<uint32_t> all;
+    static int width = 0, height = 0;
+    if (all.empty()) {
+        win::Bitmap bitmap(SMAPI_GetResourceBitmapHandle(0));
+        BITMAP info{};
+        if (!bitmap || !GetObjectW(bitmap.Get(), sizeof info, &info))
+            return {};
+        width = info.bmWidth;
+        height = info.bmHeight;
+        all.resize(static_cast<size_t>(width) * height);
+        BITMAPINFO bi = win::TopDownDib(width, height, 32);
+        win::WindowDC screen(nullptr);
+        GetDIBits(screen.Get(), bitmap.Get(), 0, height, all.data(), &bi, DIB_RGB_COLORS);
+        for (uint32_t& p : all)
+            p &= 0xFFFFFF;
+    }
+    std::vector<uint32_t> out;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            out.push_back(x >= 0 && y >= 0 && x < width && y < height ? all[static_cast<size_t>(y) * width + x] : 0);
+    return out;
+}
+
+} // namespace orvextest
