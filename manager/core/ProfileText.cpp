@@ -58,35 +58,49 @@ ProfileText::ProfileText(std::string_view bytes)
     }
 }
 
-const ProfileText::Entry* ProfileText::Find(std::string_view section, std::string_view key) const
+const ProfileText::Section* ProfileText::Find(std::string_view section) const
 {
-    for (const Section& s : sections_) {
-        if (!SameName(s.name, section))
-            continue;
-        for (const Entry& e : s.entries)
-            if (SameName(e.key, key))
-                return &e;
-        return nullptr;
-    }
+    for (const Section& s : sections_)
+        if (SameName(s.name, section))
+            return &s;
     return nullptr;
 }
 
 std::string ProfileText::String(std::string_view section, std::string_view key, std::string_view fallback,
                                 size_t bufferChars) const
 {
+    static const Section none;
+    const Section* s = Find(section);
+    return String(s ? *s : none, key, fallback, bufferChars);
+}
+
+int32_t ProfileText::Int(std::string_view section, std::string_view key, int32_t fallback) const
+{
+    static const Section none;
+    const Section* s = Find(section);
+    return Int(s ? *s : none, key, fallback);
+}
+
+std::string ProfileText::String(const Section& section, std::string_view key, std::string_view fallback,
+                                size_t bufferChars)
+{
     if (bufferChars == 0)
         return {};
     std::string_view text = fallback;
-    const Entry* e = Find(section, key);
-    if (e && e->value) { // a key without '=' gives the default, and hides a later one of its name
-        text = *e->value;
-        if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
-            text = text.substr(1, text.size() - 2);
+    for (const Entry& e : section.entries) {
+        if (!SameName(e.key, key))
+            continue;
+        if (e.value) { // a key without '=' gives the default, and hides a later one of its name
+            text = *e.value;
+            if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
+                text = text.substr(1, text.size() - 2);
+        }
+        break;
     }
     return std::string(text.substr(0, bufferChars - 1));
 }
 
-int32_t ProfileText::Int(std::string_view section, std::string_view key, int32_t fallback) const
+int32_t ProfileText::Int(const Section& section, std::string_view key, int32_t fallback)
 {
     std::string text = String(section, key, "", 30);
     if (text.empty())

@@ -14,6 +14,14 @@ namespace sites {
 
 class ProfileText {
 public:
+    struct Entry {
+        std::string key;
+        std::optional<std::string> value; // none: a line without '='
+    };
+    struct Section {
+        std::string name;
+        std::vector<Entry> entries;
+    };
     explicit ProfileText(std::string_view bytes);
 
     // As GetPrivateProfileString with a buffer of `bufferChars` (at least 1): the value, or the
@@ -24,20 +32,17 @@ public:
     // platform's 32-bit conversion); text without digits gives 0, a missing or empty value the default.
     int32_t Int(std::string_view section, std::string_view key, int32_t fallback) const;
 
-    struct Entry {
-        std::string key;
-        std::optional<std::string> value; // none: a line without '='
-    };
-    struct Section {
-        std::string name;
-        std::vector<Entry> entries;
-    };
+    // The same, within one section of Sections().
+    static std::string String(const Section& section, std::string_view key, std::string_view fallback,
+                              size_t bufferChars);
+    static int32_t Int(const Section& section, std::string_view key, int32_t fallback);
+
     // Every section in file order, duplicates included; lines before the first header form a
     // section without a name.
     const std::vector<Section>& Sections() const { return sections_; }
 
 private:
-    const Entry* Find(std::string_view section, std::string_view key) const;
+    const Section* Find(std::string_view section) const;
     std::vector<Section> sections_;
 };
 

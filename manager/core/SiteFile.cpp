@@ -1,6 +1,7 @@
 #include "SiteFile.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "ProfileText.h"
 
@@ -12,7 +13,7 @@ constexpr size_t kAddressChars = kAddressUnits - 1;
 
 struct Candidate {
     int32_t number;
-    const std::string* name;
+    const ProfileText::Section* section;
 };
 
 } // namespace
@@ -38,6 +39,8 @@ SiteFileContents ReadSiteFile(std::string_view bytes)
     const int32_t number = profile.Int("SETUP_INFO", "NUMBER", 0);
     SiteFileContents out;
     std::vector<Candidate> candidates;
+    std::unordered_set<int32_t> seen;
+    bool setupSeen = false;
     // The manager asks for DVR1 to DVR<NUMBER> one by one; walking the sections that exist gives the
     // same sites without a pass per number, which a huge NUMBER would make endless.
     for (const ProfileText::Section& s : profile.Sections()) {
@@ -47,33 +50,36 @@ SiteFileContents ReadSiteFile(std::string_view bytes)
                 out.skipped.push_back({s.name, "lines before the first section are not read"});
             else if (!SameName(s.name, "SETUP_INFO"))
                 out.skipped.push_back({s.name, "not a site section (DVR1, DVR2, ...)"});
+            else if (setupSeen)
+                out.skipped.push_back({s.name, "a second section of that name: only the first is read"});
+            else
+                setupSeen = true;
         } else if (*n > number) {
             out.skipped.push_back({s.name, "beyond the NUMBER of SETUP_INFO (" + std::to_string(number) + ")"});
-        } else if (std::any_of(candidates.begin(), candidates.end(),
-                               [&](const Candidate& c) { return c.number == *n; })) {
+        } else if (!seen.insert(*n).second) {
             out.skipped.push_back({s.name, "a second section of that name: only the first is read"});
         } else {
-            candidates.push_back({*n, &s.name});
+            candidates.push_back({*n, &s});
         }
     }
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate& a, const Candidate& b) { return a.number < b.number; });
 
     for (const Candidate& c : candidates) {
-        const std::string& section = *c.name;
+        const ProfileText::Section& section = *c.section;
         SiteText site;
-        site.address = profile.String(section, "IP", "", 65).substr(0, kAddressChars);
+        site.address = ProfileText::String(section, "IP", "", 65).substr(0, kAddressChars);
         if (site.address.empty()) {
-            out.skipped.push_back({section, "no address (IP)"});
+            out.skipped.push_back({section.name, "no address (IP)"});
             continue;
         }
-        site.location = profile.String(section, "LOCATION", "", kTextUnits);
-        site.port = profile.Int(section, "PORT", kDefaultPort);
-        site.type = uint8_t(profile.Int(section, "TYPE", 0));
-        site.ddnsMember = profile.String(section, "DDNS_MEMBER", "", kTextUnits);
-        site.ddnsName = profile.String(section, "DDNS_NAME", "", kTextUnits);
-        site.userId = profile.String(section, "ID", "", kTextUnits);
-        site.password = profile.String(section, "PWD", "", kTextUnits);
+        site.location = ProfileText::String(section, "LOCATION", "", kTextUnits);
+        site.port = ProfileText::Int(section, "PORT", kDefaultPort);
+        site.type = uint8_t(ProfileText::Int(section, "TYPE", 0));
+        site.ddnsMember = ProfileText::String(section, "DDNS_MEMBER", "", kTextUnits);
+        site.ddnsName = ProfileText::String(section, "DDNS_NAME", "", kTextUnits);
+        site.userId = ProfileText::String(section, "ID", "", kTextUnits);
+        site.password = ProfileText::String(section, "PWD", "", kTextUnits);
         out.sites.push_back(std::move(site));
     }
     return out;
