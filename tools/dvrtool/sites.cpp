@@ -1,0 +1,267 @@
+// dvrtool sites list|add|remove: the manager's site file (CONFIG\H264Site.ini) from a shell, read
+// and written exactly as the manager does. The file's text is Windows-1252 (the ANSI code page of
+// Western systems); the shell's is UTF-8.
+#include "Command.h"
+#include "SiteFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const kUsage = "usage: dvrtool sites list FILE\n"
+                           "       dvrtool sites add FILE --address A --port N --user ID --password PW "
+                           "[--location TEXT]\n"
+                           "       dvrtool sites remove FILE NUMBER";
+
+[[noreturn]] void Usage(const std::string& problem) { dvrtool::Fail(problem + "\n" + kUsage, 2); }
+
+// Code points of Windows-1252's bytes 0x80 to 0x9F (the five unassigned ones stand for themselves,
+// as the platform maps them); the other bytes are Latin-1.
+constexpr char16_t kHigh[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+                                0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+                                0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+
+std::string ToUtf8(const std::string& ansi)
+{
+    std::string out;
+    for (unsigned char b : ansi) {
+        const unsigned cp = b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : b;
+        if (cp < 0x80) {
+            out += char(cp);
+        } else if (cp < 0x800) {
+            out += char(0xC0 | cp >> 6);
+            out += char(0x80 | (cp & 0x3F));
+        } else {
+            out += char(0xE0 | cp >> 12);
+            out += char(0x80 | (cp >> 6 & 0x3F));
+            out += char(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The Windows-1252 bytes of UTF-8 text; false when it is not UTF-8 or holds a character the code
+// page lacks.
+bool ToAnsi(const std::string& utf8, std::string& out)
+{
+    out.clear();
+    for (size_t i = 0; i < utf8.size();) {
+        const unsigned char b = utf8[i];
+        const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        if (extra < 0 || i + size_t(extra) >= utf8.size())
+            return false;
+        unsigned cp = extra == 0 ? b : b & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            const unsigned char c = utf8[i + size_t(k)];
+            if ((c & 0xC0) != 0x80)
+                return false;
+            cp = cp << 6 | (c & 0x3F);
+        }
+        i += size_t(extra) + 1;
+        if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) {
+            out += char(cp);
+            continue;
+        }
+        const char16_t* hit = std::find(std::begin(kHigh), std::end(kHigh), char16_t(cp));
+        if (cp > 0xFFFF || hit == std::end(kHigh))
+            return false;
+        out += char(0x80 + (hit - kHigh));
+    }
+    return true;
+}
+
+// The file's bytes; false when it does not exist.
+bool ReadBytes(const std::string& path, std::string& bytes)
+{
+    std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!in) {
+        if (errno == ENOENT)
+            return false;
+        dvrtool::Fail("cannot read " + path + ": " + std::strerror(errno));
+    }
+    char buffer[65536];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0)
+        bytes.append(buffer, n);
+    if (std::ferror(in.get()))
+        dvrtool::Fail("cannot read " + path + ": " + std::strerror(errno));
+    return true;
+}
+
+// Replaces the file in one step: the new bytes go to a file beside it, reach the disk, and are
+// renamed over the old one, which stays whole when anything fails.
+void ReplaceFile(const std::string& path, const std::string& bytes)
+{
+    std::string temp = path + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0)
+        dvrtool::Fail("cannot write beside " + path + ": " + std::strerror(errno));
+    struct stat old;
+    mode_t mode = 0;
+    if (stat(path.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;
+    }
+    size_t done = 0;
+    errno = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    const int error = done < bytes.size() ? (errno ? errno : ENOSPC) : fchmod(fd, mode) || fsync(fd) ? errno : 0;
+    if (close(fd) != 0 || error || rename(temp.c_str(), path.c_str()) != 0) {
+        const int why = error ? error : errno;
+        unlink(temp.c_str());
+        dvrtool::Fail("cannot save " + path + ": " + std::strerror(why));
+    }
+}
+
+struct SitesArgs {
+    std::string file, number, address, port, user, password, location;
+};
+
+sites::SiteFileContents Load(const std::string& file, bool mustExist)
+{
+    std::string bytes;
+    if (!ReadBytes(file, bytes)) {
+        if (mustExist)
+            dvrtool::Fail("cannot read " + file + ": " + std::strerror(ENOENT));
+        return {};
+    }
+    sites::SiteFileContents contents = sites::ReadSiteFile(bytes);
+    for (const sites::SkippedSection& s : contents.skipped)
+        std::cerr << "skipped [" << ToUtf8(s.section) << "]: " << s.reason << "\n";
+    return contents;
+}
+
+void NeedFile(const CLI::App& sub, const SitesArgs& a)
+{
+    if (!sub.remaining().empty())
+        Usage("unexpected argument '" + sub.remaining().front() + "'");
+    if (a.file.empty())
+        Usage("no site file given");
+}
+
+void RunList(const CLI::App& sub, const SitesArgs& a)
+{
+    NeedFile(sub, a);
+    const sites::SiteFileContents contents = Load(a.file, true);
+    int number = 1;
+    for (const sites::SiteText& s : contents.sites)
+        std::cout << number++ << "\t" << ToUtf8(s.address) << "\t" << s.port << "\t" << (s.type ? "DDNS" : "IP") << "\t"
+                  << ToUtf8(s.userId) << "\t" << ToUtf8(s.location) << "\n";
+}
+
+// A field's text in the file's code page, refused when it does not fit or would not read back as given.
+std::string Field(const char* option, const std::string& utf8, size_t widest)
+{
+    std::string ansi;
+    if (!ToAnsi(utf8, ansi))
+        Usage(std::string(option) + ": a character that Windows-1252 cannot hold");
+    if (ansi.size() > widest)
+        Usage(std::string(option) + " is longer than " + std::to_string(widest) + " characters");
+    for (unsigned char c : ansi)
+        if (c < 0x20 || c == 0x7F)
+            Usage(std::string(option) + ": control characters cannot be stored");
+    sites::SiteText probe;
+    probe.address = "x";
+    probe.location = ansi;
+    const sites::SiteFileContents back = sites::ReadSiteFile(sites::WriteSiteFile({&probe, 1}));
+    if (back.sites.size() != 1 || back.sites[0].location != ansi)
+        Usage(std::string(option) + ": blanks at either end or enclosing quotes would be lost in the file");
+    return ansi;
+}
+
+void RunAdd(const CLI::App& sub, const SitesArgs& a)
+{
+    NeedFile(sub, a);
+    sites::SiteText site;
+    if (a.address.empty())
+        Usage("--address is empty or missing");
+    site.address = Field("--address", a.address, sites::kAddressUnits - 1);
+    if (a.port.empty() || a.port.size() > 5 || a.port.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoi(a.port) < sites::kLowestPort || std::stoi(a.port) > sites::kHighestPort)
+        Usage("--port '" + a.port + "': a port is a number from 1 to 65530");
+    site.port = std::stoi(a.port);
+    if (a.user.empty())
+        Usage("--user is empty or missing");
+    site.userId = Field("--user", a.user, sites::kTextUnits - 1);
+    if (sub.count("--password") == 0)
+        Usage("--password is missing (--password \"\" for none)");
+    site.password = Field("--password", a.password, sites::kTextUnits - 1);
+    site.location = Field("--location", a.location, sites::kTextUnits - 1);
+
+    sites::SiteFileContents contents = Load(a.file, false);
+    contents.sites.push_back(site);
+    ReplaceFile(a.file, sites::WriteSiteFile(contents.sites));
+    std::cout << "site " << contents.sites.size() << " added\n";
+}
+
+void RunRemove(const CLI::App& sub, const SitesArgs& a)
+{
+    NeedFile(sub, a);
+    sites::SiteFileContents contents = Load(a.file, true);
+    const size_t count = contents.sites.size();
+    if (a.number.empty() || a.number.size() > 9 || a.number.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoul(a.number) < 1 || std::stoul(a.number) > count)
+        Usage("'" + a.number + "' is not a site of " + a.file + ": it holds sites 1 to " + std::to_string(count) +
+              " (dvrtool sites list)");
+    contents.sites.erase(contents.sites.begin() + long(std::stoul(a.number) - 1));
+    ReplaceFile(a.file, sites::WriteSiteFile(contents.sites));
+    std::cout << "site " << a.number << " removed, " << contents.sites.size() << " left\n";
+}
+
+const dvrtool::Registrar sitesCommand([](CLI::App& app) {
+    auto args = std::make_shared<SitesArgs>();
+    CLI::App* sites = app.add_subcommand("sites", "the manager's site file (CONFIG\\H264Site.ini): list, add, remove");
+    sites->require_subcommand(0, 1);
+    sites->callback([sites] {
+        if (sites->get_subcommands().empty())
+            Usage("no sites command given");
+    });
+
+    CLI::App* list = sites->add_subcommand("list",
+                                           "the sites the manager loads, one a line: number, address, "
+                                           "port, type, user, location; skipped sections on stderr");
+    list->add_option("file", args->file, "the site file");
+    list->allow_extras();
+    list->callback([list, args] { RunList(*list, *args); });
+
+    CLI::App* add = sites->add_subcommand("add",
+                                          "append a site and write the file as the manager saves it "
+                                          "(a missing file is created)");
+    add->add_option("file", args->file, "the site file");
+    add->add_option("--address", args->address, "host name or dotted address (at most 59 characters)");
+    add->add_option("--port", args->port, "TCP port, 1 to 65530");
+    add->add_option("--user", args->user, "user ID (at most 29 characters)");
+    add->add_option("--password", args->password, "password (at most 29 characters)");
+    add->add_option("--location", args->location, "where the DVR stands (at most 29 characters)");
+    add->allow_extras();
+    add->callback([add, args] { RunAdd(*add, *args); });
+
+    CLI::App* remove = sites->add_subcommand("remove", "remove site NUMBER (as sites list numbers them)");
+    remove->add_option("file", args->file, "the site file");
+    remove->add_option("number", args->number, "the site's number");
+    remove->allow_extras();
+    remove->callback([remove, args] { RunRemove(*remove, *args); });
+});
+
+} // namespace
