@@ -1,8 +1,11 @@
 #pragma once
 // One DVR site as the manager's dialogs hand it around: 432 bytes, little-endian, strings UTF-16 and
 // NUL-terminated within their field. No windows.h: on Windows the text fields are wchar_t.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace sites {
 
@@ -51,5 +54,23 @@ static_assert(offsetof(SiteRecord, password) == 372);
 
 // The port a dialog shows for a record: 0 stands for the default.
 inline int32_t ShownPort(const SiteRecord& r) { return r.port == 0 ? kDefaultPort : r.port; }
+
+// A text field up to its terminator (or its whole width when it has none).
+template <size_t N> std::basic_string<SiteChar> FieldText(const SiteChar (&field)[N])
+{
+    size_t n = 0;
+    while (n < N && field[n])
+        ++n;
+    return {field, n};
+}
+
+// Puts at most `chars` characters of `text` into a field (never more than its width leaves for the
+// terminator), zeroing the rest.
+template <size_t N> void SetField(SiteChar (&field)[N], std::basic_string_view<SiteChar> text, size_t chars = N - 1)
+{
+    const size_t n = std::min({text.size(), chars, N - 1});
+    for (size_t i = 0; i < N; ++i)
+        field[i] = i < n ? text[i] : SiteChar{};
+}
 
 } // namespace sites

@@ -51,6 +51,19 @@ std::wstring Install(const std::string& name, const std::string& siteFile, bool 
     return folder;
 }
 
+std::string FileBytes(const std::wstring& path)
+{
+    win::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (file && ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got)
+        bytes.append(chunk, got);
+    return bytes;
+}
+
 std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls)
 {
     struct Find {

@@ -14,6 +14,9 @@ namespace orvextest {
 // trailing backslash.
 std::wstring Install(const std::string& name, const std::string& siteFile = "", bool balloonSkin = false);
 
+// A file's bytes ("" when it cannot be read).
+std::string FileBytes(const std::wstring& path);
+
 // Visible top-level windows of process `pid` (of class `cls` when given).
 std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls = nullptr);
 // Every text of a dialog's items (a message box's message among them), joined by "|".

@@ -4,6 +4,8 @@
 #include "MainFace.h"
 #include "ManagerMessages.h"
 #include "OrvexIds.h"
+#include "SiteSetup.h"
+#include "SiteStore.h"
 #include "foundation/Messages.h"
 
 #include <stdexcept>
@@ -27,13 +29,6 @@ constexpr UINT kHelpDelayMs = 100;
 bool HasHelp(int control)
 {
     return (control >= IDC_NVS_CLIENT && control <= IDC_REMOTE_SETUP) || control == IDC_SITE_SETUP;
-}
-
-void CopyField(const wchar_t* from, sites::SiteChar* to, size_t units)
-{
-    const size_t n = std::min(wcslen(from), units - 1);
-    std::copy_n(from, n, to);
-    std::fill(to + n, to + units, sites::SiteChar{});
 }
 
 class CAboutDlg final : public win::Dialog {
@@ -86,7 +81,7 @@ void DrawHelpBalloon(const std::wstring& text, HDC dc, int left, int top, int ri
 
 bool LoadStartupSite(sites::SiteRecord* site)
 {
-    const std::wstring path = win::ModuleFolder(nullptr) + L"CONFIG\\H264Site.ini";
+    const std::wstring path = sites::SiteFilePath();
     if (GetPrivateProfileIntW(L"SETUP_INFO", L"NUMBER", 0, path.c_str()) == 0)
         return false;
     wchar_t address[64] = L"";
@@ -95,21 +90,18 @@ bool LoadStartupSite(sites::SiteRecord* site)
         return false;
     *site = sites::SiteRecord{};
     site->size = sites::kSiteRecordSize;
-    CopyField(address, site->address, sites::kAddressUnits);
+    sites::SetField(site->address, address);
     site->port = static_cast<int32_t>(GetPrivateProfileIntW(L"DVR1", L"PORT", sites::kDefaultPort, path.c_str()));
     site->type = static_cast<uint8_t>(GetPrivateProfileIntW(L"DVR1", L"TYPE", 0, path.c_str()));
-    const struct {
-        const wchar_t* key;
-        sites::SiteChar* field;
-    } texts[] = {{L"DDNS_MEMBER", site->ddnsMember},
-                 {L"DDNS_NAME", site->ddnsName},
-                 {L"ID", site->userId},
-                 {L"PWD", site->password}};
-    for (const auto& t : texts) {
+    auto text = [&](const wchar_t* key, sites::SiteChar(&field)[sites::kTextUnits]) {
         wchar_t value[sites::kTextUnits] = L"";
-        GetPrivateProfileStringW(L"DVR1", t.key, L"", value, sites::kTextUnits, path.c_str());
-        CopyField(value, t.field, sites::kTextUnits);
-    }
+        GetPrivateProfileStringW(L"DVR1", key, L"", value, sites::kTextUnits, path.c_str());
+        sites::SetField(field, value);
+    };
+    text(L"DDNS_MEMBER", site->ddnsMember);
+    text(L"DDNS_NAME", site->ddnsName);
+    text(L"ID", site->userId);
+    text(L"PWD", site->password);
     return true;
 }
 
@@ -298,8 +290,19 @@ void CWebApplicationManagerDlg::OnTimer(UINT_PTR id)
 
 void CWebApplicationManagerDlg::OnSiteSetup()
 {
+    CSiteSetup list; // reads the site file
     if (currentCode_ != kNoModule)
         CloseCurrentModule();
+    // STAND-IN for the login check: every chosen site passes, no module button changes.
+    list.runLogin = [](HWND, const sites::SiteRecord&) -> INT_PTR { return IDOK; };
+    if (list.Run(Hwnd()) == IDOK) {
+        selectedSite_ = list.Chosen();
+        for (unsigned short id : {11, 12}) {
+            const RECT r = SkinRect(id);
+            InvalidateRect(Hwnd(), &r, TRUE);
+        }
+        siteSelected_ = true;
+    }
     currentCode_ = kNoModule;
 }
 

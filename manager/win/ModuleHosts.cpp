@@ -35,14 +35,6 @@ const ModuleInfo kModules[] = {
 // The dispatch members every module control takes, in the order they are given.
 enum : DISPID { kAddress = 1, kPort = 2, kUser = 3, kPassword = 4, kSetAddr = 5 };
 
-std::wstring Field(const sites::SiteChar* field, size_t units)
-{
-    size_t n = 0;
-    while (n < units && field[n])
-        ++n;
-    return std::wstring(field, n);
-}
-
 } // namespace
 
 const ModuleInfo* ModuleByCode(int code)
@@ -124,7 +116,7 @@ void CModuleHostDlg::PassSite()
     IDispatch* control = wrapper_->Dispatch();
     if (!control)
         return;
-    win::dispatch::PutText(control, kAddress, Field(site->address, sites::kAddressUnits));
+    win::dispatch::PutText(control, kAddress, sites::FieldText(site->address));
     if (info_.code == kRemoteSetup) {
         VARIANT port;
         VariantInit(&port);
@@ -134,8 +126,8 @@ void CModuleHostDlg::PassSite()
     } else {
         win::dispatch::PutText(control, kPort, portText);
     }
-    win::dispatch::PutText(control, kUser, Field(site->userId, sites::kTextUnits));
-    win::dispatch::PutText(control, kPassword, Field(site->password, sites::kTextUnits));
+    win::dispatch::PutText(control, kUser, sites::FieldText(site->userId));
+    win::dispatch::PutText(control, kPassword, sites::FieldText(site->password));
     win::dispatch::Call(control, kSetAddr); // its answer changes nothing here
 }
 

@@ -161,13 +161,14 @@ def exit_button(bg, x, y, size):
 
 def dialog_background(w, h, title):
     c = sa.Canvas(w, h, (0, 0, 0))
-    c.vgradient(0, 0, w, h, (232, 238, 246), (196, 208, 224))
+    # a dark body like the main window's: the site edit dialog's labels are light grey text
+    c.vgradient(0, 0, w, h, NAVY_TOP, NAVY_BOTTOM)
     c.vgradient(0, 0, w, 44, (30, 56, 96), (14, 28, 54))
     c.span(44, 0, w, ACCENT)
     c.text(16, 12, 'ORVEX', (255, 255, 255), scale=3)
     c.text(16 + sa.Canvas.text_width('ORVEX', 3) + 16, 18, title, ACCENT, scale=2)
     c.frame(0, 0, w, h, (14, 28, 54))
-    c.frame(1, 45, w - 1, h - 1, (250, 252, 255))
+    c.frame(1, 45, w - 1, h - 1, (50, 80, 120))
     return c
 
 
