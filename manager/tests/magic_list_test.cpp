@@ -264,3 +264,45 @@ TEST_F(MagicListTest, ShowsItsColoursSelectionAndFlatHeader)
 }
 
 } // namespace
+
+namespace {
+
+// The host's WM_COMMANDs (the recorder keeps to notifications).
+class Commands final : public win::Subclass {
+public:
+    std::vector<WPARAM> ids;
+
+private:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_COMMAND)
+            ids.push_back(LOWORD(wp));
+        return Default(msg, wp, lp);
+    }
+};
+
+TEST_F(MagicListTest, ARightClickOpensTheFirstSubmenuAtThePointerForTheOwner)
+{
+    HMENU bar = CreateMenu(), sub = CreatePopupMenu();
+    AppendMenuW(sub, MF_STRING, 4001, L"Connect");
+    AppendMenuW(sub, MF_STRING, 4002, L"Delete");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), L"List");
+    list_.SetContextMenu(bar);
+    Commands commands;
+    ASSERT_TRUE(commands.Attach(host_->Hwnd()));
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    SendMessageW(list_.Hwnd(), LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&row));
+    POINT p{60, (row.top + row.bottom) / 2};
+    ClientToScreen(list_.Hwnd(), &p);
+    // The menu is modal: the pointer's second click, on its first item, comes while it runs.
+    ASSERT_TRUE(testkit::RunUnix("xdotool mousemove " + At(p) + " click 3 sleep 0.7 mousemove " +
+                                 At(POINT{p.x + 25, p.y + 8}) + " sleep 0.2 click 1"));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return !commands.ids.empty(); }, 8000));
+    EXPECT_EQ(commands.ids, (std::vector<WPARAM>{4001}));
+    EXPECT_EQ(list_.List().Selected(), 3);
+    commands.Detach();
+    DestroyMenu(bar);
+}
+
+} // namespace
