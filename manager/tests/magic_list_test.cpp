@@ -34,8 +34,11 @@ protected:
             return 0;
         };
         font_.Attach(CreateFontW(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
-        ASSERT_TRUE(list_.Create(host_->Hwnd(), kListId, RECT{10, 10, 510, 250},
-                                 WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_SINGLESEL | LVS_SHOWSELALWAYS));
+        // A plain report list, as a dialog template makes it: taking it over makes it owner-drawn.
+        HWND plain = CreateWindowExW(
+            0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+            10, 10, 500, 240, host_->Hwnd(), reinterpret_cast<HMENU>(kListId), nullptr, nullptr);
+        ASSERT_TRUE(list_.Attach(plain));
         SendMessageW(list_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
         auto& v = list_.List();
         v.InsertColumn(kName, L"Name", 110);
