@@ -34,8 +34,11 @@ protected:
             return 0;
         };
         font_.Attach(CreateFontW(-14, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma"));
-        ASSERT_TRUE(list_.Create(host_->Hwnd(), kListId, RECT{10, 10, 510, 250},
-                                 WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_SINGLESEL | LVS_SHOWSELALWAYS));
+        // A plain report list, as a dialog template makes it: taking it over makes it owner-drawn.
+        HWND plain = CreateWindowExW(
+            0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+            10, 10, 500, 240, host_->Hwnd(), reinterpret_cast<HMENU>(kListId), nullptr, nullptr);
+        ASSERT_TRUE(list_.Attach(plain));
         SendMessageW(list_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
         auto& v = list_.List();
         v.InsertColumn(kName, L"Name", 110);
@@ -261,6 +264,48 @@ TEST_F(MagicListTest, ShowsItsColoursSelectionAndFlatHeader)
     const std::string shot = testkit::Screenshot("magic-list");
     EXPECT_FALSE(shot.empty());
     std::printf("screenshot: %s\n", shot.c_str());
+}
+
+} // namespace
+
+namespace {
+
+// The host's WM_COMMANDs (the recorder keeps to notifications).
+class Commands final : public win::Subclass {
+public:
+    std::vector<WPARAM> ids;
+
+private:
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override
+    {
+        if (msg == WM_COMMAND)
+            ids.push_back(LOWORD(wp));
+        return Default(msg, wp, lp);
+    }
+};
+
+TEST_F(MagicListTest, ARightClickOpensTheFirstSubmenuAtThePointerForTheOwner)
+{
+    HMENU bar = CreateMenu(), sub = CreatePopupMenu();
+    AppendMenuW(sub, MF_STRING, 4001, L"Connect");
+    AppendMenuW(sub, MF_STRING, 4002, L"Delete");
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), L"List");
+    list_.SetContextMenu(bar);
+    Commands commands;
+    ASSERT_TRUE(commands.Attach(host_->Hwnd()));
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    SendMessageW(list_.Hwnd(), LVM_GETITEMRECT, 3, reinterpret_cast<LPARAM>(&row));
+    POINT p{60, (row.top + row.bottom) / 2};
+    ClientToScreen(list_.Hwnd(), &p);
+    // The menu is modal: the pointer's second click, on its first item, comes while it runs.
+    ASSERT_TRUE(testkit::RunUnix("xdotool mousemove " + At(p) + " click 3 sleep 0.7 mousemove " +
+                                 At(POINT{p.x + 25, p.y + 8}) + " sleep 0.2 click 1"));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return !commands.ids.empty(); }, 8000));
+    EXPECT_EQ(commands.ids, (std::vector<WPARAM>{4001}));
+    EXPECT_EQ(list_.List().Selected(), 3);
+    commands.Detach();
+    DestroyMenu(bar);
 }
 
 } // namespace
