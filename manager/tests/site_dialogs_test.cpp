@@ -192,3 +192,38 @@ TEST(SiteList, EditChecksItsFieldsInOrderAndSelectWantsARow)
     EXPECT_TRUE(testkit::PumpUntil([&] { return !IsWindow(edit); }, 5000));
     EXPECT_EQ(Rows(list), 0);
 }
+
+TEST(SiteList, CancelKeepsTheFileAndAFailedSaveSaysWhyAndKeepsIt)
+{
+    const std::wstring folder = Install("sitereadonly", kTwoSites);
+    const std::wstring file = folder + L"CONFIG\\H264Site.ini";
+    OrvexProcess run;
+    ASSERT_TRUE(run.Start(folder));
+    ASSERT_TRUE(run.WaitMain());
+
+    // A deletion that is cancelled never reaches the file.
+    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
+    HWND list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    ASSERT_TRUE(list);
+    ClickRow(list, 0);
+    Click(list, IDC_SITE_DELETE);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return Rows(list) == 1; }, 5000));
+    Click(list, IDC_SITE_CANCEL);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !IsWindow(list); }, 5000));
+    EXPECT_EQ(FileBytes(file), kTwoSites);
+
+    // A file that cannot be replaced: the message names it, the list keeps the edit, the file stays.
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
+    list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    ASSERT_TRUE(list);
+    ClickRow(list, 0);
+    Click(list, IDC_SITE_DELETE);
+    Click(list, IDC_SITE_SAVE);
+    std::wstring seen;
+    EXPECT_TRUE(ReadAndCloseMessage(run.Pid(), L"H264Site.ini", &seen));
+    EXPECT_EQ(Rows(list), 1) << "the list stays as edited";
+    EXPECT_EQ(FileBytes(file), kTwoSites);
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::printf("the message: %ls\n", seen.c_str());
+}
