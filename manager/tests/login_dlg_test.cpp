@@ -39,16 +39,25 @@ bool WaitFor(const std::function<bool()>& done, DWORD ms)
     return true;
 }
 
-int ThreadsOfThisProcess()
+std::vector<DWORD> ThreadsOfThisProcess()
 {
     HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     THREADENTRY32 e{};
     e.dwSize = sizeof e;
-    int n = 0;
+    std::vector<DWORD> ids;
     for (BOOL ok = Thread32First(snap, &e); ok; ok = Thread32Next(snap, &e))
-        n += e.th32OwnerProcessID == GetCurrentProcessId();
+        if (e.th32OwnerProcessID == GetCurrentProcessId())
+            ids.push_back(e.th32ThreadID);
     CloseHandle(snap);
-    return n;
+    return ids;
+}
+
+std::string Describe(const std::vector<DWORD>& ids)
+{
+    std::string all = std::to_string(ids.size()) + " threads:";
+    for (DWORD id : ids)
+        all += " " + std::to_string(id);
+    return all;
 }
 
 class Sink final : public login::ModuleAccess {
@@ -116,8 +125,11 @@ protected:
         sim_ = std::make_unique<Simulator>("login-" + std::to_string(GetCurrentProcessId()) + "-" +
                                            std::to_string(++serial));
         port_ = FreePort();
+        std::remove(WinPath(sim_->LogPath()).c_str()); // the simulator appends; process ids come again
         ASSERT_TRUE(sim_->Start(port_, "--log - --no-pictures " + options));
-        probeConnects_ = Count("connect\n"); // the kit's probe for the open port
+        // The kit's probe for the open port is one connection of the log, closed at once.
+        ASSERT_TRUE(WaitFor([&] { return Count(" close ") == 1; }, 5000));
+        probeConnects_ = Count("connect\n");
     }
 
     // Lines of the simulator's log containing `text`.
@@ -250,8 +262,8 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return done_.load(); }, 15000));
         thread_.join();
         EXPECT_FALSE(deliveryLeft_) << "the transport's window outlived the dialog";
-        EXPECT_TRUE(WaitFor([&] { return ThreadsOfThisProcess() <= threadsBefore_; }, 3000))
-            << ThreadsOfThisProcess() << " threads, " << threadsBefore_ << " before the dialog";
+        EXPECT_TRUE(WaitFor([&] { return ThreadsOfThisProcess().size() <= threadsBefore_.size(); }, 3000))
+            << Describe(ThreadsOfThisProcess()) << "threads, before the dialog: " << Describe(threadsBefore_);
         const int sessions = Connections();
         EXPECT_TRUE(WaitFor([&] { return Count(" close ") >= sessions + probeConnects_; }, 3000))
             << "a connection of the check is still open";
@@ -265,7 +277,8 @@ protected:
     }
 
     std::unique_ptr<Simulator> sim_;
-    int port_ = 0, probeConnects_ = 0, threadsBefore_ = 0;
+    int port_ = 0, probeConnects_ = 0;
+    std::vector<DWORD> threadsBefore_;
     Sink sink_;
     std::thread thread_;
     std::atomic<DWORD> threadId_{0};
