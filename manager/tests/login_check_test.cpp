@@ -164,25 +164,6 @@ TEST_F(LoginAttemptTest, AcceptedAdministratorAllowsEveryModuleAndEndsPassed)
     EXPECT_FALSE(fx_.timers[LoginEffects::kGuardTimer]);
 }
 
-TEST_F(LoginAttemptTest, AcceptedManagerAndPlainUser)
-{
-    UpToLoginSent("manager");
-    Reply(1);
-    ExpectAccess({{kButtonNvsClient, true},
-                  {kButtonViewer, true},
-                  {kButtonBackup, true},
-                  {kButtonSearch, true},
-                  {kButtonRemoteSetup, false}});
-    fx_ = FakeDialog{};
-    UpToLoginSent("user");
-    Reply(1);
-    ExpectAccess({{kButtonNvsClient, false},
-                  {kButtonViewer, true},
-                  {kButtonBackup, false},
-                  {kButtonSearch, false},
-                  {kButtonRemoteSetup, false}});
-}
-
 TEST_F(LoginAttemptTest, RefusalsShowTheirMessageForbidEverythingAndReturnToIdle)
 {
     const std::pair<uint32_t, std::vector<LoginMessage>> cases[] = {{2, {LoginMessage::CheckPassword}},
