@@ -83,7 +83,7 @@ orvex_demo() {
   for skin in Lustrel.dll balloon-skin/Lustrel.dll; do
     local dir=$BUILD/win/orvex-demo
     rm -rf "$dir"; mkdir -p "$dir/CONFIG"
-    cp "$BUILD/win/bin/Orvex.exe" "$dir/" && cp "$BUILD/win/bin/$skin" "$dir/Lustrel.dll" || return 1
+    cp "$BUILD/win/bin/Orvex.exe" "$BUILD/win/bin/Conduix.dll" "$dir/" && cp "$BUILD/win/bin/$skin" "$dir/Lustrel.dll" || return 1
     printf '[SETUP_INFO]\r\nNUMBER=2\r\n[DVR1]\r\nTYPE=0\r\nIP=127.0.0.1\r\nPORT=%s\r\nID=admin\r\nPWD=\r\nDDNS_MEMBER=\r\nDDNS_NAME=\r\nLOCATION=dvrsim    \r\n' \
       "$port" >"$dir/CONFIG/H264Site.ini"
     "$WB" run "$dir/Orvex.exe" >/dev/null 2>&1 &

@@ -38,7 +38,8 @@ std::wstring Install(const std::string& name, const std::string& siteFile, bool 
     const std::wstring folder = Widen(testkit::WinPath(std::string(PX_WORK_DIR) + "/" + name)) + L"\\";
     testkit::RunUnixAndWait("rm -rf '" + std::string(PX_WORK_DIR) + "/" + name + "' && mkdir -p '" +
                             std::string(PX_WORK_DIR) + "/" + name + "/CONFIG'");
-    CopyFileW(testkit::BesideMe(L"Orvex.exe").c_str(), (folder + L"Orvex.exe").c_str(), FALSE);
+    for (const wchar_t* file : {L"Orvex.exe", L"Conduix.dll"})
+        CopyFileW(testkit::BesideMe(file).c_str(), (folder + file).c_str(), FALSE);
     const std::wstring skin =
         balloonSkin ? testkit::BesideMe(L"balloon-skin\\Lustrel.dll") : testkit::BesideMe(L"Lustrel.dll");
     CopyFileW(skin.c_str(), (folder + L"Lustrel.dll").c_str(), FALSE);

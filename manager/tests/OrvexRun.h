@@ -9,7 +9,7 @@
 
 namespace orvextest {
 
-// A fresh folder under the tests' work folder holding Orvex.exe and a Lustrel.dll (the balloon skin
+// A fresh folder under the tests' work folder holding Orvex.exe, Conduix.dll and a Lustrel.dll (the balloon skin
 // when asked), with `siteFile` (bytes, "" for none) as CONFIG\H264Site.ini. Its path, with the
 // trailing backslash.
 std::wstring Install(const std::string& name, const std::string& siteFile = "", bool balloonSkin = false);

@@ -10,6 +10,7 @@
 
 #include <stdexcept>
 #include "foundation/Module.h"
+#include "LoginDlg.h"
 #include "ManagerKeys.h"
 #include "ManagerSkin.h"
 #include "skin/SkinApi.h"
@@ -293,8 +294,10 @@ void CWebApplicationManagerDlg::OnSiteSetup()
     CSiteSetup list; // reads the site file
     if (currentCode_ != kNoModule)
         CloseCurrentModule();
-    // STAND-IN for the login check: every chosen site passes, no module button changes.
-    list.runLogin = [](HWND, const sites::SiteRecord&) -> INT_PTR { return IDOK; };
+    list.runLogin = [this](HWND owner, const sites::SiteRecord& site) {
+        CLoginDlg login({sites::FieldText(site.address), site.port, sites::FieldText(site.userId)}, *this);
+        return login.Run(owner);
+    };
     if (list.Run(Hwnd()) == IDOK) {
         selectedSite_ = list.Chosen();
         for (unsigned short id : {11, 12}) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include "BmpButton.h"
+#include "LoginCheck.h"
 #include "ModuleHosts.h"
 #include "foundation/Dialog.h"
 #include "foundation/Handles.h"
@@ -22,7 +23,7 @@ void DrawHelpBalloon(const std::wstring& text, HDC dc, int left, int top, int ri
 // the program starts; false when the file names no site.
 bool LoadStartupSite(sites::SiteRecord* site);
 
-class CWebApplicationManagerDlg : public win::Dialog {
+class CWebApplicationManagerDlg : public win::Dialog, private login::ModuleAccess {
 public:
     CWebApplicationManagerDlg();
     ~CWebApplicationManagerDlg() override;
@@ -67,6 +68,7 @@ private:
     void OnSiteSetup();
     void OnPaintMinimised();
     void OnModuleClosed();
+    void SetModuleAccess(int buttonId, bool allowed) override { SetButtonAccess(buttonId, allowed); }
     void DeleteCurrentModule();
 
     std::array<Slot, 8> slots_;

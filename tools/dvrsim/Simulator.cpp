@@ -36,6 +36,17 @@ std::string FieldText(const uint8_t* p, size_t n)
     return s;
 }
 
+// User IDs compare without regard to A-Z case: the viewer sends them lower-cased, the manager as stored.
+bool SameId(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (protocol::AsciiLower(a[i]) != protocol::AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
 uint32_t ChannelsBelow(int n) { return n >= 32 ? 0xFFFFFFFFu : n <= 0 ? 0u : (1u << n) - 1u; }
 
 int CountBits(uint32_t v)
@@ -147,6 +158,10 @@ void Session::Dispatch(const conduix::Frame& f)
     switch (f.kind) {
     case conduix::FrameKind::Init:
         state_.initReceived = true;
+        if (Opts().silent) {
+            sim_.Log(id_, "init unanswered");
+            break;
+        }
         sim_.Log(id_, "init");
         SendPacket(protocol::kCmdLoginRequest, nullptr, 0);
         break;
@@ -412,7 +427,7 @@ void Simulator::InstallDefaults()
         uint32_t result = 1;
         bool known = false;
         for (auto& a : o.accounts)
-            known |= a.id == id && a.password == pw;
+            known |= SameId(a.id, id) && a.password == pw;
         if (o.loginResult >= 0)
             result = static_cast<uint32_t>(o.loginResult);
         else if (o.refuseLogins || !known)
@@ -432,6 +447,22 @@ void Simulator::InstallDefaults()
         if ((result & 1u) && !o.noChannelInfo) {
             s.State().loggedIn = true;
             s.State().userId = id;
+        }
+        if (o.loginDelaySeconds > 0) {
+            sim.Log(s.Id(), "login answer delayed " + std::to_string(o.loginDelaySeconds) + " s");
+            const int64_t due = NowMs() + static_cast<int64_t>(o.loginDelaySeconds * 1000);
+            while (NowMs() < due && !sim.Stopping())
+                poll(nullptr, 0, 20);
+        }
+        if (o.loginAnswer == "close") {
+            sim.Log(s.Id(), "login answer: close");
+            s.Close();
+            return;
+        }
+        if (o.loginAnswer == "empty") {
+            sim.Log(s.Id(), "login answer: empty");
+            s.SendPacket(protocol::kCmdLogin, nullptr, 0);
+            return;
         }
         s.SendPacket(protocol::kCmdLogin, reply, sizeof reply);
     });

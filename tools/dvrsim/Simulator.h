@@ -35,6 +35,9 @@ struct Options {
     double disconnectAfterSeconds = 0; // > 0: send command 9 this long after a login is accepted
     bool noChannelInfo = false; // login replies carry no channel information (word 28 is 0)
     bool hangConnects = false; // never accept: connection attempts hang until they time out
+    bool silent = false; // accept connections and answer nothing, not even the init packet
+    double loginDelaySeconds = 0; // > 0: answer each login this late
+    std::string loginAnswer = "reply"; // "reply", "empty" (command 1 without payload) or "close"
     uint8_t decoderByte = 0; // login reply byte 6
     uint8_t optionFlags = 0; // login reply byte 7 (bit 7: four-channel limited)
     std::string logPath; // decoded log of every command received ("-" = stdout)

@@ -46,6 +46,13 @@ int main(int argc, char** argv)
     app.add_flag("--no-channel-info", o.noChannelInfo, "answer logins without channel information (word 28 is 0)");
     app.add_flag("--hang-connects", o.hangConnects,
                  "accept nothing and keep the accept queue full: connection attempts hang until they time out");
+    app.add_flag("--silent", o.silent, "accept connections and answer nothing, not even the init packet");
+    app.add_option("--login-delay", o.loginDelaySeconds, "answer each login this many seconds late")
+        ->check(CLI::PositiveNumber);
+    app.add_option("--login-answer", o.loginAnswer,
+                   "how logins are answered: reply, empty (command 1 without payload) or close (the connection)")
+        ->check(CLI::IsMember({"reply", "empty", "close"}))
+        ->capture_default_str();
     app.add_option("--decoder-byte", o.decoderByte, "login reply byte 6 (0: the viewer's decoder option 1)")
         ->capture_default_str();
     app.add_option("--option-flags", o.optionFlags, "login reply byte 7 (128: four-channel limited)")

@@ -349,7 +349,8 @@ TEST(DvrSimProgram, HelpAndProbe)
     std::string out;
     ASSERT_EQ(0, RunProgram({DVRSIM_EXE, "--help"}, out));
     for (const char* opt : {"--port", "--channels", "--account", "--max-users", "--login-result", "--refuse-logins",
-                            "--no-pictures", "--close-on-connect", "--drop-after", "--log", "--synthetic-rate"})
+                            "--no-pictures", "--close-on-connect", "--drop-after", "--log", "--synthetic-rate",
+                            "--silent", "--login-delay", "--login-answer"})
         EXPECT_NE(std::string::npos, out.find(opt)) << opt;
 
     // The real simulator on a free port, with an account of its own.
