@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,49 +19,35 @@ namespace {
 
 using sites::SiteRecord;
 
+namespace fs = std::filesystem;
+
 class SiteStore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder_ = std::wstring(base) + L"sitestore_" + std::wstring(info->name(), info->name() + strlen(info->name())) +
-            L"_" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(folder_.c_str(), nullptr);
-        path_ = folder_ + L"\\CONFIG\\H264Site.ini";
+        folder_ = fs::temp_directory_path() /
+            ("sitestore_" + std::to_string(GetCurrentProcessId()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(folder_);
+        path_ = (folder_ / "CONFIG" / "H264Site.ini").wstring();
     }
     void TearDown() override
     {
         SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path_.c_str());
-        RemoveDirectoryW(path_.c_str());
-        DeleteFileW((folder_ + L"\\plain.ini").c_str());
-        RemoveDirectoryW((folder_ + L"\\CONFIG").c_str());
-        RemoveDirectoryW(folder_.c_str());
+        fs::remove_all(folder_);
     }
     static void Write(const std::wstring& path, const std::string& bytes)
     {
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        DWORD n = 0;
-        WriteFile(f, bytes.data(), DWORD(bytes.size()), &n, nullptr);
-        CloseHandle(f);
+        std::ofstream(fs::path(path), std::ios::binary) << bytes;
     }
     static std::string Read(const std::wstring& path)
     {
-        std::string bytes;
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (f == INVALID_HANDLE_VALUE)
-            return "<missing>";
-        char buf[4096];
-        DWORD n = 0;
-        while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n)
-            bytes.append(buf, n);
-        CloseHandle(f);
-        return bytes;
+        std::ostringstream s;
+        s << std::ifstream(fs::path(path), std::ios::binary).rdbuf();
+        return s.str();
     }
-    std::wstring folder_, path_;
+    fs::path folder_;
+    std::wstring path_;
 };
 
 std::wstring Wide(const std::string& ansi)
@@ -160,7 +149,7 @@ TEST_F(SiteStore, NeutralReaderAgreesWithThePlatformOnHandMadeFiles)
     const char* sections[] = {"SETUP_INFO", "DVR1", "dvr1", "DVR2", "DVR3", "DVR4", "DVR5", "X", "none"};
     const char* keys[] = {"NUMBER", "IP", "PORT", "TYPE", "ID", "PWD", "LOCATION", "no equals line", "; comment", "A",
                           "B",      "C",  "D",    "E",    "F",  "G",   "none"};
-    const std::wstring file = folder_ + L"\\plain.ini";
+    const std::wstring file = (folder_ / "plain.ini").wstring();
     int index = 0;
     for (const std::string& bytes : HandMadeFiles()) {
         SCOPED_TRACE("file " + std::to_string(index++));
@@ -224,11 +213,7 @@ TEST_F(SiteStore, SaveThatCannotReplaceTheFileKeepsTheOldOneAndSaysWhy)
     EXPECT_EQ(GetFileAttributesW(path_.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD(FILE_ATTRIBUTE_DIRECTORY));
 
     // Nothing is left behind beside it.
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((folder_ + L"\\CONFIG\\*.tmp").c_str(), &found);
-    EXPECT_EQ(h, INVALID_HANDLE_VALUE);
-    if (h != INVALID_HANDLE_VALUE)
-        FindClose(h);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "CONFIG"), {}), 1);
 }
 
 } // namespace

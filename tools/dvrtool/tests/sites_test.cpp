@@ -52,17 +52,6 @@ protected:
     std::string dir_, file_, out_, err_;
 };
 
-sites::SiteText Site(std::string address, int32_t port, std::string user, std::string password, std::string location)
-{
-    sites::SiteText s;
-    s.address = std::move(address);
-    s.port = port;
-    s.userId = std::move(user);
-    s.password = std::move(password);
-    s.location = std::move(location);
-    return s;
-}
-
 TEST_F(DvrtoolSites, AddListRemoveWriteTheManagersFile)
 {
     ASSERT_EQ(Run("sites add " + F() +
@@ -70,13 +59,16 @@ TEST_F(DvrtoolSites, AddListRemoveWriteTheManagersFile)
                   " --location 'Entr\u00e9e \u20ac'"),
               0)
         << err_;
-    std::vector<sites::SiteText> expected = {Site("10.0.0.1", 65530, "admin", "a b=c",
-                                                  "Entr\xE9"
-                                                  "e \x80")};
+    std::vector<sites::SiteText> expected = {{.port = 65530,
+                                              .address = "10.0.0.1",
+                                              .location = "Entr\xE9"
+                                                          "e \x80",
+                                              .userId = "admin",
+                                              .password = "a b=c"}};
     EXPECT_EQ(Bytes(file_), sites::WriteSiteFile(expected)); // Windows-1252 in the file
 
     ASSERT_EQ(Run("sites add " + F() + " --address dvr.example --port 1 --user u --password ''"), 0) << err_;
-    expected.push_back(Site("dvr.example", 1, "u", "", ""));
+    expected.push_back({.port = 1, .address = "dvr.example", .userId = "u"});
     EXPECT_EQ(Bytes(file_), sites::WriteSiteFile(expected));
 
     ASSERT_EQ(Run("sites list " + F()), 0) << err_;
