@@ -71,7 +71,8 @@ private:
     uint32_t permitted_ = 0xFFFF;
     uint32_t storedMask_ = 0;
     int32_t storedAudio_ = -1;
-    bool pending_[kLayoutCount] = {};
+    int pendingSwitch_ = 0; // the layout a quiet switch in progress shows at its login
+    int chosenLayout_ = 0; // the layout chosen while there was no login to switch on
     int pendingChannel_ = 0;
     int pendingStart_ = 0;
     int pendingLayout_ = 0; // the layout a double-click returns to
