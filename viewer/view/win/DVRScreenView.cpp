@@ -290,10 +290,11 @@ std::vector<std::wstring> ViewReadout::StatusLines() const
 void DVRScreenView::ApplyAddress(const std::wstring& address, const std::wstring& port, const std::wstring& user,
                                  const std::wstring& password)
 {
-    win::SetItemText(Hwnd(), kItemAddress, address);
-    win::SetItemText(Hwnd(), kItemPort, port);
-    win::SetItemText(Hwnd(), kItemUser, user);
-    win::SetItemText(Hwnd(), kItemPassword, password);
+    // Each value kept to its field's width, as typing would keep it.
+    win::SetItemText(Hwnd(), kItemAddress, address.substr(0, kAddressChars));
+    win::SetItemText(Hwnd(), kItemPort, port.substr(0, kPortChars));
+    win::SetItemText(Hwnd(), kItemUser, user.substr(0, kUserChars));
+    win::SetItemText(Hwnd(), kItemPassword, password.substr(0, kPasswordChars));
     SaveConnectInfo();
 }
 
