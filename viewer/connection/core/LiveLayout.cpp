@@ -67,7 +67,9 @@ void LiveLayout::SendConfiguration(ConnectionController& c)
 {
     if (!c.IsAdministrator())
         return;
-    settings::ViewSetupRecord r = host_.ReadSettings();
+    // The table the view holds: reading the file here would undo a cap or a confirmed setup that
+    // could not be saved, and would refill a setup dialog the person is editing.
+    settings::ViewSetupRecord r = host_.StoredSettings();
     int classes[settings::kChannels] = {};
     bool ntsc = true;
     host_.ReadResolution(classes, ntsc);
@@ -145,7 +147,7 @@ void LiveLayout::OnDoubleClick(ConnectionController& c, int column, int row)
     pendingLayout_ = layout_;
     pendingStart_ = start_;
     displayMode_ = 0;
-    OnChannelCommand(c, channel);
+    host_.ViewCommand(kChannelCommandBase + channel);
 }
 
 void LiveLayout::RestoreAfterLogin(ConnectionController& c)

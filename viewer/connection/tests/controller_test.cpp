@@ -9,6 +9,7 @@
 #include "wire/StreamFrame.h"
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -633,9 +634,11 @@ public:
     }
     void RefreshDisplay() override {}
     settings::ViewSetupRecord ReadSettings() override { return record; }
+    settings::ViewSetupRecord StoredSettings() override { return record; }
     int32_t AudioChoice() override { return audio; }
     void ShowLayoutButtons(int, int layout) override { pressed = layout; }
     void ShowSelectedAudio() override { audioShown++; }
+    void ViewCommand(int command) override { onCommand(command); }
     void ReadResolution(int (&classes)[16], bool& ntsc) override
     {
         for (int& c : classes)
@@ -650,11 +653,16 @@ public:
         return r;
     }();
     int32_t audio = 1;
+    std::function<void(int)> onCommand;
     int displayMode = -1, pressed = 0, audioShown = 0;
     std::vector<int> shown;
 };
 
 struct LiveRig : Rig {
+    LiveRig()
+    {
+        host.onCommand = [this](int command) { live.OnChannelCommand(lc, command - kChannelCommandBase); };
+    }
     FakeLiveHost host;
     LiveLayout live{host};
     ConnectionController lc{ViewPorts{&transport, &window, &panel, &audio, &decode, &frames, &display, &live}};
