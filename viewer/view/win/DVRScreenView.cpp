@@ -155,6 +155,8 @@ void DVRScreenView::InitialUpdate()
     language_.Attach(viewer_strings::LoadLanguageLibrary(win::ThisModule()));
     if (!language_)
         ShowStepError(L"Error in LoadLibrearyEx.", GetLastError());
+    // The panel was built before the library was loaded: its one caption is taken from it now.
+    win::SetItemText(Hwnd(), kItemAutoPtz, Text(viewer_strings::kStrDvrPtz));
     ptz_.Start(InfoFilePath(), Text(viewer_strings::kStrInfoCameraSection), Text(viewer_strings::kStrInfoPtzKey),
                [this](uint16_t command, const uint8_t* payload, size_t length) {
                    components_.Controller().SendCommand(command, payload, length);
