@@ -176,7 +176,11 @@ void LiveLayout::RestoreAfterLogin(ConnectionController& c)
         return;
     }
     if (s.reconnectPending && !otherDvr) {
-        host_.ShowLayoutButtons(n, layout_);
+        // A layout switch whose own attempt was lost is still the one the person chose.
+        if (pending && !s.quietChannel && !s.quietDivision)
+            SwitchNow(c, pending, 0);
+        else
+            host_.ShowLayoutButtons(n, layout_);
         host_.ShowSelectedAudio();
         return;
     }

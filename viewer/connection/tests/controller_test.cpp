@@ -788,6 +788,13 @@ TEST(LiveLayout, LayoutButtonBetweenReconnectAttemptsIsTakenAtTheirLoginOnly)
     r.Relogin(16);
     EXPECT_EQ(r.live.Layout(), 3);
     EXPECT_EQ(r.Requests(), (std::vector<uint32_t>{0x1FF, 0x1FF}));
+
+    // A switch whose own attempt is lost is made at the automatic reconnect's login.
+    r.live.OnLayoutCommand(r.lc, 20);
+    r.lc.OnConnectionLost();
+    r.lc.OnTimer(ViewTimer::Reconnect);
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 2);
 }
 
 TEST(LiveLayout, AutomaticReconnectKeepsTheLayout)
