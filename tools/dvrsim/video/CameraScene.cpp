@@ -62,6 +62,18 @@ void DrawText(YuvPicture& p, int x, int y, int scale, const char* text)
 
 } // namespace
 
+SceneMarks MarksOf(int width, int height)
+{
+    SceneMarks m;
+    m.scale = std::max(2, height / 60);
+    // "CH01" (4 glyphs) just above the middle line, "00000" (5 glyphs) just below, each centred.
+    m.channelX = width / 2 - 12 * m.scale;
+    m.channelY = height / 2 - 9 * m.scale;
+    m.counterX = width / 2 - 15 * m.scale;
+    m.counterY = height / 2 + 2 * m.scale;
+    return m;
+}
+
 void YuvPicture::Resize(int w, int h)
 {
     width = w;
@@ -108,12 +120,12 @@ void CameraScene::Render(int frameIndex, YuvPicture& out) const
     FillRect(out, bx, by, bw, bh, static_cast<uint8_t>(180 - ch * 5), static_cast<uint8_t>(90 + ch * 8),
              static_cast<uint8_t>(200 - ch * 6));
 
-    const int scale = std::max(2, height_ / 60);
+    const SceneMarks m = MarksOf(width_, height_);
     char text[32];
     std::snprintf(text, sizeof text, "CH%02d", ch + 1);
-    DrawText(out, 2 * scale, 2 * scale, scale, text);
+    DrawText(out, m.channelX, m.channelY, m.scale, text);
     std::snprintf(text, sizeof text, "%05d", f % 100000);
-    DrawText(out, 2 * scale, height_ - 10 * scale, scale, text);
+    DrawText(out, m.counterX, m.counterY, m.scale, text);
 }
 
 } // namespace dvrsim

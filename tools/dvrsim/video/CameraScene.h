@@ -16,6 +16,17 @@ struct YuvPicture {
     void Resize(int w, int h);
 };
 
+// Where a picture of `width` x `height` carries its burned-in marks: the top left of the first
+// glyph of the camera's number ("CH01") and of the frame counter ("00000"), and the size of one
+// glyph dot (a glyph is 5 x 7 dots, one dot apart). Both sit in the middle of the picture, clear of
+// the title and time stamp a display draws at its corners.
+struct SceneMarks {
+    int scale;
+    int channelX, channelY;
+    int counterX, counterY;
+};
+SceneMarks MarksOf(int width, int height);
+
 class CameraScene {
 public:
     CameraScene(int channel, int width, int height);

@@ -143,6 +143,9 @@ void ConnectionController::StartConnectAttempt()
     if (p_.transport->Connect(f.address, f.port)) {
         p_.window->SaveConnectInfo();
         s_.connected = true;
+        // Every attempt is bounded by the retry timer, the first one too: an address whose TCP
+        // connection opens but never asks for the login (command 85) fails at the next tick.
+        p_.window->StartTimer(ViewTimer::Reconnect, kReconnectPeriodMs);
     } else {
         s_.connected = false;
         p_.window->Log(kTextEmptyAddress);
@@ -253,9 +256,12 @@ void ConnectionController::OnConnectionLost()
 
 void ConnectionController::FailPendingAttempt()
 {
-    // Counted exactly as a refused attempt: the loss, then the failed connect result (which logs
-    // "Connection failed." once the attempts are used up).
-    OnConnectionLost();
+    // Counted exactly as a refused attempt, and as quiet whether or not its TCP connection
+    // opened: the loss, then the failed connect result (which logs "Connection failed." once the
+    // attempts are used up).
+    if (!s_.userStopped)
+        s_.reconnectPending = true;
+    TeardownAfter(true);
     OnConnectResult(false);
 }
 

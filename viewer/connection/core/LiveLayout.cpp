@@ -12,6 +12,10 @@ constexpr int kLayoutCurrentChannel[kLayoutCount] = {0, 3, 8, 15};
 // Bit n for every channel n below the DVR's count.
 uint32_t ChannelsBelow(int n) { return n <= 0 ? 0 : n >= settings::kChannels ? 0xFFFFu : (1u << n) - 1; }
 
+// Whether a DVR with `n` channels has a layout button for `layout`: the 9-picture one from eight
+// channels, the 16-picture one from sixteen.
+bool LayoutFits(int layout, int n) { return layout == 3 ? n >= 8 : layout == 4 ? n >= 16 : layout >= 1; }
+
 uint32_t EnabledBelow(const settings::ViewSetupRecord& r, int n)
 {
     uint32_t mask = 0;
@@ -63,7 +67,9 @@ void LiveLayout::SendConfiguration(ConnectionController& c)
 {
     if (!c.IsAdministrator())
         return;
-    settings::ViewSetupRecord r = host_.ReadSettings();
+    // The table the view holds: reading the file here would undo a cap or a confirmed setup that
+    // could not be saved, and would refill a setup dialog the person is editing.
+    settings::ViewSetupRecord r = host_.StoredSettings();
     int classes[settings::kChannels] = {};
     bool ntsc = true;
     host_.ReadResolution(classes, ntsc);
@@ -90,17 +96,21 @@ void LiveLayout::OnLayoutCommand(ConnectionController& c, int command)
     if (!layout)
         return; // 21, 23, 24: no action
     ConnectionState& s = c.State();
+    // Without a login (before the first Connect, during it, between automatic reconnect attempts)
+    // the DVR's channels are not known and there is nothing to switch: the last layout chosen is
+    // the one the next login shows.
+    if (!s.connected || !s.loggedIn) {
+        chosenLayout_ = layout;
+        return;
+    }
     if (layout != 1 && !s.quietSwitch) {
         s.quietSwitch = true;
         SwitchNow(c, layout, 0);
         return;
     }
-    // By reconnecting. Without a connection there is nothing to reconnect; the layout is taken
-    // at the next login.
     s.quietSwitch = true;
-    pending_[layout - 1] = true;
-    if (s.connected)
-        Reconnect(c);
+    pendingSwitch_ = layout;
+    Reconnect(c);
 }
 
 void LiveLayout::OnChannelCommand(ConnectionController& c, int channel)
@@ -114,7 +124,7 @@ void LiveLayout::OnChannelCommand(ConnectionController& c, int channel)
         return; // shown at the next reconnect only through a new command
     if (displayMode_ == 0 || displayMode_ == 6)
         s.quietSwitch = true;
-    pending_[layout_ - 1] = true;
+    pendingSwitch_ = layout_;
     s.quietChannel = true;
     Reconnect(c);
 }
@@ -137,7 +147,7 @@ void LiveLayout::OnDoubleClick(ConnectionController& c, int column, int row)
     pendingLayout_ = layout_;
     pendingStart_ = start_;
     displayMode_ = 0;
-    OnChannelCommand(c, channel);
+    host_.ViewCommand(kChannelCommandBase + channel);
 }
 
 void LiveLayout::RestoreAfterLogin(ConnectionController& c)
@@ -150,13 +160,27 @@ void LiveLayout::RestoreAfterLogin(ConnectionController& c)
     const bool otherDvr = layoutChannels_ && n != layoutChannels_;
     if (otherDvr) {
         s.quietSwitch = s.quietChannel = s.quietDivision = false;
-        for (bool& p : pending_)
-            p = false;
         pendingLayout_ = pendingStart_ = 0;
     }
     layoutChannels_ = n;
+    // Nothing pending outlives the login it was meant for.
+    const int pending = otherDvr ? 0 : pendingSwitch_;
+    const int chosen = chosenLayout_;
+    pendingSwitch_ = chosenLayout_ = 0;
+    if (chosen && LayoutFits(chosen, n)) {
+        s.quietChannel = s.quietDivision = false;
+        s.quietSwitch = true;
+        SwitchNow(c, chosen, 0);
+        if (s.reconnectPending)
+            host_.ShowSelectedAudio();
+        return;
+    }
     if (s.reconnectPending && !otherDvr) {
-        host_.ShowLayoutButtons(n, layout_);
+        // A layout switch whose own attempt was lost is still the one the person chose.
+        if (pending && !s.quietChannel && !s.quietDivision)
+            SwitchNow(c, pending, 0);
+        else
+            host_.ShowLayoutButtons(n, layout_);
         host_.ShowSelectedAudio();
         return;
     }
@@ -185,22 +209,19 @@ void LiveLayout::RestoreAfterLogin(ConnectionController& c)
             SendConfiguration(c);
         }
         s.quietChannel = false;
-        for (bool& p : pending_)
-            p = false;
         return;
     }
     if (s.quietSwitch) {
-        for (int l = 1; l <= kLayoutCount; ++l)
-            if (pending_[l - 1]) {
-                pending_[l - 1] = false;
-                SwitchNow(c, l, 0);
-                return;
-            }
+        if (pending)
+            SwitchNow(c, pending, 0);
         return;
     }
-    const int command = n == 16 ? 25 : n == 8 ? 22 : n == 4 ? 20 : 0;
-    if (command)
-        OnLayoutCommand(c, command);
+    // A fresh connection: the layout of the channel count.
+    const int layout = n == 16 ? 4 : n == 8 ? 3 : n == 4 ? 2 : 0;
+    if (layout) {
+        s.quietSwitch = true;
+        SwitchNow(c, layout, 0);
+    }
 }
 
 void LiveLayout::AfterLoginAccepted(ConnectionController& c)
@@ -215,7 +236,13 @@ void LiveLayout::AfterLoginAccepted(ConnectionController& c)
     storedMask_ = fresh;
 }
 
-void LiveLayout::ResetAfterUserTeardown(ConnectionController& c) { OnLayoutCommand(c, CommandOfLayout(4)); }
+void LiveLayout::ResetAfterUserTeardown(ConnectionController& c)
+{
+    // The 16-picture layout at once, as at start-up; nothing chosen or pending is kept.
+    chosenLayout_ = pendingSwitch_ = 0;
+    c.State().quietSwitch = true;
+    SwitchNow(c, 4, 0);
+}
 
 uint32_t LiveLayout::ShownChannelMask() const
 {

@@ -17,12 +17,17 @@ public:
     virtual void RefreshDisplay() = 0;
     // The saved settings, read again and shown in the setup dialog.
     virtual settings::ViewSetupRecord ReadSettings() = 0;
+    // The settings the view holds (the last read, confirmed or capped), without reading the file.
+    virtual settings::ViewSetupRecord StoredSettings() = 0;
     // The setup dialog's "Enable Audio" box: 1 ticked, 0 not, -1 no dialog.
     virtual int32_t AudioChoice() = 0;
     // The seven layout buttons for `channelCount` channels with layout `layout` (1 to 4) pressed.
     virtual void ShowLayoutButtons(int channelCount, int layout) = 0;
     // The selected audio-channel button shown pressed again.
     virtual void ShowSelectedAudio() = 0;
+    // A view command run as the panel's button would run it (the double-click's 3 + channel, so
+    // that the PTZ buttons follow the camera shown as well).
+    virtual void ViewCommand(int command) = 0;
     // The decoder manager's resolution classes (the channels' weights) and video standard.
     virtual void ReadResolution(int (&classes)[settings::kChannels], bool& ntsc) = 0;
 };
@@ -71,7 +76,8 @@ private:
     uint32_t permitted_ = 0xFFFF;
     uint32_t storedMask_ = 0;
     int32_t storedAudio_ = -1;
-    bool pending_[kLayoutCount] = {};
+    int pendingSwitch_ = 0; // the layout a quiet switch in progress shows at its login
+    int chosenLayout_ = 0; // the layout chosen while there was no login to switch on
     int pendingChannel_ = 0;
     int pendingStart_ = 0;
     int pendingLayout_ = 0; // the layout a double-click returns to

@@ -10,6 +10,8 @@ namespace connection {
 
 // Layout numbers 1 to 4 (1, 4, 9 and 16 pictures) and their view commands and display modes.
 constexpr int kLayoutCount = 4;
+// View commands 3 to 18 show channel (command - 3) alone.
+constexpr int kChannelCommandBase = 3;
 // 19, 20, 22, 25 -> 1 to 4; 0 for any other command.
 int LayoutOfCommand(int command);
 // 1 to 4 -> 19, 20, 22, 25; 0 outside.

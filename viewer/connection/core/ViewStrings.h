@@ -19,6 +19,7 @@ enum ViewText : int {
     kTextConnectionFailed = viewer_strings::kStrConnectionFailed,
     kTextEmptyAddress = viewer_strings::kStrEmptyIpOrUser,
     kTextWaitingImages = viewer_strings::kStrWaitingForImages,
+    kTextSettingsNotSaved = viewer_strings::kStrSettingsNotSaved,
     kTextInfoFile = viewer_strings::kStrInfoFileName,
     kTextInfoSection = viewer_strings::kStrInfoConnectSection,
     kTextInfoUrl = viewer_strings::kStrInfoUrlKey,

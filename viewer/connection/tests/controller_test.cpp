@@ -9,6 +9,7 @@
 #include "wire/StreamFrame.h"
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -353,6 +354,27 @@ TEST(ConnectionController, AttemptsThatFailOrHangCountAndTheLastEndsWithConnecti
     }
 }
 
+// The first Connect to an address that opens the TCP connection but never asks for the login: the
+// attempt is bounded like every retry, and the run ends as silently as refused attempts do.
+TEST(ConnectionController, FirstAttemptWithoutALoginRequestIsBoundedAndCounted)
+{
+    Rig r;
+    r.c.LogStartTexts();
+    r.c.OnConnectCommand();
+    r.c.OnConnectResult(true);
+    ASSERT_TRUE(r.window.Running(ViewTimer::Reconnect));
+    for (int tick = 1; tick <= 12 && r.window.Running(ViewTimer::Reconnect); ++tick) {
+        r.c.OnTimer(ViewTimer::Reconnect);
+        if (r.c.State().connected)
+            r.c.OnConnectResult(true);
+    }
+    EXPECT_EQ(r.transport.connects, 11);
+    EXPECT_FALSE(r.c.State().connected);
+    EXPECT_TRUE(r.window.fieldsEnabled);
+    EXPECT_THAT(r.window.log,
+                ElementsAre("Start DVR Web Viewer.", "0,9,1,24", "Waiting for connection...", "Connection failed."));
+}
+
 // Live phone belongs to one connection: any teardown releases a pressed button, and a refused
 // phone switch is the loss of the connection.
 TEST(ConnectionController, PhoneButtonGoesUpWithTheConnectionAndARefusedSwitchLosesIt)
@@ -612,9 +634,11 @@ public:
     }
     void RefreshDisplay() override {}
     settings::ViewSetupRecord ReadSettings() override { return record; }
+    settings::ViewSetupRecord StoredSettings() override { return record; }
     int32_t AudioChoice() override { return audio; }
     void ShowLayoutButtons(int, int layout) override { pressed = layout; }
     void ShowSelectedAudio() override { audioShown++; }
+    void ViewCommand(int command) override { onCommand(command); }
     void ReadResolution(int (&classes)[16], bool& ntsc) override
     {
         for (int& c : classes)
@@ -629,11 +653,16 @@ public:
         return r;
     }();
     int32_t audio = 1;
+    std::function<void(int)> onCommand;
     int displayMode = -1, pressed = 0, audioShown = 0;
     std::vector<int> shown;
 };
 
 struct LiveRig : Rig {
+    LiveRig()
+    {
+        host.onCommand = [this](int command) { live.OnChannelCommand(lc, command - kChannelCommandBase); };
+    }
     FakeLiveHost host;
     LiveLayout live{host};
     ConnectionController lc{ViewPorts{&transport, &window, &panel, &audio, &decode, &frames, &display, &live}};
@@ -725,6 +754,49 @@ TEST(LiveLayout, LayoutAndChannelCommandsSwitchByQuietReconnects)
     EXPECT_EQ(r.Requests().front(), 0u);
 }
 
+// A layout chosen before the first Connect is the one shown after the login, with its channels
+// asked for and the login's texts shown; one the DVR has no room for gives way to its own.
+TEST(LiveLayout, LayoutChosenBeforeConnectingIsShownAfterTheLogin)
+{
+    LiveRig r;
+    r.live.OnLayoutCommand(r.lc, 20);
+    r.LogIn(16);
+    EXPECT_EQ(r.live.Layout(), 2);
+    EXPECT_EQ(r.Requests(), (std::vector<uint32_t>{0xF, 0xF}));
+    EXPECT_THAT(r.window.log, ::testing::Contains("Check ID : Admin"));
+
+    LiveRig small;
+    small.live.OnLayoutCommand(small.lc, 25);
+    small.LogIn(8);
+    EXPECT_EQ(small.live.Layout(), 3);
+    EXPECT_EQ(small.Requests(), (std::vector<uint32_t>{0xFF, 0xFF}));
+}
+
+// A layout button between two automatic reconnect attempts is taken at their login, and leaves
+// nothing behind for a later button.
+TEST(LiveLayout, LayoutButtonBetweenReconnectAttemptsIsTakenAtTheirLoginOnly)
+{
+    LiveRig r;
+    r.LogIn(16);
+    r.lc.OnConnectionLost();
+    r.live.OnLayoutCommand(r.lc, 20);
+    r.lc.OnTimer(ViewTimer::Reconnect);
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 2);
+    r.Requests();
+    r.live.OnLayoutCommand(r.lc, 22);
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 3);
+    EXPECT_EQ(r.Requests(), (std::vector<uint32_t>{0x1FF, 0x1FF}));
+
+    // A switch whose own attempt is lost is made at the automatic reconnect's login.
+    r.live.OnLayoutCommand(r.lc, 20);
+    r.lc.OnConnectionLost();
+    r.lc.OnTimer(ViewTimer::Reconnect);
+    r.Relogin(16);
+    EXPECT_EQ(r.live.Layout(), 2);
+}
+
 TEST(LiveLayout, AutomaticReconnectKeepsTheLayout)
 {
     LiveRig r;
@@ -741,9 +813,10 @@ TEST(LiveLayout, AutomaticReconnectKeepsTheLayout)
     // Only the stored request goes out again.
     EXPECT_EQ(r.Requests(), std::vector<uint32_t>{0xFFFF});
 
-    // A layout button after the reconnect still switches, without a second attempt on the timer.
+    // A layout button after the reconnect still switches, as the view's own attempt: the retry
+    // timer only bounds it.
     r.live.OnLayoutCommand(r.lc, 20);
-    EXPECT_FALSE(r.window.Running(ViewTimer::Reconnect));
+    EXPECT_FALSE(r.lc.State().reconnectPending);
     r.Relogin(16);
     EXPECT_EQ(r.live.Layout(), 2);
     EXPECT_EQ(r.Requests().front(), 0xFu);

@@ -247,8 +247,9 @@ void PtzControl::RunPanlinkAction(int command, int camera)
     const bool up = command == PTZ_CMD_LEFT_UP || command == PTZ_CMD_RIGHT_UP;
     const int pan = left ? PTZ_CMD_LEFT : PTZ_CMD_RIGHT;
     const int tilt = up ? PTZ_CMD_UP : PTZ_CMD_DOWN;
-    // Both ways address the camera being watched: the settings camera (item 212) may be another.
-    if (panel_.SelectedProtocolEntry() != kCompositeProtocolEntry) {
+    // Both ways address the camera being watched, and so does the choice between them: its own
+    // protocol, not item 205's, which shows the settings camera's (item 212 may name another).
+    if (Record(camera).protocolEntry != kCompositeProtocolEntry) {
         GetAndSend(camera, pan);
         panel_.Pause(kTwoStepPauseMs);
         GetAndSend(camera, tilt);

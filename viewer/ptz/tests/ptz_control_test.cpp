@@ -222,6 +222,15 @@ TEST(PtzProtocolMode, DiagonalsReachTheWatchedCamera)
     r.ptz.OnPressed(ptz::kBtnZoomUp);
     r.ptz.SendPending();
     EXPECT_EQ(r.sent, Events({"4 ad-rs422 receiver 8 pan-stop 9600", "4 ad-rs422 receiver 8 tilt-stop 9600"}));
+
+    // The settings camera showing another protocol leaves the watched camera's way of moving.
+    r.Choose(0, 0);
+    r.sent.clear();
+    r.ptz.OnPressed(ptz::kBtnLeftUp);
+    r.ptz.SendPending();
+    EXPECT_EQ(r.sent,
+              Events({"4 ad-rs422 receiver 8 left 9600", "4 ad-rs422 receiver 8 pan-stop 9600",
+                      "4 ad-rs422 receiver 8 up 9600", "4 ad-rs422 receiver 8 tilt-stop 9600"}));
 }
 
 TEST(PtzSettings, RecordsFileAndProtocolObjects)

@@ -107,9 +107,12 @@ bool WriteViewSetupBeside(const wchar_t* path, const ViewSetupRecord& record)
     if (!file.Create(side.c_str(), false, false))
         return false;
     const bool written = file.Write(&record, kViewSetupSize) && file.Flush();
+    const DWORD error = GetLastError();
     file.Close();
-    if (!written)
+    if (!written) {
         DeleteFileW(side.c_str());
+        SetLastError(error);
+    }
     return written;
 }
 
@@ -118,7 +121,9 @@ bool ReplaceWithSideFile(const wchar_t* path)
     const std::wstring side = SideFilePath(path);
     if (MoveFileExW(side.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
+    const DWORD error = GetLastError(); // the reason the caller reports, not the clean-up's
     DeleteFileW(side.c_str());
+    SetLastError(error);
     return false;
 }
 

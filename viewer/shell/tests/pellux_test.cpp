@@ -390,6 +390,57 @@ TEST_F(Pellux, CreatedByClassIdAndProgIdTakesPropertiesAndSetAddrFillsTheViewAnd
     }
 }
 
+// A page's script or PARAM values: a value with a line break (or any character below 0x20) would
+// write sections and keys of its own into the info file the next start reads, so it is refused;
+// an over-long one is stored cut to its field.
+TEST_F(Pellux, ScriptAndPageValuesNeverWriteLinesOfTheirOwnIntoTheInfoFile)
+{
+    WriteInfo(L"info.example", L"4000", L"infouser", L"infopw", true);
+    auto host = Host();
+    ASSERT_TRUE(host);
+    IDispatch* d = host->Dispatch();
+    ASSERT_EQ(win::dispatch::PutText(d, 1, L"10.1.2.3"), S_OK);
+    ASSERT_EQ(win::dispatch::PutText(d, 2, L"8000"), S_OK);
+    ASSERT_EQ(win::dispatch::PutText(d, 4, L"pw"), S_OK);
+    VARIANT result;
+    VariantInit(&result);
+    for (const wchar_t* user : {L"admin\r\n[AUTO_PTZ_TYPE]\r\nAUTO=ON", L"admin\tx"}) {
+        ASSERT_EQ(win::dispatch::PutText(d, 3, user), S_OK);
+        ASSERT_EQ(win::dispatch::Call(d, 5, &result), S_OK);
+        EXPECT_EQ(result.boolVal, VARIANT_FALSE);
+    }
+    EXPECT_EQ(Field(host->View(), kUser), L"infouser");
+    EXPECT_EQ(InfoSection(L"Connect Information"),
+              (std::vector<std::wstring>{L"URL=info.example", L"PORT=4000", L"PASSWORD=infopw", L"USER=infouser"}));
+    EXPECT_EQ(InfoSection(L"AUTO_PTZ_TYPE"), std::vector<std::wstring>{L"AUTO=OFF"});
+
+    ASSERT_EQ(win::dispatch::PutText(d, 1, std::wstring(300, L'a').c_str()), S_OK);
+    ASSERT_EQ(win::dispatch::PutText(d, 2, L"1234567"), S_OK);
+    ASSERT_EQ(win::dispatch::PutText(d, 3, std::wstring(80, L'u').c_str()), S_OK);
+    ASSERT_EQ(win::dispatch::PutText(d, 4, std::wstring(40, L'p').c_str()), S_OK);
+    ASSERT_EQ(win::dispatch::Call(d, 5, &result), S_OK);
+    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+    EXPECT_EQ(InfoSection(L"Connect Information"),
+              (std::vector<std::wstring>{L"URL=" + std::wstring(100, L'a'), L"PORT=12345",
+                                         L"PASSWORD=" + std::wstring(20, L'p'), L"USER=" + std::wstring(50, L'u')}));
+    host.reset();
+
+    // The same values as PARAM elements: the one with a line break counts as not given.
+    auto* bag = new testkit::PropertyBag;
+    bag->values = {
+        {L"sURLorIP", L"page.example"}, {L"sPortNum", L"6000"}, {L"sUserID", L"admin\r\n[AUTO_PTZ_TYPE]\r\nAUTO=ON"}};
+    WriteInfo(L"info.example", L"4000", L"infouser", L"infopw", true);
+    host = Host(nullptr, nullptr, bag);
+    ASSERT_TRUE(host);
+    EXPECT_EQ(Field(host->View(), kAddress), L"info.example");
+    std::wstring user;
+    ASSERT_EQ(win::dispatch::GetText(host->Dispatch(), 3, user), S_OK);
+    EXPECT_EQ(user, L"");
+    EXPECT_EQ(InfoSection(L"AUTO_PTZ_TYPE"), std::vector<std::wstring>{L"AUTO=OFF"});
+    host.reset();
+    EXPECT_EQ(bag->Release(), 0u);
+}
+
 TEST_F(Pellux, PersistedNamesLoadFromABagAndAPageWithoutThePortFallsBackToTheInfoFile)
 {
     WriteInfo(L"saved.example", L"5000", L"saveduser", L"savedpw", false);

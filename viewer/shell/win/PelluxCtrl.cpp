@@ -24,6 +24,33 @@ const win::ControlClass kPelluxClass = {&CLSID_Pellux,         &DIID__DPellux,  
 
 view::CLiveVideo* CLiveVideoOf(const view::DVRScreenView* v) { return v ? view::Readout(*v).Live() : nullptr; }
 
+// The four values end up as lines of the connection-info file: one holding a line break (or any
+// other character below 0x20) would write sections and keys of its own there.
+bool PlainText(const std::wstring& s)
+{
+    for (wchar_t ch : s)
+        if (ch < 0x20)
+            return false;
+    return true;
+}
+
+// What a property bag or stream loads is held to the same rule as SetAddr: a value that is not
+// plain text counts as not given. Saving passes through unchanged.
+class PlainValues final : public win::PropertyExchange {
+public:
+    explicit PlainValues(win::PropertyExchange& inner) : inner_(inner) {}
+    void Text(const wchar_t* name, std::wstring& value) override
+    {
+        std::wstring v = value;
+        inner_.Text(name, v);
+        if (v != value)
+            value = PlainText(v) ? std::move(v) : std::wstring();
+    }
+
+private:
+    win::PropertyExchange& inner_;
+};
+
 } // namespace
 
 // ---- lifetime ----
@@ -100,14 +127,18 @@ bool CPelluxCtrl::SetAddr()
 {
     if (urlOrIp_.empty() || portNumber_.empty() || userId_.empty())
         return false;
+    for (const std::wstring* v : {&urlOrIp_, &portNumber_, &userId_, &userPwd_})
+        if (!PlainText(*v))
+            return false;
     if (view_)
         view_->ApplyAddress(urlOrIp_, portNumber_, userId_, userPwd_);
     return true;
 }
 
 // The persisted names, in the order of the dispatch identifiers 1 to 4.
-void CPelluxCtrl::ExchangeProperties(win::PropertyExchange& px)
+void CPelluxCtrl::ExchangeProperties(win::PropertyExchange& exchange)
 {
+    PlainValues px(exchange);
     px.Text(L"sURLorIP", urlOrIp_);
     px.Text(L"sPortNum", portNumber_);
     px.Text(L"sUserID", userId_);

@@ -53,8 +53,36 @@ protected:
     void Prepare() override
     {
         // Every channel enabled in the stored settings, whatever an earlier test left.
+        RemoveDirectoryW(kBlockedSave.c_str());
         ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, settings::DefaultViewSetup(16)));
         OpenView(true);
+    }
+    void TearDown() override
+    {
+        RemoveDirectoryW(kBlockedSave.c_str());
+        ViewTestBase::TearDown();
+    }
+    // `record` as the stored settings, in a file the viewer cannot replace (as for a user who may
+    // not write in the program's folder): a folder stands where a save writes first.
+    const std::wstring kBlockedSave = std::wstring(settings::kViewSetupPath) + L".new";
+    void StoreUnwritable(const settings::ViewSetupRecord& record)
+    {
+        ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, record));
+        ASSERT_TRUE(CreateDirectoryW(kBlockedSave.c_str(), nullptr));
+    }
+    // The real pointer on a control of the setup dialog.
+    void OnDialogItem(int item)
+    {
+        RECT r;
+        GetWindowRect(GetDlgItem(Dialog()->Hwnd(), item), &r);
+        Pointer(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, "click 1");
+        PumpFor(200);
+    }
+    void OpenSetup()
+    {
+        Click(kCmdSetup);
+        ASSERT_TRUE(PumpUntil([&] { return Dialog() && IsWindowVisible(Dialog()->Hwnd()); }, 5000));
+        PumpFor(200);
     }
     // A simulator with `channels` channels; each run logs to a file of its own.
     void StartDvr(int channels)
@@ -308,6 +336,74 @@ TEST_F(LayoutEndToEnd, SpeedCommandsStayWithinOneToTen)
     PumpFor(200);
     EXPECT_EQ(level(), 1);
     EXPECT_EQ(Readout().Panel().SpeedLevel(), 1);
+}
+
+// A double-click into one camera is the channel command of that camera: the PTZ buttons then
+// move the camera shown, not the one last chosen with a channel button.
+TEST_F(LayoutEndToEnd, PtzButtonsMoveTheCameraADoubleClickShows)
+{
+    StartDvr(16);
+    Connect();
+    Expect(4, {0xFFFF, 0xFFFF}, "fresh login");
+    DoubleClick(1, 1);
+    Expect(1, {0x20, 0x20}, "double-click on camera 6");
+    Click(kCmdFirstPtz);
+    ASSERT_TRUE(PumpUntil([&] { return !LogLines(log_, "cmd 19 ").empty(); }, 5000, Check::EachWake));
+    for (const std::string& l : LogLines(log_, "cmd 19 "))
+        EXPECT_NE(l.find("channel=5 "), std::string::npos) << l;
+}
+
+// Settings the viewer cannot save are confirmed all the same: they hold through the reconnect that
+// OK itself causes and in the dialog opened again, and the person is told once where and why.
+TEST_F(LayoutEndToEnd, ConfirmedSetupThatCannotBeSavedHoldsAndIsToldOnce)
+{
+    settings::ViewSetupRecord manual = settings::DefaultViewSetup(16);
+    manual.easy.easyOn = 0; // the channels' boxes are open to the pointer
+    StoreUnwritable(manual);
+    StartDvr(16);
+    Connect();
+    Expect(4, {0xFFFF, 0xFFFF}, "fresh login");
+    for (int round = 0; round < 2; ++round) {
+        OpenSetup();
+        ASSERT_EQ(IsDlgButtonChecked(Dialog()->Hwnd(), IDC_SETUP_ENABLE_FIRST + 2 + round), BST_CHECKED);
+        OnDialogItem(IDC_SETUP_ENABLE_FIRST + 2 + round);
+        OnDialogItem(IDOK);
+        const uint32_t mask = round ? 0xFFF3 : 0xFFFB;
+        Expect(4, {mask, mask, mask}, "setup confirmed, round " + std::to_string(round));
+    }
+    OpenSetup();
+    EXPECT_EQ(IsDlgButtonChecked(Dialog()->Hwnd(), IDC_SETUP_ENABLE_FIRST + 2), BST_UNCHECKED);
+    int told = 0;
+    for (const std::wstring& line : Readout().StatusLines())
+        told += line.find(L"ViewSetup.dat") != std::wstring::npos;
+    EXPECT_EQ(told, 1);
+}
+
+// A resolution change with the setup dialog open leaves the person's unconfirmed edits alone, and
+// the configuration it leads to carries the capped table even though it could not be saved.
+TEST_F(LayoutEndToEnd, ResolutionChangeKeepsAnOpenDialogAndSendsTheCapUnsaved)
+{
+    settings::ViewSetupRecord full = settings::DefaultViewSetup(16);
+    full.easy.easyOn = 0;
+    for (auto& e : full.channels) {
+        e.interval = 1;
+        e.rate = 30;
+    }
+    StoreUnwritable(full);
+    StartDvr(16);
+    Connect();
+    Expect(4, {0xFFFF, 0xFFFF}, "fresh login");
+    ASSERT_TRUE(PumpUntil([&] { return Records().size() >= 2; }, 15000, Check::EachWake));
+    EXPECT_EQ(Records()[1].find(" 15:1/1/19/30 "), std::string::npos) << "not capped: " << Records()[1];
+
+    OpenSetup();
+    OnDialogItem(IDC_SETUP_ENABLE_FIRST + 2);
+    ASSERT_EQ(IsDlgButtonChecked(Dialog()->Hwnd(), IDC_SETUP_ENABLE_FIRST + 2), BST_UNCHECKED);
+    PostMessageW(View(), WM_RESOLUTION_CLASS, 0, settings::kClassHalfD1);
+    ASSERT_TRUE(PumpUntil([&] { return Records().size() >= 3; }, 6000, Check::EachWake));
+    PumpFor(300);
+    EXPECT_EQ(IsDlgButtonChecked(Dialog()->Hwnd(), IDC_SETUP_ENABLE_FIRST + 2), BST_UNCHECKED);
+    EXPECT_TRUE(IsWindowVisible(Dialog()->Hwnd()));
 }
 
 } // namespace

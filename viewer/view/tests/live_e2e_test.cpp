@@ -83,13 +83,14 @@ double Mismatch(const Screen& s, const Mapping& m, const dvrsim::YuvPicture& pic
     return tested ? double(wrong) / tested : 1.0;
 }
 
-// The simulator draws "CH<nn>" at the top left and the frame counter at the bottom left, on dark
-// plates, with dots of `scale` pixels.
-constexpr int kScale = kHeight / 60;
-constexpr int kNumberX0 = 2 * kScale + 12 * kScale, kNumberX1 = 2 * kScale + 24 * kScale;
-constexpr int kNumberY0 = 2 * kScale, kNumberY1 = 9 * kScale;
-constexpr int kCounterX0 = 2 * kScale, kCounterX1 = 2 * kScale + 30 * kScale;
-constexpr int kCounterY0 = kHeight - 10 * kScale, kCounterY1 = kHeight - 3 * kScale;
+// The simulator's burned-in marks, on dark plates: the number's two digits of "CH<nn>", and the
+// frame counter.
+const dvrsim::SceneMarks kMarks = dvrsim::MarksOf(kWidth, kHeight);
+const int kScale = kMarks.scale;
+const int kNumberX0 = kMarks.channelX + 12 * kScale, kNumberX1 = kMarks.channelX + 24 * kScale;
+const int kNumberY0 = kMarks.channelY, kNumberY1 = kMarks.channelY + 7 * kScale;
+const int kCounterX0 = kMarks.counterX, kCounterX1 = kMarks.counterX + 30 * kScale;
+const int kCounterY0 = kMarks.counterY, kCounterY1 = kMarks.counterY + 7 * kScale;
 
 // The camera whose burned-in number the division shows (0-based), and how well it matched.
 int ReadChannel(const Screen& s, const Mapping& m, double* mismatch)

@@ -30,13 +30,14 @@ void DVRScreenView::LoadConnectInfo()
         int key;
         DWORD chars;
     } fields[] = {
-        {kItemAddress, connection::kTextInfoUrl, 100},
-        {kItemPort, connection::kTextInfoPort, 20},
-        {kItemUser, connection::kTextInfoUser, 50},
-        {kItemPassword, connection::kTextInfoPassword, 20},
+        {kItemAddress, connection::kTextInfoUrl, kAddressChars},
+        {kItemPort, connection::kTextInfoPort, kPortChars},
+        {kItemUser, connection::kTextInfoUser, kUserChars},
+        {kItemPassword, connection::kTextInfoPassword, kPasswordChars},
     };
+    // Each value as wide as its field; the buffer holds the terminating zero besides.
     for (const auto& f : fields)
-        win::SetItemText(Hwnd(), f.item, ReadKey(section, Text(f.key), L"", f.chars, file));
+        win::SetItemText(Hwnd(), f.item, ReadKey(section, Text(f.key), L"", f.chars + 1, file).substr(0, f.chars));
     const bool autoPtz = ReadKey(L"AUTO_PTZ_TYPE", L"AUTO", L"ON", 20, file) == L"ON";
     win::SetChecked(Hwnd(), kItemAutoPtz, autoPtz);
     // The PTZ protocol and baud-rate selectors are disabled while the "DVR PTZ" box is checked.

@@ -155,6 +155,8 @@ void DVRScreenView::InitialUpdate()
     language_.Attach(viewer_strings::LoadLanguageLibrary(win::ThisModule()));
     if (!language_)
         ShowStepError(L"Error in LoadLibrearyEx.", GetLastError());
+    // The panel was built before the library was loaded: its one caption is taken from it now.
+    win::SetItemText(Hwnd(), kItemAutoPtz, Text(viewer_strings::kStrDvrPtz));
     ptz_.Start(InfoFilePath(), Text(viewer_strings::kStrInfoCameraSection), Text(viewer_strings::kStrInfoPtzKey),
                [this](uint16_t command, const uint8_t* payload, size_t length) {
                    components_.Controller().SendCommand(command, payload, length);
@@ -290,10 +292,11 @@ std::vector<std::wstring> ViewReadout::StatusLines() const
 void DVRScreenView::ApplyAddress(const std::wstring& address, const std::wstring& port, const std::wstring& user,
                                  const std::wstring& password)
 {
-    win::SetItemText(Hwnd(), kItemAddress, address);
-    win::SetItemText(Hwnd(), kItemPort, port);
-    win::SetItemText(Hwnd(), kItemUser, user);
-    win::SetItemText(Hwnd(), kItemPassword, password);
+    // Each value kept to its field's width, as typing would keep it.
+    win::SetItemText(Hwnd(), kItemAddress, address.substr(0, kAddressChars));
+    win::SetItemText(Hwnd(), kItemPort, port.substr(0, kPortChars));
+    win::SetItemText(Hwnd(), kItemUser, user.substr(0, kUserChars));
+    win::SetItemText(Hwnd(), kItemPassword, password.substr(0, kPasswordChars));
     SaveConnectInfo();
 }
 

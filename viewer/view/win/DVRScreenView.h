@@ -74,9 +74,11 @@ private:
     void ShowPage(int displayMode, const connection::Page& page) override;
     void RefreshDisplay() override;
     settings::ViewSetupRecord ReadSettings() override;
+    settings::ViewSetupRecord StoredSettings() override;
     int32_t AudioChoice() override { return settings_.DialogAudioChoice(); }
     void ShowLayoutButtons(int channelCount, int layout) override;
     void ShowSelectedAudio() override;
+    void ViewCommand(int command) override { OnViewCommand(command, 0); }
     void ReadResolution(int (&classes)[settings::kChannels], bool& ntsc) override;
     // The live view's commands and messages (ViewLive.cpp).
     bool OnLiveCommand(int command);

@@ -4,9 +4,32 @@
 #include "DVRScreenView.h"
 #include "LiveVideo.h"
 #include "LiveRequests.h"
+#include "AnsiText.h"
+#include "ViewStrings.h"
 #include "foundation/Trace.h"
 
 namespace view {
+
+namespace {
+
+// The first save that failed, told once in the status log: the file and the system's reason.
+void TellSaveFailure(DVRScreenView& view, CViewSettings& settings)
+{
+    DWORD error = 0;
+    if (!settings.TakeSaveFailure(error))
+        return;
+    wchar_t* system = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   error, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr);
+    std::wstring reason = system ? system : L"error " + std::to_wstring(error);
+    if (system)
+        LocalFree(system);
+    while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' || reason.back() == L' '))
+        reason.pop_back();
+    view.Log(connection::kTextSettingsNotSaved, protocol::ToAnsi(settings.Path() + L" (" + reason + L")", 1000));
+}
+
+} // namespace
 
 bool DVRScreenView::OnLiveCommand(int command)
 {
@@ -55,13 +78,11 @@ void DVRScreenView::OnConfigurationTimer()
 {
     KillTimer(Hwnd(), kConfigurationTimer);
     connection::LiveLayout* layout = components_.Layout();
-    if (settings::CSimpleSetupDlg* dialog = settings_.Dialog(); dialog && dialog->Hwnd()) {
-        if (connection::CapTotalRate(dialog->Table(), dialog->Block().easyOn != 0)) {
-            dialog->ShowTable();
-            dialog->KeepTable();
-            settings_.SaveDialogEntries();
-        }
-    }
+    int classes[settings::kChannels] = {};
+    bool ntsc = true;
+    ReadResolution(classes, ntsc);
+    settings_.CapStoredRate(classes, ntsc);
+    TellSaveFailure(*this, settings_);
     if (layout)
         layout->SendConfiguration(components_.Controller());
 }
@@ -72,11 +93,13 @@ void DVRScreenView::OnSetupApplied()
     settings::CSimpleSetupDlg* dialog = settings_.Dialog();
     if (!layout || !dialog) {
         settings_.OnSetupApplied(0);
+        TellSaveFailure(*this, settings_);
         return;
     }
     auto& c = components_.Controller();
     layout->RequestEnabled(c, dialog->Entries());
     settings_.OnSetupApplied(layout->Layout());
+    TellSaveFailure(*this, settings_);
     layout->OnLayoutCommand(c, connection::CommandOfLayout(layout->Layout()));
     RefreshDisplay();
 }
@@ -108,6 +131,8 @@ settings::ViewSetupRecord DVRScreenView::ReadSettings()
     }
     return settings_.Record();
 }
+
+settings::ViewSetupRecord DVRScreenView::StoredSettings() { return settings_.Record(); }
 
 void DVRScreenView::ShowLayoutButtons(int channelCount, int layout)
 {

@@ -16,6 +16,8 @@ CViewSettings::~CViewSettings() = default;
 int CViewSettings::Load(int channelCount)
 {
     // Before the first login the DVR's channel count is not known: defaults for every channel.
+    if (held_)
+        return settings::kLoadRead;
     const int n = channelCount > 0 ? channelCount : settings::kChannels;
     settings::LoadOutcome o = settings::LoadViewSetup(path_.c_str(), n, record_);
     if (o.result != settings::kLoadMissing && dialog_ && dialog_->Hwnd())
@@ -72,20 +74,46 @@ void CViewSettings::OnSetupApplied(int layout)
     record_.easy = dialog_->Block();
     record_.audioChoice = DialogAudioChoice();
     connection::ApplyEasyQuality(record_, layout);
-    // Not being able to save is not shown to the user; the settings hold until the view goes.
-    if (!settings::SaveViewSetup(path_.c_str(), record_))
-        win::Trace(L"===>>> the settings could not be saved: %lu\n", GetLastError());
+    Save();
     MirrorAudio();
 }
 
-void CViewSettings::SaveDialogEntries()
+bool CViewSettings::CapStoredRate(const int (&classes)[settings::kChannels], bool ntsc)
 {
-    if (!dialog_)
+    settings::SetupTable table;
+    table.Load(record_.channels, ntsc, classes);
+    if (!connection::CapTotalRate(table, record_.easy.easyOn != 0))
+        return false;
+    table.Store(record_.channels);
+    if (dialog_ && dialog_->Hwnd()) {
+        record_.audioChoice = DialogAudioChoice();
+        if (!IsWindowVisible(dialog_->Hwnd()))
+            dialog_->SetTable(record_.channels, ntsc, classes);
+    }
+    Save();
+    return true;
+}
+
+void CViewSettings::Save()
+{
+    if (settings::SaveViewSetup(path_.c_str(), record_)) {
+        held_ = false;
         return;
-    for (int c = 0; c < settings::kChannels; ++c)
-        record_.channels[c] = dialog_->Entries()[c];
-    if (!settings::SaveViewSetup(path_.c_str(), record_))
-        win::Trace(L"===>>> the settings could not be saved: %lu\n", GetLastError());
+    }
+    const DWORD error = GetLastError();
+    win::Trace(L"===>>> the settings could not be saved: %lu\n", error);
+    held_ = true;
+    if (!failureTold_)
+        failure_ = error ? error : ERROR_WRITE_FAULT;
+}
+
+bool CViewSettings::TakeSaveFailure(DWORD& error)
+{
+    if (failureTold_ || !failure_)
+        return false;
+    failureTold_ = true;
+    error = failure_;
+    return true;
 }
 
 void CViewSettings::DestroyDialog()

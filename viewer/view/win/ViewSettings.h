@@ -1,6 +1,7 @@
 #pragma once
 // The view's settings: the record read from ViewSetup.dat at start-up, at each login and when the
-// setup dialog opens; the setup dialog, created hidden at the first login with channel information
+// setup dialog opens (a record that could not be saved is held in memory instead, for the life of
+// the view, so that a folder the user cannot write to does not undo confirmed settings); the setup dialog, created hidden at the first login with channel information
 // and destroyed with the view; what a confirmed dialog changes; and the "Enable Audio" choice
 // mirrored into the value the decode threads read (audio plays while the dialog does not exist or
 // its box is ticked).
@@ -37,8 +38,12 @@ public:
     // Message 3072: the dialog's entries and block and the audio choice of the moment, kept and
     // saved; with easy setup on, every channel's quality from the level of `layout` (1 to 4).
     void OnSetupApplied(int layout);
-    // The total-rate cap lowered the dialog's table: its entries kept and saved.
-    void SaveDialogEntries();
+    // Timer 10101: the held table's total rate capped to the budget for the channels' resolution
+    // classes. A lowered table is kept and saved with the dialog's audio choice, and shown in the
+    // dialog unless it is open (the person's unconfirmed edits stay). True when it was lowered.
+    bool CapStoredRate(const int (&classes)[settings::kChannels], bool ntsc);
+    // The reason of the first save that failed, once for the life of the view.
+    bool TakeSaveFailure(DWORD& error);
     // With the view window: the dialog goes.
     void DestroyDialog();
 
@@ -50,12 +55,16 @@ public:
 
 private:
     void MirrorAudio();
+    void Save();
 
     HWND view_ = nullptr; // not ours
     std::function<void(bool)> audioMirror_;
     std::wstring path_;
     settings::ViewSetupRecord record_;
     std::unique_ptr<settings::CSimpleSetupDlg> dialog_;
+    bool held_ = false; // record_ could not be saved: it stands for the file
+    bool failureTold_ = false;
+    DWORD failure_ = 0; // the error of a failed save not yet told
 };
 
 } // namespace view
