@@ -1,7 +1,11 @@
 #include "OrvexRun.h"
 
+#include <algorithm>
+
 #include "Programs.h"
 #include "TestKit.h"
+#include "OrvexIds.h"
+#include <commctrl.h>
 #include "foundation/Dib.h"
 #include "skin/SkinApi.h"
 
@@ -198,6 +202,121 @@ std::vector<uint32_t> BackgroundPixels(const RECT& r)
         for (int x = r.left; x < r.right; ++x)
             out.push_back(x >= 0 && y >= 0 && x < width && y < height ? all[static_cast<size_t>(y) * width + x] : 0);
     return out;
+}
+
+HWND WaitDialogWith(DWORD pid, int id, DWORD ms)
+{
+    HWND found = nullptr;
+    testkit::PumpUntil(
+        [&] {
+            for (HWND w : TopWindows(pid, L"#32770")) {
+                if (GetDlgItem(w, id) && IsWindowVisible(GetDlgItem(w, id)))
+                    found = w;
+            }
+            return found != nullptr;
+        },
+        ms);
+    return found;
+}
+
+bool ReadAndCloseMessage(DWORD pid, const std::wstring& text, std::wstring* seen)
+{
+    HWND box = nullptr;
+    testkit::PumpUntil(
+        [&] {
+            for (HWND w : TopWindows(pid, L"#32770")) {
+                if (ItemTexts(w).find(text) != std::wstring::npos)
+                    box = w;
+            }
+            return box != nullptr;
+        },
+        10000);
+    if (!box)
+        return false;
+    if (seen)
+        *seen = ItemTexts(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return testkit::PumpUntil([&] { return !IsWindow(box); }, 5000);
+}
+
+void Click(HWND dialog, int id)
+{
+    RECT r{};
+    GetWindowRect(GetDlgItem(dialog, id), &r);
+    Pointer(Centre(r), "click 1");
+}
+
+void Retype(HWND dialog, int id, const std::string& text)
+{
+    Click(dialog, id);
+    testkit::RunUnixAndWait("xdotool key End key --repeat 64 --delay 1 BackSpace");
+    if (!text.empty())
+        testkit::RunUnixAndWait("xdotool type --delay 5 '" + text + "'");
+}
+
+int Rows(HWND siteList)
+{
+    return static_cast<int>(SendMessageW(GetDlgItem(siteList, IDC_SITE_LIST), LVM_GETITEMCOUNT, 0, 0));
+}
+
+// The real pointer on row `row` of the site list (rows are 20 pixels high, under the header).
+void ClickRow(HWND siteList, int row)
+{
+    HWND list = GetDlgItem(siteList, IDC_SITE_LIST);
+    RECT header{}, box{};
+    GetWindowRect(FindWindowExW(list, nullptr, WC_HEADERW, nullptr), &header);
+    GetWindowRect(list, &box);
+    Pointer({box.left + 60, header.bottom + row * 20 + 10}, "click 1");
+}
+
+std::string Text(HWND dialog, int id)
+{
+    wchar_t t[128] = {};
+    // WM_GETTEXT itself: GetWindowText does not ask a control of another process.
+    SendMessageW(GetDlgItem(dialog, id), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(t));
+    std::string out;
+    for (const wchar_t* p = t; *p; ++p)
+        out += static_cast<char>(*p);
+    return out;
+}
+
+int ButtonFace(const OrvexProcess& run, int id)
+{
+    const std::pair<int, unsigned short> skins[] = {{IDC_SITE_SETUP, 1}, {IDC_REMOTE_SETUP, 2}, {IDC_VIEWER, 3},
+                                                    {IDC_BACKUP, 4},     {IDC_PLAYER, 5},       {IDC_SEARCH, 6},
+                                                    {IDC_NVS_CLIENT, 7}, {IDC_EXIT, 9}};
+    unsigned short skin = 0;
+    for (const auto& [control, index] : skins)
+        skin = control == id ? index : skin;
+    const RECT r = run.ItemRect(id);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (!skin || w <= 0 || h <= 0)
+        return -1;
+    HBITMAP faces[4] = {};
+    SMAPI_GetResourceBitmapHandle(skin, &faces[0], &faces[1], &faces[2], &faces[3]);
+    int found = -1;
+    for (int i = 0; i < 4; ++i) {
+        win::Bitmap face(faces[i]);
+        BITMAP info{};
+        if (found >= 0 || !GetObjectW(face.Get(), sizeof info, &info))
+            continue;
+        // A button wider than its picture shows the picture from its left edge.
+        const int fw = std::min(w, static_cast<int>(info.bmWidth)), fh = std::min(h, static_cast<int>(info.bmHeight));
+        std::vector<uint32_t> pixels(static_cast<size_t>(info.bmWidth) * fh);
+        BITMAPINFO bi = win::TopDownDib(info.bmWidth, fh, 32);
+        win::WindowDC screen(nullptr);
+        if (GetDIBits(screen.Get(), face.Get(), info.bmHeight - fh, fh, pixels.data(), &bi, DIB_RGB_COLORS) != fh)
+            continue;
+        const auto shown = ScreenPixels({r.left, r.top, r.left + fw, r.top + fh});
+        bool same = true;
+        for (int y = 0; y < fh && same; ++y)
+            for (int x = 0; x < fw && same; ++x)
+                same = (pixels[static_cast<size_t>(y) * info.bmWidth + x] & 0xFFFFFF) ==
+                    shown[static_cast<size_t>(y) * fw + x];
+        if (same)
+            found = i;
+    }
+    return found;
 }
 
 } // namespace orvextest

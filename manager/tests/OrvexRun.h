@@ -61,4 +61,25 @@ std::vector<uint32_t> ScreenPixels(const RECT& r);
 // Skin bitmap 0's pixels in the same form.
 std::vector<uint32_t> BackgroundPixels(const RECT& r);
 
+// ---- the dialogs over the main window ----
+// A dialog of the process holding a visible item `id` (the site list holds its list, the edit
+// dialog its address field, the login dialog its password field).
+HWND WaitDialogWith(DWORD pid, int id, DWORD ms = 10000);
+// A message box of the process whose texts hold `text`, read (into `seen`) and closed; false when
+// none came.
+bool ReadAndCloseMessage(DWORD pid, const std::wstring& text, std::wstring* seen = nullptr);
+// The real pointer on a dialog's item.
+void Click(HWND dialog, int id);
+// Clears an edit field with the keyboard and types `text` into it.
+void Retype(HWND dialog, int id, const std::string& text);
+// An item's text, read with WM_GETTEXT (GetWindowText does not ask a control of another process).
+std::string Text(HWND dialog, int id);
+// The site list's rows, and the real pointer on one of them.
+int Rows(HWND siteList);
+void ClickRow(HWND siteList, int row);
+
+// Which of its skin's four faces (0 normal, 1 pressed, 2 hover, 3 disabled) main window button
+// `id` shows on the screen; -1 for none of them.
+int ButtonFace(const OrvexProcess& run, int id);
+
 } // namespace orvextest

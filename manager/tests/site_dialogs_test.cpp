@@ -13,86 +13,6 @@ using namespace orvextest;
 
 namespace {
 
-// A dialog of the process holding item `id` (the site list holds the list, the edit dialog the
-// address field).
-HWND WaitDialogWith(DWORD pid, int id, DWORD ms = 10000)
-{
-    HWND found = nullptr;
-    testkit::PumpUntil(
-        [&] {
-            for (HWND w : TopWindows(pid, L"#32770")) {
-                if (GetDlgItem(w, id) && IsWindowVisible(GetDlgItem(w, id)))
-                    found = w;
-            }
-            return found != nullptr;
-        },
-        ms);
-    return found;
-}
-
-// A message box of the process whose texts hold `text`; it is closed. False when none came.
-bool ReadAndCloseMessage(DWORD pid, const std::wstring& text, std::wstring* seen = nullptr)
-{
-    HWND box = nullptr;
-    testkit::PumpUntil(
-        [&] {
-            for (HWND w : TopWindows(pid, L"#32770")) {
-                if (ItemTexts(w).find(text) != std::wstring::npos)
-                    box = w;
-            }
-            return box != nullptr;
-        },
-        10000);
-    if (!box)
-        return false;
-    if (seen)
-        *seen = ItemTexts(box);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    return testkit::PumpUntil([&] { return !IsWindow(box); }, 5000);
-}
-
-void Click(HWND dialog, int id)
-{
-    RECT r{};
-    GetWindowRect(GetDlgItem(dialog, id), &r);
-    Pointer(Centre(r), "click 1");
-}
-
-// Clears an edit field with the keyboard and types `text` into it.
-void Retype(HWND dialog, int id, const std::string& text)
-{
-    Click(dialog, id);
-    testkit::RunUnixAndWait("xdotool key End key --repeat 64 --delay 1 BackSpace");
-    if (!text.empty())
-        testkit::RunUnixAndWait("xdotool type --delay 5 '" + text + "'");
-}
-
-int Rows(HWND siteList)
-{
-    return static_cast<int>(SendMessageW(GetDlgItem(siteList, IDC_SITE_LIST), LVM_GETITEMCOUNT, 0, 0));
-}
-
-// The real pointer on row `row` of the site list (rows are 20 pixels high, under the header).
-void ClickRow(HWND siteList, int row)
-{
-    HWND list = GetDlgItem(siteList, IDC_SITE_LIST);
-    RECT header{}, box{};
-    GetWindowRect(FindWindowExW(list, nullptr, WC_HEADERW, nullptr), &header);
-    GetWindowRect(list, &box);
-    Pointer({box.left + 60, header.bottom + row * 20 + 10}, "click 1");
-}
-
-std::string Text(HWND dialog, int id)
-{
-    wchar_t t[128] = {};
-    // WM_GETTEXT itself: GetWindowText does not ask a control of another process.
-    SendMessageW(GetDlgItem(dialog, id), WM_GETTEXT, 128, reinterpret_cast<LPARAM>(t));
-    std::string out;
-    for (const wchar_t* p = t; *p; ++p)
-        out += static_cast<char>(*p);
-    return out;
-}
-
 const char kTwoSites[] = "[SETUP_INFO]\r\nNUMBER=3\r\n"
                          "[DVR1]\r\nTYPE=1\r\nIP=dvr-one.example\r\nPORT=50000\r\nID=admin\r\nPWD=1111\r\n"
                          "DDNS_MEMBER=m1\r\nDDNS_NAME=n1\r\nLOCATION=Gate\r\n"
@@ -228,4 +148,106 @@ TEST(SiteList, CancelKeepsTheFileAndAFailedSaveSaysWhyAndKeepsIt)
     EXPECT_EQ(FileBytes(file), kTwoSites);
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     std::printf("the message: %ls\n", seen.c_str());
+}
+
+namespace {
+
+// Chooses site `row` in the site list and types `password` into the login check and presses LOGIN
+// (null: leaves the check waiting); the site list and the login dialog stay open when it fails.
+struct Choice {
+    HWND list = nullptr, login = nullptr;
+};
+Choice ChooseAndLogIn(const OrvexProcess& run, int row, const char* password)
+{
+    Choice c;
+    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
+    c.list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    if (!c.list)
+        return c;
+    ClickRow(c.list, row);
+    Click(c.list, IDC_SITE_SELECT);
+    c.login = WaitDialogWith(run.Pid(), 2074); // the password field
+    if (!c.login || !password)
+        return c;
+    Click(c.login, 2074);
+    testkit::RunUnixAndWait("xdotool type --delay 5 '" + std::string(password) + "'");
+    Click(c.login, 2076); // LOGIN
+    return c;
+}
+
+// The faces of the module buttons (the NVS client's has no place in this skin), with the pointer
+// away from them.
+std::vector<int> ModuleFaces(const OrvexProcess& run)
+{
+    RECT w;
+    GetWindowRect(run.Main(), &w);
+    Pointer({w.left + 500, w.top + 150});
+    testkit::PumpFor(200);
+    std::vector<int> faces;
+    for (int id : {IDC_VIEWER, IDC_BACKUP, IDC_SEARCH, IDC_REMOTE_SETUP, IDC_PLAYER})
+        faces.push_back(ButtonFace(run, id));
+    return faces;
+}
+
+} // namespace
+
+// The rights table on the real main window: what each user may open after the check.
+TEST(Login, RightsOfEachUserOnTheMainWindowButtons)
+{
+    WSADATA wsa;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    testkit::Simulator sim("dvrsim-orvex-login");
+    const int port = testkit::FreePort();
+    ASSERT_TRUE(sim.Start(port));
+    auto site = [&](int n, const std::string& user) {
+        return "[DVR" + std::to_string(n) + "]\r\nTYPE=0\r\nIP=127.0.0.1\r\nPORT=" + std::to_string(port) +
+            "\r\nID=" + user + "\r\nPWD=\r\nLOCATION=\r\n";
+    };
+    const std::string file =
+        "[SETUP_INFO]\r\nNUMBER=5\r\n" + site(1, "Admin") + site(2, "manager") + site(3, "user") + site(4, "admin");
+    OrvexProcess run;
+    ASSERT_TRUE(run.Start(Install("rights", file)));
+    ASSERT_TRUE(run.WaitMain());
+    const int N = 0, D = 3; // normal and disabled faces
+    // viewer, backup, search, remote setup, player
+    EXPECT_EQ(ModuleFaces(run), (std::vector<int>{D, D, D, D, N})) << "before any check";
+
+    const struct {
+        int row;
+        const char* password;
+        std::vector<int> faces;
+    } accepted[] = {{0, "1111", {N, N, N, N, N}}, {1, "2222", {N, N, N, D, N}}, {2, "3333", {N, D, D, D, N}}};
+    for (const auto& a : accepted) {
+        Choice c = ChooseAndLogIn(run, a.row, a.password);
+        ASSERT_TRUE(c.login);
+        ASSERT_TRUE(testkit::PumpUntil([&] { return !IsWindow(c.list); }, 10000)) << "row " << a.row;
+        EXPECT_EQ(ModuleFaces(run), a.faces) << "row " << a.row;
+    }
+    // A plain user's forbidden button: a real click opens nothing.
+    Pointer(Centre(run.ItemRect(IDC_BACKUP)), "click 1");
+    testkit::PumpFor(500);
+    EXPECT_EQ(TopWindows(run.Pid()).size(), 1u);
+
+    // Refused: the message, every module but the player forbidden, the dialog stays for another try.
+    Choice refused = ChooseAndLogIn(run, 3, "9999");
+    ASSERT_TRUE(refused.login);
+    EXPECT_TRUE(ReadAndCloseMessage(run.Pid(), L"Check Password!"));
+    for (HWND over : {refused.list, refused.login}) // off the main window's buttons
+        SetWindowPos(over, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(ModuleFaces(run), (std::vector<int>{D, D, D, D, N}));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(refused.login, 2076)));
+
+    // Cancelled after a pass: the viewer and the rest are forbidden again.
+    SendMessageW(GetDlgItem(refused.login, 2074), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    Click(refused.login, 2074);
+    testkit::RunUnixAndWait("xdotool type --delay 5 '1111'");
+    Click(refused.login, 2076);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !IsWindow(refused.list); }, 10000));
+    EXPECT_EQ(ModuleFaces(run), (std::vector<int>{N, N, N, N, N}));
+    Choice cancelled = ChooseAndLogIn(run, 0, nullptr);
+    ASSERT_TRUE(cancelled.login);
+    Click(cancelled.login, 2077); // Cancel
+    EXPECT_TRUE(testkit::PumpUntil([&] { return !IsWindow(cancelled.login); }, 5000));
+    Click(cancelled.list, IDC_SITE_CANCEL);
+    EXPECT_EQ(ModuleFaces(run), (std::vector<int>{D, D, D, D, N}));
 }
