@@ -91,21 +91,6 @@ std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls)
     return find.found;
 }
 
-std::wstring ItemTexts(HWND dialog)
-{
-    std::wstring texts;
-    EnumChildWindows(
-        dialog,
-        [](HWND w, LPARAM lp) {
-            wchar_t t[512] = {};
-            GetWindowTextW(w, t, 512);
-            *reinterpret_cast<std::wstring*>(lp) += std::wstring(t) + L"|";
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
-    return texts;
-}
-
 OrvexProcess::~OrvexProcess()
 {
     if (Running()) {

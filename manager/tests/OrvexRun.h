@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "TestKit.h"
 #include "foundation/Handles.h"
 
 namespace orvextest {
@@ -19,8 +20,7 @@ std::string FileBytes(const std::wstring& path);
 
 // Visible top-level windows of process `pid` (of class `cls` when given).
 std::vector<HWND> TopWindows(DWORD pid, const wchar_t* cls = nullptr);
-// Every text of a dialog's items (a message box's message among them), joined by "|".
-std::wstring ItemTexts(HWND dialog);
+using testkit::ItemTexts;
 
 class OrvexProcess {
 public:

@@ -187,28 +187,13 @@ protected:
             reinterpret_cast<LPARAM>(&f));
         return f.found;
     }
-    // The texts of a message box's items, joined by "|".
-    static std::wstring BoxText(HWND box)
-    {
-        std::wstring all;
-        EnumChildWindows(
-            box,
-            [](HWND w, LPARAM lp) {
-                wchar_t t[256] = {};
-                GetWindowTextW(w, t, 256);
-                *reinterpret_cast<std::wstring*>(lp) += std::wstring(t) + L"|";
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&all));
-        return all;
-    }
     // Waits for a message box, reads it and closes it; its text, or "" when none came.
     std::wstring TakeBox(DWORD ms)
     {
         HWND box = nullptr;
         if (!WaitFor([&] { return (box = FindBox()) != nullptr; }, ms))
             return L"";
-        std::wstring text = BoxText(box);
+        std::wstring text = testkit::ItemTexts(box);
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         WaitFor([&] { return !IsWindow(box); }, 5000);
         return text;
@@ -346,7 +331,7 @@ TEST_F(LoginDialog, RefusalsShowTheirMessageOnceAndForbidEveryModule)
         ASSERT_TRUE(WaitFor([&] { return (box = FindBox()) != nullptr; }, 5000)) << result;
         if (result == 2) // past the guard's 10 s with the message still up
             Sleep(10500);
-        std::wstring seen = BoxText(box);
+        std::wstring seen = testkit::ItemTexts(box);
         EXPECT_NE(std::wstring::npos, seen.find(text)) << result << ": " << std::string(seen.begin(), seen.end());
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         EXPECT_TRUE(WaitIdle(3000)) << result;

@@ -3,7 +3,6 @@
 #include "ManagerKeys.h"
 #include "ManagerSkin.h"
 #include "OrvexIds.h"
-#include "BitmapRegion.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -150,12 +149,7 @@ bool CIPSetupDlg::OnKey(const MSG& msg) { return KeysToFocusedControl(msg); }
 
 INT_PTR CIPSetupDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg != WM_ERASEBKGND)
-        return FALSE;
-    const RECT r = SkinRect(65);
-    DrawBitmap(background_.Get(), reinterpret_cast<HDC>(wp), r.left, r.top, r.right, r.bottom);
-    SetWindowLongPtrW(Hwnd(), DWLP_MSGRESULT, TRUE);
-    return TRUE;
+    return msg == WM_ERASEBKGND && EraseWithSkin(Hwnd(), reinterpret_cast<HDC>(wp), background_.Get(), 65);
 }
 
 } // namespace manager

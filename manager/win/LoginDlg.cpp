@@ -1,4 +1,6 @@
 #include "LoginDlg.h"
+
+#include "ManagerKeys.h"
 #include "AnsiText.h"
 #include "LoginIds.h"
 #include "skin/SkinApi.h"
@@ -74,15 +76,7 @@ bool CLoginDlg::OnCommand(int id, int code, HWND control)
 }
 
 // Enter and Escape go to the focused control: they neither log in nor cancel.
-bool CLoginDlg::OnKey(const MSG& msg)
-{
-    if (msg.message != WM_KEYDOWN || (msg.wParam != VK_RETURN && msg.wParam != VK_ESCAPE))
-        return false;
-    MSG copy = msg;
-    TranslateMessage(&copy);
-    DispatchMessageW(&copy);
-    return true;
-}
+bool CLoginDlg::OnKey(const MSG& msg) { return manager::KeysToFocusedControl(msg); }
 
 void CLoginDlg::OnTimer(UINT_PTR id)
 {

@@ -1,5 +1,7 @@
 #include "ManagerSkin.h"
 
+#include "BitmapRegion.h"
+
 namespace manager {
 
 void CentreOnWorkArea(HWND wnd)
@@ -21,6 +23,14 @@ void SizeToBitmapAndCentre(HWND wnd, HBITMAP bitmap)
     if (bitmap && GetObjectW(bitmap, sizeof info, &info))
         SetWindowPos(wnd, nullptr, 0, 0, info.bmWidth, info.bmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
     CentreOnWorkArea(wnd);
+}
+
+bool EraseWithSkin(HWND dialog, HDC dc, HBITMAP bitmap, unsigned short rect)
+{
+    const RECT r = SkinRect(rect);
+    DrawBitmap(bitmap, dc, r.left, r.top, r.right, r.bottom);
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, TRUE);
+    return true;
 }
 
 } // namespace manager

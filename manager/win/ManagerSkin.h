@@ -51,4 +51,8 @@ inline std::wstring SkinText(const wchar_t* section, const wchar_t* key, const w
 void SizeToBitmapAndCentre(HWND wnd, HBITMAP bitmap);
 void CentreOnWorkArea(HWND wnd);
 
+// WM_ERASEBKGND of a skinned dialog: `bitmap` drawn into skin rectangle `rect`, and the message
+// answered as erased. True (the dialog procedure's answer).
+bool EraseWithSkin(HWND dialog, HDC dc, HBITMAP bitmap, unsigned short rect);
+
 } // namespace manager

@@ -1,6 +1,5 @@
 #include "SiteSetup.h"
 
-#include "BitmapRegion.h"
 #include "IPSetupDlg.h"
 #include "ManagerKeys.h"
 #include "ManagerSkin.h"
@@ -185,12 +184,7 @@ bool CSiteSetup::OnKey(const MSG& msg) { return KeysToFocusedControl(msg); }
 
 INT_PTR CSiteSetup::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg != WM_ERASEBKGND)
-        return FALSE;
-    const RECT r = SkinRect(64);
-    DrawBitmap(background_.Get(), reinterpret_cast<HDC>(wp), r.left, r.top, r.right, r.bottom);
-    SetWindowLongPtrW(Hwnd(), DWLP_MSGRESULT, TRUE);
-    return TRUE;
+    return msg == WM_ERASEBKGND && EraseWithSkin(Hwnd(), reinterpret_cast<HDC>(wp), background_.Get(), 64);
 }
 
 } // namespace manager

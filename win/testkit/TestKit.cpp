@@ -126,6 +126,21 @@ bool RunUnixAndWait(const std::string& script, DWORD ms)
     return done;
 }
 
+std::wstring ItemTexts(HWND dialog)
+{
+    std::wstring texts;
+    EnumChildWindows(
+        dialog,
+        [](HWND w, LPARAM lp) {
+            wchar_t t[512] = {};
+            GetWindowTextW(w, t, 512);
+            *reinterpret_cast<std::wstring*>(lp) += std::wstring(t) + L"|";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
 std::string Screenshot(const std::string& name)
 {
     const std::string path = std::string(PX_WORK_DIR) + "/" + name + ".png";

@@ -53,6 +53,9 @@ public:
     bool Contains(const std::wstring& text) const;
 };
 
+// Every text of a window's children (a message box's message among them), joined by "|".
+std::wstring ItemTexts(HWND dialog);
+
 // ---- Unix side ----
 inline std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 // Runs a Unix command line through /bin/sh, without waiting (Wine gives no handle to wait on).

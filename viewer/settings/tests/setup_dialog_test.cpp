@@ -278,15 +278,7 @@ TEST_F(SetupDialog, OverBudgetIsRefusedInManualModeOnly)
             HWND box = find.box;
             if (!box)
                 continue;
-            EnumChildWindows(
-                box,
-                [](HWND w, LPARAM lp) {
-                    wchar_t t[256] = {};
-                    GetWindowTextW(w, t, 256);
-                    *reinterpret_cast<std::wstring*>(lp) += std::wstring(t) + L"|";
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&seen));
+            seen = testkit::ItemTexts(box);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             closed = true;
         }
