@@ -85,6 +85,7 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
     case WM_RESOLUTION_CLASS: OnResolutionClass(static_cast<int>(wp), static_cast<int>(lp)); return 0;
     case WM_SETUP_APPLIED: OnSetupApplied(); return 0;
+    case WM_MOUSEWHEEL: return OnWheel(wp, lp) ? 0 : Default(msg, wp, lp);
     case WM_LBUTTONDBLCLK: OnDoubleClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
     case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp), lp); return 0;
     case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
@@ -118,6 +119,10 @@ void DVRScreenView::OnTimer(UINT_PTR id)
         OnConfigurationTimer();
         return;
     }
+    if (id == kAgeTimer) {
+        OnAgeTimer();
+        return;
+    }
     for (auto timer : {connection::ViewTimer::Reconnect, connection::ViewTimer::PictureWatchdog})
         if (id == static_cast<UINT_PTR>(timer))
             components_.Controller().OnTimer(timer);
@@ -143,9 +148,11 @@ bool DVRScreenView::OnCreate()
     if (!panel_.Create(Hwnd()))
         return false;
     ptz_.FillLists(Hwnd());
-    if (CLiveVideo* live = components_.Live())
+    if (CLiveVideo* live = components_.Live()) {
         if (!live->Attach(Hwnd(), SkinRect(kRectDisplay), &components_.Controller(), components_.AudioTiming()))
             return false;
+        SetTimer(Hwnd(), kAgeTimer, 1000, nullptr);
+    }
     return true;
 }
 

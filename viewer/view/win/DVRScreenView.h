@@ -106,6 +106,12 @@ private:
     LRESULT OnColor(UINT msg, HDC dc, HWND control);
     void OnAudioCaptured();
     void OnParentNotify(WPARAM wp, LPARAM lp);
+    // Timer 10102 and the wheel over the display (ViewWatch.cpp).
+    static constexpr UINT_PTR kAgeTimer = 10102;
+    static constexpr unsigned kPictureAgeAfterMs = 2000;
+    void OnAgeTimer();
+    bool OnWheel(WPARAM wp, LPARAM lp);
+    static std::u16string ToU16(const std::wstring& text);
 
     RECT SkinRect(unsigned short id) const { return panel_.Rect(id); }
     std::wstring ItemText(int item, int maxChars) const;
