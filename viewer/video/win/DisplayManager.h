@@ -65,7 +65,8 @@ public:
     // layout change returns every division to its whole picture.
     bool WheelZoom(POINT client, int wheelDelta);
     Zoom ZoomOf(int channel);
-    // Every division at `factor` around its middle (the benchmark's comparison).
+    // Every division at `factor` around its middle, whatever the layout (the benchmark's
+    // comparison); 1: each division's own zoom again.
     void ZoomAll(double factor);
     // Dims the divisions whose last picture is older than `afterMs` with the text `text(channel,
     // seconds)` gives, or renews that text; the channel's next picture clears it.
@@ -111,6 +112,7 @@ private:
     void DimIfAged(const DivisionPlan& plan);
     void DrawOverlay(const DivisionPlan& plan, RECT& extent);
     bool OnPanMouse(UINT msg, LPARAM lp);
+    Zoom ZoomLocked(int channel) const;
     HFONT TextFont(int points);
     HPEN BorderPen(int width);
     bool StorePicture(int channel, const BITMAPINFO* info, const PictureTime* time, const void* pixels);
@@ -142,6 +144,7 @@ private:
     Scaled scaled_[kDisplayChannels];
     std::vector<uint32_t> redrawScratch_; // under the lock
     DivisionOverlay overlay_; // under the lock
+    double zoomAll_ = 1.0; // under the lock
     int panChannel_ = -1; // the channel a left-button drag pans; -1 none (user-interface thread)
     POINT panFrom_{};
 };

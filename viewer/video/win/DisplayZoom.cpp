@@ -12,7 +12,14 @@ void DisplayManager::PlanAt(int position, DivisionPlan& plan) const
 {
     store_.Plan(position, plan);
     if (plan.draw && plan.picture)
-        plan.source = ZoomedSource(plan.source, overlay_.ZoomOf(plan.channel));
+        plan.source = ZoomedSource(plan.source, ZoomLocked(plan.channel));
+}
+
+Zoom DisplayManager::ZoomLocked(int channel) const
+{
+    if (zoomAll_ > 1.0)
+        return Zoom{zoomAll_, 0.5, 0.5};
+    return overlay_.ZoomOf(channel);
 }
 
 void DisplayManager::DimIfAged(const DivisionPlan& plan)
@@ -44,7 +51,7 @@ void DisplayManager::DrawOverlay(const DivisionPlan& plan, RECT& extent)
         extent.left = std::min<LONG>(extent.left, box.left - 1);
         extent.right = std::max<LONG>(extent.right, box.right + 1);
     }
-    const Zoom& z = overlay_.ZoomOf(plan.channel);
+    const Zoom z = ZoomLocked(plan.channel);
     if (z.Active()) {
         const std::u16string text = ZoomText(z.factor);
         const TextBox box{d.right - 4 - 16 * f, d.bottom - 7 * f, d.right - 4, d.bottom - 4 * f};
@@ -80,8 +87,7 @@ Zoom DisplayManager::ZoomOf(int channel)
 void DisplayManager::ZoomAll(double factor)
 {
     Guard g(lock_);
-    for (int c = 0; c < kDisplayChannels; ++c)
-        overlay_.SetZoom(c, Zoom{factor, 0.5, 0.5});
+    zoomAll_ = std::clamp(factor, 1.0, kMaxZoom);
     RedrawLocked(0xFFFFFFFFu);
 }
 
