@@ -71,6 +71,8 @@ public:
         return changed;
     }
     bool Aged(int channel) const { return aged_[Index(channel)]; }
+    // A real picture of the channel arrived since the pictures were last forgotten.
+    bool HasPicture(int channel) const { return last_[Index(channel)] != 0; }
     const std::u16string& AgeText(int channel) const { return ageText_[Index(channel)]; }
 
 private:

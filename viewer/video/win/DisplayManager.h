@@ -72,6 +72,17 @@ public:
     // seconds)` gives, or renews that text; the channel's next picture clears it.
     void AgePictures(uint64_t nowMs, uint64_t afterMs, const std::function<std::u16string(int, long long)>& text);
     bool Aged(int channel);
+    // The channel of the division at a client point; -1 where none is.
+    int ChannelAtPoint(POINT client);
+    // A copy of the channel's kept picture at its decoded size, rows top-down, 24-bit BGR rows of
+    // `stride` bytes, with its local time; false when it has no real picture.
+    struct Still {
+        int width = 0, height = 0;
+        size_t stride = 0;
+        std::vector<uint8_t> bgr;
+        PictureTime time;
+    };
+    bool CopyPicture(int channel, Still& still);
     std::u16string AgeText(int channel);
 
     HWND Window() const { return wnd_; }

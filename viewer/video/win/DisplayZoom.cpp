@@ -3,6 +3,7 @@
 #include "DisplayManager.h"
 #include "foundation/Handles.h"
 #include <algorithm>
+#include <cstring>
 
 namespace video {
 
@@ -110,6 +111,48 @@ std::u16string DisplayManager::AgeText(int channel)
 {
     Guard g(lock_);
     return channel >= 0 && channel < kDisplayChannels ? overlay_.AgeText(channel) : std::u16string();
+}
+
+int DisplayManager::ChannelAtPoint(POINT client)
+{
+    Guard g(lock_);
+    const Layout& l = store_.LayoutAt(store_.CurrentLayout());
+    for (int p = 0; p < l.count; ++p) {
+        const DivRect& d = l.divisions[p].rect;
+        if (client.x >= d.left && client.x < d.right && client.y >= d.top && client.y < d.bottom) {
+            const uint8_t c = store_.ChannelAt(p);
+            return c < kDisplayChannels ? c : -1;
+        }
+    }
+    return -1;
+}
+
+bool DisplayManager::CopyPicture(int channel, Still& still)
+{
+    Guard g(lock_);
+    // What a buffer holds before the first picture (the fill level) is no picture.
+    if (channel < 0 || channel >= kDisplayChannels || !store_.HasBuffer(channel) || !overlay_.HasPicture(channel))
+        return false;
+    const PictureRecord& r = store_.Record(channel);
+    const DibHeader& h = r.info.header;
+    const PictureBytes bytes = CheckPicture(h);
+    // The decoder's pictures only: 24 bits, uncompressed; the one-pixel blank is no picture.
+    if (!r.pixels || !bytes.ok || h.bitCount != 24 || h.compression != 0 || h.width <= 2 || h.height == 0)
+        return false;
+    const int rows = h.height < 0 ? -h.height : h.height;
+    const size_t stride = (static_cast<size_t>(h.width) * 3 + 3) & ~size_t{3};
+    if (stride * rows > bytes.copy)
+        return false;
+    still.width = h.width;
+    still.height = rows;
+    still.stride = stride;
+    still.time = r.time;
+    still.bgr.resize(stride * rows);
+    for (int y = 0; y < rows; ++y) {
+        const int from = h.height < 0 ? y : rows - 1 - y; // bottom-up rows turned over
+        std::memcpy(still.bgr.data() + stride * y, r.pixels + stride * from, stride);
+    }
+    return true;
 }
 
 bool DisplayManager::OnPanMouse(UINT msg, LPARAM lp)

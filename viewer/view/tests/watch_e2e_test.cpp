@@ -1,10 +1,13 @@
-// Watching pictures beyond the plain live view, end to end under the real pointer: the digital zoom
-// (wheel and drag over a division) and the age of a picture that stopped (a channel the simulator
-// stops, then the whole connection dropped).
+// Watching pictures beyond the plain live view, end to end under the real pointer and keyboard: the
+// digital zoom (wheel and drag over a division), the age of a picture that stopped (a channel the
+// simulator stops, then the whole connection dropped) and the still saved with Ctrl+S.
 #include "DivisionOverlay.h"
 #include "LiveScreen.h"
 #include "ViewPanel.h"
+#include "foundation/ComPtr.h"
 #include <gtest/gtest.h>
+#include <shlobj.h>
+#include <wincodec.h>
 #include <string>
 
 using namespace view;
@@ -131,6 +134,125 @@ TEST_F(WatchView, AStoppedChannelIsDimmedWithItsAgeAndClearsOnItsNextPicture)
     host_->Command(kCmdDisconnect);
     PumpUntil([&] { return !Display().Aged(0); }, 5000);
     EXPECT_FALSE(Display().Aged(0)) << "a user disconnect blanks the pictures and their age";
+}
+
+} // namespace
+
+namespace {
+
+// A PNG or BMP file decoded through the platform's codecs: 24-bit BGR, rows top-down.
+struct Decoded {
+    UINT width = 0, height = 0;
+    std::vector<uint8_t> bgr;
+};
+bool DecodeImage(const std::wstring& path, Decoded& out)
+{
+    win::ComPtr<IWICImagingFactory> f;
+    win::ComPtr<IWICBitmapDecoder> d;
+    win::ComPtr<IWICBitmapFrameDecode> frame;
+    win::ComPtr<IWICFormatConverter> conv;
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                f.PutVoid())) ||
+        FAILED(f->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                            d.Put())) ||
+        FAILED(d->GetFrame(0, frame.Put())) || FAILED(f->CreateFormatConverter(conv.Put())) ||
+        FAILED(conv->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR, WICBitmapDitherTypeNone, nullptr, 0,
+                                WICBitmapPaletteTypeCustom)) ||
+        FAILED(conv->GetSize(&out.width, &out.height)))
+        return false;
+    out.bgr.resize(size_t{out.width} * out.height * 3);
+    return SUCCEEDED(conv->CopyPixels(nullptr, out.width * 3, static_cast<UINT>(out.bgr.size()), out.bgr.data()));
+}
+
+class StillView : public WatchView {
+protected:
+    // The division of a channel in the 4 x 4 layout a 16-channel DVR starts in.
+    video::DivRect Division16(int position)
+    {
+        const video::DivisionMode* mode = nullptr;
+        for (int i = 0; i < video::kDivisionModeCount; ++i)
+            if (const video::DivisionMode* d = video::FindDivisionMode(i); d && d->channels == 16)
+                mode = d;
+        video::Layout layout = video::BuiltinLayout(mode ? mode->layout : 0);
+        RECT area;
+        GetClientRect(display_, &area);
+        video::ComputeGeometry(layout, area.right, area.bottom);
+        return layout.divisions[position].rect;
+    }
+    bool Logged(const std::wstring& start)
+    {
+        for (const std::wstring& l : Readout().StatusLines())
+            if (l.rfind(start, 0) == 0)
+                return true;
+        return false;
+    }
+    // Ctrl+S with the real keyboard, the view holding the focus.
+    void CtrlS()
+    {
+        SetFocus(View());
+        PumpFor(100);
+        ASSERT_TRUE(RunUnixAndWait("xdotool key ctrl+s"));
+    }
+};
+
+TEST_F(StillView, CtrlSOverCamera5Of16SavesItsFullPictureAsPngInThePicturesFolder)
+{
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // for the test's own decoding
+    wchar_t pictures[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES | CSIDL_FLAG_CREATE, nullptr, 0, pictures)));
+    const video::DivRect d = Division16(4);
+    Pointer(OnScreen({(d.left + d.right) / 2, (d.top + d.bottom) / 2}), "");
+
+    // Before any picture: nothing to save, said in the status list, no dialog.
+    CtrlS();
+    EXPECT_TRUE(PumpUntil([&] { return Logged(L"Camera 5 has no picture to save."); }, 3000));
+
+    ASSERT_TRUE(sim_.Start(port_, "--channels 16 --video cif --no-audio"));
+    Connect();
+    ASSERT_TRUE(PumpUntil([&] { return Shown() > 16 * 20; }, 60000));
+    // The save dialog proposes the name in the Pictures folder: accepted as it stands.
+    ASSERT_TRUE(RunUnix("timeout 30 xdotool search --sync --onlyvisible --name 'Save As' && xdotool key Return"));
+    CtrlS();
+    ASSERT_TRUE(PumpUntil([&] { return Logged(L"Picture saved: "); }, 20000)) << "no still saved";
+
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((std::wstring(pictures) + L"\\CAM05 *.png").c_str(), &found);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "no CAM05 file in the Pictures folder";
+    FindClose(h);
+    const std::wstring name = found.cFileName; // "CAM05 2026-12-08 19-54-03.png"
+    EXPECT_EQ(name.size(), 29u);
+    Decoded png;
+    ASSERT_TRUE(DecodeImage(std::wstring(pictures) + L"\\" + name, png));
+    ASSERT_EQ(png.width, static_cast<UINT>(kWidth)) << "the decoded size, not the division's";
+    ASSERT_EQ(png.height, static_cast<UINT>(kHeight));
+
+    // Camera 5's number plate, pixel for pixel (rows not turned over), and its colours in their
+    // order: the mean of each colour against the picture the display keeps now.
+    dvrsim::YuvPicture pic;
+    dvrsim::CameraScene(4, kWidth, kHeight).Render(0, pic);
+    int tested = 0, wrong = 0;
+    for (int y = kNumberY0; y < kNumberY1; ++y)
+        for (int x = kNumberX0; x < kNumberX1; ++x) {
+            const uint8_t* p = &png.bgr[(size_t{static_cast<unsigned>(y)} * png.width + x) * 3];
+            const int luma = (29 * p[0] + 150 * p[1] + 77 * p[2]) >> 8;
+            ++tested;
+            wrong += (luma >= 128) != (pic.y[static_cast<size_t>(y) * pic.width + x] >= 128);
+        }
+    EXPECT_LT(double(wrong) / tested, 0.1) << "camera 5's number in the file";
+    video::DisplayManager::Still kept;
+    ASSERT_TRUE(Display().CopyPicture(4, kept));
+    for (int c = 0; c < 3; ++c) {
+        double inFile = 0, onScreen = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                inFile += png.bgr[(size_t{static_cast<unsigned>(y)} * png.width + x) * 3 + c];
+                onScreen += kept.bgr[kept.stride * y + size_t{static_cast<unsigned>(x)} * 3 + c];
+            }
+        EXPECT_NEAR(inFile / (kWidth * kHeight), onScreen / (kWidth * kHeight), 12) << "colour " << c;
+    }
+    DeleteFileW((std::wstring(pictures) + L"\\" + name).c_str());
+    if (SUCCEEDED(com))
+        CoUninitialize();
 }
 
 } // namespace

@@ -322,6 +322,11 @@ void DVRScreenView::Log(int textId, std::string_view arg)
     std::wstring line = Text(textId);
     if (size_t p = line.find(L"%s"); p != std::wstring::npos)
         line.replace(p, 2, Widen(arg));
+    LogLine(line);
+}
+
+void DVRScreenView::LogLine(const std::wstring& line)
+{
     win::Trace(L"===>>> %s\n", line.c_str());
     HWND log = GetDlgItem(Hwnd(), kItemStatusLog);
     LRESULT index = SendMessageW(log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));

@@ -112,6 +112,12 @@ private:
     void OnAgeTimer();
     bool OnWheel(WPARAM wp, LPARAM lp);
     static std::u16string ToU16(const std::wstring& text);
+    static std::wstring ToWide(const std::u16string& text);
+    // Ctrl+S: the camera under the pointer saved as a still, its file chosen in the save dialog
+    // (ViewStill.cpp). True for the view's own keys.
+    bool OnViewKey(const MSG& msg);
+    void SaveStill();
+    void LogLine(const std::wstring& line);
 
     RECT SkinRect(unsigned short id) const { return panel_.Rect(id); }
     std::wstring ItemText(int item, int maxChars) const;
