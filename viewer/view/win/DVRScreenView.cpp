@@ -123,6 +123,10 @@ void DVRScreenView::OnTimer(UINT_PTR id)
         OnAgeTimer();
         return;
     }
+    if (id == kCycleTimer) {
+        OnCycleTimer();
+        return;
+    }
     for (auto timer : {connection::ViewTimer::Reconnect, connection::ViewTimer::PictureWatchdog})
         if (id == static_cast<UINT_PTR>(timer))
             components_.Controller().OnTimer(timer);
@@ -218,6 +222,7 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
 {
     auto& c = components_.Controller();
     const bool checked = (lp >> 16) & 1;
+    OnPanelPressed();
     switch (command) {
     case kCmdConnect: c.OnConnectCommand(); break;
     case kCmdDisconnect: c.OnDisconnectCommand(); break;

@@ -118,6 +118,12 @@ private:
     bool OnViewKey(const MSG& msg);
     void SaveStill();
     void LogLine(const std::wstring& line);
+    // Ctrl+T: cameras in turn on timer 10103 (ViewCycle.cpp); a panel button restarts the wait.
+    static constexpr UINT_PTR kCycleTimer = 10103;
+    void ToggleCycle();
+    void OnCycleTimer();
+    void OnPanelPressed();
+    unsigned cycleMs_ = 0; // 0: not cycling
 
     RECT SkinRect(unsigned short id) const { return panel_.Rect(id); }
     std::wstring ItemText(int item, int maxChars) const;

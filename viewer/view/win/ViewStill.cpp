@@ -49,6 +49,10 @@ bool DVRScreenView::OnViewKey(const MSG& msg)
         SaveStill();
         return true;
     }
+    if (msg.wParam == 'T') {
+        ToggleCycle();
+        return true;
+    }
     return false;
 }
 
