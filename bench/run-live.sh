@@ -3,7 +3,8 @@
 # host (Windows build, under the Wine bench), for each load in turn; prints one table row per load.
 #
 #   bench/run-live.sh [--seconds N] [--warmup N] [--reps N] [--out DIR] [--compare-idle-wait]
-#                     [--compare-audio-trim] [--compare-former] [--compare-host PATH] [LOAD...]
+#                     [--compare-audio-trim] [--compare-former] [--compare-host PATH] [--compare-zoom]
+#                     [LOAD...]
 #
 # LOAD is CHANNELSxFORMAT (default: 16xd1 4xd1 16xcif 1xd1); FORMAT is one of the simulator's
 # --video names. The DVR has 16 channels for 16 cameras and 4 otherwise, with video on the first
@@ -28,6 +29,8 @@
 # (--no-audio-trim), and "ours" with the defaults.
 # --compare-host PATH runs every load twice, side by side: "ref" with the viewhost.exe at PATH (another
 # build, e.g. a worktree's build/win/bin/viewhost.exe, run in this tree's Wine session) and "ours".
+# --compare-zoom runs every load twice, side by side: "whole" with no division zoomed and "zoom2" with
+# every division at 2x digital zoom (viewhost --zoom-all 2).
 # LIVE_HOST=PATH runs another build of viewhost.exe instead (in this tree's Wine session).
 # LIVE_SIM_ARGS adds simulator options (faults, e.g. "--video-clock-ahead 3600").
 # Needs: bash scripts/build.sh native win (or build_tree native dvrsim; build_tree win viewhost).
@@ -44,6 +47,7 @@ while [ $# -gt 0 ]; do
     --compare-audio-trim) COMPARE=trim; shift ;;
     --compare-former) COMPARE=former; shift ;;
     --compare-host) COMPARE=host REF_HOST=$(realpath "$2"); shift 2 ;;
+    --compare-zoom) COMPARE=zoom; shift ;;
     *) live_option "$@"; shift "$LIVE_TAKEN" ;;
   esac
 done
@@ -61,6 +65,7 @@ case $COMPARE in
   trim) VARIANTS=(full trim) ;;
   former) VARIANTS=(former ours) ;;
   host) VARIANTS=(ref ours) ;;
+  zoom) VARIANTS=(whole zoom2) ;;
   *) VARIANTS=(-) ;;
 esac
 for load in "${LOADS[@]}"; do
@@ -73,6 +78,7 @@ for load in "${LOADS[@]}"; do
         full) LIVE_HOST_ARGS=(--no-audio-trim) ;;
         former) LIVE_HOST_ARGS=(--scale-under-lock --no-audio-trim) ;;
         ref) HOST=$REF_HOST ;;
+        zoom2) LIVE_HOST_ARGS=(--zoom-all 2) ;;
       esac
       tag=$load-$label
       if ! live_start "$load" "$tag" $((WARMUP + SECONDS_RUN + 60)); then

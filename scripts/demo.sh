@@ -56,6 +56,16 @@ viewer_demo() {
     "$WB" exec "$BUILD/win" timeout 3 parecord -d nullsink.monitor --rate=8000 --channels=1 --format=s16le \
       --file-format=wav "$ROOT/out/demo-viewer-audio.wav" 2>/dev/null
     [ -s "$ROOT/out/demo-viewer-audio.wav" ] && echo "   viewer: 3 s of its sound output in out/demo-viewer-audio.wav"
+    # Four notches of the real wheel over camera 6: that division shows a part of its picture, 2.4x.
+    "$WB" exec "$BUILD/win" xdotool mousemove 230 200 click --repeat 4 --delay 150 4 2>/dev/null
+    sleep 1
+    "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer-zoom.png" 2>/dev/null \
+      && echo "   viewer: camera 6 zoomed with the mouse wheel; screenshot out/demo-viewer-zoom.png"
+    # The DVR goes: the last pictures stay, dimmed, with their age and the reconnect attempt.
+    kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null
+    sleep 4
+    "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer-aged.png" 2>/dev/null \
+      && echo "   viewer: the DVR gone, its last pictures aged; screenshot out/demo-viewer-aged.png"
   else
     echo "   viewer: no login (out/demo-viewhost.log, out/demo-dvrsim.log)"; ok=0
   fi

@@ -51,6 +51,26 @@ bool ParseFormat(const std::string& text, VideoFormat& f)
     return f.width > 0 && f.height > 0 && f.width % 16 == 0 && f.height % 16 == 0 && f.width <= 720 && f.height <= 576;
 }
 
+// A channel that stops sending for a while: from `at` seconds after its first frame of the session,
+// for `length` seconds (a camera that went dark, or a DVR that stopped one stream).
+struct VideoStop {
+    int channel = 0; // 1-based; 0: none
+    double at = 0, length = 0;
+};
+
+// "CH:AT:FOR", e.g. "2:5:8".
+bool ParseStop(const std::string& text, VideoStop& stop)
+{
+    std::smatch m;
+    static const std::regex re(R"((\d+):(\d+(?:\.\d+)?):(\d+(?:\.\d+)?))");
+    if (!std::regex_match(text, m, re))
+        return false;
+    stop.channel = std::stoi(m[1]);
+    stop.at = std::stod(m[2]);
+    stop.length = std::stod(m[3]);
+    return stop.channel >= 1 && stop.channel <= 16 && stop.at <= 3600 && stop.length <= 3600;
+}
+
 struct ChannelLoops {
     VideoLoop primary;
     VideoLoop alternate; // for size changes; empty when not asked for
@@ -181,9 +201,9 @@ private:
 class VideoProducer final : public Producer {
 public:
     VideoProducer(std::shared_ptr<LoopBank> bank, std::shared_ptr<SendCount> count, const VideoFaults& faults,
-                  uint32_t faultMask, uint32_t videoMask, uint8_t zone, uint8_t daylight)
+                  uint32_t faultMask, uint32_t videoMask, uint8_t zone, uint8_t daylight, const VideoStop& stop)
         : bank_(std::move(bank)), count_(std::move(count)), faults_(faults), faultMask_(faultMask),
-          videoMask_(videoMask), zone_(zone), daylight_(daylight), streams_(bank_->Channels()),
+          videoMask_(videoMask), zone_(zone), daylight_(daylight), stop_(stop), streams_(bank_->Channels()),
           due_(bank_->Channels(), 0)
     {}
     int PeriodMs() const override { return 5; }
@@ -210,6 +230,12 @@ public:
             }
             if (due_[c] == 0 || now > due_[c] + 1000000) // first frame now; after a stall, no burst
                 due_[c] = now;
+            if (static_cast<int>(c) + 1 == stop_.channel) {
+                if (!stopFrom_)
+                    stopFrom_ = now + static_cast<uint64_t>(stop_.at * 1e6);
+                if (now >= stopFrom_ && now < stopFrom_ + static_cast<uint64_t>(stop_.length * 1e6))
+                    continue;
+            }
             while (due_[c] <= now && !s.Closing()) {
                 SentVideoFrame info;
                 if (!streams_[c]->Next(due_[c], frame_, &info))
@@ -232,6 +258,8 @@ private:
     uint32_t faultMask_;
     uint32_t videoMask_;
     uint8_t zone_, daylight_;
+    VideoStop stop_;
+    uint64_t stopFrom_ = 0; // when the stopped channel stops; 0 until its first frame is due
     std::vector<std::unique_ptr<VideoChannelStream>> streams_;
     std::vector<uint64_t> due_;
     std::vector<uint8_t> frame_;
@@ -276,6 +304,13 @@ public:
                        "print the video frames sent so far to stderr every this many seconds (the total is "
                        "printed at exit whenever frames were sent)")
             ->check(CLI::Range(0.0, 3600.0));
+        app.add_option("--video-stop", stopText_,
+                       "CH:AT:FOR: channel CH (1-16) sends nothing from AT seconds after its first frame of the "
+                       "session, for FOR seconds")
+            ->check([](const std::string& text) {
+                VideoStop s;
+                return ParseStop(text, s) ? std::string() : "not CH:AT:FOR: " + text;
+            });
     }
 
     void Install(Simulator& sim) override
@@ -299,8 +334,11 @@ public:
         const uint32_t mask = faultMask_, videoMask = videoMask_;
         const uint8_t zone = static_cast<uint8_t>(zone_), daylight = daylight_ ? 1 : 0;
         auto count = std::make_shared<SendCount>(countEvery_);
-        sim.AddProducer([bank, count, faults, mask, videoMask, zone, daylight](Session&) {
-            return std::make_unique<VideoProducer>(bank, count, faults, mask, videoMask, zone, daylight);
+        VideoStop stop;
+        if (!stopText_.empty())
+            ParseStop(stopText_, stop); // checked by the option
+        sim.AddProducer([bank, count, faults, mask, videoMask, zone, daylight, stop](Session&) {
+            return std::make_unique<VideoProducer>(bank, count, faults, mask, videoMask, zone, daylight, stop);
         });
     }
 
@@ -315,6 +353,7 @@ private:
     double countEvery_ = 0;
     uint32_t videoMask_ = 0xFFFF;
     int syncCamera_ = 0;
+    std::string stopText_;
 };
 
 ExtensionRegistrar<VideoExtension> registrar;

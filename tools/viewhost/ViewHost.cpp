@@ -57,6 +57,8 @@ ViewHost* ViewHost::Create(const ViewSkin& skin, const wchar_t* title, const Vie
     ShowWindow(host->wnd_, SW_SHOW);
     UpdateWindow(host->wnd_);
     host->view_->InitialUpdate();
+    // Keys reach the view through its pre-translation, as in the control.
+    host->keys_.Add([host](MSG* m) { return host->View() && host->View()->PreTranslate(m); });
     return host;
 }
 

@@ -2,6 +2,7 @@
 // A top-level window that holds one DVRScreenView as its child and hands it view commands, as the
 // control does. The view's end-to-end tests drive the view through it, without the control.
 #include "DVRScreenView.h"
+#include "foundation/MessageLoop.h"
 #include <string>
 
 namespace view {
@@ -31,6 +32,7 @@ private:
 
     HWND wnd_ = nullptr; // ours
     DVRScreenView* view_ = nullptr; // not ours: deletes itself with its window
+    win::ScopedMessageFilter keys_;
 };
 
 } // namespace view

@@ -1,7 +1,7 @@
 // viewhost: a thin container of the Pellux control, in a window of its own.
 //   viewhost [--address A] [--port N] [--user ID] [--password PW] [--connect]
 //            [--log FILE] [--exit-after SECONDS] [--stats FILE] [--wake-on-stop] [--no-audio-trim]
-//            [--enable-audio] [--scale-under-lock]
+//            [--enable-audio] [--scale-under-lock] [--zoom-all FACTOR]
 // The control is created by its class identifier; when it is not registered, from the Pellux.dll
 // beside this program. The four values go to the control's properties 1 to 4 and its SetAddr, as the
 // manager's module dialogs do. --connect and --exit-after press the view's Connect and Exit; --log
@@ -9,7 +9,8 @@
 // of live-video figures every second; --wake-on-stop makes the decode threads sleep in timed waits
 // (the former idle wait, for comparisons); --no-audio-trim leaves the live audio queue untrimmed;
 // --enable-audio ticks "Enable Audio" in the stored settings before the view starts;
-// --scale-under-lock makes the display stretch pictures with the halftone stretch under its lock.
+// --scale-under-lock makes the display stretch pictures with the halftone stretch under its lock;
+// --zoom-all zooms every division by FACTOR around its middle (the digital zoom's cost).
 #include <windows.h>
 #include "Pellux_h.h"
 #include "PelluxLive.h"
@@ -32,7 +33,7 @@ constexpr WPARAM kCmdConnect = 1, kCmdExit = 46;
 struct Options {
     std::wstring address, port = L"50000", user, password, logPath, statsPath;
     bool connect = false, wakeOnStop = false, noAudioTrim = false, enableAudio = false, scaleUnderLock = false;
-    double exitAfter = 0;
+    double exitAfter = 0, zoomAll = 1;
 };
 
 bool Parse(int argc, wchar_t** argv, Options& o)
@@ -66,6 +67,10 @@ bool Parse(int argc, wchar_t** argv, Options& o)
         }
         if (a == L"--exit-after" && value(seconds)) {
             o.exitAfter = _wtof(seconds.c_str());
+            continue;
+        }
+        if (a == L"--zoom-all" && value(seconds)) {
+            o.zoomAll = _wtof(seconds.c_str());
             continue;
         }
         fwprintf(stderr, L"viewhost: unknown or incomplete option %ls\n", a.c_str());
@@ -192,6 +197,8 @@ int Run(const Options& o)
         live->SetAudioQueueTrim(FALSE);
     if (o.scaleUnderLock && live)
         live->SetScaleOutsideLock(FALSE);
+    if (o.zoomAll > 1 && live)
+        live->SetZoomAll(o.zoomAll);
     if (!o.statsPath.empty() && live)
         live->WriteFigures(o.statsPath.c_str());
     live.Release();

@@ -1,8 +1,11 @@
 // The simulator's video over TCP to the recorder, through the native client: every requested
 // channel arrives decodable, and the faults asked for on one channel show up as losses there only.
+#include "CameraScene.h"
 #include "DvrClient.h"
 #include "ServedSimulator.h"
+#include "Snapshot.h"
 #include "StreamRecorder.h"
+#include <png.h>
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <chrono>
@@ -66,4 +69,55 @@ TEST(RecordFromSimulator, TwoChannelsOneLossy)
     EXPECT_TRUE(std::filesystem::exists(dir + "/ch02.png"));
     std::filesystem::remove_all(dir);
     std::remove(o.logPath.c_str());
+}
+
+// dvrtool snapshot's part: channel 5 of 6 asked for alone, its first decoded picture written as PNG
+// at the camera's size, the burned-in "CH05" where the camera drew it.
+TEST(RecordFromSimulator, SnapshotOfChannel5IsItsFullPictureAsPng)
+{
+    dvrsim::Options o = dvrsim::TestOptions(::testing::TempDir(), "snapshot_e2e");
+    o.channels = 6;
+    dvrsim::ServedSimulator sim(o);
+    std::string err;
+    ASSERT_TRUE(sim.Start(err)) << err;
+    dvrclient::DvrClient client;
+    ASSERT_TRUE(client.Connect("127.0.0.1", sim.Port(), 5000, err)) << err;
+    ASSERT_TRUE(dvrclient::Login(client, "admin", "1111", 5000).reply.Accepted());
+    uint8_t request[protocol::kChannelRequestSize];
+    protocol::BuildChannelRequest(1u << 4, 0, request);
+    ASSERT_TRUE(client.SendPacket(protocol::kCmdChannelRequest, request, sizeof request));
+    recorder::SnapshotTaker taker(video::LinkedXvidApi(), 4);
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!taker.Done()) {
+        conduix::Frame f;
+        auto r = client.Receive(f, 2000);
+        ASSERT_NE(dvrclient::DvrClient::Result::Closed, r);
+        if (r == dvrclient::DvrClient::Result::Frame && f.kind == conduix::FrameKind::Stream &&
+            f.header.command == protocol::kCmdStreamBlock)
+            taker.OnStreamBlock(f.payload, f.payloadLength);
+        ASSERT_LT(std::chrono::steady_clock::now(), give_up);
+    }
+    client.Close();
+    sim.Stop();
+    const std::string path = ::testing::TempDir() + "snapshot_" + std::to_string(::getpid()) + ".png";
+    ASSERT_TRUE(recorder::WriteSnapshotPng(path, taker.Picture()));
+
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+    image.format = PNG_FORMAT_GRAY;
+    std::vector<uint8_t> grey(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, grey.data(), 0, nullptr));
+    std::remove(path.c_str());
+    std::remove(o.logPath.c_str());
+    ASSERT_EQ(image.width, 352u); // the default channel 5 format: cif
+    ASSERT_EQ(image.height, 240u);
+    dvrsim::YuvPicture pic;
+    dvrsim::CameraScene(4, 352, 240).Render(0, pic);
+    const int s = 240 / 60; // the plate's dot size
+    int tested = 0, wrong = 0;
+    for (int y = 2 * s; y < 9 * s; ++y)
+        for (int x = 14 * s; x < 26 * s; ++x, ++tested)
+            wrong += (grey[size_t(y) * 352 + x] >= 128) != (pic.y[size_t(y) * 352 + x] >= 128);
+    EXPECT_LT(wrong, tested / 10) << "CH05 is not where camera 5 drew it";
 }

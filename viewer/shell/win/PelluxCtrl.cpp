@@ -176,6 +176,15 @@ STDMETHODIMP CPelluxCtrl::SetScaleOutsideLock(BOOL on)
     return S_OK;
 }
 
+STDMETHODIMP CPelluxCtrl::SetZoomAll(double factor)
+{
+    view::CLiveVideo* live = CLiveVideoOf(view_);
+    if (!live || !(factor >= 1.0))
+        return live ? E_INVALIDARG : E_UNEXPECTED;
+    live->Display().ZoomAll(factor);
+    return S_OK;
+}
+
 STDMETHODIMP CPelluxCtrl::WriteFigures(LPCWSTR path)
 {
     if (!path)

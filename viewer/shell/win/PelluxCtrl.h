@@ -48,6 +48,7 @@ public:
     STDMETHODIMP SetWakeOnStop(BOOL on) override;
     STDMETHODIMP SetAudioQueueTrim(BOOL on) override;
     STDMETHODIMP SetScaleOutsideLock(BOOL on) override;
+    STDMETHODIMP SetZoomAll(double factor) override;
     STDMETHODIMP WriteFigures(LPCWSTR path) override;
 
 private:

@@ -15,5 +15,7 @@ struct IPelluxLive : public IUnknown {
     // Off: the display stretches each picture with the system's halftone stretch under its lock
     // instead of scaling it outside (for comparisons).
     virtual HRESULT STDMETHODCALLTYPE SetScaleOutsideLock(BOOL on) = 0;
+    // Every division zoomed by `factor` around its middle (1: none), for the zoom's cost.
+    virtual HRESULT STDMETHODCALLTYPE SetZoomAll(double factor) = 0;
 };
 __CRT_UUID_DECL(IPelluxLive, 0x3bfb40f5, 0xe68a, 0x4d96, 0x9b, 0x5a, 0x27, 0x50, 0x54, 0xbb, 0x7c, 0x93)

@@ -3,6 +3,7 @@
 #include "foundation/Dib.h"
 #include "foundation/Module.h"
 #include "foundation/Trace.h"
+#include <windowsx.h>
 #include <algorithm>
 #include <cstring>
 
@@ -102,6 +103,9 @@ bool DisplayManager::SetLayout(int layout, const uint8_t* channels, size_t count
     const int before = store_.CurrentLayout();
     if (!store_.SetLayout(layout, channels, count, mask))
         return false;
+    overlay_.ResetZooms();
+    if (store_.CurrentLayout() != before)
+        overlay_.ForgetPictures(); // the store blanked them
     // A cell without a channel is never drawn and keeps what the back buffer holds there; after a
     // change of layout that is the old grid's lines and pictures, so it starts at the fill level.
     if (back_.Get() && store_.CurrentLayout() != before) {
@@ -134,6 +138,8 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
         Guard g(lock_);
         if (!store_.StorePicture(channel, pi, pixels, time))
             return false;
+        if (pi.header.width > 2) // not the one-pixel blank
+            overlay_.PictureStored(channel, GetTickCount64());
         // The fast way takes a whole top-down 24-bit picture (what the decoder hands over); all else
         // is stretched under the lock.
         const PictureBytes bytes = CheckPicture(pi.header);
@@ -141,7 +147,7 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
         bool fast = scaleOutside_ && wnd_ && back_.Get() && backBits_ && position != kNoEntry &&
             ScalesItself(pi.header) && bytes.copy >= bytes.needed;
         if (fast) {
-            store_.Plan(position, plan);
+            PlanAt(position, plan);
             fast =
                 plan.draw && plan.picture && plan.channel == channel && plan.rect.Width() > 0 && plan.rect.Height() > 0;
         }
@@ -163,7 +169,7 @@ bool DisplayManager::StorePicture(int channel, const BITMAPINFO* info, const Pic
     DivisionPlan now;
     const uint8_t position = store_.PositionOf(channel);
     if (position != kNoEntry)
-        store_.Plan(position, now);
+        PlanAt(position, now);
     const bool same = made && now.draw && now.picture && now.channel == channel &&
         std::memcmp(&now.rect, &plan.rect, sizeof plan.rect) == 0 &&
         std::memcmp(&now.source, &plan.source, sizeof plan.source) == 0 && wnd_ && back_.Get() && backBits_;
@@ -203,6 +209,7 @@ void DisplayManager::BlankAll(int redraw)
 {
     Guard g(lock_);
     store_.BlankAll();
+    overlay_.ForgetPictures();
     if (redraw == 1)
         RedrawLocked(0xFFFF);
 }
@@ -339,7 +346,7 @@ void DisplayManager::DrawAllLocked()
     const Layout& l = store_.LayoutAt(store_.CurrentLayout());
     DivisionPlan plan;
     for (int p = 0; p < l.count; ++p) {
-        store_.Plan(p, plan);
+        PlanAt(p, plan);
         if (plan.draw) {
             DrawDivision(plan);
             store_.MarkDrawn(plan.channel);
@@ -359,7 +366,7 @@ void DisplayManager::RedrawLocked(uint32_t mask)
         const uint8_t p = store_.PositionOf(c);
         if (p == kNoEntry)
             continue;
-        store_.Plan(p, plan);
+        PlanAt(p, plan);
         if (!plan.draw)
             continue;
         Unite(dirty, DrawDivision(plan));
@@ -470,6 +477,8 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scal
         RECT r{d.left, d.top, d.right, d.bottom};
         FillRect(back_.Get(), &r, brush.Get());
     }
+    if (plan.picture)
+        DimIfAged(plan);
 
     const int w = plan.style.borderWidth;
     {
@@ -497,6 +506,7 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scal
                          DT_CENTER | DT_BOTTOM | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
         Unite(extent, Grown(plan.timeBox, 1));
     }
+    DrawOverlay(plan, extent);
     return extent;
 }
 
@@ -529,7 +539,14 @@ LRESULT DisplayManager::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     switch (msg) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP: return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED: OnPanMouse(msg, lp); return 0;
+    case WM_MOUSEWHEEL: {
+        POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        ScreenToClient(Hwnd(), &pt);
+        WheelZoom(pt, GET_WHEEL_DELTA_WPARAM(wp));
+        return 0;
+    }
     case WM_LBUTTONDBLCLK: return OnDoubleClick(wp, lp);
     case WM_PAINT: return OnPaintMessage();
     case WM_ERASEBKGND: OnPaint(reinterpret_cast<HDC>(wp)); return 1;

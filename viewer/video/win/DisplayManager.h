@@ -5,9 +5,11 @@
 // channel of each division and the on-screen-display options. Every entry point takes the display
 // lock, and the drawing into the back buffer and the copy to the window happen on the caller's thread.
 #include "DisplayStore.h"
+#include "DivisionOverlay.h"
 #include "foundation/Handles.h"
 #include "foundation/Window.h"
 #include <windows.h>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -58,6 +60,31 @@ public:
     bool OnParentNotify(HWND view, WPARAM wp, LPARAM lp);
     void SetNotifyWindow(HWND view);
 
+    // Digital zoom (DisplayZoom.cpp). The wheel at a point of the display's client area zooms the
+    // division there around the point; a drag with the left button pans a zoomed division. A
+    // layout change returns every division to its whole picture.
+    bool WheelZoom(POINT client, int wheelDelta);
+    Zoom ZoomOf(int channel);
+    // Every division at `factor` around its middle, whatever the layout (the benchmark's
+    // comparison); 1: each division's own zoom again.
+    void ZoomAll(double factor);
+    // Dims the divisions whose last picture is older than `afterMs` with the text `text(channel,
+    // seconds)` gives, or renews that text; the channel's next picture clears it.
+    void AgePictures(uint64_t nowMs, uint64_t afterMs, const std::function<std::u16string(int, long long)>& text);
+    bool Aged(int channel);
+    // The channel of the division at a client point; -1 where none is.
+    int ChannelAtPoint(POINT client);
+    // A copy of the channel's kept picture at its decoded size, rows top-down, 24-bit BGR rows of
+    // `stride` bytes, with its local time; false when it has no real picture.
+    struct Still {
+        int width = 0, height = 0;
+        size_t stride = 0;
+        std::vector<uint8_t> bgr;
+        PictureTime time;
+    };
+    bool CopyPicture(int channel, Still& still);
+    std::u16string AgeText(int channel);
+
     HWND Window() const { return wnd_; }
     int CurrentLayout();
     uint8_t PositionOf(int channel);
@@ -91,6 +118,12 @@ private:
     // The back buffer's `dirty` part to the window (all of it in copy-whole mode).
     void CopyToWindowLocked(RECT dirty);
     void DrawOutlinedText(const char16_t* text, const TextBox& box, UINT format);
+    // The plan with the division's zoom applied, and what is drawn over a zoomed or aged picture.
+    void PlanAt(int position, DivisionPlan& plan) const;
+    void DimIfAged(const DivisionPlan& plan);
+    void DrawOverlay(const DivisionPlan& plan, RECT& extent);
+    bool OnPanMouse(UINT msg, LPARAM lp);
+    Zoom ZoomLocked(int channel) const;
     HFONT TextFont(int points);
     HPEN BorderPen(int width);
     bool StorePicture(int channel, const BITMAPINFO* info, const PictureTime* time, const void* pixels);
@@ -121,6 +154,10 @@ private:
     };
     Scaled scaled_[kDisplayChannels];
     std::vector<uint32_t> redrawScratch_; // under the lock
+    DivisionOverlay overlay_; // under the lock
+    double zoomAll_ = 1.0; // under the lock
+    int panChannel_ = -1; // the channel a left-button drag pans; -1 none (user-interface thread)
+    POINT panFrom_{};
 };
 
 } // namespace video

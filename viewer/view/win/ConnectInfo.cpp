@@ -51,6 +51,8 @@ bool DVRScreenView::PreTranslate(MSG* msg)
         return false;
     if (msg->hwnd != Hwnd() && !IsChild(Hwnd(), msg->hwnd))
         return false;
+    if (OnViewKey(*msg))
+        return true;
     // Tab moves between the fields and the arrows stay with the field that has the focus, as in
     // a dialog.
     return IsDialogMessageW(Hwnd(), msg) != FALSE;

@@ -85,6 +85,7 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PICTURE_SHOWN: c.OnPictureShown(); return 0;
     case WM_RESOLUTION_CLASS: OnResolutionClass(static_cast<int>(wp), static_cast<int>(lp)); return 0;
     case WM_SETUP_APPLIED: OnSetupApplied(); return 0;
+    case WM_MOUSEWHEEL: return OnWheel(wp, lp) ? 0 : Default(msg, wp, lp);
     case WM_LBUTTONDBLCLK: OnDoubleClick(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
     case WM_VIEW_COMMAND: OnViewCommand(static_cast<int>(wp), lp); return 0;
     case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
@@ -118,6 +119,14 @@ void DVRScreenView::OnTimer(UINT_PTR id)
         OnConfigurationTimer();
         return;
     }
+    if (id == kAgeTimer) {
+        OnAgeTimer();
+        return;
+    }
+    if (id == kCycleTimer) {
+        OnCycleTimer();
+        return;
+    }
     for (auto timer : {connection::ViewTimer::Reconnect, connection::ViewTimer::PictureWatchdog})
         if (id == static_cast<UINT_PTR>(timer))
             components_.Controller().OnTimer(timer);
@@ -143,9 +152,11 @@ bool DVRScreenView::OnCreate()
     if (!panel_.Create(Hwnd()))
         return false;
     ptz_.FillLists(Hwnd());
-    if (CLiveVideo* live = components_.Live())
+    if (CLiveVideo* live = components_.Live()) {
         if (!live->Attach(Hwnd(), SkinRect(kRectDisplay), &components_.Controller(), components_.AudioTiming()))
             return false;
+        SetTimer(Hwnd(), kAgeTimer, 1000, nullptr);
+    }
     return true;
 }
 
@@ -213,6 +224,7 @@ void DVRScreenView::OnViewCommand(int command, LPARAM lp)
 {
     auto& c = components_.Controller();
     const bool checked = (lp >> 16) & 1;
+    OnPanelPressed();
     switch (command) {
     case kCmdConnect: c.OnConnectCommand(); break;
     case kCmdDisconnect: c.OnDisconnectCommand(); break;
@@ -318,6 +330,11 @@ void DVRScreenView::Log(int textId, std::string_view arg)
     std::wstring line = Text(textId);
     if (size_t p = line.find(L"%s"); p != std::wstring::npos)
         line.replace(p, 2, Widen(arg));
+    LogLine(line);
+}
+
+void DVRScreenView::LogLine(const std::wstring& line)
+{
     win::Trace(L"===>>> %s\n", line.c_str());
     HWND log = GetDlgItem(Hwnd(), kItemStatusLog);
     LRESULT index = SendMessageW(log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));

@@ -108,6 +108,24 @@ private:
     LRESULT OnColor(UINT msg, HDC dc, HWND control);
     void OnAudioCaptured();
     void OnParentNotify(WPARAM wp, LPARAM lp);
+    // Timer 10102 and the wheel over the display (ViewWatch.cpp).
+    static constexpr UINT_PTR kAgeTimer = 10102;
+    static constexpr unsigned kPictureAgeAfterMs = 2000;
+    void OnAgeTimer();
+    bool OnWheel(WPARAM wp, LPARAM lp);
+    static std::u16string ToU16(const std::wstring& text);
+    static std::wstring ToWide(const std::u16string& text);
+    // Ctrl+S: the camera under the pointer saved as a still, its file chosen in the save dialog
+    // (ViewStill.cpp). True for the view's own keys.
+    bool OnViewKey(const MSG& msg);
+    void SaveStill();
+    void LogLine(const std::wstring& line);
+    // Ctrl+T: cameras in turn on timer 10103 (ViewCycle.cpp); a panel button restarts the wait.
+    static constexpr UINT_PTR kCycleTimer = 10103;
+    void ToggleCycle();
+    void OnCycleTimer();
+    void OnPanelPressed();
+    unsigned cycleMs_ = 0; // 0: not cycling
 
     RECT SkinRect(unsigned short id) const { return panel_.Rect(id); }
     std::wstring ItemText(int item, int maxChars) const;

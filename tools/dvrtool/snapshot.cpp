@@ -1,0 +1,82 @@
+// dvrtool snapshot --address A --port N --user U --password P --channel C FILE.png: log in, ask for
+// one channel's video and write its first decoded picture, at the size the camera sends, as PNG.
+#include "DvrTarget.h"
+#include "Snapshot.h"
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+struct SnapshotArgs : dvrtool::DvrTarget {
+    std::string address;
+    int port = 50000;
+    int channel = 1;
+    std::string file;
+    double seconds = 20;
+};
+
+void Run(const SnapshotArgs& a)
+{
+    const dvrtool::HostPort at{a.address, static_cast<uint16_t>(a.port)};
+    dvrclient::DvrClient client;
+    const dvrclient::LoginOutcome login = dvrtool::ConnectAndLogIn(client, at, a);
+    if (!login.replied)
+        dvrtool::Fail("no login reply: " + login.error, 1);
+    if (!login.reply.Accepted())
+        dvrtool::Fail("login refused (result " + std::to_string(login.reply.result) + ")", 2);
+    const int channels = login.reply.HasChannelInfo() ? login.reply.channelCount : 16;
+    if (a.channel > channels)
+        dvrtool::Fail("the DVR has " + std::to_string(channels) + " channels", 2);
+
+    uint8_t request[protocol::kChannelRequestSize];
+    protocol::BuildChannelRequest(1u << (a.channel - 1), 0, request);
+    if (!client.SendPacket(protocol::kCmdChannelRequest, request, sizeof request))
+        dvrtool::Fail("cannot send the channel request: " + client.LastError(), 1);
+
+    recorder::SnapshotTaker taker(video::LinkedXvidApi(), a.channel - 1);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(a.seconds);
+    while (!taker.Done()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        conduix::Frame f;
+        const auto r = client.Receive(f, static_cast<int>(left.count()));
+        if (r == dvrclient::DvrClient::Result::Timeout)
+            break;
+        if (r != dvrclient::DvrClient::Result::Frame)
+            dvrtool::Fail("connection ended: " + client.LastError(), 1);
+        if (f.kind == conduix::FrameKind::Stream && f.header.command == protocol::kCmdStreamBlock)
+            taker.OnStreamBlock(f.payload, f.payloadLength);
+    }
+    client.Close();
+    if (!taker.Done())
+        dvrtool::Fail("no picture of channel " + std::to_string(a.channel) + " arrived", 3);
+    const recorder::Snapshot& s = taker.Picture();
+    if (!recorder::WriteSnapshotPng(a.file, s))
+        dvrtool::Fail("cannot write " + a.file, 1);
+    char when[40];
+    std::snprintf(when, sizeof when, "%04u-%02u-%02u %02u:%02u:%02u", s.year % 10000, s.month % 100, s.day % 100,
+                  s.hour % 100, s.minute % 100, s.second % 100);
+    std::cout << "channel " << a.channel << ": " << s.width << "x" << s.height << " picture of " << when << " in "
+              << a.file << "\n";
+}
+
+dvrtool::Registrar reg([](CLI::App& app) {
+    auto args = std::make_shared<SnapshotArgs>();
+    CLI::App* sub = app.add_subcommand(
+        "snapshot", "log in, ask for one channel and write its first decoded picture, full size, as PNG");
+    sub->add_option("--address", args->address, "the DVR's host name or address")->required();
+    sub->add_option("--port", args->port, "TCP port")->check(CLI::Range(1, 65535))->capture_default_str();
+    sub->add_option("--user", args->user, "user ID")->required();
+    sub->add_option("--password", args->password, "password")->required();
+    sub->add_option("--channel", args->channel, "channel, 1-16")->check(CLI::Range(1, 16))->required();
+    sub->add_option("file", args->file, "the PNG file to write")->required();
+    sub->add_option("--seconds", args->seconds, "how long to wait for a picture")
+        ->check(CLI::Range(0.1, 3600.0))
+        ->capture_default_str();
+    sub->add_option("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->capture_default_str();
+    sub->callback([args] { Run(*args); });
+});
+
+} // namespace
