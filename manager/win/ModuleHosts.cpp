@@ -75,6 +75,12 @@ bool CAtvxSControl::CreateModule(HWND parent, REFCLSID clsid, const std::wstring
     return true;
 }
 
+void CAtvxSControl::OnCloseHost()
+{
+    if (HWND host = GetParent(Hwnd()))
+        SendMessageW(host, WM_CLOSE_HOST, 0, 0);
+}
+
 CModuleHostDlg::CModuleHostDlg(const ModuleInfo& info, std::unique_ptr<CAtvxSControl> wrapper)
     : info_(info), icon_(SMAPI_GetResourceIconHandle(48)), wrapper_(std::move(wrapper))
 {}

@@ -35,6 +35,11 @@ public:
     // Makes the wrapper (WS_CHILD, `rect`, `id`, window name `title`) and its control; false when
     // the control is not registered or cannot be made.
     bool CreateModule(HWND parent, REFCLSID clsid, const std::wstring& title, const RECT& rect, int id);
+
+private:
+    // The control posts WM_CLOSE_HOST to its parent, this wrapper: it is the module window that
+    // closes, and tells the main window.
+    void OnCloseHost() override;
 };
 class CAtvxSRemoteSetup final : public CAtvxSControl {};
 class CAtvxSViewer final : public CAtvxSControl {};
