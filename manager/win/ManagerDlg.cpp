@@ -371,8 +371,12 @@ void CWebApplicationManagerDlg::OpenModule(int code)
 
 void CWebApplicationManagerDlg::OnModuleClosed()
 {
-    if (switching_) {
-        switching_ = false; // the notice of a window already deleted
+    // The notice does not say which window closed. Only a closed current window ends the module:
+    // any other notice is the late one of a window already deleted (by a switch, or after the NVS
+    // client entry or a control that could not be made closed itself while another module was
+    // chosen before its notice came), and must not close the module opened since.
+    if (!current_ || !current_->Closed()) {
+        switching_ = false;
     } else {
         EnableWindow(Hwnd(), TRUE);
         ShowWindow(Hwnd(), SW_SHOW);

@@ -147,6 +147,7 @@ void CModuleHostDlg::PassSite()
 
 void CModuleHostDlg::CloseHost()
 {
+    closed_ = true;
     ShowWindow(Hwnd(), SW_HIDE);
     SetWindowPos(Hwnd(), nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
     PostMessageW(GetWindow(Hwnd(), GW_OWNER), WM_MODULE_CLOSED, 0, 0);

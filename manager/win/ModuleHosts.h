@@ -61,6 +61,8 @@ public:
     // Creates the window modelessly from its template, owned by `owner`.
     bool Open(HWND owner);
     const ModuleInfo& Info() const { return info_; }
+    // Closed (hidden, its notice posted to the owner) and waiting to be deleted.
+    bool Closed() const { return closed_; }
     CAtvxSControl* Wrapper() const { return wrapper_.get(); }
 
 protected:
@@ -79,6 +81,7 @@ private:
     const ModuleInfo& info_;
     win::Icon icon_;
     std::unique_ptr<CAtvxSControl> wrapper_; // null for the NVS client entry
+    bool closed_ = false;
 };
 
 class CActiveXCtlDlg final : public CModuleHostDlg { // the NVS client entry
