@@ -356,7 +356,9 @@ void CWebApplicationManagerDlg::OpenModule(int code)
         const bool showFirst = code == kSearch || code == kRemoteSetup || code == kNvsClient;
         if (showFirst)
             ShowWindow(host.Hwnd(), SW_SHOW);
-        SetWindowPos(host.Hwnd(), nullptr, main.left + 60, main.top + 74, 880, 660, SWP_NOZORDER | SWP_NOACTIVATE);
+        const SIZE size = host.WindowSize();
+        SetWindowPos(host.Hwnd(), nullptr, main.left + 60, main.top + 74, size.cx, size.cy,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         if (!showFirst)
             ShowWindow(host.Hwnd(), SW_SHOW);
         if (code == kBackup)
@@ -377,8 +379,12 @@ void CWebApplicationManagerDlg::OpenModule(int code)
 
 void CWebApplicationManagerDlg::OnModuleClosed()
 {
-    if (switching_) {
-        switching_ = false; // the notice of a window already deleted
+    // The notice does not say which window closed. Only a closed current window ends the module:
+    // any other notice is the late one of a window already deleted (by a switch, or after the NVS
+    // client entry or a control that could not be made closed itself while another module was
+    // chosen before its notice came), and must not close the module opened since.
+    if (!current_ || !current_->Closed()) {
+        switching_ = false;
     } else {
         EnableWindow(Hwnd(), TRUE);
         ShowWindow(Hwnd(), SW_SHOW);

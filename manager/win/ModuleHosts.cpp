@@ -1,8 +1,11 @@
 #include "ModuleHosts.h"
 
+#include <algorithm>
+
 #include "ManagerKeys.h"
 #include "ManagerSkin.h"
 #include "OrvexIds.h"
+#include "foundation/Handles.h"
 #include "foundation/Messages.h"
 
 namespace manager {
@@ -65,6 +68,37 @@ bool CAtvxSControl::CreateModule(HWND parent, REFCLSID clsid, const std::wstring
     // The control shows itself in place, inside this window: it is shown with it.
     ShowWindow(Hwnd(), SW_SHOW);
     return true;
+}
+
+void CAtvxSControl::OnCloseHost()
+{
+    if (HWND host = GetParent(Hwnd()))
+        SendMessageW(host, WM_CLOSE_HOST, 0, 0);
+}
+
+SIZE CAtvxSControl::NaturalSize() const
+{
+    win::ComPtr<IOleObject> ole;
+    SIZEL extent{};
+    if (!Control() || FAILED(Control()->QueryInterface(IID_IOleObject, ole.PutVoid())) ||
+        FAILED(ole->GetExtent(DVASPECT_CONTENT, &extent)))
+        return {0, 0};
+    win::WindowDC screen(nullptr);
+    return {MulDiv(extent.cx, GetDeviceCaps(screen.Get(), LOGPIXELSX), 2540),
+            MulDiv(extent.cy, GetDeviceCaps(screen.Get(), LOGPIXELSY), 2540)};
+}
+
+SIZE CModuleHostDlg::WindowSize() const
+{
+    // The module windows are 880 x 660; the viewer's panel needs more room than that, and a
+    // window that cut off its right-hand buttons would leave them out of the person's reach.
+    SIZE size{880, 660};
+    if (wrapper_ && controlCreated) {
+        const SIZE wanted = wrapper_->NaturalSize();
+        size.cx = std::max(size.cx, wanted.cx);
+        size.cy = std::max(size.cy, wanted.cy);
+    }
+    return size;
 }
 
 CModuleHostDlg::CModuleHostDlg(const ModuleInfo& info, std::unique_ptr<CAtvxSControl> wrapper)
@@ -133,10 +167,16 @@ void CModuleHostDlg::PassSite()
 
 void CModuleHostDlg::CloseHost()
 {
+    closed_ = true;
     ShowWindow(Hwnd(), SW_HIDE);
     SetWindowPos(Hwnd(), nullptr, 0, 0, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE);
     PostMessageW(GetWindow(Hwnd(), GW_OWNER), WM_MODULE_CLOSED, 0, 0);
     // The window stays (hidden) until the main window deletes this object.
+}
+
+HBRUSH CModuleHostDlg::OnCtlColor(HDC dc, HWND control, UINT type)
+{
+    return type == CTLCOLOR_DLG ? background_.Get() : nullptr;
 }
 
 bool CModuleHostDlg::OnKey(const MSG& msg) { return SwallowLauncherKeys(msg); }

@@ -35,6 +35,13 @@ public:
     // Makes the wrapper (WS_CHILD, `rect`, `id`, window name `title`) and its control; false when
     // the control is not registered or cannot be made.
     bool CreateModule(HWND parent, REFCLSID clsid, const std::wstring& title, const RECT& rect, int id);
+    // The size the control asks for (IOleObject::GetExtent) in pixels; {0, 0} when it names none.
+    SIZE NaturalSize() const;
+
+private:
+    // The control posts WM_CLOSE_HOST to its parent, this wrapper: it is the module window that
+    // closes, and tells the main window.
+    void OnCloseHost() override;
 };
 class CAtvxSRemoteSetup final : public CAtvxSControl {};
 class CAtvxSViewer final : public CAtvxSControl {};
@@ -56,12 +63,17 @@ public:
     // Creates the window modelessly from its template, owned by `owner`.
     bool Open(HWND owner);
     const ModuleInfo& Info() const { return info_; }
+    // Closed (hidden, its notice posted to the owner) and waiting to be deleted.
+    bool Closed() const { return closed_; }
     CAtvxSControl* Wrapper() const { return wrapper_.get(); }
+    // The window's size: 880 x 660, or more where its control asks for more.
+    SIZE WindowSize() const;
 
 protected:
     CModuleHostDlg(const ModuleInfo& info, std::unique_ptr<CAtvxSControl> wrapper);
     bool OnInit() override;
     bool OnKey(const MSG& msg) override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT type) override;
     void OnOK() override {}
     void OnCancel() override {}
     INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -73,7 +85,9 @@ private:
 
     const ModuleInfo& info_;
     win::Icon icon_;
+    win::Brush background_{CreateSolidBrush(RGB(8, 14, 30))}; // around a control smaller than the window
     std::unique_ptr<CAtvxSControl> wrapper_; // null for the NVS client entry
+    bool closed_ = false;
 };
 
 class CActiveXCtlDlg final : public CModuleHostDlg { // the NVS client entry

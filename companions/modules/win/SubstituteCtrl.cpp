@@ -154,6 +154,7 @@ LRESULT CSubstituteCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
         if (!closeButton_)
             return -1;
         SendMessageW(closeButton_, WM_SETFONT, reinterpret_cast<WPARAM>(textFont_.Get()), FALSE);
+        ShowReceivedAsText();
         return 0;
     }
     case WM_DESTROY: closeButton_ = nullptr; return 0;
@@ -197,8 +198,19 @@ void CSubstituteCtrl::CloseHost()
 
 void CSubstituteCtrl::Changed()
 {
-    if (Hwnd())
+    if (Hwnd()) {
         InvalidateRect(Hwnd(), nullptr, FALSE);
+        ShowReceivedAsText();
+    }
+}
+
+// Another process (the manager's tests) reads what the control shows through its window text.
+void CSubstituteCtrl::ShowReceivedAsText()
+{
+    std::wstring text;
+    for (const auto& line : Lines())
+        text += line + L"\r\n";
+    SetWindowTextW(Hwnd(), text.c_str());
 }
 
 void CSubstituteCtrl::DrawContent(HDC dc, const RECT& bounds) { Paint(dc, bounds); }
