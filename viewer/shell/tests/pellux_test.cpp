@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -712,31 +713,97 @@ TEST_F(Pellux, PlatformControlHostingWindowCreatesItAndItConnectsToTheSimulator)
 
 // ---- a script host ----
 
-TEST_F(Pellux, VbscriptCreatesItByProgIdSetsThePropertiesAndCallsSetAddr)
+// Runs `text` as a VBScript file under cscript; its exit code, and what it printed in `output`.
+DWORD RunScript(const std::string& text, std::string& output)
 {
     const std::string dir = PX_WORK_DIR;
-    const std::string script = WinPath(dir + "/pellux-script.vbs"), output = WinPath(dir + "/pellux-script.out");
+    const std::string script = WinPath(dir + "/pellux-script.vbs"), printed = WinPath(dir + "/pellux-script.out");
     FILE* f = fopen(script.c_str(), "wb");
-    ASSERT_TRUE(f);
-    fputs("Set c = CreateObject(\"PELLUX.PelluxCtrl.1\")\r\n"
-          "c.URLorIP = \"10.1.2.3\"\r\nc.PortNumber = \"8000\"\r\nc.UserID = \"admin\"\r\nc.UserPwd = \"pw\"\r\n"
-          "r = c.SetAddr()\r\n"
-          "WScript.Echo r & \"|\" & c.URLorIP & \"|\" & c.PortNumber & \"|\" & c.UserID & \"|\" & c.UserPwd\r\n"
-          "c.PortNumber = \"\"\r\nWScript.Echo \"\" & c.SetAddr()\r\n",
-          f);
+    if (!f)
+        return ~0u;
+    fputs(text.c_str(), f);
     fclose(f);
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    HANDLE out = CreateFileA(printed.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return ~0u;
     const DWORD code = testkit::RunAndWait(L"cscript.exe //nologo \"" + W(script) + L"\"", 60000, out);
     CloseHandle(out);
-    EXPECT_EQ(code, 0u);
-    std::string text(4096, '\0');
-    f = fopen(output.c_str(), "rb");
+    output.assign(4096, '\0');
+    f = fopen(printed.c_str(), "rb");
+    output.resize(f ? fread(output.data(), 1, output.size(), f) : 0);
+    if (f)
+        fclose(f);
+    return code;
+}
+
+TEST_F(Pellux, VbscriptCreatesItByProgIdSetsThePropertiesAndCallsSetAddr)
+{
+    std::string out;
+    EXPECT_EQ(RunScript("Set c = CreateObject(\"PELLUX.PelluxCtrl.1\")\r\n"
+                        "c.URLorIP = \"10.1.2.3\"\r\nc.PortNumber = \"8000\"\r\nc.UserID = \"admin\"\r\n"
+                        "c.UserPwd = \"pw\"\r\nr = c.SetAddr()\r\n"
+                        "WScript.Echo r & \"|\" & c.URLorIP & \"|\" & c.PortNumber & \"|\" & c.UserID & \"|\" & "
+                        "c.UserPwd\r\nc.PortNumber = \"\"\r\nWScript.Echo \"\" & c.SetAddr()\r\n",
+                        out),
+              0u);
+    EXPECT_EQ(out, "True|10.1.2.3|8000|admin|pw\r\nFalse\r\n");
+}
+
+// ---- the README's examples, read from README.md so that they cannot drift from the control ----
+
+// The body of the README's first fenced block of `language`.
+std::string ReadmeBlock(const std::string& readme, const std::string& language)
+{
+    const std::string fence = "```" + language + "\n";
+    const size_t from = readme.find(fence);
+    const size_t end = from == std::string::npos ? from : readme.find("```", from + fence.size());
+    return end == std::string::npos ? std::string() : readme.substr(from + fence.size(), end - from - fence.size());
+}
+
+TEST_F(Pellux, TheReadmesPageAndScriptWorkAsWritten)
+{
+    std::string readme(1 << 16, '\0');
+    FILE* f = fopen(WinPath(PX_README).c_str(), "rb");
     ASSERT_TRUE(f);
-    text.resize(fread(text.data(), 1, text.size(), f));
+    readme.resize(fread(readme.data(), 1, readme.size(), f));
     fclose(f);
-    EXPECT_EQ(text, "True|10.1.2.3|8000|admin|pw\r\nFalse\r\n");
+
+    // The page's OBJECT element: its class identifier, and its PARAM elements through the control's
+    // property bag, in the order of the properties 1 to 4. The info file holds other values, so a
+    // name the control does not read shows.
+    const std::string page = ReadmeBlock(readme, "html");
+    std::smatch id;
+    ASSERT_TRUE(std::regex_search(page, id, std::regex("classid=\"clsid:([0-9A-Fa-f-]{36})\""))) << page;
+    EXPECT_EQ(W("{" + id[1].str() + "}"), win::com::GuidText(CLSID_Pellux));
+    WriteInfo(L"saved.example", L"5000", L"saveduser", L"savedpw", true);
+    auto* bag = new testkit::PropertyBag;
+    std::vector<std::wstring> values;
+    const std::regex param("<param name=\"(\\w+)\" value=\"([^\"]*)\">");
+    for (std::sregex_iterator it(page.begin(), page.end(), param), end; it != end; ++it) {
+        bag->values[W((*it)[1].str())] = W((*it)[2].str());
+        values.push_back(W((*it)[2].str()));
+    }
+    ASSERT_EQ(values.size(), 4u) << page;
+    {
+        auto host = Host(nullptr, nullptr, bag);
+        ASSERT_TRUE(host);
+        for (DISPID member = 1; member <= 4; ++member) {
+            std::wstring text;
+            EXPECT_EQ(win::dispatch::GetText(host->Dispatch(), member, text), S_OK);
+            EXPECT_EQ(text, values[size_t(member) - 1]) << "property " << member;
+        }
+        EXPECT_EQ(Field(host->View(), kAddress), values[0]);
+    }
+    EXPECT_EQ(bag->Release(), 0u);
+
+    // The script prints only when SetAddr answers True.
+    std::string script, out;
+    for (char c : ReadmeBlock(readme, "vbscript"))
+        script += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    ASSERT_FALSE(script.empty());
+    EXPECT_EQ(RunScript(script, out), 0u) << out;
+    EXPECT_FALSE(out.empty()) << "SetAddr answered False";
 }
 
 } // namespace
