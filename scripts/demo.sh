@@ -10,6 +10,7 @@ for t in native win; do
   build_tree "$t" || exit 1
 done
 WB=$ROOT/tools/winebench/winebench
+PERSON_DISPLAY=${DISPLAY:-}
 "$WB" start "$BUILD/win" || exit 1
 trap '"$WB" stop "$BUILD/win"' EXIT
 echo "== Wine session up (display $("$WB" env "$BUILD/win" | sed -n 's/^export DISPLAY=//p'))"
@@ -43,7 +44,7 @@ viewer_demo() {
   for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
   rm -f "$log"
   "$WB" run "$host" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect \
-    --log "$(winepath_of "$log")" --exit-after 25 >"$ROOT/out/demo-viewhost.out" 2>&1 &
+    --log "$(winepath_of "$log")" --exit-after 16 >"$ROOT/out/demo-viewhost.out" 2>&1 &
   hostpid=$!
   for _ in $(seq 300); do grep -q 'Waiting for images' "$log" 2>/dev/null && break; sleep 0.1; done
   if grep -q 'Connection established' "$log" 2>/dev/null; then
@@ -81,44 +82,62 @@ viewer_demo() {
 winepath_of() { echo "Z:$1" | tr / '\\'; }
 viewer_demo
 
-# The manager as a person starts it: Orvex.exe with its skin beside it and the simulator as the first
-# site of its site file, the pointer resting on a button. Lustrel keeps its help balloons hidden (its
-# balloon rectangle is empty); the second picture is taken with a copy of Lustrel that has one.
-orvex_demo() {
-  local sim=$BUILD/native/bin/dvrsim port simpid pid shot
-  [ -f "$BUILD/win/bin/Orvex.exe" ] || { echo "   Orvex: not built"; return 1; }
-  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  "$sim" --port "$port" --channels 16 >"$ROOT/out/demo-orvex-dvrsim.log" 2>&1 &
-  simpid=$!
-  for skin in Lustrel.dll balloon-skin/Lustrel.dll; do
-    local dir=$BUILD/win/orvex-demo
-    rm -rf "$dir"; mkdir -p "$dir/CONFIG"
-    cp "$BUILD/win/bin/Orvex.exe" "$BUILD/win/bin/Conduix.dll" "$dir/" && cp "$BUILD/win/bin/$skin" "$dir/Lustrel.dll" || return 1
-    printf '[SETUP_INFO]\r\nNUMBER=2\r\n[DVR1]\r\nTYPE=0\r\nIP=127.0.0.1\r\nPORT=%s\r\nID=admin\r\nPWD=\r\nDDNS_MEMBER=\r\nDDNS_NAME=\r\nLOCATION=dvrsim    \r\n' \
-      "$port" >"$dir/CONFIG/H264Site.ini"
-    "$WB" run "$dir/Orvex.exe" >/dev/null 2>&1 &
-    pid=$!
-    local wid=""
-    for _ in $(seq 100); do
-      wid=$("$WB" exec "$BUILD/win" xdotool search --name '^  Orvex$' 2>/dev/null | head -1)
-      [ -n "$wid" ] && break; sleep 0.1
-    done
-    [ -n "$wid" ] || { echo "   Orvex: no main window"; kill "$pid" 2>/dev/null; break; }
-    # The pointer on the viewer button (skin rectangle 3), then the help balloon's 100 ms.
-    eval "$("$WB" exec "$BUILD/win" xdotool getwindowgeometry --shell "$wid")"
-    "$WB" exec "$BUILD/win" xdotool mousemove $((X + 420)) $((Y + 709))
-    sleep 1
-    shot=$ROOT/out/demo-orvex.png; [ "$skin" = Lustrel.dll ] || shot=$ROOT/out/demo-orvex-balloon.png
-    "$WB" exec "$BUILD/win" import -window root "$shot" 2>/dev/null
-    # The exit button (skin rectangle 9), as a person leaves.
-    "$WB" exec "$BUILD/win" xdotool mousemove $((X + 880)) $((Y + 69)) click 1
-    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+# Orvex as a person meets it: the simulator as the first site of its site file, the viewer (Pellux)
+# and the module controls (Orvmods) registered with regsvr32, its skin and transport beside it.
+orvex_install() {   # orvex_install PORT: the folder $ORVEX_DIR
+  ORVEX_DIR=$BUILD/win/orvex-demo
+  rm -rf "$ORVEX_DIR"; mkdir -p "$ORVEX_DIR/CONFIG"
+  cp "$BUILD/win/bin/Orvex.exe" "$BUILD/win/bin/Conduix.dll" "$BUILD/win/bin/Lustrel.dll" "$ORVEX_DIR/" || return 1
+  printf '[SETUP_INFO]\r\nNUMBER=2\r\n[DVR1]\r\nTYPE=0\r\nIP=127.0.0.1\r\nPORT=%s\r\nID=admin\r\nPWD=1111\r\nDDNS_MEMBER=\r\nDDNS_NAME=\r\nLOCATION=dvrsim    \r\n' \
+    "$1" >"$ORVEX_DIR/CONFIG/H264Site.ini"
+  local dll
+  for dll in Pellux.dll Orvmods.dll; do
+    "$WB" exec "$BUILD/win" wine regsvr32 /s "$(winepath_of "$BUILD/win/bin/$dll")" >/dev/null 2>&1 \
+      || { echo "   Orvex: $dll could not be registered"; return 1; }
   done
-  kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null
-  echo "   Orvex: the manager with the simulator (127.0.0.1:$port) as its first site; screenshots out/demo-orvex.png and, with a balloon, out/demo-orvex-balloon.png"
 }
-orvex_demo
+
+# Without a display of the person's own: the tour (tools/orvextour) drives Orvex with the real
+# pointer and keyboard, checks each step and photographs it.
+orvex_tour() {
+  local sim=$BUILD/native/bin/dvrsim port simpid rc
+  [ -f "$BUILD/win/bin/Orvex.exe" ] && [ -f "$BUILD/win/bin/orvextour.exe" ] || { echo "   Orvex: not built"; return 1; }
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  orvex_install "$port" || return 1
+  rm -f "$ROOT"/out/demo-orvex*
+  "$sim" --port "$port" --channels 16 --log "$ROOT/out/demo-orvex-dvrsim.log" >/dev/null 2>&1 &
+  simpid=$!
+  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+  echo "   Orvex tour: the simulator on 127.0.0.1:$port as Orvex's first site; each step under the real pointer"
+  "$WB" run "$BUILD/win/bin/orvextour.exe" --folder "$(winepath_of "$ORVEX_DIR")" \
+    --sim-log "$ROOT/out/demo-orvex-dvrsim.log" --out "$ROOT/out" 2>/dev/null | sed -u 's/\r$//'
+  rc=${PIPESTATUS[0]}
+  kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null
+  return "$rc"
+}
+
+# With a display of the person's own: the simulator and Orvex on it, left to the person until Orvex
+# ends (the bench's session is stopped first; the prefix and its registrations stay).
+orvex_for_person() {
+  local sim=$BUILD/native/bin/dvrsim port simpid
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  orvex_install "$port" || return 1
+  "$WB" stop "$BUILD/win"; trap - EXIT
+  "$sim" --port "$port" --channels 16 --log "$ROOT/out/demo-orvex-dvrsim.log" >/dev/null 2>&1 &
+  simpid=$!
+  echo "   Orvex is open on your display with the simulator (127.0.0.1:$port) as its first site:"
+  echo "   Orvex SETUP, SELECT, password 1111, LOGIN; VIEWER, CONNECT. Close Orvex to end the demo."
+  (eval "$("$WB" env "$BUILD/win" | grep -v -e DISPLAY -e PULSE_ -e XDG_RUNTIME_DIR)"; export DISPLAY=$PERSON_DISPLAY
+   unset PULSE_SERVER; wine "$ORVEX_DIR/Orvex.exe" >/dev/null 2>&1)
+  kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null
+}
+
+BENCH_DISPLAY=:$(cat "$BUILD/win/winebench/session/display" 2>/dev/null)
+if [ -n "$PERSON_DISPLAY" ] && [ "$PERSON_DISPLAY" != "$BENCH_DISPLAY" ]; then
+  ORVEX_MODE=person
+else
+  orvex_tour && ORVEX_MODE=tour || ORVEX_MODE=failed
+fi
 cat <<'MSG'
 Runs today: the Windows cross build, the Wine bench (windows, GDI, DirectSound play and capture,
 COM registration) and the xvidcore bridge.
@@ -127,6 +146,13 @@ container that sets its properties and calls SetAddr) with the viewer's main vie
 (connection, login, status log) against the DVR simulator, with live MPEG-4 video of 16 channels
 decoded by 17 decode threads into the split-screen display, and the DVR's audio played through
 DirectSound with the pictures held to its clock.
-Also runs: Orvex, the site manager's shaped, skinned main window with its first site preselected.
-Still to come: Orvex's site list, login check and module windows.
+Also runs: Orvex, the site manager, as a person uses it: its site list, the login check against
+the DVR, and its module windows hosting Pellux (the viewer) and the search, backup, player and
+remote-setup controls (Orvmods), each handed the chosen site. The tour above drove it with the
+real pointer and keyboard; its screenshots are out/demo-orvex-NN-*.png, out/demo-orvex-viewer.png
+shows Orvex with the viewer open on live video of 16 cameras.
 MSG
+case $ORVEX_MODE in
+  person) orvex_for_person ;;
+  failed) echo "The Orvex tour did not complete: see the FAILED lines above and out/demo-orvex-*.png"; exit 1 ;;
+esac

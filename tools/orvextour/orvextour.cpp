@@ -1,0 +1,439 @@
+// The demo's tour of Orvex, as a person takes it with the real pointer and keyboard (xdotool): the
+// site list, the login, the viewer with live video of 16 cameras, 4 pictures, audio channel 2, PTZ
+// up, the search module, the viewer again, exit. Each step is checked where a person would see it
+// (windows, moving pictures, what the speakers play) and in the simulator's log, and photographed.
+//
+//   orvextour --folder WINDIR --sim-log UNIXFILE --out UNIXDIR [--password TEXT]
+//
+// The viewer's panel buttons are drawn inside its view window, not separate windows: their places
+// come from the viewer skin's own rectangle table, mapped through the view window found in Orvex.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "LumbrelTable.h"
+#include "OrvexIds.h"
+#include "OrvexRun.h"
+#include "TestKit.h"
+
+using namespace orvextest;
+
+namespace {
+
+// View commands of the viewer's panel buttons, and skin rectangles of its view.
+constexpr unsigned short kConnect = 1, kFourPictures = 20, kPtzUp = 26, kAudio2 = 65, kSetup = 96,
+                         kDisplayRect = 0xF001;
+// The viewer's setup dialog: its "Enable Audio" box.
+constexpr int kEnableAudio = 520;
+// Items of the module windows: the viewer's and the search's control wrappers.
+constexpr int kViewerItem = 2002, kSearchItem = 2006;
+
+struct Options {
+    std::wstring folder;
+    std::string simLog, out, password = "1111";
+};
+
+HWND FindChildOfClass(HWND parent, const wchar_t* cls)
+{
+    struct Find {
+        const wchar_t* cls;
+        HWND found;
+    } f{cls, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) {
+            auto* f = reinterpret_cast<Find*>(lp);
+            wchar_t name[64] = {};
+            GetClassNameW(w, name, 64);
+            if (std::wstring(name) == f->cls)
+                f->found = w;
+            return f->found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+// A rectangle of the viewer skin in screen coordinates of view window `view`.
+RECT ViewRect(HWND view, unsigned short id)
+{
+    skin::SkinRect s{};
+    if (!skin::lumbrel::Rect(id, &s))
+        return {};
+    RECT r{s.left, s.top, s.right, s.bottom};
+    MapWindowPoints(view, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// Dominant frequencies (Hz, by zero crossings) of the loud 100 ms windows of a 16-bit mono 8 kHz WAV.
+std::vector<double> Frequencies(const std::string& wav)
+{
+    std::vector<double> out;
+    const size_t data = wav.find("data");
+    if (data == std::string::npos)
+        return out;
+    const size_t first = data + 8, count = (wav.size() - std::min(wav.size(), first)) / 2;
+    auto sample = [&](size_t i) {
+        const auto* p = reinterpret_cast<const unsigned char*>(wav.data() + first + 2 * i);
+        return static_cast<int16_t>(p[0] | p[1] << 8);
+    };
+    constexpr size_t kWindow = 800;
+    for (size_t w = 0; w + kWindow <= count; w += kWindow) {
+        double energy = 0;
+        int crossings = 0;
+        for (size_t i = w; i < w + kWindow; ++i) {
+            energy += double(sample(i)) * sample(i);
+            crossings += i > w && (sample(i) < 0) != (sample(i - 1) < 0);
+        }
+        if (std::sqrt(energy / kWindow) > 1000)
+            out.push_back(crossings / 2.0 / 0.1);
+    }
+    return out;
+}
+
+class Tour {
+public:
+    explicit Tour(Options o) : o_(std::move(o)) {}
+
+    int Run()
+    {
+        bool whole = Walk();
+        Summary();
+        whole = whole && failures_ == 0;
+        if (covered_ || clipped_)
+            std::printf(
+                "Layout faults met on the way: %d main window buttons under a module's window, %d viewer buttons "
+                "cut off by the viewer's window\n",
+                covered_, clipped_);
+        std::printf("Orvex tour: %s (%d steps, %d failed checks, %.1f s)\n", whole ? "complete" : "INCOMPLETE", step_,
+                    failures_, (GetTickCount() - started_) / 1000.0);
+        return whole ? 0 : 1;
+    }
+
+private:
+    bool Walk()
+    {
+        if (!run_.Start(o_.folder) || !run_.WaitMain())
+            return Fail("Orvex did not show its main window");
+        Step("main", "Orvex's main window, its first site preselected");
+
+        Pointer(Centre(run_.ItemRect(IDC_SITE_SETUP)), "click 1");
+        HWND list = WaitDialogWith(run_.Pid(), IDC_SITE_LIST);
+        if (!list || Rows(list) < 1)
+            return Fail("no site list with the simulator's site");
+        ClickRow(list, 0);
+        Step("site-list", "the site list, the simulator's site selected");
+
+        Click(list, IDC_SITE_SELECT);
+        HWND login = WaitDialogWith(run_.Pid(), 2074);
+        if (!login)
+            return Fail("no login dialog");
+        Click(login, 2074);
+        testkit::RunUnixAndWait("xdotool type --delay 20 '" + o_.password + "'");
+        Check(testkit::PumpUntil([&] { return Text(login, 2074).size() == o_.password.size(); }, 3000),
+              "the password typed into the login dialog");
+        Step("login", "the login dialog, the password typed");
+        Click(login, 2076);
+        Check(testkit::PumpUntil([&] { return !IsWindow(login) && !IsWindow(list); }, 10000),
+              "the login accepted, the site list closed");
+        Check(!LogLines("cmd 1 login id=admin password=" + o_.password).empty(), "the DVR saw the admin's login");
+
+        const size_t beforeViewer = LogSize();
+        HWND view = OpenViewer();
+        if (!view)
+            return false;
+        Connect(view, beforeViewer);
+        Check(WaitLive(view, 4), "16 live pictures: each of the 16 moves between two looks");
+        Check(!LogLines("channel-request mask=0x0000ffff", beforeViewer).empty(),
+              "the viewer asked for all 16 channels");
+        Step("viewer", "the viewer, Connect pressed: live video of 16 cameras");
+        testkit::RunUnixAndWait("cp '" + Shot(step_, "viewer") + "' '" + o_.out + "/demo-orvex-viewer.png'");
+        EnableAudio(view, beforeViewer);
+        const std::vector<double> before = Listen("audio-1", "1.5");
+
+        size_t mark = LogSize();
+        Press(view, kFourPictures, "click 1");
+        Check(WaitLog("channel-request mask=0x0000000f", mark), "4 pictures: the viewer asked for channels 1-4");
+        // The new layout's quality reconfigures the DVR and the viewer reconnects: the pictures are
+        // looked at again once that has settled.
+        Check(WaitLive(view, 2) && (testkit::PumpFor(1500), WaitLive(view, 2)), "4 live pictures");
+        Step("four-pictures", "4 pictures");
+
+        Press(view, kAudio2, "click 1");
+        const std::vector<double> after = Listen("audio-2", "2.5");
+        Check(Tone(before) && Sweep(after),
+              "audio channel 2: the sound went from channel 1's steady tone to channel 2's rising sweep (" +
+                  Describe(before) + " -> " + Describe(after) + ")");
+        Step("audio-2", "audio channel 2 chosen");
+
+        mark = LogSize();
+        Press(view, kPtzUp, "mousedown 1 sleep 0.5 mouseup 1");
+        Check(WaitLog("means=stop", mark) && !LogLines("means=up", mark).empty(),
+              "PTZ up: the DVR got up while the button was held, then stop");
+        Step("ptz-up", "PTZ up pressed");
+
+        Reach(IDC_SEARCH, view);
+        Pointer(Centre(run_.ItemRect(IDC_SEARCH)), "click 1");
+        HWND search = WaitDialogWith(run_.Pid(), kSearchItem);
+        Check(search != nullptr, "the search module's window opened");
+        Check(testkit::PumpUntil([&] { return !IsWindowVisible(view); }, 5000), "the viewer's window is gone");
+        Step("search", "the search module, the site handed to it");
+
+        if (search)
+            Reach(IDC_VIEWER, search);
+        HWND again = OpenViewer();
+        if (!again)
+            return false;
+        Check(!search || testkit::PumpUntil([&] { return !IsWindowVisible(search); }, 5000),
+              "the search module closed");
+        Connect(again, LogSize());
+        Check(WaitLive(again, 4), "back in the viewer: 16 live pictures again");
+        Step("viewer-again", "back in the viewer, connected again");
+
+        Reach(IDC_EXIT, GetAncestor(again, GA_ROOT));
+        Pointer(Centre(run_.ItemRect(IDC_EXIT)), "click 1");
+        Check(run_.WaitExit(10000) != STILL_ACTIVE, "Orvex ended by its exit button");
+        Step("exit", "Orvex gone");
+        return true;
+    }
+
+    // A main window button as a person finds it: when the open module's window lies over it, the
+    // person closes that window first with the keyboard (Alt+F4), and the tour says so.
+    void Reach(int button, HWND module)
+    {
+        const POINT c = Centre(run_.ItemRect(button));
+        if (GetAncestor(WindowFromPoint(c), GA_ROOT) == run_.Main())
+            return;
+        ++covered_;
+        std::printf(
+            "      note   the main window's button %d lies under the module's window: closed with Alt+F4 first\n",
+            button);
+        Keys("alt+F4");
+        Check(testkit::PumpUntil([&] { return !IsWindowVisible(module); }, 5000) &&
+                  GetAncestor(WindowFromPoint(c), GA_ROOT) == run_.Main(),
+              "the module's window closed, the button within reach");
+    }
+
+    // Connect pressed once the view has logged its start texts; true when the DVR saw the login.
+    bool Connect(HWND view, size_t mark)
+    {
+        testkit::PumpUntil([&] { return SendDlgItemMessageW(view, 211, LB_GETCOUNT, 0, 0) >= 2; }, 5000);
+        Press(view, kConnect, "click 1");
+        return Check(WaitLog("cmd 1 login id=admin", mark), "Connect pressed: the viewer logged in to the DVR");
+    }
+
+    // "Enable Audio" ticked in the viewer's setup (kept in its stored settings from then on).
+    void EnableAudio(HWND view, size_t mark0)
+    {
+        Press(view, kSetup, "click 1");
+        HWND setup = WaitDialogWith(run_.Pid(), kEnableAudio);
+        if (!Check(setup != nullptr, "the viewer's setup dialog opened"))
+            return;
+        if (SendDlgItemMessageW(setup, kEnableAudio, BM_GETCHECK, 0, 0) != BST_CHECKED)
+            Click(setup, kEnableAudio);
+        Check(SendDlgItemMessageW(setup, kEnableAudio, BM_GETCHECK, 0, 0) == BST_CHECKED, "Enable Audio ticked");
+        Step("setup", "the viewer's setup, Enable Audio ticked");
+        Click(setup, IDOK);
+        Check(testkit::PumpUntil(
+                  [&] {
+                      const auto requests = LogLines("cmd 51 ", mark0);
+                      return !IsWindowVisible(setup) && !requests.empty() &&
+                          requests.back().find("audio=1") != std::string::npos;
+                  },
+                  5000, testkit::Check::EachWake),
+              "the viewer asks the DVR for its audio");
+    }
+
+    HWND OpenViewer()
+    {
+        Pointer(Centre(run_.ItemRect(IDC_VIEWER)), "click 1");
+        HWND host = WaitDialogWith(run_.Pid(), kViewerItem);
+        if (!host) {
+            Fail("the viewer's window did not open");
+            return nullptr;
+        }
+        HWND view = nullptr;
+        testkit::PumpUntil([&] { return (view = FindChildOfClass(host, L"DVRScreenView")) && IsWindowVisible(view); },
+                           10000);
+        if (!view)
+            Fail("no view inside the viewer's window");
+        return view;
+    }
+
+    // The real pointer on the viewer's panel button of view command `command`; a button that the
+    // module's window cuts off is noted (its centre must still show).
+    void Press(HWND view, unsigned short command, const std::string& action)
+    {
+        const RECT r = ViewRect(view, command);
+        HWND root = GetAncestor(view, GA_ROOT);
+        auto shows = [&](POINT p) { return GetAncestor(WindowFromPoint(p), GA_ROOT) == root; };
+        if (!shows(Centre(r)))
+            Check(false, "the viewer's button " + std::to_string(command) + " shows in the viewer's window");
+        else if (!shows({r.left, r.top}) || !shows({r.right - 1, r.bottom - 1}))
+            ++clipped_;
+        Pointer(Centre(r), action);
+    }
+
+    // True when every cell of the display's grid x grid split shows a changing picture.
+    bool WaitLive(HWND view, int grid)
+    {
+        auto sample = [&] {
+            const RECT d = ViewRect(view, kDisplayRect);
+            std::vector<std::vector<uint32_t>> cells;
+            for (int row = 0; row < grid; ++row)
+                for (int col = 0; col < grid; ++col) {
+                    const int w = (d.right - d.left) / grid, h = (d.bottom - d.top) / grid;
+                    const RECT c{d.left + col * w + 3, d.top + row * h + 3, d.left + (col + 1) * w - 3,
+                                 d.top + (row + 1) * h - 3};
+                    cells.push_back(ScreenPixels(c));
+                }
+            return cells;
+        };
+        return testkit::PumpUntil(
+            [&] {
+                const auto a = sample();
+                testkit::PumpFor(300);
+                const auto b = sample();
+                for (size_t i = 0; i < a.size(); ++i) {
+                    const bool plain = std::all_of(a[i].begin(), a[i].end(), [&](uint32_t p) { return p == a[i][0]; });
+                    if (a[i].empty() || plain || a[i] == b[i])
+                        return false;
+                }
+                return true;
+            },
+            20000, testkit::Check::EachWake);
+    }
+
+    // `seconds` of what the sound output plays, kept as out/demo-orvex-NAME.wav; its loud windows' frequencies.
+    std::vector<double> Listen(const std::string& name, const char* seconds)
+    {
+        const std::string file = o_.out + "/demo-orvex-" + name + ".wav";
+        testkit::RunUnixAndWait("rm -f '" + file + "'; timeout " + seconds +
+                                " parecord -d nullsink.monitor --rate=8000 --channels=1 "
+                                "--format=s16le --file-format=wav '" +
+                                file + "'");
+        return Frequencies(FileBytes(testkit::W(testkit::WinPath(file))));
+    }
+    static bool Tone(const std::vector<double>& f)
+    {
+        // Most windows: a window may catch the sound starting or a queue gap.
+        const auto tonal = std::count_if(f.begin(), f.end(), [](double x) { return std::fabs(x - 440) < 40; });
+        return f.size() >= 5 && tonal * 5 >= static_cast<long>(f.size()) * 4;
+    }
+    static bool Sweep(const std::vector<double>& f)
+    {
+        return f.size() >= 5 && *std::max_element(f.begin(), f.end()) - *std::min_element(f.begin(), f.end()) > 200;
+    }
+    static std::string Describe(const std::vector<double>& f)
+    {
+        if (f.empty())
+            return "silence";
+        char text[64];
+        std::snprintf(text, sizeof text, "%.0f-%.0f Hz", *std::min_element(f.begin(), f.end()),
+                      *std::max_element(f.begin(), f.end()));
+        return text;
+    }
+
+    // ---- the simulator's log ----
+    std::string Log() const { return FileBytes(testkit::W(testkit::WinPath(o_.simLog))); }
+    size_t LogSize() const { return Log().size(); }
+    std::vector<std::string> LogLines(const std::string& text, size_t from = 0) const
+    {
+        const std::string log = Log();
+        std::vector<std::string> lines;
+        for (size_t at = std::min(from, log.size()), end; at < log.size(); at = end + 1) {
+            end = log.find('\n', at);
+            if (end == std::string::npos)
+                end = log.size();
+            const std::string line = log.substr(at, end - at);
+            if (line.find(text) != std::string::npos)
+                lines.push_back(line);
+        }
+        return lines;
+    }
+    bool WaitLog(const std::string& text, size_t from)
+    {
+        return testkit::PumpUntil([&] { return !LogLines(text, from).empty(); }, 5000, testkit::Check::EachWake);
+    }
+
+    void Summary() const
+    {
+        std::printf("What the simulated DVR saw (%s):\n", o_.simLog.c_str());
+        for (const std::string& l : LogLines(" login "))
+            std::printf("   %s\n", l.c_str());
+        const auto requests = LogLines("cmd 51 ");
+        for (const std::string& l : requests)
+            std::printf("   %s\n", l.c_str());
+        const auto ptz = LogLines("cmd 19 ");
+        if (!ptz.empty())
+            std::printf("   %s\n   ... %zu PTZ commands in all, the last: %s\n", ptz.front().c_str(), ptz.size(),
+                        ptz.back().c_str());
+    }
+
+    // ---- steps and checks ----
+    std::string Shot(int n, const std::string& name) const
+    {
+        char number[8];
+        std::snprintf(number, sizeof number, "%02d", n);
+        return o_.out + "/demo-orvex-" + number + "-" + name + ".png";
+    }
+    void Step(const std::string& name, const std::string& what)
+    {
+        const std::string file = Shot(++step_, name);
+        testkit::RunUnixAndWait("import -window root '" + file + "'");
+        std::printf("   %2d %-60s out/%s\n", step_, what.c_str(), file.substr(file.rfind('/') + 1).c_str());
+        std::fflush(stdout);
+    }
+    bool Check(bool ok, const std::string& what)
+    {
+        std::printf("      %s %s\n", ok ? "ok    " : "FAILED", what.c_str());
+        std::fflush(stdout);
+        failures_ += ok ? 0 : 1;
+        return ok;
+    }
+    bool Fail(const std::string& what)
+    {
+        Check(false, what);
+        testkit::RunUnixAndWait("import -window root '" + o_.out + "/demo-orvex-failed.png'");
+        return false;
+    }
+
+    Options o_;
+    OrvexProcess run_;
+    int step_ = 0, failures_ = 0, covered_ = 0, clipped_ = 0;
+    DWORD started_ = GetTickCount();
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string key = argv[i], value = argv[i + 1];
+        if (key == "--folder")
+            o.folder = testkit::W(value);
+        else if (key == "--sim-log")
+            o.simLog = value;
+        else if (key == "--out")
+            o.out = value;
+        else if (key == "--password")
+            o.password = value;
+    }
+    if (o.folder.empty() || o.simLog.empty() || o.out.empty()) {
+        std::fprintf(stderr, "usage: orvextour --folder WINDIR --sim-log UNIXFILE --out UNIXDIR [--password TEXT]\n");
+        return 2;
+    }
+    if (o.folder.back() != L'\\')
+        o.folder += L'\\';
+    try {
+        return Tour(o).Run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "orvextour: %s\n", e.what());
+        return 1;
+    }
+}
