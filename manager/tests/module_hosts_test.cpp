@@ -7,6 +7,8 @@
 #include <winternl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "ManagerSkin.h"
 #include "ModuleHosts.h"
 #include "OrvexIds.h"
@@ -444,7 +446,9 @@ protected:
         // The viewer's stored settings of earlier tests (a table with fewer channels, say) would
         // decide what it asks for: it starts from its defaults here.
         DeleteFileW(L"C:/Program Files/Orvex/ViewSetup.dat");
-        ASSERT_TRUE(sim_.Start(port_, "--channels 16 --video cif"));
+        // PX_SIM_EXTRA: more simulator options for the figures (--no-audio, say).
+        const char* extra = std::getenv("PX_SIM_EXTRA");
+        ASSERT_TRUE(sim_.Start(port_, std::string("--channels 16 --video cif ") + (extra ? extra : "")));
         Start(SiteFile(port_, "127.0.0.1"));
     }
     void TearDown() override
