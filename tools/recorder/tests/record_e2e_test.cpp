@@ -114,10 +114,10 @@ TEST(RecordFromSimulator, SnapshotOfChannel5IsItsFullPictureAsPng)
     ASSERT_EQ(image.height, 240u);
     dvrsim::YuvPicture pic;
     dvrsim::CameraScene(4, 352, 240).Render(0, pic);
-    const int s = 240 / 60; // the plate's dot size
+    const dvrsim::SceneMarks m = dvrsim::MarksOf(352, 240); // the digits of "CH05"
     int tested = 0, wrong = 0;
-    for (int y = 2 * s; y < 9 * s; ++y)
-        for (int x = 14 * s; x < 26 * s; ++x, ++tested)
+    for (int y = m.channelY; y < m.channelY + 7 * m.scale; ++y)
+        for (int x = m.channelX + 12 * m.scale; x < m.channelX + 24 * m.scale; ++x, ++tested)
             wrong += (grey[size_t(y) * 352 + x] >= 128) != (pic.y[size_t(y) * 352 + x] >= 128);
     EXPECT_LT(wrong, tested / 10) << "CH05 is not where camera 5 drew it";
 }
