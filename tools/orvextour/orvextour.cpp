@@ -38,26 +38,6 @@ struct Options {
     std::string simLog, out, password = "1111";
 };
 
-HWND FindChildOfClass(HWND parent, const wchar_t* cls)
-{
-    struct Find {
-        const wchar_t* cls;
-        HWND found;
-    } f{cls, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) {
-            auto* f = reinterpret_cast<Find*>(lp);
-            wchar_t name[64] = {};
-            GetClassNameW(w, name, 64);
-            if (std::wstring(name) == f->cls)
-                f->found = w;
-            return f->found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&f));
-    return f.found;
-}
-
 // A rectangle of the viewer skin in screen coordinates of view window `view`.
 RECT ViewRect(HWND view, unsigned short id)
 {
@@ -121,8 +101,7 @@ private:
             return Fail("Orvex did not show its main window");
         Step("main", "Orvex's main window, its first site preselected");
 
-        Pointer(Centre(run_.ItemRect(IDC_SITE_SETUP)), "click 1");
-        HWND list = WaitDialogWith(run_.Pid(), IDC_SITE_LIST);
+        HWND list = OpenSiteList(run_);
         if (!list || Rows(list) < 1)
             return Fail("no site list with the simulator's site");
         ClickRow(list, 0);
@@ -153,7 +132,9 @@ private:
         Step("viewer", "the viewer, Connect pressed: live video of 16 cameras");
         testkit::RunUnixAndWait("cp '" + Shot(step_, "viewer") + "' '" + o_.out + "/demo-orvex-viewer.png'");
         EnableAudio(view, beforeViewer);
-        const std::vector<double> before = Listen("audio-1", "1.5");
+        // The sound starts some time after the viewer reconnects for the new setting (about 1.2 s
+        // here): listened to long enough to hear the tone whole windows.
+        const std::vector<double> before = Listen("audio-1", "3");
 
         size_t mark = LogSize();
         Press(view, kFourPictures, "click 1");
@@ -257,7 +238,7 @@ private:
             return nullptr;
         }
         HWND view = nullptr;
-        testkit::PumpUntil([&] { return (view = FindChildOfClass(host, L"DVRScreenView")) && IsWindowVisible(view); },
+        testkit::PumpUntil([&] { return (view = ChildOfClass(host, L"DVRScreenView")) && IsWindowVisible(view); },
                            10000);
         if (!view)
             Fail("no view inside the viewer's window");
