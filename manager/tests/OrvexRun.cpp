@@ -56,6 +56,26 @@ std::wstring Install(const std::string& name, const std::string& siteFile, bool 
     return folder;
 }
 
+HWND ChildOfClass(HWND parent, const wchar_t* cls)
+{
+    struct Find {
+        const wchar_t* cls;
+        HWND found;
+    } find{cls, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) {
+            auto* f = reinterpret_cast<Find*>(lp);
+            wchar_t name[64] = {};
+            GetClassNameW(w, name, 64);
+            if (std::wstring(name) == f->cls)
+                f->found = w;
+            return f->found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
 std::string FileBytes(const std::wstring& path)
 {
     win::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ,
@@ -237,6 +257,12 @@ void Retype(HWND dialog, int id, const std::string& text)
     testkit::RunUnixAndWait("xdotool key End key --repeat 64 --delay 1 BackSpace");
     if (!text.empty())
         testkit::RunUnixAndWait("xdotool type --delay 5 '" + text + "'");
+}
+
+HWND OpenSiteList(const OrvexProcess& run)
+{
+    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
+    return WaitDialogWith(run.Pid(), IDC_SITE_LIST);
 }
 
 int Rows(HWND siteList)

@@ -15,6 +15,9 @@ namespace orvextest {
 // trailing backslash.
 std::wstring Install(const std::string& name, const std::string& siteFile = "", bool balloonSkin = false);
 
+// The first window of class `cls` among `parent`'s descendants, or null.
+HWND ChildOfClass(HWND parent, const wchar_t* cls);
+
 // A file's bytes ("" when it cannot be read).
 std::string FileBytes(const std::wstring& path);
 
@@ -74,6 +77,8 @@ void Click(HWND dialog, int id);
 void Retype(HWND dialog, int id, const std::string& text);
 // An item's text, read with WM_GETTEXT (GetWindowText does not ask a control of another process).
 std::string Text(HWND dialog, int id);
+// The real pointer on the main window's site set-up button; the site list, or null when none came.
+HWND OpenSiteList(const OrvexProcess& run);
 // The site list's rows, and the real pointer on one of them.
 int Rows(HWND siteList);
 void ClickRow(HWND siteList, int row);

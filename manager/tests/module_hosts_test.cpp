@@ -47,26 +47,6 @@ std::wstring Text(HWND w)
     return t;
 }
 
-HWND Descendant(HWND parent, const wchar_t* cls)
-{
-    struct Find {
-        const wchar_t* cls;
-        HWND found;
-    } find{cls, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) {
-            auto* f = reinterpret_cast<Find*>(lp);
-            wchar_t name[64] = {};
-            GetClassNameW(w, name, 64);
-            if (std::wstring(name) == f->cls)
-                f->found = w;
-            return f->found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&find));
-    return find.found;
-}
-
 // Every window of a process, hidden or not, top-level and child.
 size_t WindowCount(DWORD pid)
 {
@@ -231,7 +211,7 @@ protected:
     // What the substitute control in `host` received, as it shows it.
     static std::wstring Received(HWND host)
     {
-        HWND control = Descendant(host, kSubstituteClass);
+        HWND control = ChildOfClass(host, kSubstituteClass);
         return control ? Text(control) : L"<no control>";
     }
 
@@ -304,7 +284,7 @@ TEST_F(ModuleHosts, EachControlGetsTheSiteInItsTypeThePlayerNoneAndClosingFromIn
     SetWindowPos(main_, nullptr, m.left - 40, m.top - 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(testkit::PumpUntil([&] { return !Centred(main_); }, 5000));
     RECT close{};
-    GetWindowRect(GetDlgItem(Descendant(host, kSubstituteClass), kSubstituteClose), &close);
+    GetWindowRect(GetDlgItem(ChildOfClass(host, kSubstituteClass), kSubstituteClose), &close);
     Pointer(Centre(close), "click 1");
     EXPECT_TRUE(testkit::PumpUntil([&] { return Idle(); }, 10000)) << "closed from inside";
 
@@ -326,7 +306,7 @@ TEST_F(ModuleHosts, EachControlGetsTheSiteInItsTypeThePlayerNoneAndClosingFromIn
 
     // The search control's key, F8, with the focus in the control.
     RECT r;
-    GetWindowRect(Descendant(host, kSubstituteClass), &r);
+    GetWindowRect(ChildOfClass(host, kSubstituteClass), &r);
     Pointer({r.left + 300, r.top + 10}, "click 1");
     Keys("F8");
     EXPECT_TRUE(testkit::PumpUntil([&] { return Idle(); }, 10000)) << "closed by its key";
@@ -466,9 +446,9 @@ protected:
             [&] {
                 for (HWND h : TopWindows(run_.Pid())) {
                     HWND control = h == main_ ? nullptr : GetWindow(GetDlgItem(h, 2002), GW_CHILD);
-                    if (control && GetDlgItem(control, kViewPane) && Descendant(h, L"DisplayManager")) {
+                    if (control && GetDlgItem(control, kViewPane) && ChildOfClass(h, L"DisplayManager")) {
                         view = GetDlgItem(control, kViewPane);
-                        display = Descendant(h, L"DisplayManager");
+                        display = ChildOfClass(h, L"DisplayManager");
                     }
                 }
                 // Shown, blank: no picture left on the screen from before counts as a live one.

@@ -26,8 +26,7 @@ TEST(SiteList, AddUpdateDeleteSaveAndChoose)
     OrvexProcess run;
     ASSERT_TRUE(run.Start(folder));
     ASSERT_TRUE(run.WaitMain());
-    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
-    HWND list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    HWND list = OpenSiteList(run);
     ASSERT_TRUE(list);
     EXPECT_EQ(Rows(list), 2) << "DVR1 and DVR3 of NUMBER 3";
 
@@ -88,8 +87,7 @@ TEST(SiteList, EditChecksItsFieldsInOrderAndSelectWantsARow)
     OrvexProcess run;
     ASSERT_TRUE(run.Start(Install("sitechecks")));
     ASSERT_TRUE(run.WaitMain());
-    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
-    HWND list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    HWND list = OpenSiteList(run);
     ASSERT_TRUE(list);
     Click(list, IDC_SITE_SELECT);
     EXPECT_TRUE(ReadAndCloseMessage(run.Pid(), L"One Site Select Please."));
@@ -124,8 +122,7 @@ TEST(SiteList, CancelKeepsTheFileAndAFailedSaveSaysWhyAndKeepsIt)
     ASSERT_TRUE(run.WaitMain());
 
     // A deletion that is cancelled never reaches the file.
-    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
-    HWND list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    HWND list = OpenSiteList(run);
     ASSERT_TRUE(list);
     ClickRow(list, 0);
     Click(list, IDC_SITE_DELETE);
@@ -136,8 +133,7 @@ TEST(SiteList, CancelKeepsTheFileAndAFailedSaveSaysWhyAndKeepsIt)
 
     // A file that cannot be replaced: the message names it, the list keeps the edit, the file stays.
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
-    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
-    list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    list = OpenSiteList(run);
     ASSERT_TRUE(list);
     ClickRow(list, 0);
     Click(list, IDC_SITE_DELETE);
@@ -160,8 +156,7 @@ struct Choice {
 Choice ChooseAndLogIn(const OrvexProcess& run, int row, const char* password)
 {
     Choice c;
-    Pointer(Centre(run.ItemRect(IDC_SITE_SETUP)), "click 1");
-    c.list = WaitDialogWith(run.Pid(), IDC_SITE_LIST);
+    c.list = OpenSiteList(run);
     if (!c.list)
         return c;
     ClickRow(c.list, row);

@@ -36,23 +36,19 @@ bool CIPSetupDlg::OnInit()
     background_.Attach(SMAPI_GetResourceBitmapHandle(65));
     SizeToBitmapAndCentre(wnd, background_.Get());
     SetWindowTextW(wnd, (L"  " + SkinName(1)).c_str());
-    const struct {
-        int id;
-        const wchar_t *key, *def;
-    } texts[] = {{IDC_MODE_MANUAL, L"Manual", L"MANUAL"},
-                 {IDC_MODE_DDNS, L"DDNS", L"DDNS"},
-                 {IDC_DDNS_MEMBER_LABEL, L"DDNS ID", L"MEMBER ID"},
-                 {IDC_DDNS_NAME_LABEL, L"DDNS Name", L"NAME"},
-                 {IDC_DDNS_TEST, L"DDNS Test", L"GET ADDRESS & PORT"},
-                 {IDC_ADDRESS_LABEL, L"Address", L"ADDRESS"},
-                 {IDC_LOCATION_LABEL, L"Location", L"LOCATION"},
-                 {IDC_PORT_LABEL, L"Port", L"PORT"},
-                 {IDC_USER_LABEL, L"UserID", L"USER ID"},
-                 {IDC_PASSWORD_LABEL, L"Password", L"PASSWORD"},
-                 {IDC_IP_OK, L"OK", L"OK"},
-                 {IDC_IP_CANCEL, L"Cancel", L"CANCEL"}};
-    for (const auto& t : texts)
-        SetItemText(t.id, SkinText(kSection, t.key, t.def));
+    SetSkinTexts(wnd, kSection,
+                 {{IDC_MODE_MANUAL, L"Manual", L"MANUAL"},
+                  {IDC_MODE_DDNS, L"DDNS", L"DDNS"},
+                  {IDC_DDNS_MEMBER_LABEL, L"DDNS ID", L"MEMBER ID"},
+                  {IDC_DDNS_NAME_LABEL, L"DDNS Name", L"NAME"},
+                  {IDC_DDNS_TEST, L"DDNS Test", L"GET ADDRESS & PORT"},
+                  {IDC_ADDRESS_LABEL, L"Address", L"ADDRESS"},
+                  {IDC_LOCATION_LABEL, L"Location", L"LOCATION"},
+                  {IDC_PORT_LABEL, L"Port", L"PORT"},
+                  {IDC_USER_LABEL, L"UserID", L"USER ID"},
+                  {IDC_PASSWORD_LABEL, L"Password", L"PASSWORD"},
+                  {IDC_IP_OK, L"OK", L"OK"},
+                  {IDC_IP_CANCEL, L"Cancel", L"CANCEL"}});
 
     SetWindowPos(wnd, nullptr, 0, 0, 424, 348, SWP_NOZORDER | SWP_NOACTIVATE);
     CentreOnWorkArea(wnd);

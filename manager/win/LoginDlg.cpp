@@ -1,24 +1,18 @@
 #include "LoginDlg.h"
 
 #include "ManagerKeys.h"
+#include "ManagerSkin.h"
 #include "AnsiText.h"
 #include "LoginIds.h"
-#include "skin/SkinApi.h"
 
 namespace {
+
+constexpr wchar_t kSection[] = L"LOGIN";
 
 struct ProfileText {
     const wchar_t* key;
     const wchar_t* def;
 };
-
-std::wstring SkinText(const ProfileText& t)
-{
-    wchar_t text[skin::kSkinProfileChars] = {};
-    SMAPI_GetProfileString(L"LOGIN", t.key, t.def, text);
-    text[skin::kSkinProfileChars - 1] = 0;
-    return text;
-}
 
 ProfileText MessageText(login::LoginMessage m)
 {
@@ -47,10 +41,11 @@ INT_PTR CLoginDlg::Run(HWND parent) { return DoModal(parent, IDD_LOGIN); }
 
 bool CLoginDlg::OnInit()
 {
-    SetItemText(IDC_LOGIN_ID_LABEL, SkinText({L"ID", L"ID"}));
-    SetItemText(IDC_LOGIN_PASSWORD_LABEL, SkinText({L"Password", L"PASSWORD"}));
-    SetItemText(IDC_LOGIN_OK, SkinText({L"Login", L"LOGIN"}));
-    SetItemText(IDC_LOGIN_CANCEL, SkinText({L"Cancel", L"Cancel"}));
+    manager::SetSkinTexts(Hwnd(), kSection,
+                          {{IDC_LOGIN_ID_LABEL, L"ID", L"ID"},
+                           {IDC_LOGIN_PASSWORD_LABEL, L"Password", L"PASSWORD"},
+                           {IDC_LOGIN_OK, L"Login", L"LOGIN"},
+                           {IDC_LOGIN_CANCEL, L"Cancel", L"Cancel"}});
     initialized_ = NSMGAPI_Initialize() != 0;
     transport_ = NSMGAPI_Create(Hwnd(), nullptr, nullptr);
     if (!transport_) {
@@ -133,7 +128,8 @@ void CLoginDlg::StopTimer(Timer t) { KillTimer(Hwnd(), t); }
 
 void CLoginDlg::ShowMessage(login::LoginMessage m)
 {
-    MessageBoxW(nullptr, SkinText(MessageText(m)).c_str(), nullptr, MB_OK);
+    const ProfileText t = MessageText(m);
+    MessageBoxW(nullptr, manager::SkinText(kSection, t.key, t.def).c_str(), nullptr, MB_OK);
 }
 
 void CLoginDlg::EnableLogin(bool enable) { EnableItem(IDC_LOGIN_OK, enable); }

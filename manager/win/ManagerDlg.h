@@ -4,7 +4,6 @@
 // pointer.
 #include <windows.h>
 #include <array>
-#include <functional>
 #include <memory>
 #include <string>
 #include "BmpButton.h"

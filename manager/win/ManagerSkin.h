@@ -2,6 +2,7 @@
 // The manager's questions to its skin library (the SMAPI_ exports of Lustrel beside the program), as
 // values: a missing resource gives an empty rectangle, colour 0, an empty text, or the default.
 #include <windows.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 #include "skin/SkinApi.h"
@@ -45,6 +46,18 @@ inline std::wstring SkinText(const wchar_t* section, const wchar_t* key, const w
     SMAPI_GetProfileString(section, key, def, text);
     text[skin::kSkinProfileChars - 1] = L'\0';
     return text;
+}
+
+// A dialog item's text from the skin's profile: `key` of the dialog's section, or `def`.
+struct SkinItemText {
+    int id;
+    const wchar_t* key;
+    const wchar_t* def;
+};
+inline void SetSkinTexts(HWND dialog, const wchar_t* section, std::initializer_list<SkinItemText> items)
+{
+    for (const SkinItemText& t : items)
+        SetDlgItemTextW(dialog, t.id, SkinText(section, t.key, t.def).c_str());
 }
 
 // Sizes `wnd` to `bitmap` (when there is one) and centres it on its monitor's work area.

@@ -126,12 +126,11 @@ bool CModuleHostDlg::OnInit()
         SendMessageW(Hwnd(), WM_CLOSE_HOST, 0, 0);
         return false;
     }
-    return InitControl();
+    return InitControl(title);
 }
 
-bool CModuleHostDlg::InitControl()
+bool CModuleHostDlg::InitControl(const std::wstring& title)
 {
-    const std::wstring title = SkinName(info_.title);
     if (!wrapper_->CreateModule(Hwnd(), *info_.clsid, title, RECT{0, 0, 1024, 768}, info_.controlId)) {
         SendMessageW(Hwnd(), WM_CLOSE_HOST, 0, 0);
         return false;

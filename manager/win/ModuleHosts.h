@@ -79,7 +79,7 @@ protected:
     INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    bool InitControl();
+    bool InitControl(const std::wstring& title);
     void PassSite();
     void CloseHost();
 

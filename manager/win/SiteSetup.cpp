@@ -37,17 +37,13 @@ bool CSiteSetup::OnInit()
 {
     HWND wnd = Hwnd();
     SetWindowTextW(wnd, (L"  " + SkinName(1)).c_str());
-    const struct {
-        int id;
-        const wchar_t *key, *def;
-    } buttons[] = {{IDC_SITE_NEW, L"New Site", L"REGISTERING SITE"},
-                   {IDC_SITE_UPDATE, L"Update", L"UPDATE"},
-                   {IDC_SITE_DELETE, L"Delete", L"DELETE"},
-                   {IDC_SITE_SAVE, L"Save", L"SAVE"},
-                   {IDC_SITE_SELECT, L"Select", L"OK"},
-                   {IDC_SITE_CANCEL, L"Cancel", L"CANCEL"}};
-    for (const auto& b : buttons)
-        SetItemText(b.id, SkinText(kSection, b.key, b.def));
+    SetSkinTexts(wnd, kSection,
+                 {{IDC_SITE_NEW, L"New Site", L"REGISTERING SITE"},
+                  {IDC_SITE_UPDATE, L"Update", L"UPDATE"},
+                  {IDC_SITE_DELETE, L"Delete", L"DELETE"},
+                  {IDC_SITE_SAVE, L"Save", L"SAVE"},
+                  {IDC_SITE_SELECT, L"Select", L"OK"},
+                  {IDC_SITE_CANCEL, L"Cancel", L"CANCEL"}});
 
     background_.Attach(SMAPI_GetResourceBitmapHandle(64));
     SizeToBitmapAndCentre(wnd, background_.Get());

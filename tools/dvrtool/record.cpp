@@ -29,19 +29,10 @@ void Run(const RecordArgs& a)
         dvrtool::Fail("cannot create the output folder " + a.out, 1);
 
     dvrclient::DvrClient client;
-    const dvrclient::LoginOutcome login = dvrtool::ConnectAndLogIn(client, at, a);
-    if (!login.replied)
-        dvrtool::Fail("no login reply: " + login.error, 1);
-    if (!login.reply.Accepted())
-        dvrtool::Fail("login refused (result " + std::to_string(login.reply.result) + ")", 2);
-    const int channels = login.reply.HasChannelInfo() ? login.reply.channelCount : 16;
+    const int channels = dvrtool::LogInForChannels(client, at, a);
     uint32_t mask = a.mask ? a.mask : (channels >= 32 ? 0xFFFFFFFFu : (1u << channels) - 1);
     mask &= channels >= 32 ? 0xFFFFFFFFu : (1u << channels) - 1;
-
-    uint8_t request[protocol::kChannelRequestSize];
-    protocol::BuildChannelRequest(mask, a.noAudio ? 0 : 1, request);
-    if (!client.SendPacket(protocol::kCmdChannelRequest, request, sizeof request))
-        dvrtool::Fail("cannot send the channel request: " + client.LastError(), 1);
+    dvrtool::RequestChannels(client, mask, !a.noAudio);
 
     recorder::StreamRecorder rec(video::LinkedXvidApi(), a.out, channels);
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(a.seconds);

@@ -20,19 +20,10 @@ void Run(const SnapshotArgs& a)
 {
     const dvrtool::HostPort at{a.address, static_cast<uint16_t>(a.port)};
     dvrclient::DvrClient client;
-    const dvrclient::LoginOutcome login = dvrtool::ConnectAndLogIn(client, at, a);
-    if (!login.replied)
-        dvrtool::Fail("no login reply: " + login.error, 1);
-    if (!login.reply.Accepted())
-        dvrtool::Fail("login refused (result " + std::to_string(login.reply.result) + ")", 2);
-    const int channels = login.reply.HasChannelInfo() ? login.reply.channelCount : 16;
+    const int channels = dvrtool::LogInForChannels(client, at, a);
     if (a.channel > channels)
         dvrtool::Fail("the DVR has " + std::to_string(channels) + " channels", 2);
-
-    uint8_t request[protocol::kChannelRequestSize];
-    protocol::BuildChannelRequest(1u << (a.channel - 1), 0, request);
-    if (!client.SendPacket(protocol::kCmdChannelRequest, request, sizeof request))
-        dvrtool::Fail("cannot send the channel request: " + client.LastError(), 1);
+    dvrtool::RequestChannels(client, 1u << (a.channel - 1), false);
 
     recorder::SnapshotTaker taker(video::LinkedXvidApi(), a.channel - 1);
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(a.seconds);
