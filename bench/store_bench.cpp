@@ -1,7 +1,7 @@
 // The recording store's figures (native tree, a plain program):
-//   store_bench seek [--root DIR] [--hours 24] [--cameras 16] [--fps 30] [--probes 200] [--keep]
+//   store_bench seek [--root DIR] [--hours 24] [--cameras 16] [--fps 30] [--key-bytes 2000] [--probes 200] [--keep]
 //     makes a store of that many hours and cameras from the simulator's frames (fresh headers from its
-//     channel streams; key frames keep 2000 bytes of their VOP, predicted frames 16, so that a day of
+//     channel streams; key frames keep --key-bytes of their VOP, predicted frames 16, so that a day of
 //     16 cameras at 30 frames a second fits in a few GB), then opens random seconds of random cameras:
 //     a new reader, Seek, and the first record (the key frame) in hand. Prints median, 90th
 //     percentile and worst, and the catalogue of the day (16 cameras' spans) the same way.
@@ -66,6 +66,7 @@ int Seek(int argc, char** argv)
     const int cameras = std::clamp(std::atoi(Arg(argc, argv, "--cameras", "16")), 1, 16);
     const int fps = std::clamp(std::atoi(Arg(argc, argv, "--fps", "30")), 1, 30);
     const int probes = std::max(1, std::atoi(Arg(argc, argv, "--probes", "200")));
+    const size_t keyBytes = size_t(std::clamp(std::atoi(Arg(argc, argv, "--key-bytes", "2000")), 16, 200000));
     const int64_t t0 = 1704067200000; // 2024-01-01 00:00:00 UTC
     const int64_t length = int64_t(hours) * 3600000;
 
@@ -106,7 +107,7 @@ int Seek(int argc, char** argv)
             uint32_t word0 = wire::LoadLE32(frame.data());
             word0 = (word0 & ~(3u << 22)) | (key ? 0u : (1u << 22));
             wire::StoreLE32(frame.data(), word0);
-            const size_t keep = std::min(frame.size(), wire::kVideoHeaderSize + (key ? 2000 : 16));
+            const size_t keep = std::min(frame.size(), wire::kVideoHeaderSize + (key ? keyBytes : 16));
             frame.resize(keep);
             wire::StoreLE32(frame.data() + 60, uint32_t(keep));
             if (!w->Append(frame.data(), frame.size(), NowMs())) {
@@ -199,7 +200,7 @@ int main(int argc, char** argv)
         return Seek(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "motion") == 0)
         return Motion(argc, argv);
-    std::printf("usage: store_bench seek [--root DIR] [--hours 24] [--cameras 16] [--fps 30] [--probes 200] [--keep]\n"
+    std::printf("usage: store_bench seek [--root DIR] [--hours 24] [--cameras 16] [--fps 30] [--key-bytes 2000] [--probes 200] [--keep]\n"
                 "       store_bench motion [--reps 9]\n");
     return 2;
 }
