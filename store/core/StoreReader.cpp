@@ -92,6 +92,7 @@ public:
                 off_ += kRecordHeadSize + h.size;
                 if (h.dvrMs < skipBefore_)
                     continue;
+                skipBefore_ = INT64_MIN; // once there: a clock set back later is read as it comes
                 rec_.kind = h.kind;
                 rec_.stream = stream_;
                 rec_.key = h.kind == kVideo && (h.flags & kKeyFrame);

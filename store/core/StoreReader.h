@@ -33,7 +33,7 @@ public:
     // Positions at the key frame at or before dvrMs (or the first one after it when nothing is
     // recorded before). False when the camera has no pictures at or after dvrMs.
     bool Seek(int64_t dvrMs);
-    // The next record; false at the end of what is written so far.
+    // The next record after a Seek; false at the end of what is written so far.
     bool Next(Record* out);
     // What was passed over since the last call: damaged segments and bytes, torn tails, rebuilt
     // indexes ("path: what").

@@ -212,6 +212,27 @@ TEST_F(StoreTest, RoundTripSeekAndCatalogue)
     EXPECT_EQ(sites[0].port, 5000);
 }
 
+// A reader at the growing end of a store being written carries on as records and segments are added.
+TEST_F(StoreTest, ReaderFollowsAWriter)
+{
+    auto w = Open();
+    auto written = Write(*w, kT0, 2, {0});
+    std::string error;
+    auto r = store::StoreReader::Open(Site(), 0, true, &error);
+    ASSERT_TRUE(r->Seek(kT0));
+    std::vector<store::Record> got;
+    store::Record rec;
+    while (r->Next(&rec))
+        got.push_back(rec);
+    w->EndChannel(0); // a new segment for what follows
+    auto more = Write(*w, kT0 + 2000, 2, {0});
+    written.insert(written.end(), more.begin(), more.end());
+    while (r->Next(&rec))
+        got.push_back(rec);
+    ExpectSame(Expected(written, 0), got);
+    EXPECT_TRUE(r->TakeProblems().empty());
+}
+
 TEST_F(StoreTest, MalformedBlocksAreRefusedAndTheStoreStaysGood)
 {
     auto w = Open();
