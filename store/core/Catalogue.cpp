@@ -4,6 +4,7 @@
 #include "Layout.h"
 #include "SegmentScan.h"
 #include <algorithm>
+#include <filesystem>
 
 namespace store {
 
@@ -28,8 +29,9 @@ bool SegmentSpan(const std::string& path, Span* span, std::string* problem)
             DecodeIndexHead(head, sizeof head, &stream) && DecodeIndexEntry(head + kIndexHeadSize, kIndexEntrySize, &first) &&
             DecodeIndexEntry(tail, sizeof tail, &end) && (end.flags & kEntryEnd) && end.dvrMs >= first.dvrMs &&
             first.offset == kSegmentHeadSize) {
-            File seg = File::Read(path);
-            if (seg.IsOpen() && seg.Size() >= 0 && uint64_t(seg.Size()) >= end.offset) {
+            std::error_code ec;
+            const uintmax_t segSize = std::filesystem::file_size(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+            if (!ec && segSize >= end.offset) {
                 span->startMs = first.dvrMs;
                 span->endMs = end.dvrMs;
                 return true;
