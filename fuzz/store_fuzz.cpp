@@ -18,7 +18,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t* seg = data + 2;
     const size_t segSize = size - 2 - split;
     const uint8_t* idx = data + 2 + segSize;
-    static const std::string path = "/tmp/store_fuzz." + std::to_string(getpid()) + ".seg";
+    struct Scratch { // the segment's bytes as a file; removed when the fuzzer ends
+        std::string path = "/tmp/store_fuzz." + std::to_string(getpid()) + ".seg";
+        ~Scratch() { std::remove(path.c_str()); }
+    };
+    static const Scratch scratch;
+    const std::string& path = scratch.path;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return 0;
