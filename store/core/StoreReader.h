@@ -16,7 +16,7 @@ struct Record {
     bool key = false; // video: an intra picture
     int64_t dvrMs = 0; // DVR time, UTC ms
     int64_t pcMs = 0; // the PC's UTC time of receipt, ms
-    uint8_t zone = 0, daylight = 0; // the DVR's time-zone index and daylight flag (Part of every frame)
+    uint8_t zone = 0, daylight = 0; // the DVR's time-zone index and daylight flag (carried in every video frame)
     std::vector<uint8_t> block; // the stream block exactly as the DVR sent it
 };
 
