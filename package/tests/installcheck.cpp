@@ -12,7 +12,9 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,39 +22,63 @@ namespace {
 
 constexpr DWORD kOrvexExitButton = 1011;
 
+// Whether process `pid` still runs a program outside the Windows folder (Wine's own services, which
+// the first program of a fresh prefix starts, stay: they do not count).
+bool RunsOurs(DWORD pid, std::wstring& image)
+{
+    wchar_t windows[MAX_PATH] = {}, path[MAX_PATH] = {};
+    const UINT windowsChars = GetWindowsDirectoryW(windows, MAX_PATH);
+    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    DWORD chars = MAX_PATH, exit = 0;
+    const bool ours = p && GetExitCodeProcess(p, &exit) && exit == STILL_ACTIVE &&
+                      QueryFullProcessImageNameW(p, 0, path, &chars) && _wcsnicmp(path, windows, windowsChars) != 0;
+    if (p)
+        CloseHandle(p);
+    image = path;
+    return ours;
+}
+
 int Run(int argc, wchar_t** argv)
 {
     std::wstring line = L"\"" + std::wstring(argv[0]) + L"\"";
     for (int i = 1; i < argc; ++i)
         line += L" " + std::wstring(argv[i]); // passed as given: NSIS reads /D= unquoted
-    HANDLE job = CreateJobObjectW(nullptr, nullptr);
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    if (!job || !CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         fwprintf(stderr, L"cannot start %ls (%lu)\n", argv[0], GetLastError());
         return 1;
     }
-    AssignProcessToJobObject(job, pi.hProcess);
-    ResumeThread(pi.hThread);
     CloseHandle(pi.hThread);
-    WaitForSingleObject(pi.hProcess, 120000);
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    // The processes it started belong to the job too: wait until none is left.
+    // An uninstaller runs on from a copy of itself that it starts and leaves: wait for the whole
+    // family. A child's entry names its parent even after the parent has ended.
+    std::set<DWORD> family{pi.dwProcessId};
     for (int waited = 0; waited < 120000; waited += 50) {
-        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
-        if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr)) {
-            fwprintf(stderr, L"cannot ask the job (%lu)\n", GetLastError());
-            return 1;
+        bool running = WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT;
+        std::wstring left;
+        HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W e{sizeof e};
+        for (bool more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e)) {
+            if (!family.count(e.th32ParentProcessID) || e.th32ProcessID == pi.dwProcessId)
+                continue;
+            family.insert(e.th32ProcessID);
+            std::wstring image;
+            if (RunsOurs(e.th32ProcessID, image)) {
+                running = true;
+                left += L" " + image;
+            }
         }
-        if (info.ActiveProcesses == 0) {
-            CloseHandle(job);
+        CloseHandle(snap);
+        if (!running) {
+            DWORD code = 1;
+            GetExitCodeProcess(pi.hProcess, &code);
+            CloseHandle(pi.hProcess);
             return static_cast<int>(code);
         }
-        Sleep(50);
+        if (waited + 50 >= 120000)
+            fwprintf(stderr, L"still running after 120 s: %ls%ls\n", argv[0], left.c_str());
     }
-    fwprintf(stderr, L"%ls still runs after 120 s\n", argv[0]);
+    CloseHandle(pi.hProcess);
     return 1;
 }
 
