@@ -1,5 +1,5 @@
-; The setup program of Orvex, Pellux and Lustrel: makensis -DVERSION=a.b.c.d -DBIN=<the Windows
-; build's bin folder> -DOUTFILE=<setup program> Orvex.nsi (scripts/package.sh does it).
+; The setup program of Orvex, Pellux and Lustrel: makensis -DVERSION=a.b.c.d -DBIN=<folder of the
+; binaries> -DOUTFILE=<setup program> -DPUBLISHER=... Orvex.nsi (package/CMakeLists.txt does it).
 ;
 ; Command line: /S silent; /D=folder (last, unquoted) the program folder; /SITES=file a site file
 ; (as dvrtool sites writes it) installed as CONFIG\H264Site.ini, the one there kept as
@@ -25,9 +25,11 @@ SetCompressor /SOLID lzma
 !ifndef OUTFILE
   !error "OUTFILE is given on the command line"
 !endif
+!ifndef PUBLISHER
+  !error "PUBLISHER is given on the command line"
+!endif
 
 !define PRODUCT "Orvex"
-!define PUBLISHER "Orvex developers"
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvex"
 ; Where the viewer keeps its settings, whatever folder the programs are in.
 !define VIEW_SETUP "$PROGRAMFILES64\Orvex\ViewSetup.dat"

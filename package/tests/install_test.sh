@@ -134,6 +134,6 @@ check "and no desktop shortcut" empty "$(desktop_link)"
 echo "$failures failed; $((SECONDS - start)) s"
 if [ "$failures" -eq 0 ]; then
   "$bench" stop "$T"
-  rm -rf "$T/winebench/prefix" # 700 MB; a failed run's stays for a look
+  rm -rf "$T/winebench/prefix" "$T/winebench/prefix.stamp" # 700 MB; a failed run's stays for a look
 fi
 [ "$failures" -eq 0 ]
