@@ -1,11 +1,14 @@
 # The two commands: everything else is in scripts/.
-.PHONY: demo test build tsan fuzz-long soak clean
+.PHONY: demo test build package tsan fuzz-long soak clean
 demo:
 	bash scripts/demo.sh
 test:
 	bash scripts/test.sh
 build:
 	bash scripts/build.sh
+# The setup program for Windows: out/Orvex-Setup-VERSION.exe.
+package:
+	bash scripts/package.sh
 # The native tests under ThreadSanitizer (run before resolving work that touches threads).
 tsan:
 	bash scripts/test.sh tsan

@@ -4,7 +4,7 @@ set -euo pipefail
 PKGS=(
   cmake ninja-build make g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
-  wine wine64 wine64-tools libwine-dev
+  wine wine64 wine64-tools libwine-dev nsis
   xvfb x11-apps xdotool imagemagick pulseaudio pulseaudio-utils
   libgtest-dev googletest libbenchmark-dev
   libxvidcore-dev libspandsp-dev libsndfile1-dev libcli11-dev libpng-dev libavcodec-dev
