@@ -51,7 +51,6 @@ void LoginAttempt::LoginClicked()
     if (connecting_)
         return;
     connecting_ = true;
-    loginSent_ = false;
     fx_.EnableLogin(false);
     fx_.StartTimer(LoginEffects::kGuardTimer, LoginEffects::kGuardMs);
     guardRunning_ = true;
@@ -119,13 +118,10 @@ void LoginAttempt::Packet(uint16_t command, const uint8_t* payload, size_t lengt
     if (!connecting_ || !guardRunning_)
         return;
     if (command == protocol::kCmdLoginRequest) {
-        loginSent_ = fx_.SendLogin();
-        if (!loginSent_)
+        if (!fx_.SendLogin())
             Reset(); // the guard reports the failure
     } else if (command == protocol::kCmdLogin) {
-        // Only an answer to our login is a verdict: anything that answers command 1 earlier (a
-        // listener that is not the DVR, a reply left over) must not unlock the buttons.
-        if (loginSent_ && payload && length >= 4)
+        if (payload && length >= 4)
             Verdict(wire::LoadLE32(payload));
     }
 }
@@ -169,7 +165,6 @@ void LoginAttempt::Cancel()
 
 void LoginAttempt::Reset()
 {
-    loginSent_ = false;
     if (connecting_) {
         connecting_ = false;
         StopWait();
