@@ -24,13 +24,36 @@ done
 "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-desktop.png" 2>/dev/null \
   && echo "   screenshot: out/demo-desktop.png"
 
+# wait_for SECONDS WHAT COMMAND...: until COMMAND succeeds; says so loudly when WHAT never comes.
+wait_for() {
+  local seconds=$1 what=$2; shift 2
+  local end=$((SECONDS + seconds))
+  until "$@" 2>/dev/null; do
+    if [ $SECONDS -ge $end ]; then
+      echo "   FAILED: $what did not come within $seconds s"
+      return 1
+    fi
+    sleep 0.2
+  done
+}
+# pictures_flowing N: the viewer's last line of figures counts at least N pictures in its second.
+pictures_flowing() {
+  [ -s "$stats" ] && [ "$(grep -v '^#' "$stats" | tail -n 1 | awk '{print $5}')" -ge "$1" ] 2>/dev/null
+}
+# lines_at_least FILE N: FILE has N lines or more (the viewer writes a line of figures each second
+# of its own clock, which runs as slowly as its other timers on a slow machine).
+lines_at_least() { [ -f "$1" ] && [ "$(wc -l <"$1")" -ge "$2" ]; }
+# log_after LINE PATTERN: a status line after the first LINE lines matches PATTERN.
+log_after() { [ -f "$log" ] && tail -n +"$(($1 + 1))" "$log" | grep -q -e "$2"; }
+
 # The viewer as users meet it: the Pellux control, registered with regsvr32 and created by its class
 # identifier in a container (the view host program), which hands it the DVR's address, port, user
 # and password through its properties and SetAddr; the view then connects to the simulator.
 viewer_demo() {
   local sim=$BUILD/native/bin/dvrsim host=$BUILD/win/bin/viewhost.exe dll=$BUILD/win/bin/Pellux.dll
   [ -x "$sim" ] && [ -f "$host" ] && [ -f "$dll" ] || { echo "   viewer: not built"; return 1; }
-  local port log=$ROOT/out/demo-viewhost.log simpid hostpid ok=1
+  local port log=$ROOT/out/demo-viewhost.log stats=$ROOT/out/demo-viewer-stats.txt done=$BUILD/win/demo-viewer.done
+  local simpid hostpid ok=1
   if "$WB" exec "$BUILD/win" wine regsvr32 /s "$(winepath_of "$dll")" >/dev/null 2>&1 \
     && "$WB" exec "$BUILD/win" wine reg query 'HKCR\PELLUX.PelluxCtrl.1\CLSID' 2>/dev/null | tr -d '\r' \
       | grep -q 'DDC012F8-A786-4584-856D-044BC1F49414'; then
@@ -42,14 +65,18 @@ viewer_demo() {
   "$sim" --port "$port" --channels 16 >"$ROOT/out/demo-dvrsim.log" 2>&1 &
   simpid=$!
   for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
-  rm -f "$log"
+  rm -f "$log" "$stats" "$done"
+  # The host stays until the demo is done with it (--exit-when); --exit-after only guards against a
+  # demo that never gets there.
   "$WB" run "$host" --address 127.0.0.1 --port "$port" --user admin --password 1111 --connect \
-    --log "$(winepath_of "$log")" --exit-after 16 >"$ROOT/out/demo-viewhost.out" 2>&1 &
+    --log "$(winepath_of "$log")" --stats "$(winepath_of "$stats")" --exit-when "$(winepath_of "$done")" \
+    --exit-after 300 >"$ROOT/out/demo-viewhost.out" 2>&1 &
   hostpid=$!
-  for _ in $(seq 300); do grep -q 'Waiting for images' "$log" 2>/dev/null && break; sleep 0.1; done
-  if grep -q 'Connection established' "$log" 2>/dev/null; then
-    # The simulator encodes its 16 streams once at the first channel request, then they flow.
-    sleep 8
+  if wait_for 60 "the viewer's login" grep -q 'Waiting for images' "$log"; then
+    # The simulator encodes its 16 streams once at the first channel request, then they flow: the
+    # picture is taken once the viewer has drawn at least as many pictures in a second as there are
+    # cameras.
+    wait_for 120 "live pictures of the 16 cameras" pictures_flowing 16 || ok=0
     "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer.png" 2>/dev/null \
       && echo "   viewer: the control in its container, logged in to dvrsim on port $port, live video of 16 channels; screenshot out/demo-viewer.png"
     # What the viewer plays (the DVR's audio channel 1), as the sound server hears it.
@@ -59,17 +86,27 @@ viewer_demo() {
     [ -s "$ROOT/out/demo-viewer-audio.wav" ] && echo "   viewer: 3 s of its sound output in out/demo-viewer-audio.wav"
     # Four notches of the real wheel over camera 6: that division shows a part of its picture, 2.4x.
     "$WB" exec "$BUILD/win" xdotool mousemove 230 200 click --repeat 4 --delay 150 4 2>/dev/null
-    sleep 1
+    local lines; lines=$(wc -l <"$stats")
+    wait_for 30 "pictures drawn after the wheel" lines_at_least "$stats" $((lines + 2)) || ok=0
     "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer-zoom.png" 2>/dev/null \
       && echo "   viewer: camera 6 zoomed with the mouse wheel; screenshot out/demo-viewer-zoom.png"
-    # The DVR goes: the last pictures stay, dimmed, with their age and the reconnect attempt.
+    # The DVR goes: the last pictures stay, dimmed, with their age and the reconnect attempt. A
+    # picture shows its age once it is 2 s old (the view's one-second age timer): the screenshot
+    # waits for the viewer's status line of the loss and then for 3 s of the viewer's own clock.
+    local logged; logged=$(wc -l <"$log")
     kill "$simpid" 2>/dev/null; wait "$simpid" 2>/dev/null
-    sleep 4
-    "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer-aged.png" 2>/dev/null \
-      && echo "   viewer: the DVR gone, its last pictures aged; screenshot out/demo-viewer-aged.png"
+    if wait_for 60 "the viewer's status line of the DVR gone" log_after "$logged" 'Disconnect\|failed'; then
+      lines=$(wc -l <"$stats")
+      wait_for 30 "3 s of the viewer's clock after the loss" lines_at_least "$stats" $((lines + 3)) || ok=0
+      "$WB" exec "$BUILD/win" import -window root "$ROOT/out/demo-viewer-aged.png" 2>/dev/null \
+        && echo "   viewer: the DVR gone, its last pictures aged; screenshot out/demo-viewer-aged.png"
+    else
+      ok=0
+    fi
   else
     echo "   viewer: no login (out/demo-viewhost.log, out/demo-dvrsim.log)"; ok=0
   fi
+  touch "$done"
   # The host leaves by its own Exit command; only a stuck one is stopped, by its pids.
   for _ in $(seq 200); do kill -0 "$hostpid" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$hostpid" 2>/dev/null; then

@@ -4,7 +4,11 @@ namespace sites {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+// Ctrl-Z, the old end-of-file mark, counts as a blank to the platform's reader too.
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1A';
+}
 
 std::string_view Trim(std::string_view s)
 {
@@ -92,8 +96,17 @@ std::string ProfileText::String(const Section& section, std::string_view key, st
             continue;
         if (e.value) { // a key without '=' gives the default, and hides a later one of its name
             text = *e.value;
-            if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front())
-                text = text.substr(1, text.size() - 2);
+            text = text.substr(0, text.find('\0')); // the platform's text ends at a NUL
+            if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front()) {
+                // The platform copies what follows the opening quote, closing quote included, as far
+                // as the buffer goes, and drops the last character copied when all of it fitted: a
+                // value that just fills the buffer loses its last character, not the quote.
+                const std::string_view rest = text.substr(1);
+                std::string out(rest.substr(0, bufferChars - 1));
+                if (bufferChars >= rest.size() && !out.empty())
+                    out.pop_back();
+                return out;
+            }
         }
         break;
     }

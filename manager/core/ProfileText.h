@@ -2,7 +2,8 @@
 // A profile (INI) file read from its bytes with the rules of the platform's private-profile
 // functions, so that tools without Windows see what the manager sees: names and keys compared
 // without case, blanks around names and values dropped, the first of duplicate sections and keys
-// counts, a value in matching quotes loses them. Bytes in, bytes out: no code page conversion.
+// counts, a value in matching quotes loses them, a value ends at a NUL, Ctrl-Z is a blank. Bytes
+// in, bytes out: no code page conversion.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_set>
+#include <utility>
 
 #include "ProfileText.h"
 
@@ -10,6 +11,7 @@ namespace sites {
 namespace {
 
 constexpr size_t kAddressChars = kAddressUnits - 1;
+constexpr size_t kReadUnits = 65; // a few more than the widest field, as the manager reads
 
 struct Candidate {
     int32_t number;
@@ -68,25 +70,46 @@ SiteFileContents ReadSiteFile(std::string_view bytes)
     for (const Candidate& c : candidates) {
         const ProfileText::Section& section = *c.section;
         SiteText site;
-        site.address = ProfileText::String(section, "IP", "", 65).substr(0, kAddressChars);
+        // Read wider than the fields and cut: a quoted value that just fills its field keeps its
+        // last character (see ProfileText::String).
+        const auto field = [&](const char* key, size_t chars) {
+            return ProfileText::String(section, key, "", kReadUnits).substr(0, chars);
+        };
+        site.address = field("IP", kAddressChars);
         if (site.address.empty()) {
             out.skipped.push_back({section.name, "no address (IP)"});
             continue;
         }
-        site.location = ProfileText::String(section, "LOCATION", "", kTextUnits);
+        site.location = field("LOCATION", kTextUnits - 1);
         site.port = ProfileText::Int(section, "PORT", kDefaultPort);
         site.type = uint8_t(ProfileText::Int(section, "TYPE", 0));
-        site.ddnsMember = ProfileText::String(section, "DDNS_MEMBER", "", kTextUnits);
-        site.ddnsName = ProfileText::String(section, "DDNS_NAME", "", kTextUnits);
-        site.userId = ProfileText::String(section, "ID", "", kTextUnits);
-        site.password = ProfileText::String(section, "PWD", "", kTextUnits);
+        site.ddnsMember = field("DDNS_MEMBER", kTextUnits - 1);
+        site.ddnsName = field("DDNS_NAME", kTextUnits - 1);
+        site.userId = field("ID", kTextUnits - 1);
+        site.password = field("PWD", kTextUnits - 1);
         out.sites.push_back(std::move(site));
     }
     return out;
 }
 
-std::string WriteSiteFile(std::span<const SiteText> sites)
+std::optional<UnwritableField> FindUnwritableField(std::span<const SiteText> sites)
 {
+    for (size_t i = 0; i < sites.size(); ++i) {
+        const SiteText& s = sites[i];
+        const std::pair<const char*, const std::string*> fields[] = {
+            {"IP", &s.address},      {"ID", &s.userId},           {"PWD", &s.password},
+            {"DDNS_MEMBER", &s.ddnsMember}, {"DDNS_NAME", &s.ddnsName}, {"LOCATION", &s.location}};
+        for (const auto& [key, text] : fields)
+            if (text->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+                return UnwritableField{i, key};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> WriteSiteFile(std::span<const SiteText> sites)
+{
+    if (FindUnwritableField(sites))
+        return std::nullopt;
     std::string out = "[SETUP_INFO]\r\nNUMBER=" + std::to_string(sites.size() + 1) + "\r\n";
     int number = 1;
     for (const SiteText& s : sites) {

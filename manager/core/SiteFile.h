@@ -35,9 +35,19 @@ struct SiteFileContents {
 // cut to its width (address 59 characters, the others 29).
 SiteFileContents ReadSiteFile(std::string_view bytes);
 
+// Where a site's text cannot go into the file: the first site (counted from 0) and the key of its
+// first field (IP, LOCATION, ID, ...) that holds a line break or a NUL. A line break would start a
+// line of its own there, read back as another key or another site's section; a NUL cuts the value.
+struct UnwritableField {
+    size_t site;
+    const char* key;
+};
+std::optional<UnwritableField> FindUnwritableField(std::span<const SiteText> sites);
+
 // The whole file: SETUP_INFO with NUMBER = sites + 1, then the sites as DVR1, DVR2, ... in order,
-// CR LF line ends, four blanks before the LOCATION line's end.
-std::string WriteSiteFile(std::span<const SiteText> sites);
+// CR LF line ends, four blanks before the LOCATION line's end. Nothing when FindUnwritableField
+// finds a field the file cannot hold.
+std::optional<std::string> WriteSiteFile(std::span<const SiteText> sites);
 
 // n for a section named "DVR<n>" (any case, n from 1 without leading zeros): the name the manager
 // asks for when it reads site n.

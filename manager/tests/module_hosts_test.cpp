@@ -264,9 +264,25 @@ TEST_F(ModuleHosts, OneModuleAtATimeAndTheNvsClientEntryEndsIdle)
     // that entry closed arrive, stays open.
     Command(IDC_NVS_CLIENT);
     Command(IDC_SEARCH);
-    ASSERT_TRUE(WaitHost(manager::kSearch));
+    HWND search = WaitHost(manager::kSearch);
+    ASSERT_TRUE(search);
     Flush();
     EXPECT_EQ(Hosts(), std::vector<std::wstring>{manager::SkinName(6)});
+
+    // The site list closes the open module before it shows.
+    Command(IDC_SITE_SETUP);
+    HWND list = WaitDialogWith(run_.Pid(), IDC_SITE_LIST);
+    ASSERT_TRUE(list);
+    EXPECT_FALSE(IsWindow(search) && IsWindowVisible(search));
+    PostMessageW(list, WM_COMMAND, IDC_SITE_CANCEL, 0);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return !IsWindow(list); }, 10000));
+    EXPECT_TRUE(Hosts().empty());
+
+    // Exit with a module open ends the program, and well.
+    Command(IDC_VIEWER);
+    ASSERT_TRUE(WaitHost(manager::kViewer));
+    Command(IDC_EXIT);
+    EXPECT_EQ(run_.WaitExit(15000), 0u);
 }
 
 TEST_F(ModuleHosts, EachControlGetsTheSiteInItsTypeThePlayerNoneAndClosingFromInsideEndsIdle)
@@ -277,6 +293,11 @@ TEST_F(ModuleHosts, EachControlGetsTheSiteInItsTypeThePlayerNoneAndClosingFromIn
     HWND host = WaitHost(manager::kPlayer);
     ASSERT_TRUE(host);
     EXPECT_EQ(Received(host), NothingGiven(L"Player"));
+    RECT client{}, holder{}; // the control's holder is as large as the window, not 1024 x 768
+    GetClientRect(host, &client);
+    GetWindowRect(GetParent(ChildOfClass(host, kSubstituteClass)), &holder);
+    EXPECT_EQ(holder.right - holder.left, client.right);
+    EXPECT_EQ(holder.bottom - holder.top, client.bottom);
 
     // Its Close button, with the real pointer, from a main window moved off its centre.
     RECT m;

@@ -3,6 +3,7 @@
 // written as the manager writes it.
 #include <gtest/gtest.h>
 
+#include "ManagerSkin.h"
 #include "OrvexIds.h"
 #include "OrvexRun.h"
 #include "TestKit.h"
@@ -108,6 +109,30 @@ TEST(SiteList, EditChecksItsFieldsInOrderAndSelectWantsARow)
     Click(edit, IDC_IP_OK);
     EXPECT_TRUE(ReadAndCloseMessage(run.Pid(), L"USER ID EMPTY"));
     EXPECT_TRUE(IsWindowVisible(edit)) << "the dialog stays with the input";
+
+    // Pasted line breaks would read back as another site; a user ID or password the code page
+    // cannot hold would be saved as "?" and log in as someone else. Each field is named.
+    const auto put = [&](int id, const wchar_t* text) {
+        SendMessageW(GetDlgItem(edit, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    };
+    const auto label = [&](int id) {
+        wchar_t text[128] = {};
+        GetWindowTextW(GetDlgItem(edit, id), text, 128);
+        return std::wstring(text) + L": ";
+    };
+    put(IDC_USER, L"op");
+    put(IDC_LOCATION, L"Gate\r[DVR2]\rIP=6.6.6.6");
+    Click(edit, IDC_IP_OK);
+    EXPECT_TRUE(ReadAndCloseMessage(run.Pid(), label(IDC_LOCATION_LABEL) + L"control characters"));
+    put(IDC_LOCATION, L"Gate");
+    put(IDC_USER, L"\u0418\u0432\u0430\u043d");
+    Click(edit, IDC_IP_OK);
+    EXPECT_TRUE(ReadAndCloseMessage(run.Pid(), label(IDC_USER_LABEL) + L"it holds a character"));
+    put(IDC_USER, L"op");
+    put(IDC_PASSWORD, L"\u0142\u00f3d\u017a");
+    Click(edit, IDC_IP_OK);
+    EXPECT_TRUE(ReadAndCloseMessage(run.Pid(), label(IDC_PASSWORD_LABEL) + L"it holds a character"));
+    EXPECT_TRUE(IsWindowVisible(edit));
     Click(edit, IDC_IP_CANCEL);
     EXPECT_TRUE(testkit::PumpUntil([&] { return !IsWindow(edit); }, 5000));
     EXPECT_EQ(Rows(list), 0);
@@ -206,18 +231,26 @@ TEST(Login, RightsOfEachUserOnTheMainWindowButtons)
     const int N = 0, D = 3; // normal and disabled faces
     // viewer, backup, search, remote setup, player
     EXPECT_EQ(ModuleFaces(run), (std::vector<int>{D, D, D, D, N})) << "before any check";
+    Pointer(Centre(run.ItemRect(IDC_PLAYER)));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return ButtonFace(run, IDC_PLAYER) == 1; }, 3000))
+        << "the skin's hover face (its second) under the pointer, not its pressed face: "
+        << ButtonFace(run, IDC_PLAYER);
 
     const struct {
         int row;
         const char* password;
         std::vector<int> faces;
     } accepted[] = {{0, "1111", {N, N, N, N, N}}, {1, "2222", {N, N, N, D, N}}, {2, "3333", {N, D, D, D, N}}};
+    std::vector<std::vector<uint32_t>> idLines; // the main window's "ID : ..." line after each choice
     for (const auto& a : accepted) {
         Choice c = ChooseAndLogIn(run, a.row, a.password);
         ASSERT_TRUE(c.login);
         ASSERT_TRUE(testkit::PumpUntil([&] { return !IsWindow(c.list); }, 10000)) << "row " << a.row;
         EXPECT_EQ(ModuleFaces(run), a.faces) << "row " << a.row;
+        idLines.push_back(testkit::ClientPixels(run.Main(), manager::SkinRect(11)));
     }
+    EXPECT_NE(idLines[0], idLines[1]) << "a second site's ID line is drawn";
+    EXPECT_NE(idLines[1], idLines[2]);
     // A plain user's forbidden button: a real click opens nothing.
     Pointer(Centre(run.ItemRect(IDC_BACKUP)), "click 1");
     testkit::PumpFor(500);

@@ -46,7 +46,7 @@ TEST(SiteFile, GapsInTheNumberingCloseOnTheNextSave)
     EXPECT_EQ(read.sites[0].type, 1); // kept until the site is edited
     EXPECT_EQ(read.sites[0].port, 50000);
     EXPECT_EQ(read.sites[1].port, 80);
-    const std::string saved = WriteSiteFile(read.sites);
+    const std::string saved = WriteSiteFile(read.sites).value();
     EXPECT_NE(saved.find("NUMBER=3\r\n"), std::string::npos);
     EXPECT_NE(saved.find("[DVR2]\r\nTYPE=0\r\nIP=c\r\n"), std::string::npos);
     EXPECT_EQ(saved.find("[DVR3]"), std::string::npos);
@@ -56,14 +56,32 @@ TEST(SiteFile, FieldsAreCutToTheirWidthAndLoseTheirOuterBlanks)
 {
     SiteText s = Site(std::string(64, 'a'), " " + std::string(60, 'l'));
     s.password = std::string(40, 'p');
-    const auto read = ReadSiteFile(WriteSiteFile({&s, 1}));
+    const auto read = ReadSiteFile(WriteSiteFile({&s, 1}).value());
     ASSERT_EQ(read.sites.size(), 1u);
     EXPECT_EQ(read.sites[0].address, std::string(59, 'a'));
     EXPECT_EQ(read.sites[0].location, std::string(29, 'l'));
     EXPECT_EQ(read.sites[0].password, std::string(29, 'p'));
 
     s = Site("h", "Hall 2  ");
-    EXPECT_EQ(ReadSiteFile(WriteSiteFile({&s, 1})).sites.at(0).location, "Hall 2");
+    EXPECT_EQ(ReadSiteFile(WriteSiteFile({&s, 1}).value()).sites.at(0).location, "Hall 2");
+}
+
+// A line break pasted into a field would read back as another site's section: nothing is written.
+TEST(SiteFile, ALineBreakOrNulInAFieldIsRefused)
+{
+    SiteText sites[] = {Site("10.0.0.1", "Hall\tA"), Site("10.0.0.2", "Gate\r[DVR2]\rIP=6.6.6.6")};
+    EXPECT_FALSE(WriteSiteFile(sites));
+    const auto bad = sites::FindUnwritableField(sites);
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->site, 1u);
+    EXPECT_STREQ(bad->key, "LOCATION");
+    sites[1].location = "Gate";
+    sites[1].password = std::string("a\0b", 3);
+    EXPECT_STREQ(sites::FindUnwritableField(sites)->key, "PWD");
+    sites[1].password = "x\ny";
+    EXPECT_FALSE(WriteSiteFile(sites));
+    sites[1].password = "pw";
+    EXPECT_TRUE(WriteSiteFile(sites)) << "a tab read from a file is written back";
 }
 
 TEST(SiteFile, SectionsPassedOverAreReportedWithTheirReason)

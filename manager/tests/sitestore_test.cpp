@@ -138,6 +138,16 @@ const std::vector<std::string>& HandMadeFiles()
         "[X]\nA=0b11\nB=0o17\nC=-\nD=  \nE=1 2\nnone\nnone=later\nNUMBER=-0X1fg\nF=0x1Fg\nG=-0b102\n",
         // byte order mark, empty and blank files
         "\xEF\xBB\xBF[SETUP_INFO]\r\nNUMBER=2\r\n[DVR1]\r\nIP=bom\r\n",
+        // Ctrl-Z and NUL bytes in values, other control characters at their ends
+        "[SETUP_INFO]\r\nNUMBER=3\r\n[DVR1]\r\nIP=ctrl\x1Az\r\nID=end\x1A\r\nPWD=\x1A lead\r\nLOCATION=nul" +
+            std::string("\0after", 6) + "\r\n[DVR2]\r\nIP=" + std::string("\0x", 2) +
+            "\r\n[DVR3]\r\nIP=\x1F\x1C" "c\x01\r\nDDNS_MEMBER=m\x1A\r\nDDNS_NAME=\" q \"\x1A\r\nID=\"ab " +
+            std::string("\0cd\"", 4) + "\r\nPWD=\x7F\r\n",
+        // quoted values of exactly a field's width, and one more
+        "[SETUP_INFO]\nNUMBER=2\n[DVR1]\nIP=\"" + std::string(59, 'a') + "\"\nID=\"" + std::string(29, 'u') + "\"\nPWD='" +
+            std::string(30, 'p') + "'\nLOCATION=\"" + std::string(28, 'l') + "\"\nDDNS_NAME=\"" + std::string(29, 'n') +
+            "\"\nDDNS_MEMBER=\"" + std::string(64, 'm') + "\"\n[DVR2]\nIP=\"" + std::string(64, 'b') + "\"\nID='" +
+            std::string(5, 'u') + "'\n",
         "",
         " \r\n\t\r\n",
     };
@@ -147,8 +157,8 @@ const std::vector<std::string>& HandMadeFiles()
 TEST_F(SiteStore, NeutralReaderAgreesWithThePlatformOnHandMadeFiles)
 {
     const char* sections[] = {"SETUP_INFO", "DVR1", "dvr1", "DVR2", "DVR3", "DVR4", "DVR5", "X", "none"};
-    const char* keys[] = {"NUMBER", "IP", "PORT", "TYPE", "ID", "PWD", "LOCATION", "no equals line", "; comment", "A",
-                          "B",      "C",  "D",    "E",    "F",  "G",   "none"};
+    const char* keys[] = {"NUMBER", "IP", "PORT", "TYPE", "ID", "PWD", "LOCATION", "DDNS_MEMBER", "DDNS_NAME",
+                          "no equals line", "; comment", "A", "B", "C", "D", "E", "F", "G", "none"};
     const std::wstring file = (folder_ / "plain.ini").wstring();
     int index = 0;
     for (const std::string& bytes : HandMadeFiles()) {
@@ -179,6 +189,8 @@ TEST_F(SiteStore, NeutralReaderAgreesWithThePlatformOnHandMadeFiles)
             EXPECT_EQ(Wide(t.location), p.location);
             EXPECT_EQ(Wide(t.userId), p.userId);
             EXPECT_EQ(Wide(t.password), p.password);
+            EXPECT_EQ(Wide(t.ddnsMember), p.ddnsMember);
+            EXPECT_EQ(Wide(t.ddnsName), p.ddnsName);
             EXPECT_EQ(t.port, p.port);
             EXPECT_EQ(t.type, p.type);
         }
@@ -203,6 +215,17 @@ TEST_F(SiteStore, SaveThatCannotReplaceTheFileKeepsTheOldOneAndSaysWhy)
     EXPECT_NE(text.find(failure.reason), std::wstring::npos);
     EXPECT_EQ(Read(path_), old);
     SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // A pasted line break, a user ID the code page cannot hold ("?" would log in as another user):
+    // refused with the site and the field, the file as it was.
+    for (const auto& [bad, key] : {std::pair{Site(L"10.1.1.3", 1, L"u", L"Gate\r[DVR2]\rIP=6.6.6.6"), L"2, LOCATION"},
+                                   std::pair{Site(L"10.1.1.3", 1, L"\u0418\u0432\u0430\u043d", L""), L"2, ID"}}) {
+        const std::vector<SiteRecord> withBad = {one[0], bad};
+        failure = {};
+        EXPECT_FALSE(sites::SaveSiteFile(path_, withBad, failure));
+        EXPECT_NE(failure.reason.find(key), std::wstring::npos) << Utf8(failure.reason);
+        EXPECT_EQ(Read(path_), old);
+    }
 
     // A folder where the file should be.
     DeleteFileW(path_.c_str());

@@ -26,6 +26,30 @@ void Hide(HWND dialog, int id)
         ShowWindow(item, SW_HIDE);
 }
 
+// Why the site file cannot keep `text` as typed or pasted, or nullptr. A control character (a pasted
+// line break above all) would start a line of its own in the file, and a character the code page
+// lacks would be saved as "?" or a near letter: the DVR would then get another user or password.
+const wchar_t* UnstorableText(const std::wstring& text)
+{
+    for (wchar_t c : text)
+        if (c < 0x20 || c == 0x7F)
+            return L"control characters (line breaks, tabs) cannot be stored. Please type it again.";
+    if (text.empty())
+        return nullptr;
+    BOOL lossy = FALSE;
+    const int bytes =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), nullptr, 0, nullptr, &lossy);
+    std::string ansi(size_t(std::max(bytes, 0)), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), int(text.size()), ansi.data(), bytes, nullptr,
+                            &lossy);
+    std::wstring back(text.size(), L'\0');
+    const int chars = bytes > 0 ? MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, back.data(), int(back.size())) : 0;
+    if (lossy || bytes <= 0 || size_t(chars) != text.size() || back != text)
+        return L"it holds a character that this computer's code page cannot store. Please use other letters.";
+    return nullptr;
+}
+
 } // namespace
 
 INT_PTR CIPSetupDlg::Run(HWND owner) { return DoModal(owner, IDD_IP_SETUP); }
@@ -137,6 +161,20 @@ void CIPSetupDlg::Confirm()
         return Refuse(L"ErrMsg4", L"INVALID PORT");
     if (!r.userId[0])
         return Refuse(L"ErrMsg5", L"USER ID EMPTY");
+    const struct {
+        int id;
+        const wchar_t *key, *def;
+    } fields[] = {{IDC_ADDRESS, L"Address", L"ADDRESS"},
+                  {IDC_LOCATION, L"Location", L"LOCATION"},
+                  {IDC_USER, L"UserID", L"USER ID"},
+                  {IDC_PASSWORD, L"Password", L"PASSWORD"}};
+    for (const auto& f : fields) {
+        if (const wchar_t* why = UnstorableText(ItemText(f.id))) {
+            SetFocus(Item(f.id));
+            MessageBoxW(Hwnd(), (SkinText(kSection, f.key, f.def) + L": " + why).c_str(), nullptr, MB_OK);
+            return;
+        }
+    }
     site_ = r;
     End(IDOK);
 }

@@ -95,8 +95,10 @@ bool LoadStartupSite(sites::SiteRecord* site)
     site->port = static_cast<int32_t>(GetPrivateProfileIntW(L"DVR1", L"PORT", sites::kDefaultPort, path.c_str()));
     site->type = static_cast<uint8_t>(GetPrivateProfileIntW(L"DVR1", L"TYPE", 0, path.c_str()));
     auto text = [&](const wchar_t* key, sites::SiteChar(&field)[sites::kTextUnits]) {
-        wchar_t value[sites::kTextUnits] = L"";
-        GetPrivateProfileStringW(L"DVR1", key, L"", value, sites::kTextUnits, path.c_str());
+        // Read wider than the field and cut, as the site list reads: the platform drops the last
+        // character of a quoted value that just fills its buffer.
+        wchar_t value[65] = L"";
+        GetPrivateProfileStringW(L"DVR1", key, L"", value, 65, path.c_str());
         sites::SetField(field, value);
     };
     text(L"DDNS_MEMBER", site->ddnsMember);
@@ -166,7 +168,8 @@ bool CWebApplicationManagerDlg::OnInit()
         SMAPI_GetResourceBitmapHandle(s.skin, &faces[0], &faces[1], &faces[2], &faces[3]);
         for (int i = 0; i < 4; ++i)
             s.bitmaps[i].Attach(faces[i]);
-        s.button.SetBitmaps(faces[0], faces[1], faces[2], faces[3]);
+        // The skin's sets run normal, hover, pressed, disabled; the button takes pressed before hover.
+        s.button.SetBitmaps(faces[0], faces[2], faces[1], faces[3]);
     }
     for (Slot& s : slots_) {
         const RECT r = SkinRect(s.skin);
@@ -321,9 +324,9 @@ void CWebApplicationManagerDlg::CloseCurrentModule()
 {
     if (!current_)
         return;
-    switching_ = true;
     SendMessageW(current_->Hwnd(), currentCode_ == kSearch ? WM_CLOSE : WM_CLOSE_HOST, 0, 0);
     DeleteCurrentModule();
+    currentCode_ = kNoModule; // until another opens: a failed open must not leave this one's code
 }
 
 void CWebApplicationManagerDlg::OpenModule(int code)
@@ -383,9 +386,7 @@ void CWebApplicationManagerDlg::OnModuleClosed()
     // any other notice is the late one of a window already deleted (by a switch, or after the NVS
     // client entry or a control that could not be made closed itself while another module was
     // chosen before its notice came), and must not close the module opened since.
-    if (!current_ || !current_->Closed()) {
-        switching_ = false;
-    } else {
+    if (current_ && current_->Closed()) {
         EnableWindow(Hwnd(), TRUE);
         ShowWindow(Hwnd(), SW_SHOW);
         currentCode_ = kNoModule;

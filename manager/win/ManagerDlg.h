@@ -83,7 +83,6 @@ private:
     std::array<std::unique_ptr<CModuleHostDlg>, 7> hosts_; // by kind code 1 to 6
     CModuleHostDlg* current_ = nullptr; // one of hosts_
     int currentCode_ = kNoModule;
-    bool switching_ = false;
 };
 
 } // namespace manager

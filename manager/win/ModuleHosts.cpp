@@ -1,5 +1,7 @@
 #include "ModuleHosts.h"
 
+#include "foundation/MessageLoop.h"
+
 #include <algorithm>
 
 #include "ManagerKeys.h"
@@ -107,6 +109,7 @@ CModuleHostDlg::CModuleHostDlg(const ModuleInfo& info, std::unique_ptr<CAtvxSCon
 
 CModuleHostDlg::~CModuleHostDlg()
 {
+    win::MessageLoop::RemoveFilter(keyFilter_);
     // The control goes before its window, while its site can still take its last calls.
     if (wrapper_)
         wrapper_->DestroyControl();
@@ -136,6 +139,11 @@ bool CModuleHostDlg::InitControl(const std::wstring& title)
         return false;
     }
     controlCreated = true;
+    // Enter, Escape and Space go nowhere, not even to the control: this filter, added after the
+    // control's own, runs before it (the newest filter runs first).
+    keyFilter_ = win::MessageLoop::AddFilter([this](MSG* m) {
+        return m && Hwnd() && (m->hwnd == Hwnd() || IsChild(Hwnd(), m->hwnd)) && SwallowLauncherKeys(*m);
+    });
     if (site && site->size == sites::kSiteRecordSize && info_.code != kPlayer)
         PassSite();
     const RECT r = SkinRect(info_.rect);
@@ -182,6 +190,10 @@ bool CModuleHostDlg::OnKey(const MSG& msg) { return SwallowLauncherKeys(msg); }
 
 INT_PTR CModuleHostDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
+    if (msg == WM_SIZE && wrapper_ && wrapper_->Hwnd()) { // the control's holder fills the window
+        MoveWindow(wrapper_->Hwnd(), 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+        return FALSE;
+    }
     if (msg != WM_CLOSE && msg != WM_CLOSE_HOST)
         return FALSE;
     CloseHost();

@@ -88,6 +88,7 @@ private:
     win::Brush background_{CreateSolidBrush(RGB(8, 14, 30))}; // around a control smaller than the window
     std::unique_ptr<CAtvxSControl> wrapper_; // null for the NVS client entry
     bool closed_ = false;
+    UINT_PTR keyFilter_ = 0; // the key filter ahead of the control's
 };
 
 class CActiveXCtlDlg final : public CModuleHostDlg { // the NVS client entry

@@ -1,7 +1,9 @@
 #include "SiteStore.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
+#include <optional>
 
 #include "SiteFile.h"
 
@@ -22,30 +24,45 @@ std::wstring SystemReason(DWORD code)
     return reason.empty() ? L"system error " + std::to_wstring(code) : reason;
 }
 
-std::string ToAnsi(const SiteChar* field, size_t units)
+// The field in the ANSI code page; false when it holds a character the code page cannot hold, which
+// the conversion would turn into "?" or a near letter.
+bool ToAnsi(const SiteChar* field, size_t units, std::string& out)
 {
+    out.clear();
     const int length = int(wcsnlen(field, units));
     if (length == 0)
-        return {};
-    int bytes = WideCharToMultiByte(CP_ACP, 0, field, length, nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(std::max(bytes, 0)), '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_ACP, 0, field, length, out.data(), bytes, nullptr, nullptr);
-    return out;
+        return true;
+    BOOL lossy = FALSE;
+    int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, field, length, nullptr, 0, nullptr, &lossy);
+    if (bytes <= 0 || lossy)
+        return false;
+    out.assign(size_t(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, field, length, out.data(), bytes, nullptr, &lossy);
+    std::wstring back(size_t(length), L'\0');
+    const int chars = MultiByteToWideChar(CP_ACP, 0, out.data(), bytes, back.data(), length);
+    return !lossy && chars == length && back.compare(0, size_t(length), field, size_t(length)) == 0;
 }
 
-SiteText ToText(const SiteRecord& r)
+// The key of the first field of `r` that the code page cannot hold, or nullptr when all fit.
+const wchar_t* ToText(const SiteRecord& r, SiteText& t)
 {
-    SiteText t;
     t.type = r.type;
     t.port = r.port;
-    t.address = ToAnsi(r.address, kAddressUnits);
-    t.location = ToAnsi(r.location, kTextUnits);
-    t.ddnsMember = ToAnsi(r.ddnsMember, kTextUnits);
-    t.ddnsName = ToAnsi(r.ddnsName, kTextUnits);
-    t.userId = ToAnsi(r.userId, kTextUnits);
-    t.password = ToAnsi(r.password, kTextUnits);
-    return t;
+    const struct {
+        const wchar_t* key;
+        const SiteChar* field;
+        size_t units;
+        std::string* text;
+    } fields[] = {{L"IP", r.address, kAddressUnits, &t.address},
+                  {L"LOCATION", r.location, kTextUnits, &t.location},
+                  {L"DDNS_MEMBER", r.ddnsMember, kTextUnits, &t.ddnsMember},
+                  {L"DDNS_NAME", r.ddnsName, kTextUnits, &t.ddnsName},
+                  {L"ID", r.userId, kTextUnits, &t.userId},
+                  {L"PWD", r.password, kTextUnits, &t.password}};
+    for (const auto& f : fields)
+        if (!ToAnsi(f.field, f.units, *f.text))
+            return f.key;
+    return nullptr;
 }
 
 // The numbers n of the file's "DVR<n>" sections, 1 <= n <= last, ascending, each once.
@@ -142,41 +159,64 @@ std::vector<SiteRecord> LoadSiteFile(const std::wstring& path)
     for (int32_t n : SiteSectionNumbers(path, number)) {
         const std::wstring section = L"DVR" + std::to_wstring(n);
         const wchar_t* s = section.c_str();
-        wchar_t address[65] = {};
-        if (!GetPrivateProfileStringW(s, L"IP", L"", address, DWORD(std::size(address)), file) || !address[0])
-            continue;
+        // Read wider than the fields and cut: the platform drops the last character of a quoted
+        // value that just fills the buffer.
+        wchar_t text[65] = {};
+        const auto field = [&](const wchar_t* key, SiteChar* target, size_t units) {
+            text[0] = L'\0';
+            GetPrivateProfileStringW(s, key, L"", text, DWORD(std::size(text)), file);
+            wcsncpy(target, text, units - 1);
+        };
         SiteRecord r = {};
+        field(L"IP", r.address, kAddressUnits);
+        if (!r.address[0])
+            continue;
         r.size = kSiteRecordSize;
-        wcsncpy(r.address, address, kAddressUnits - 1);
-        GetPrivateProfileStringW(s, L"LOCATION", L"", r.location, kTextUnits, file);
+        field(L"LOCATION", r.location, kTextUnits);
         r.port = int32_t(GetPrivateProfileIntW(s, L"PORT", kDefaultPort, file));
         r.type = uint8_t(GetPrivateProfileIntW(s, L"TYPE", 0, file));
-        GetPrivateProfileStringW(s, L"DDNS_MEMBER", L"", r.ddnsMember, kTextUnits, file);
-        GetPrivateProfileStringW(s, L"DDNS_NAME", L"", r.ddnsName, kTextUnits, file);
-        GetPrivateProfileStringW(s, L"ID", L"", r.userId, kTextUnits, file);
-        GetPrivateProfileStringW(s, L"PWD", L"", r.password, kTextUnits, file);
+        field(L"DDNS_MEMBER", r.ddnsMember, kTextUnits);
+        field(L"DDNS_NAME", r.ddnsName, kTextUnits);
+        field(L"ID", r.userId, kTextUnits);
+        field(L"PWD", r.password, kTextUnits);
         out.push_back(r);
     }
     return out;
 }
 
-bool SaveSiteFile(const std::wstring& path, std::span<const SiteRecord> sites, SaveFailure& failure)
-{
-    std::vector<SiteText> texts;
-    texts.reserve(sites.size());
-    for (const SiteRecord& r : sites)
-        texts.push_back(ToText(r));
-    return SaveBytes(path, WriteSiteFile(texts), failure);
-}
-
 bool SaveSiteFile(const std::wstring& path, std::span<const SiteRecord* const> sites, SaveFailure& failure)
 {
+    // A field the file cannot hold is refused before anything is written: the old file stays.
+    const auto refuse = [&](size_t site, const std::wstring& key, const wchar_t* what) {
+        failure.file = path;
+        failure.code = ERROR_INVALID_DATA;
+        failure.reason = L"site " + std::to_wstring(site + 1) + L", " + key + L": " + what;
+        return false;
+    };
     std::vector<SiteText> texts;
     texts.reserve(sites.size());
-    for (const SiteRecord* r : sites)
-        if (r)
-            texts.push_back(ToText(*r));
-    return SaveBytes(path, WriteSiteFile(texts), failure);
+    for (const SiteRecord* r : sites) {
+        if (!r)
+            continue;
+        texts.emplace_back();
+        if (const wchar_t* key = ToText(*r, texts.back()))
+            return refuse(texts.size() - 1, key, L"a character that this system's code page cannot hold");
+    }
+    const std::optional<std::string> bytes = WriteSiteFile(texts);
+    if (!bytes) {
+        const UnwritableField bad = *FindUnwritableField(texts);
+        return refuse(bad.site, std::wstring(bad.key, bad.key + strlen(bad.key)), L"a line break or NUL character");
+    }
+    return SaveBytes(path, *bytes, failure);
+}
+
+bool SaveSiteFile(const std::wstring& path, std::span<const SiteRecord> sites, SaveFailure& failure)
+{
+    std::vector<const SiteRecord*> pointers;
+    pointers.reserve(sites.size());
+    for (const SiteRecord& r : sites)
+        pointers.push_back(&r);
+    return SaveSiteFile(path, pointers, failure);
 }
 
 std::wstring SaveFailureText(const SaveFailure& failure)

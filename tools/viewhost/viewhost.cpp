@@ -1,10 +1,11 @@
 // viewhost: a thin container of the Pellux control, in a window of its own.
 //   viewhost [--address A] [--port N] [--user ID] [--password PW] [--connect]
-//            [--log FILE] [--exit-after SECONDS] [--stats FILE] [--wake-on-stop] [--no-audio-trim]
+//            [--log FILE] [--exit-after SECONDS] [--exit-when FILE] [--stats FILE] [--wake-on-stop] [--no-audio-trim]
 //            [--enable-audio] [--scale-under-lock] [--zoom-all FACTOR]
 // The control is created by its class identifier; when it is not registered, from the Pellux.dll
 // beside this program. The four values go to the control's properties 1 to 4 and its SetAddr, as the
-// manager's module dialogs do. --connect and --exit-after press the view's Connect and Exit; --log
+// manager's module dialogs do. --connect and --exit-after press the view's Connect and Exit;
+// --exit-when presses Exit once FILE exists (a script's "done", whatever its steps took); --log
 // appends each new status line to FILE (UTF-8) as it appears; --stats makes the control append a line
 // of live-video figures every second; --wake-on-stop makes the decode threads sleep in timed waits
 // (the former idle wait, for comparisons); --no-audio-trim leaves the live audio queue untrimmed;
@@ -31,7 +32,7 @@ constexpr int kViewPane = 0xE900, kStatusLog = 211;
 constexpr WPARAM kCmdConnect = 1, kCmdExit = 46;
 
 struct Options {
-    std::wstring address, port = L"50000", user, password, logPath, statsPath;
+    std::wstring address, port = L"50000", user, password, logPath, statsPath, exitWhen;
     bool connect = false, wakeOnStop = false, noAudioTrim = false, enableAudio = false, scaleUnderLock = false;
     double exitAfter = 0, zoomAll = 1;
 };
@@ -53,6 +54,7 @@ bool Parse(int argc, wchar_t** argv, Options& o)
                 : a == L"--password" ? value(o.password)
                 : a == L"--log"      ? value(o.logPath)
                 : a == L"--stats"    ? value(o.statsPath)
+                : a == L"--exit-when" ? value(o.exitWhen)
                                      : false)
             continue;
         bool* flag = a == L"--connect"   ? &o.connect
@@ -149,6 +151,14 @@ void CALLBACK ExitNow(HWND, UINT, UINT_PTR id, DWORD)
         PostMessageW(g_view, WM_VIEW_COMMAND, kCmdExit, 0);
 }
 
+std::wstring g_exitWhen;
+
+void CALLBACK ExitWhenFileExists(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (GetFileAttributesW(g_exitWhen.c_str()) != INVALID_FILE_ATTRIBUTES)
+        ExitNow(nullptr, 0, id, 0);
+}
+
 int Run(const Options& o)
 {
     win::Library dll; // the control's module when it was not registered; freed after the control
@@ -210,6 +220,10 @@ int Run(const Options& o)
         PostMessageW(g_view, WM_VIEW_COMMAND, kCmdConnect, 0);
     if (o.exitAfter > 0)
         SetTimer(nullptr, 0, static_cast<UINT>(o.exitAfter * 1000), ExitNow);
+    if (!o.exitWhen.empty()) {
+        g_exitWhen = o.exitWhen;
+        SetTimer(nullptr, 0, 100, ExitWhenFileExists);
+    }
 
     MSG msg;
     while (!host.closed && GetMessageW(&msg, nullptr, 0, 0) > 0) {

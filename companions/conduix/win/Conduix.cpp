@@ -1,5 +1,5 @@
 // Conduix.dll: NSMGAPI_ over TCP with Winsock. One I/O thread per connection object, started by
-// NSMGAPI_Connect and joined by NSMGAPI_Disconnect. The I/O thread never touches windows: it
+// NSMGAPI_Connect and joined by NSMGAPI_Disconnect (a name look-up runs apart, see Lookup). The I/O thread never touches windows: it
 // queues events, and a hidden message-only window on the creating thread hands them to the target
 // window one at a time (docs/conduix-framing.md).
 #include <winsock2.h>
@@ -50,6 +50,73 @@ bool RegisterDeliveryClass()
     if (!g_wakeMessage)
         g_wakeMessage = RegisterWindowMessageW(L"Conduix.Deliver");
     return win::RegisterModuleClass(win::Window::ClassOf(kWindowClass));
+}
+
+// A name look-up cannot be interrupted, so it runs on a thread of its own while the I/O thread
+// waits for its answer or for the stop event. A stopped connection leaves the look-up to finish
+// alone: the thread holds its own reference on this module and on Winsock, and the last of the two
+// holders frees the state. So a Disconnect never waits for a resolver that does not answer.
+struct Lookup {
+    std::string host, port;
+    win::KernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    int rc = -1;
+    addrinfo* result = nullptr;
+    std::atomic<int> holders{2};
+
+    void Release()
+    {
+        if (--holders == 0) {
+            if (result)
+                freeaddrinfo(result);
+            delete this;
+        }
+    }
+    void Resolve()
+    {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_protocol = IPPROTO_TCP;
+        rc = getaddrinfo(host.c_str(), port.c_str(), &hints, &result);
+        SetEvent(done.Get());
+    }
+};
+
+DWORD WINAPI LookupThread(void* param)
+{
+    auto* lookup = static_cast<Lookup*>(param);
+    WSADATA wsa;
+    const bool wsa_ok = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+    lookup->Resolve();
+    lookup->Release();
+    if (wsa_ok)
+        WSACleanup();
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&LookupThread), &self);
+    FreeLibraryAndExitThread(self, 0); // the reference taken when the thread was started
+}
+
+// Starts the look-up; null when it cannot run apart (it then runs on the caller's thread).
+Lookup* StartLookup(const std::string& host, const std::string& port)
+{
+    auto* lookup = new (std::nothrow) Lookup;
+    if (!lookup)
+        return nullptr;
+    lookup->host = host;
+    lookup->port = port;
+    HMODULE self = nullptr;
+    if (lookup->done &&
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&LookupThread), &self)) {
+        if (HANDLE thread = CreateThread(nullptr, 0, LookupThread, lookup, 0, nullptr)) {
+            CloseHandle(thread);
+            return lookup;
+        }
+        FreeLibrary(self);
+    }
+    lookup->holders = 1;
+    lookup->Resolve();
+    return lookup;
 }
 
 class Connection;
@@ -419,24 +486,25 @@ private:
     SOCKET Open(uint64_t gen, HANDLE sockEvent, bool& ok)
     {
         ok = false;
-        addrinfo hints{};
-        hints.ai_family = AF_INET;
-        hints.ai_socktype = SOCK_STREAM;
-        hints.ai_protocol = IPPROTO_TCP;
-        addrinfo* res = nullptr;
-        std::string port = std::to_string(port_);
-        if (getaddrinfo(address_.c_str(), port.c_str(), &hints, &res) != 0 || !res)
+        Lookup* lookup = StartLookup(address_, std::to_string(port_));
+        if (!lookup)
             return INVALID_SOCKET;
+        HANDLE waits[2] = {stopEvent_.Get(), lookup->done.Get()};
+        const DWORD found = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+        if (stop_ || found != WAIT_OBJECT_0 + 1 || lookup->rc != 0 || !lookup->result) {
+            lookup->Release();
+            return INVALID_SOCKET;
+        }
         SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (s == INVALID_SOCKET) {
-            freeaddrinfo(res);
+            lookup->Release();
             return s;
         }
         BOOL one = TRUE;
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
         WSAEventSelect(s, sockEvent, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
-        int rc = connect(s, res->ai_addr, static_cast<int>(res->ai_addrlen));
-        freeaddrinfo(res);
+        int rc = connect(s, lookup->result->ai_addr, static_cast<int>(lookup->result->ai_addrlen));
+        lookup->Release();
         if (rc == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK)
             return s;
         DWORD deadline = GetTickCount() + static_cast<DWORD>(timeoutMs_);

@@ -87,6 +87,57 @@ TEST_F(DvrtoolSites, ListShowsWhatTheManagerLoadsAndWhatItSkips)
     EXPECT_NE(err_.find("[DVR1]"), std::string::npos) << err_;
 }
 
+// UTF-16 (either byte order, with its mark) and UTF-8 with its mark, as editors save the file and the
+// platform's reader reads it: every site stays and comes back in the code page; a character the
+// code page lacks leaves the file as it was.
+TEST_F(DvrtoolSites, UnicodeFilesKeepTheirSitesOrAreLeftAsTheyWere)
+{
+    const std::string body = "[SETUP_INFO]\r\nNUMBER=2\r\n[DVR1]\r\nIP=h1\r\nID=Jos\u00e9\r\nLOCATION=Caf\u00e9\r\n";
+    const auto utf16 = [](const std::string& utf8, bool bigEndian) {
+        std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+        for (size_t i = 0; i < utf8.size();) { // 1 to 3 bytes a character here
+            const unsigned char b = utf8[i];
+            const int n = b < 0x80 ? 1 : b < 0xE0 ? 2 : 3;
+            unsigned cp = n == 1 ? b : b & (n == 2 ? 0x1F : 0x0F);
+            for (int k = 1; k < n; ++k)
+                cp = cp << 6 | (utf8[i + size_t(k)] & 0x3F);
+            i += size_t(n);
+            out += bigEndian ? std::string{char(cp >> 8), char(cp)} : std::string{char(cp), char(cp >> 8)};
+        }
+        return out;
+    };
+    const std::string add = " --address h2 --port 2 --user u --password p";
+    std::vector<sites::SiteText> expected = {
+        {.address = "h1", .location = "Caf\xE9", .userId = "Jos\xE9"}, {.port = 2, .address = "h2", .userId = "u", .password = "p"}};
+    for (const std::string& file : {utf16(body, false), utf16(body, true), "\xEF\xBB\xBF" + body}) {
+        std::ofstream(file_, std::ios::binary) << file;
+        ASSERT_EQ(Run("sites list " + F()), 0) << err_;
+        EXPECT_EQ(out_, "1\th1\t50000\tIP\tJos\u00e9\tCaf\u00e9\n");
+        ASSERT_EQ(Run("sites add " + F() + add), 0) << err_;
+        EXPECT_EQ(Bytes(file_), sites::WriteSiteFile(expected));
+
+        const std::string lost = utf16(body + "PWD=\u0416\r\n", false); // Cyrillic: not in Windows-1252
+        std::ofstream(file_, std::ios::binary) << lost;
+        EXPECT_EQ(Run("sites add " + F() + add), 1);
+        EXPECT_NE(err_.find("cannot hold"), std::string::npos) << err_;
+        EXPECT_EQ(Bytes(file_), lost);
+    }
+    // The code page is an option: a Cyrillic password in Windows-1251.
+    std::ofstream(file_, std::ios::binary) << utf16("[SETUP_INFO]\r\nNUMBER=2\r\n[DVR1]\r\nIP=h1\r\nPWD=\u0416\r\n", false);
+    ASSERT_EQ(Run("sites add " + F() + add + " --code-page 1251"), 0) << err_;
+    expected[0] = {.address = "h1", .password = "\xC6"};
+    EXPECT_EQ(Bytes(file_), sites::WriteSiteFile(expected));
+}
+
+TEST_F(DvrtoolSites, AnAddressMayHoldUpTo59Characters)
+{
+    ASSERT_EQ(Run("sites add " + F() + " --address " + std::string(59, 'a') + " --port 80 --user u --password p"), 0)
+        << err_;
+    ASSERT_EQ(Run("sites list " + F()), 0);
+    EXPECT_EQ(out_, "1\t" + std::string(59, 'a') + "\t80\tIP\tu\t\n");
+    EXPECT_EQ(Run("sites add " + F() + " --address " + std::string(60, 'a') + " --port 80 --user u --password p"), 2);
+}
+
 TEST_F(DvrtoolSites, BadArgumentsAreRefusedAndTheFileStaysAsItWas)
 {
     ASSERT_EQ(Run("sites add " + F() + " --address h --port 80 --user u --password p"), 0) << err_;
@@ -105,6 +156,7 @@ TEST_F(DvrtoolSites, BadArgumentsAreRefusedAndTheFileStaysAsItWas)
              add + "--address h --port 80 --user u --password '\"p\"'",
              add + "--address h --port 80 --user u --password p --location '\u65e5\u672c'",
              add + "--address h --port 80 --user u --password p --bogus",
+             add + "--address h --port 80 --user u --password p --code-page nowhere-99",
              "sites remove " + F() + " 2",
              "sites remove " + F() + " 0",
              "sites remove " + F() + " one",
