@@ -4,10 +4,12 @@
 //     channel streams; key frames keep --key-bytes of their VOP, predicted frames 16, so that a day of
 //     16 cameras at 30 frames a second fits in a few GB), then opens random seconds of random cameras:
 //     a new reader, Seek, and the first record (the key frame) in hand. Prints median, 90th
-//     percentile and worst, and the catalogue of the day (16 cameras' spans) the same way.
+//     percentile and worst, and the catalogue of the day (16 cameras' spans) the same way: from the
+//     days' summaries, then with them put aside (every segment from its index), and whether both agree.
 //   store_bench motion [--reps 9]
 //     the motion meter's cost per picture: D1 and CIF BGR24 as the viewer's decoder gives, and D1 luma.
 #include "Catalogue.h"
+#include "Layout.h"
 #include "StoreReader.h"
 #include "StoreWriter.h"
 #include "VideoChannelStream.h"
@@ -138,22 +140,50 @@ int Seek(int argc, char** argv)
     PrintFigures("open a second (reader, seek, key)", open);
     if (misses)
         std::printf("  %d probes did not land on the key frame at or before their time\n", misses);
-    std::vector<double> cat;
-    for (int i = 0; i < 9; ++i) {
-        const auto a = Clock::now();
-        store::Catalogue c(w->SiteFolder());
-        size_t spans = 0;
-        for (uint32_t day : c.Days())
-            for (int cam : c.Cameras(day))
-                spans += c.Spans(cam, day).size();
-        cat.push_back(Ms(Clock::now() - a));
-        if (i == 0)
-            std::printf("catalogue: %zu spans\n", spans);
+    // The catalogue as it stands (from the days' summaries), then the same with the summaries put
+    // aside (every segment from its index, as for a store whose summaries are lost): both in one run.
+    auto catalogue = [&](const char* what, std::vector<std::vector<store::Span>>* answer) {
+        std::vector<double> cat;
+        for (int i = 0; i < 9; ++i) {
+            const auto a = Clock::now();
+            store::Catalogue c(w->SiteFolder());
+            std::vector<std::vector<store::Span>> all;
+            for (uint32_t day : c.Days())
+                for (int cam : c.Cameras(day))
+                    all.push_back(c.Spans(cam, day));
+            cat.push_back(Ms(Clock::now() - a));
+            if (i == 0)
+                *answer = all;
+        }
+        PrintFigures(what, cat);
+        return cat[cat.size() / 2];
+    };
+    std::vector<std::vector<store::Span>> withSummary, fromIndexes;
+    const double fast = catalogue("catalogue of every day and camera", &withSummary);
+    std::vector<std::filesystem::path> hidden;
+    for (uint32_t day : store::ListDays(w->SiteFolder())) {
+        const std::filesystem::path p = store::SummaryPathOf(w->SiteFolder(), day);
+        std::error_code ec;
+        std::filesystem::rename(p, p.string() + ".aside", ec);
+        if (!ec)
+            hidden.push_back(p);
     }
-    PrintFigures("catalogue of every day and camera", cat);
+    const double slow = catalogue("the same from the indexes alone", &fromIndexes);
+    for (const auto& p : hidden)
+        std::filesystem::rename(p.string() + ".aside", p);
+    size_t spans = 0;
+    bool same = withSummary.size() == fromIndexes.size();
+    for (size_t i = 0; same && i < withSummary.size(); ++i) {
+        spans += withSummary[i].size();
+        same = withSummary[i].size() == fromIndexes[i].size();
+        for (size_t k = 0; same && k < withSummary[i].size(); ++k)
+            same = withSummary[i][k].startMs == fromIndexes[i][k].startMs && withSummary[i][k].endMs == fromIndexes[i][k].endMs;
+    }
+    std::printf("catalogue: %zu spans, %zu summaries; the two answers %s; indexes / summary median %.1f\n", spans,
+                hidden.size(), same ? "agree" : "DIFFER", slow / fast);
     if (!Flag(argc, argv, "--keep"))
         std::filesystem::remove_all(root);
-    return misses ? 1 : 0;
+    return misses || !same ? 1 : 0;
 }
 
 int Motion(int argc, char** argv)

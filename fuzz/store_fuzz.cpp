@@ -1,6 +1,7 @@
 // Arbitrary bytes as a segment file and an index (the first two bytes say where the index starts):
 // the readers never read outside them, every entry they keep lies inside the segment and in order,
-// and walking the records from each kept entry stays inside the file and ends.
+// and walking the records from each kept entry stays inside the file and ends. The same bytes (after
+// the first two) as a day summary: every record kept checks, is of the head's day and in bounds.
 #include "File.h"
 #include "Format.h"
 #include "SegmentScan.h"
@@ -53,5 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<store::IndexEntry> entries;
     store::IndexEntry end;
     store::ParseIndex(idx, split, &stream, &entries, &ended, &end);
+    uint32_t day = 0;
+    std::vector<store::SummaryRecord> records;
+    if (store::ParseSummary(data + 2, size - 2, &day, &records)) {
+        if (records.size() > (size - 2 - store::kSummaryHeadSize) / store::kSummaryRecordSize)
+            std::abort();
+        for (const store::SummaryRecord& r : records)
+            if (r.stream > store::kAudioStream || r.lastMs < r.firstMs || store::DayOf(r.firstMs) != day ||
+                store::DayOf(r.lastMs) != day || r.bytes > store::kMaxSegmentBytes)
+                std::abort();
+    } else if (!records.empty()) {
+        std::abort();
+    }
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "SegmentScan.h"
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
+#include <unordered_map>
 
 namespace store {
 
@@ -47,7 +49,63 @@ bool SegmentSpan(const std::string& path, Span* span, std::string* problem)
     return true;
 }
 
+std::filesystem::path PathOf(const std::string& utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+constexpr int64_t kMaxSummaryBytes = int64_t(64) << 20;
+
 } // namespace
+
+// What a day's summary lists, by stream and segment file name; read again when the file's length
+// changes (a writer appending).
+struct SummaryCache {
+    struct Day {
+        int64_t size = -1;
+        std::unordered_map<std::string, SummaryRecord> byName[kAudioStream + 1];
+    };
+    std::mutex lock;
+    std::unordered_map<uint32_t, Day> days;
+
+    // The day's listing, up to date with the file; null when there is no summary that checks.
+    const Day* Load(const std::string& site, uint32_t day)
+    {
+        const std::string path = SummaryPathOf(site, day);
+        std::error_code ec;
+        const uintmax_t size = std::filesystem::file_size(PathOf(path), ec);
+        if (ec || size < kSummaryHeadSize || size > uintmax_t(kMaxSummaryBytes)) {
+            days.erase(day);
+            return nullptr;
+        }
+        auto found = days.find(day);
+        if (found != days.end() && found->second.size == int64_t(size))
+            return &found->second;
+        days.erase(day);
+        File f = File::Read(path);
+        std::vector<uint8_t> data(static_cast<size_t>(size));
+        uint32_t headDay = 0;
+        std::vector<SummaryRecord> records;
+        if (!f.IsOpen() || f.ReadAt(0, data.data(), data.size()) != int64_t(size) ||
+            !ParseSummary(data.data(), data.size(), &headDay, &records) || headDay != day)
+            return nullptr;
+        Day& d = days[day];
+        d.size = int64_t(size);
+        std::vector<std::pair<int, std::string>> conflicting;
+        for (const SummaryRecord& r : records) {
+            std::string name = SegmentFileName(r.firstMs, r.attempt);
+            auto [at, added] = d.byName[r.stream].emplace(name, r);
+            if (!added && (at->second.lastMs != r.lastMs || at->second.bytes != r.bytes))
+                conflicting.emplace_back(r.stream, std::move(name));
+        }
+        // Two different records of one name: neither is believed; the segment's index says.
+        for (const auto& [stream, name] : conflicting)
+            d.byName[stream].erase(name);
+        return &d;
+    }
+};
+
+Catalogue::Catalogue(std::string siteFolder) : site_(std::move(siteFolder)), cache_(std::make_shared<SummaryCache>()) {}
 
 std::vector<SiteEntry> Catalogue::ListSites(const std::string& root)
 {
@@ -111,9 +169,23 @@ std::vector<Span> Catalogue::Spans(int stream, uint32_t day, std::vector<std::st
         return spans;
     try {
         std::vector<Span> parts;
+        std::lock_guard<std::mutex> hold(cache_->lock);
+        const SummaryCache::Day* summary = cache_->Load(site_, day);
         for (const SegmentRef& ref : ListSegments(site_, day, stream)) {
             Span s;
             std::string problem;
+            // Listed in the summary, and the segment is still the length it had when it ended.
+            if (summary) {
+                const size_t slash = ref.path.find_last_of("/\\");
+                const auto& names = summary->byName[stream];
+                const auto at = names.find(slash == std::string::npos ? ref.path : ref.path.substr(slash + 1));
+                std::error_code ec;
+                if (at != names.end() && at->second.firstMs == ref.startMs &&
+                    std::filesystem::file_size(PathOf(ref.path), ec) == at->second.bytes && !ec) {
+                    parts.push_back({at->second.firstMs, at->second.lastMs});
+                    continue;
+                }
+            }
             if (SegmentSpan(ref.path, &s, &problem))
                 parts.push_back(s);
             else if (problems)

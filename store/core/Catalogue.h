@@ -1,8 +1,11 @@
 #pragma once
 // What a store holds, without reading the segments: its sites, a site's days and cameras, when each
 // camera has pictures (spans, gaps left as gaps) and its motion per second. Answers from the folder
-// listing and each segment's index (head and tail), so a day of 16 cameras takes milliseconds.
+// listing and the day's summary of ended segments; a segment the summary does not list (being
+// written, ended by an older build, the summary torn, lost or behind) is read from its index (head and
+// tail). A day of 16 cameras takes milliseconds.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,9 +21,11 @@ struct Span {
     int64_t startMs = 0, endMs = 0; // DVR time, UTC ms: the first and the last record
 };
 
-class Catalogue {
+struct SummaryCache;
+
+class Catalogue { // copies share what they have read of the summaries; safe to use from several threads
 public:
-    explicit Catalogue(std::string siteFolder) : site_(std::move(siteFolder)) {}
+    explicit Catalogue(std::string siteFolder);
 
     static std::vector<SiteEntry> ListSites(const std::string& root);
 
@@ -36,6 +41,7 @@ public:
 
 private:
     std::string site_;
+    std::shared_ptr<SummaryCache> cache_;
 };
 
 } // namespace store

@@ -11,6 +11,7 @@ namespace {
 const uint8_t kSegmentMagic[8] = {'P', 'X', 'S', 'T', 'S', 'E', 'G', '1'};
 const uint8_t kIndexMagic[8] = {'P', 'X', 'S', 'T', 'I', 'D', 'X', '1'};
 const uint8_t kMotionMagic[8] = {'P', 'X', 'S', 'T', 'M', 'O', 'T', '1'};
+const uint8_t kSummaryFileMagic[8] = {'P', 'X', 'S', 'T', 'S', 'U', 'M', '1'};
 
 void Store64(uint8_t* p, uint64_t v)
 {
@@ -276,6 +277,66 @@ int StreamFromFolderName(const std::string& name)
         return -1;
     const int n = (name[3] - '0') * 10 + (name[4] - '0');
     return n >= 1 && n <= kCameraStreams ? n - 1 : -1;
+}
+
+void EncodeSummaryHead(uint32_t day, uint8_t out[kSummaryHeadSize])
+{
+    std::memcpy(out, kSummaryFileMagic, 8);
+    wire::StoreLE32(out + 8, day);
+    wire::StoreLE32(out + 12, Crc32(out, 12));
+}
+
+bool DecodeSummaryHead(const uint8_t* p, size_t n, uint32_t* day)
+{
+    int64_t ms = 0;
+    if (!p || n < kSummaryHeadSize || std::memcmp(p, kSummaryFileMagic, 8) != 0 || wire::LoadLE32(p + 12) != Crc32(p, 12))
+        return false;
+    *day = wire::LoadLE32(p + 8);
+    return DayStartMs(*day, &ms);
+}
+
+void EncodeSummaryRecord(const SummaryRecord& r, uint8_t out[kSummaryRecordSize])
+{
+    wire::StoreLE32(out, kSummaryMagic);
+    Store16(out + 4, r.stream);
+    Store16(out + 6, r.attempt);
+    Store64(out + 8, static_cast<uint64_t>(r.firstMs));
+    Store64(out + 16, static_cast<uint64_t>(r.lastMs));
+    Store64(out + 24, r.bytes);
+    wire::StoreLE32(out + 32, 0);
+    wire::StoreLE32(out + 36, Crc32(out, 36));
+}
+
+bool DecodeSummaryRecord(const uint8_t* p, size_t n, SummaryRecord* r)
+{
+    if (!p || n < kSummaryRecordSize || wire::LoadLE32(p) != kSummaryMagic || wire::LoadLE32(p + 36) != Crc32(p, 36))
+        return false;
+    r->stream = Load16(p + 4);
+    r->attempt = Load16(p + 6);
+    r->firstMs = static_cast<int64_t>(Load64(p + 8));
+    r->lastMs = static_cast<int64_t>(Load64(p + 16));
+    r->bytes = Load64(p + 24);
+    // At least one record; names have 13 digits of ms.
+    return r->stream <= kAudioStream && r->firstMs >= 1000000000000 && r->firstMs <= 9999999999999 &&
+        r->lastMs >= r->firstMs && r->bytes >= kSegmentHeadSize + kRecordHeadSize + 1 && r->bytes <= kMaxSegmentBytes;
+}
+
+bool ParseSummary(const uint8_t* data, size_t size, uint32_t* day, std::vector<SummaryRecord>* records)
+{
+    records->clear();
+    if (!DecodeSummaryHead(data, size, day))
+        return false;
+    for (size_t off = kSummaryHeadSize; off + kSummaryRecordSize <= size;) {
+        SummaryRecord r;
+        if (!DecodeSummaryRecord(data + off, size - off, &r)) {
+            ++off; // to the next record that checks (a torn write, another writer's bytes in between)
+            continue;
+        }
+        if (DayOf(r.firstMs) == *day && DayOf(r.lastMs) == *day)
+            records->push_back(r);
+        off += kSummaryRecordSize;
+    }
+    return true;
 }
 
 std::string SegmentFileName(int64_t startDvrMs, int attempt)

@@ -53,6 +53,21 @@ struct IndexEntry {
 constexpr size_t kMotionHeadSize = 16;
 constexpr size_t kMotionMarkSize = 8;
 
+// Day summary (one per site and day, <yyyymmdd>/segments.sum): a 16-byte head, then 40-byte records,
+// one per segment the writer ended cleanly, appended after the segment's end entry reached the disk.
+// Only a shortcut for the catalogue: a segment it does not list is read from its index.
+constexpr size_t kSummaryHeadSize = 16;
+constexpr size_t kSummaryRecordSize = 40;
+constexpr uint32_t kSummaryMagic = 0x4D535850; // "PXSM"
+constexpr uint64_t kMaxSegmentBytes = 1ull << 30; // a segment ends before it would grow past this
+
+struct SummaryRecord {
+    uint16_t stream = 0; // 0..15 camera, 16 audio
+    uint16_t attempt = 0; // the file name's "-n" (0: none), so the name is SegmentFileName(firstMs, attempt)
+    int64_t firstMs = 0, lastMs = 0; // DVR times of the first and the last record
+    uint64_t bytes = 0; // the segment file's length
+};
+
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc = 0);
 
 void EncodeSegmentHead(const SegmentHead& h, uint8_t out[kSegmentHeadSize]);
@@ -72,6 +87,14 @@ void EncodeMotionHead(uint16_t channel, uint32_t day, uint8_t out[kMotionHeadSiz
 bool DecodeMotionHead(const uint8_t* p, size_t n, uint16_t* channel, uint32_t* day);
 void EncodeMotionMark(uint32_t second, uint8_t level, uint8_t out[kMotionMarkSize]);
 bool DecodeMotionMark(const uint8_t* p, size_t n, uint32_t* second, uint8_t* level);
+
+void EncodeSummaryHead(uint32_t day, uint8_t out[kSummaryHeadSize]);
+bool DecodeSummaryHead(const uint8_t* p, size_t n, uint32_t* day);
+void EncodeSummaryRecord(const SummaryRecord& r, uint8_t out[kSummaryRecordSize]);
+bool DecodeSummaryRecord(const uint8_t* p, size_t n, SummaryRecord* r);
+// The records of a summary file's bytes that check and belong to its day; damaged, torn or interleaved
+// bytes are passed over to the next record that checks. False when the head does not check.
+bool ParseSummary(const uint8_t* data, size_t size, uint32_t* day, std::vector<SummaryRecord>* records);
 
 // Days as yyyymmdd numbers (UTC), and their start in ms.
 uint32_t DayOf(int64_t utcMs);

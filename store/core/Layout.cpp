@@ -33,6 +33,11 @@ std::string DayFolderName(uint32_t day)
     return name;
 }
 
+std::string SummaryPathOf(const std::string& siteFolder, uint32_t day)
+{
+    return JoinPath(JoinPath(siteFolder, DayFolderName(day)), "segments.sum");
+}
+
 std::vector<std::string> ListNames(const std::string& folder, bool folders)
 {
     std::vector<std::string> names;

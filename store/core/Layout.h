@@ -17,6 +17,8 @@ struct SegmentRef {
 std::string JoinPath(const std::string& a, const std::string& b);
 std::string IndexPathOf(const std::string& segmentPath);
 std::string DayFolderName(uint32_t day);
+// The day's summary of ended segments: <site>/<yyyymmdd>/segments.sum.
+std::string SummaryPathOf(const std::string& siteFolder, uint32_t day);
 // Names in a folder (sorted); folders or files only. Empty when the folder cannot be read.
 std::vector<std::string> ListNames(const std::string& folder, bool folders);
 // The days (yyyymmdd, ascending) that have a day folder in the site folder.

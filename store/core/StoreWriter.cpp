@@ -13,7 +13,6 @@ namespace store {
 namespace {
 
 constexpr int64_t kGapMs = 3000; // a stream silent this long ends its span: the next record starts a segment
-constexpr uint64_t kMaxSegmentBytes = 1ull << 30;
 constexpr int64_t kSyncEveryMs = 1000; // what a power cut may cost at most
 
 std::filesystem::path PathOf(const std::string& utf8)
@@ -34,6 +33,15 @@ struct Stream {
     int64_t startMs = 0, lastMs = 0, lastEntryMs = 0;
     uint64_t size = 0;
     uint32_t day = 0;
+    int attempt = 0; // the file name's "-n"
+    bool dirty = false;
+};
+
+// The day's summary of ended segments, kept open while segments of that day end.
+struct Summary {
+    File file;
+    uint32_t day = 0;
+    bool refused = false; // not ours to append to (a head that does not check), or a write failed
     bool dirty = false;
 };
 
@@ -51,6 +59,7 @@ public:
     WriterOptions options;
     std::array<Stream, kAudioStream + 1> streams;
     std::array<Motion, kCameraStreams> motion;
+    Summary summary;
     std::vector<uint8_t> scratch;
     bool failed = false, closed = false;
     int64_t lastSyncPc = 0;
@@ -80,12 +89,65 @@ public:
             ok = s.index.Write(e, sizeof e, &err) && s.segment.Sync() && s.index.Sync();
             if (!ok)
                 Fail("ending " + s.path + ": " + (err.empty() ? std::string("sync failed") : err));
+            else
+                AppendSummary(s);
         }
         s.segment.Close();
         s.index.Close();
         s.open = false;
         s.dirty = false;
         return ok;
+    }
+
+    // Lists a segment that ended cleanly in its day's summary. The summary only spares the catalogue
+    // the indexes: when it cannot be written the segment is still found through its index, so a
+    // failure here does not stop recording.
+    void AppendSummary(const Stream& s)
+    {
+        Summary& m = summary;
+        if (m.day != s.day || (!m.file.IsOpen() && !m.refused)) {
+            m.file.Close();
+            m.refused = false;
+            m.dirty = false;
+            m.day = s.day;
+            const std::string path = SummaryPathOf(folder, s.day);
+            m.file = File::Append(path, false, nullptr);
+            const int64_t size = m.file.IsOpen() ? m.file.Size() : -1;
+            uint8_t head[kSummaryHeadSize];
+            if (size == 0) {
+                EncodeSummaryHead(s.day, head);
+                m.refused = !m.file.Write(head, sizeof head, nullptr);
+            } else {
+                // Another writer's or an earlier run's: appended to only when its head is this day's,
+                // after padding a torn last record so that the records stay at their places.
+                uint32_t d = 0;
+                File r = File::Read(path);
+                m.refused = size < int64_t(kSummaryHeadSize) || r.ReadAt(0, head, sizeof head) != int64_t(sizeof head) ||
+                    !DecodeSummaryHead(head, sizeof head, &d) || d != s.day;
+                const size_t torn = m.refused ? 0 : size_t(size - int64_t(kSummaryHeadSize)) % kSummaryRecordSize;
+                const uint8_t zeros[kSummaryRecordSize] = {};
+                if (torn && !m.file.Write(zeros, kSummaryRecordSize - torn, nullptr))
+                    m.refused = true;
+            }
+            if (m.refused)
+                m.file.Close();
+        }
+        if (m.refused || !m.file.IsOpen())
+            return;
+        SummaryRecord r;
+        r.stream = static_cast<uint16_t>(&s - streams.data());
+        r.attempt = static_cast<uint16_t>(s.attempt);
+        r.firstMs = s.startMs;
+        r.lastMs = s.lastMs;
+        r.bytes = s.size;
+        uint8_t rec[kSummaryRecordSize];
+        EncodeSummaryRecord(r, rec);
+        if (!m.file.Write(rec, sizeof rec, nullptr)) {
+            m.file.Close();
+            m.refused = true;
+            return;
+        }
+        m.dirty = true;
     }
 
     bool StartSegment(Stream& s, int stream, int64_t dvrMs, int64_t pcMs)
@@ -127,6 +189,7 @@ public:
             s.lastEntryMs = INT64_MIN;
             s.size = kSegmentHeadSize;
             s.day = day;
+            s.attempt = attempt;
             s.dirty = true;
             return true;
         }
@@ -144,6 +207,9 @@ public:
         for (Motion& m : motion)
             if (m.file.IsOpen())
                 m.file.Sync();
+        if (summary.dirty && summary.file.IsOpen())
+            summary.file.Sync();
+        summary.dirty = false;
         return true;
     }
 
@@ -354,6 +420,9 @@ bool StoreWriter::Close()
             m.file.Sync();
         m.file.Close();
     }
+    if (w.summary.file.IsOpen() && !w.failed)
+        w.summary.file.Sync();
+    w.summary.file.Close();
     w.closed = true;
     if (!w.failed)
         w.MaybeRetention(NowPcMs(), true);
@@ -460,7 +529,19 @@ size_t StoreWriterImpl::Retention(int64_t pcMs)
                 if (!rec && fs::remove(dir / "motion.mot", rec))
                     total -= std::min(total, left);
                 fs::remove(dir, rec); // only when empty
-                fs::remove(dir.parent_path(), rec);
+                // A day left without stream folders loses its summary, then the folder goes.
+                const fs::path day = dir.parent_path();
+                bool anyFolder = false;
+                for (fs::directory_iterator d(day, rec), e; !rec && d != e; d.increment(rec)) {
+                    std::error_code dec;
+                    anyFolder = anyFolder || d->is_directory(dec);
+                }
+                if (!rec && !anyFolder) {
+                    const uint64_t sum = fs::file_size(day / "segments.sum", rec);
+                    if (!rec && fs::remove(day / "segments.sum", rec))
+                        total -= std::min(total, sum);
+                }
+                fs::remove(day, rec);
             }
         }
     }

@@ -440,3 +440,113 @@ TEST_F(StoreTest, KilledWriterLosesNothingAccepted)
     for (uint32_t i = 0; i <= last; ++i)
         ASSERT_EQ(got[i].block, VideoFrame(0, kT0 + int64_t(i) * 33, i % 30 == 0, i, 2000)) << i;
 }
+
+// The day's summary spares the catalogue the indexes; lost, torn, damaged or behind the segments, the
+// catalogue still answers what the indexes say, and never shows a segment that is gone.
+TEST_F(StoreTest, CatalogueSummaryLostTornOrStale)
+{
+    auto w = Open({/*segmentSeconds*/ 2});
+    for (int burst = 0; burst < 3; ++burst)
+        Write(*w, kT0 + burst * 10000, 5); // three spans a stream, each of several segments
+    w->Close();
+    const fs::path sum = store::SummaryPathOf(Site(), 20240101);
+    using Answer = std::vector<std::vector<std::pair<int64_t, int64_t>>>;
+    auto answer = [&] {
+        store::Catalogue cat(Site());
+        Answer a;
+        for (int stream : {0, 1, store::kAudioStream}) {
+            a.emplace_back();
+            for (const store::Span& s : cat.Spans(stream, 20240101))
+                a.back().emplace_back(s.startMs, s.endMs);
+        }
+        return a;
+    };
+    auto fromIndexes = [&] {
+        std::error_code ec;
+        fs::rename(sum, sum.string() + ".aside", ec);
+        const Answer a = answer();
+        fs::rename(sum.string() + ".aside", sum, ec);
+        return a;
+    };
+    auto summaryBytes = [&] {
+        std::vector<uint8_t> b(fs::file_size(sum));
+        FILE* f = fopen(sum.c_str(), "rb");
+        EXPECT_EQ(fread(b.data(), 1, b.size(), f), b.size());
+        fclose(f);
+        return b;
+    };
+    auto putSummary = [&](const std::vector<uint8_t>& b) {
+        FILE* f = fopen(sum.c_str(), "wb");
+        fwrite(b.data(), 1, b.size(), f);
+        fclose(f);
+    };
+
+    // One record per ended segment, and the same answer as the indexes give.
+    const std::vector<uint8_t> good = summaryBytes();
+    uint32_t day = 0;
+    std::vector<store::SummaryRecord> records;
+    ASSERT_TRUE(store::ParseSummary(good.data(), good.size(), &day, &records));
+    EXPECT_EQ(day, 20240101u);
+    EXPECT_EQ(records.size(), Segments(0).size() + Segments(1).size() + Segments(store::kAudioStream).size());
+    const Answer truth = fromIndexes();
+    ASSERT_EQ(truth[0].size(), 3u);
+    EXPECT_EQ(answer(), truth);
+    // It is what the catalogue reads: a record that says otherwise (the segment's length unchanged) is believed.
+    store::SummaryRecord last = records.back();
+    last.lastMs -= 10;
+    std::vector<uint8_t> lying = good;
+    store::EncodeSummaryRecord(last, lying.data() + lying.size() - store::kSummaryRecordSize);
+    putSummary(lying);
+    EXPECT_NE(answer(), truth);
+
+    // Torn anywhere in its last records, garbage inside, its head damaged, or lost.
+    for (size_t cut = good.size() - 2 * store::kSummaryRecordSize; cut < good.size(); cut += 7) {
+        putSummary(std::vector<uint8_t>(good.begin(), good.begin() + long(cut)));
+        EXPECT_EQ(answer(), truth) << cut;
+    }
+    std::vector<uint8_t> bad = good;
+    for (size_t i = store::kSummaryHeadSize + 50; i < store::kSummaryHeadSize + 150; ++i)
+        bad[i] = 0x5A;
+    putSummary(bad);
+    EXPECT_EQ(answer(), truth);
+    bad = good;
+    bad[9] ^= 1; // the day in the head
+    putSummary(bad);
+    EXPECT_EQ(answer(), truth);
+    fs::remove(sum);
+    EXPECT_EQ(answer(), truth);
+
+    // Behind the segments: a writer appending after a torn summary keeps its records in place, and a
+    // segment gone or cut short by hand is answered from what is on the disk.
+    putSummary(std::vector<uint8_t>(good.begin(), good.end() - 13));
+    w = Open({2});
+    Write(*w, kT0 + 40000, 5);
+    w->Close();
+    const std::vector<uint8_t> grown = summaryBytes();
+    ASSERT_TRUE(store::ParseSummary(grown.data(), grown.size(), &day, &records));
+    EXPECT_EQ(records.size(), Segments(0).size() + Segments(1).size() + Segments(store::kAudioStream).size() - 1);
+    EXPECT_EQ((grown.size() - store::kSummaryHeadSize) % store::kSummaryRecordSize, 0u);
+    const Answer more = fromIndexes();
+    ASSERT_EQ(more[0].size(), 4u);
+    EXPECT_EQ(answer(), more);
+    const fs::path first = Segments(0).front(), lastSeg = Segments(1).back();
+    fs::remove(first);
+    fs::remove(store::IndexPathOf(first.string()));
+    fs::resize_file(lastSeg, fs::file_size(lastSeg) - 10);
+    const Answer cut = fromIndexes();
+    EXPECT_NE(cut, more);
+    EXPECT_EQ(answer(), cut);
+
+    // Retention down to half the store: nothing it removed is shown.
+    uint64_t total = 0;
+    for (auto& e : fs::recursive_directory_iterator(root_))
+        total += e.is_regular_file() ? e.file_size() : 0;
+    w = Open({2, /*maxBytes*/ total / 2});
+    EXPECT_GT(w->EnforceRetention(kT0 + 3600000), 0u);
+    w->Close();
+    ASSERT_TRUE(fs::exists(sum));
+    const Answer kept = fromIndexes();
+    EXPECT_NE(kept, cut);
+    EXPECT_FALSE(kept[0].empty() && kept[1].empty() && kept[2].empty());
+    EXPECT_EQ(answer(), kept);
+}
