@@ -80,7 +80,7 @@ void Recorder::PushBlock(int channel, const uint8_t* block, size_t size, int64_t
 
 void Recorder::PushMotion(int channel, uint32_t dvrUtcSeconds, uint8_t level)
 {
-    if (!Active())
+    if (!Active() || channel < 0 || channel >= kMaxChannels || !(Channels() & (1u << channel)))
         return;
     Item item;
     item.kind = Item::Kind::Motion;
