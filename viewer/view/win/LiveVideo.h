@@ -128,6 +128,10 @@ private:
     record::Recorder* recorder_ = nullptr; // not ours
     // One per camera, each used by the decode thread of its channel only.
     std::array<store::MotionMeter, 16> meters_;
+    // A meter takes a picture of its camera at most every kMotionEveryMs: the level of a second
+    // needs a few differences, not every picture's (a D1 picture costs the meter milliseconds).
+    static constexpr int64_t kMotionEveryMs = 200;
+    std::array<int64_t, 16> meteredAtMs_{};
 };
 
 } // namespace view
