@@ -24,7 +24,10 @@ bool ConnectionController::SendChannelRequest(uint32_t channelMask, int32_t audi
 {
     uint8_t b[protocol::kChannelRequestSize];
     protocol::BuildChannelRequest(channelMask, audioChoice, b);
-    return SendCommand(protocol::kCmdChannelRequest, b, sizeof b);
+    const bool sent = SendCommand(protocol::kCmdChannelRequest, b, sizeof b);
+    if (sent && requestObserver_)
+        requestObserver_(channelMask);
+    return sent;
 }
 
 bool ConnectionController::SendConfiguration(int32_t mode, const uint8_t* body136)

@@ -6,6 +6,7 @@
 #include "ViewParts.h"
 #include "Dispatch.h"
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace connection {
@@ -59,6 +60,9 @@ public:
 
     // Every port must be set; they outlive the controller.
     explicit ConnectionController(const ViewPorts& ports);
+
+    // Told the channel mask of every channel request sent (the view's recording follows it).
+    void SetChannelRequestObserver(std::function<void(uint32_t)> observer) { requestObserver_ = std::move(observer); }
 
     // View start-up, once the status log exists: texts 9 and 3.
     void LogStartTexts();
@@ -131,6 +135,7 @@ private:
 
     ViewPorts p_;
     ConnectionState s_;
+    std::function<void(uint32_t)> requestObserver_;
 };
 
 } // namespace connection

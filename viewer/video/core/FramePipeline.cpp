@@ -120,6 +120,7 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         std::shared_lock<std::shared_mutex> l(outputs_);
         if (cutOff_)
             return SlotResult::Dropped;
+        display_.PictureDecoded(ch, w, hgt, static_cast<const uint8_t*>(picture.plane[0]), h.seconds);
         display_.ShowPicture(ch, w, hgt, static_cast<const uint8_t*>(picture.plane[0]), local);
         ++shown_;
         if (CLatencyHistogram* stats = stats_.load())

@@ -23,6 +23,9 @@ public:
                              const video::PictureTime& time) = 0;
     // A 1 x 1 black picture without a time for each of the first `channels` channels.
     virtual void BlankChannels(int channels) = 0;
+    // Each decoded picture before it is shown, with the frame's UTC seconds (the view's motion
+    // marks while it records). On the decode thread of the channel.
+    virtual void PictureDecoded(int, int, int, const uint8_t*, uint32_t) {}
 
 protected:
     ~IPictureDisplay() = default;

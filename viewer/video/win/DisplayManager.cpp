@@ -238,6 +238,35 @@ void DisplayManager::SetOsdOptions(int title, int size, int time)
     RedrawLocked(0xFFFF);
 }
 
+void DisplayManager::SetRecording(uint32_t mask)
+{
+    Guard g(lock_);
+    const uint32_t changed = recording_ ^ mask;
+    recording_ = mask;
+    RedrawLocked(changed);
+}
+
+uint32_t DisplayManager::Recording()
+{
+    Guard g(lock_);
+    return recording_;
+}
+
+void DisplayManager::DrawRecordMark(const DivisionPlan& plan, RECT& extent)
+{
+    if (plan.channel < 0 || plan.channel >= kDisplayChannels || !(recording_ & (1u << plan.channel)))
+        return;
+    // Under the title, in the title's font: the same place in every layout, clear of size and time.
+    const TextBox& t = plan.titleBox;
+    const int h = t.bottom - t.top;
+    const TextBox box{t.left, t.bottom, t.left + 4 * h, t.bottom + h};
+    const COLORREF text = textColour_;
+    textColour_ = RGB(255, 0, 0);
+    DrawOutlinedText(u"REC", box, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    textColour_ = text;
+    Unite(extent, Grown(box, 1));
+}
+
 void DisplayManager::Redraw(uint32_t mask)
 {
     Guard g(lock_);
@@ -507,6 +536,7 @@ RECT DisplayManager::DrawDivision(const DivisionPlan& plan, const uint32_t* scal
         Unite(extent, Grown(plan.timeBox, 1));
     }
     DrawOverlay(plan, extent);
+    DrawRecordMark(plan, extent);
     return extent;
 }
 

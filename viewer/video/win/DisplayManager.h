@@ -54,6 +54,10 @@ public:
     void SetBorderColour(COLORREF colour);
     void SetOsdOptions(int title, int size, int time);
     void Redraw(uint32_t channelMask);
+    // The channels being recorded (bit n = channel n): each of their divisions shows a red "REC"
+    // under its title.
+    void SetRecording(uint32_t channelMask);
+    uint32_t Recording();
 
     // Called by the view for WM_PARENTNOTIFY: the view becomes the window that double clicks are
     // posted to, and a right button press flips the switches and applies them. True when it was one.
@@ -122,6 +126,7 @@ private:
     void PlanAt(int position, DivisionPlan& plan) const;
     void DimIfAged(const DivisionPlan& plan);
     void DrawOverlay(const DivisionPlan& plan, RECT& extent);
+    void DrawRecordMark(const DivisionPlan& plan, RECT& extent);
     bool OnPanMouse(UINT msg, LPARAM lp);
     Zoom ZoomLocked(int channel) const;
     HFONT TextFont(int points);
@@ -156,6 +161,7 @@ private:
     std::vector<uint32_t> redrawScratch_; // under the lock
     DivisionOverlay overlay_; // under the lock
     double zoomAll_ = 1.0; // under the lock
+    uint32_t recording_ = 0; // under the lock
     int panChannel_ = -1; // the channel a left-button drag pans; -1 none (user-interface thread)
     POINT panFrom_{};
 };

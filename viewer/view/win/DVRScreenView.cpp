@@ -91,6 +91,7 @@ LRESULT DVRScreenView::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_PARENTNOTIFY: OnParentNotify(wp, lp); return 0;
     case WM_AUDIO_CAPTURED: OnAudioCaptured(); return 0;
     case WM_HOST_MOVED: return 0;
+    case WM_RECORDING: OnRecording(); return 0;
     case NSMG_WM_CONNECT: c.OnConnectResult(wp != 0); return 0;
     case NSMG_WM_LOST:
     case NSMG_WM_CLOSED: c.OnConnectionLost(); return 0;
@@ -149,6 +150,7 @@ void DVRScreenView::OnAudioCaptured()
 bool DVRScreenView::OnCreate()
 {
     black_.Attach(CreateSolidBrush(RGB(0, 0, 0)));
+    components_.SetRecordingWindow(Hwnd());
     if (!panel_.Create(Hwnd()))
         return false;
     ptz_.FillLists(Hwnd());
@@ -204,6 +206,9 @@ void DVRScreenView::OnDestroy()
     const auto& ports = components_.Ports();
     c.State().userStopped = true;
     StopTimer(connection::ViewTimer::Reconnect);
+    // What is queued is written and the store closed as the components go.
+    components_.SetRecordingWindow(nullptr);
+    components_.Recorder().Stop();
     ptz_.Shutdown();
     if (c.State().connected)
         c.Teardown();

@@ -126,6 +126,15 @@ private:
     void OnCycleTimer();
     void OnPanelPressed();
     unsigned cycleMs_ = 0; // 0: not cycling
+    // Ctrl+R and Ctrl+Shift+R: recording and its folder (ViewRecord.cpp); WM_RECORDING its news.
+    void ToggleRecording();
+    void ChooseRecordFolder();
+    std::wstring RecordFolder() const;
+    void ShowRecordMarks();
+    void OnRecording();
+    void RecordSiteCheck();
+    std::string recordAddress_; // the site being recorded
+    int recordPort_ = 0;
 
     RECT SkinRect(unsigned short id) const { return panel_.Rect(id); }
     std::wstring ItemText(int item, int maxChars) const;

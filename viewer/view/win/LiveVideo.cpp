@@ -245,6 +245,23 @@ void CLiveVideo::BlankChannels(int channels)
         display_.SetChannelPicture(ch, &bi, black);
 }
 
+void CLiveVideo::PictureDecoded(int channel, int width, int height, const uint8_t* bgr, uint32_t utcSeconds)
+{
+    if (!recorder_ || !recorder_->Active() || channel < 0 || channel >= 16)
+        return;
+    const int64_t now = static_cast<int64_t>(GetTickCount64());
+    int64_t& last = meteredAtMs_[static_cast<size_t>(channel)];
+    if (now - last < kMotionEveryMs)
+        return;
+    last = now;
+    store::MotionMeter& meter = meters_[static_cast<size_t>(channel)];
+    meter.AddBgr(bgr, width, height, width * 3, utcSeconds);
+    uint32_t second = 0;
+    uint8_t level = 0;
+    if (meter.Take(&second, &level))
+        recorder_->PushMotion(channel, second, level);
+}
+
 void CLiveVideo::PictureArrived()
 {
     if (view_)

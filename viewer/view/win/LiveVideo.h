@@ -12,6 +12,9 @@
 #include "ViewParts.h"
 #include "PostMessageNotify.h"
 #include "XvidLibrary.h"
+#include "Recorder.h"
+#include "StoreWriter.h"
+#include <array>
 #include <atomic>
 #include <memory>
 
@@ -57,6 +60,9 @@ public:
         sync_ = sync;
     }
 
+    // Where the motion levels of decoded pictures go while it records. Not ours; outlives the threads.
+    void SetRecorder(record::Recorder* recorder) { recorder_ = recorder; }
+
     // The decode threads' poll timing, from the next login on.
     void SetQueueTiming(const pipeline::CFrameQueue::Timing& timing) { timing_ = timing; }
 
@@ -93,6 +99,7 @@ public:
 private:
     void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;
     void BlankChannels(int channels) override;
+    void PictureDecoded(int channel, int width, int height, const uint8_t* bgr, uint32_t utcSeconds) override;
     void PictureArrived() override;
 
     HWND view_ = nullptr; // not ours
@@ -118,6 +125,13 @@ private:
     pipeline::CLatencyHistogram* latency_ = nullptr; // not ours
     pipeline::CLatencyHistogram* arrival_ = nullptr; // not ours
     pipeline::CLatencyHistogram* sync_ = nullptr; // not ours
+    record::Recorder* recorder_ = nullptr; // not ours
+    // One per camera, each used by the decode thread of its channel only.
+    std::array<store::MotionMeter, 16> meters_;
+    // A meter takes a picture of its camera at most every kMotionEveryMs: the level of a second
+    // needs a few differences, not every picture's (a D1 picture costs the meter milliseconds).
+    static constexpr int64_t kMotionEveryMs = 200;
+    std::array<int64_t, 16> meteredAtMs_{};
 };
 
 } // namespace view

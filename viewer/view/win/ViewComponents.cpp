@@ -1,6 +1,8 @@
 #include "ViewComponents.h"
 #include "LiveVideo.h"
 #include "ViewAudio.h"
+#include "foundation/Messages.h"
+#include <chrono>
 
 namespace view {
 
@@ -37,10 +39,43 @@ struct ViewComponents::PtzLayout final : connection::ILayout {
     IPendingPtz& ptz;
 };
 
+// The frame sink in use, with every block also handed to the recorder (which takes it only while it
+// records, and only the channels asked for).
+struct ViewComponents::RecordingFrames final : connection::IFrameSink {
+    RecordingFrames(connection::IFrameSink& f, record::Recorder& r) : frames(f), recorder(r) {}
+    static int64_t NowMs()
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    }
+    void StoreVideo(int channel, const uint8_t* data, size_t length) override
+    {
+        if (recorder.Active())
+            recorder.PushBlock(channel, data, length, NowMs());
+        frames.StoreVideo(channel, data, length);
+    }
+    void StoreAudio(const uint8_t* data, size_t length) override
+    {
+        if (recorder.Active())
+            recorder.PushBlock(-1, data, length, NowMs());
+        frames.StoreAudio(data, length);
+    }
+    void MarkWritePositionsForReset() override { frames.MarkWritePositionsForReset(); }
+    void ClearSlots() override { frames.ClearSlots(); }
+    connection::IFrameSink& frames;
+    record::Recorder& recorder;
+};
+
 ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITransport& transport,
                                connection::IViewWindow& window, connection::IPanelHooks* ownPanel, IPendingPtz* ownPtz,
                                connection::ILiveViewHost* layoutHost)
 {
+    recorder_ = std::make_unique<record::Recorder>([this] {
+        // The writer thread: a post, never a wait on the user-interface thread.
+        if (HWND w = recordWindow_.load())
+            PostMessageW(w, WM_RECORDING, 0, 0);
+    });
     if (config.live) {
         audioLinks_ = std::make_unique<AudioLinks>(*this, transport);
         if (!config.audio)
@@ -58,6 +93,10 @@ ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITrans
                          static_cast<connection::IDecodeThreads*>(&noDecode_));
     ports_.frames = pick(config.frames, static_cast<connection::IFrameSink*>(live_.get()),
                          static_cast<connection::IFrameSink*>(&counting_));
+    recordingFrames_ = std::make_unique<RecordingFrames>(*ports_.frames, *recorder_);
+    ports_.frames = recordingFrames_.get();
+    if (live_)
+        live_->SetRecorder(recorder_.get());
     ports_.display = pick(config.display, static_cast<connection::IDisplayHooks*>(live_.get()),
                           static_cast<connection::IDisplayHooks*>(&noDisplay_));
     if (!config.layout && layoutHost)
@@ -68,6 +107,11 @@ ViewComponents::ViewComponents(const ViewPartsConfig& config, connection::ITrans
         ports_.layout = ptzLayout_.get();
     }
     controller_ = std::make_unique<connection::ConnectionController>(ports_);
+    controller_->SetChannelRequestObserver([this](uint32_t mask) {
+        recorder_->SetChannels(mask);
+        if (HWND w = recordWindow_.load())
+            PostMessageW(w, WM_RECORDING, 0, 0); // the REC marks follow the channels asked for
+    });
 }
 
 ViewComponents::~ViewComponents() = default;

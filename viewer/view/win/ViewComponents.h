@@ -6,6 +6,8 @@
 #include "BasicParts.h"
 #include "ConnectionController.h"
 #include "LiveLayout.h"
+#include "Recorder.h"
+#include <atomic>
 #include <memory>
 
 class CViewAudio;
@@ -66,6 +68,12 @@ public:
     // What pictures wait for: the view's own sound devices, or nothing.
     pipeline::IAudioTiming* AudioTiming();
 
+    // The recording of what the DVR sends: every stream block the controller stores goes to it as
+    // well, and its writer thread posts WM_RECORDING to the window set here when it has news.
+    record::Recorder& Recorder() { return *recorder_; }
+    const record::Recorder& Recorder() const { return *recorder_; }
+    void SetRecordingWindow(HWND window) { recordWindow_.store(window); }
+
     // The setup dialog's "Enable Audio" box and the panel's live-phone button, mirrored into the
     // values the decode threads read. SetPhoneButton is false when the switch could not be sent.
     void SetEnableAudio(bool on);
@@ -80,6 +88,11 @@ private:
     void StopPlayback() override;
     void PhoneAnswer(bool allowed) override;
 
+    // The decode threads and the controller feed the recorder: it is declared first and goes last.
+    std::atomic<HWND> recordWindow_{nullptr}; // not ours
+    std::unique_ptr<record::Recorder> recorder_;
+    struct RecordingFrames;
+    std::unique_ptr<RecordingFrames> recordingFrames_;
     // The decode threads use the sound devices, so live_ is declared after them and goes first.
     std::unique_ptr<AudioLinks> audioLinks_;
     std::unique_ptr<CViewAudio> audio_;

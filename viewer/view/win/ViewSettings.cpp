@@ -143,7 +143,11 @@ namespace view {
 
 void DVRScreenView::ChannelInformation(int channelCount) { settings_.OnChannelInformation(channelCount); }
 
-void DVRScreenView::LoginAccepted() { settings_.OnLoginAccepted(components_.Controller().State().channelCount); }
+void DVRScreenView::LoginAccepted()
+{
+    settings_.OnLoginAccepted(components_.Controller().State().channelCount);
+    RecordSiteCheck();
+}
 
 void DVRScreenView::OnSetupCommand()
 {

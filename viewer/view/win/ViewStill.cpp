@@ -49,6 +49,13 @@ bool DVRScreenView::OnViewKey(const MSG& msg)
         SaveStill();
         return true;
     }
+    if (msg.wParam == 'R') {
+        if (GetKeyState(VK_SHIFT) & 0x8000)
+            ChooseRecordFolder();
+        else
+            ToggleRecording();
+        return true;
+    }
     if (msg.wParam == 'T') {
         ToggleCycle();
         return true;

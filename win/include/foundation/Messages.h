@@ -30,6 +30,9 @@ enum : UINT {
     // so both stay as they are.
     WM_MODULE_CLOSED = WM_USER + 401, // 1425
 
+    // The view's recorder to the view (posted): it has events to collect.
+    WM_RECORDING = WM_USER + 204, // 1228
+
     // The phone capture to the view, sent once per block (wParam block size, lParam bytes available).
     WM_AUDIO_CAPTURED = WM_USER + 1024, // 2048
     // The setup dialog to the view, sent: the settings were confirmed.
