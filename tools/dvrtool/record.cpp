@@ -165,7 +165,7 @@ dvrtool::Registrar reg([](CLI::App& app) {
         ->check(CLI::Range(10, 3600))
         ->capture_default_str();
     sub->add_option("--max-size", args->maxSize,
-                    "with --store: size cap of the site's recordings, e.g. 500GB; the oldest segments go first "
+                    "with --store: size cap of the store folder, e.g. 500GB; the oldest segments go first "
                     "(0: none)")
         ->transform(CLI::AsSizeValue(true))
         ->capture_default_str();
