@@ -264,13 +264,19 @@ private:
                 motion.reset();
             }
         }
-        log_.Line("connected: " + std::to_string(channels) + " cameras, recording " +
-                  (mask ? CameraList(mask) : std::string("none")) + (o_.audio ? " with audio" : "") +
-                  (motion ? " and motion marks" : ""));
-        lastFailure_.clear();
+        // While one failure repeats (a DVR that logs in but sends nothing), the line waits for the
+        // first block, so that the repeats stay out of the log.
+        std::string line = "connected: " + std::to_string(channels) + " cameras, recording " +
+            (mask ? CameraList(mask) : std::string("none")) + (o_.audio ? " with audio" : "") +
+            (motion ? " and motion marks" : "");
+        if (lastFailure_.empty())
+            log_.Line(line);
+        else
+            pendingLine_ = std::move(line);
         connected_ = true;
         ++period_.connections;
         s.end = Receive(client, motion.get(), s);
+        pendingLine_.clear();
         connected_ = false;
         client.Close();
         return s;
@@ -320,6 +326,11 @@ private:
                     ++period_.refused;
                 continue;
             }
+            if (!s.good && !pendingLine_.empty())
+                log_.Line(pendingLine_);
+            if (!s.good)
+                lastFailure_.clear();
+            pendingLine_.clear();
             s.good = true;
             period_.bytes += n;
             if (wire::IsAudioTag(p, n)) {
@@ -340,7 +351,7 @@ private:
     Log log_;
     RetryPause pause_;
     std::unique_ptr<store::StoreWriter> writer_;
-    std::string lastFailure_;
+    std::string lastFailure_, pendingLine_;
     Counts period_, total_;
     uint64_t failedAttempts_ = 0;
     int64_t nextSummary_ = 0;
