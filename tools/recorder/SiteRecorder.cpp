@@ -86,11 +86,13 @@ public:
         if (ch >= channels_ || h.total < wire::kVideoHeaderSize || h.total > size)
             return;
         video::DecodedPicture pic{};
-        if (decoder_.DecodeFrame(h, block, size, &pic, ch) <= 0 || !pic.plane[0] || pic.width <= 0 ||
-            pic.height <= 0 || pic.stride[0] < pic.width)
+        // The picture record names its size only after a VOL; the planes are made for the channel's size.
+        int w = 0, ht = 0;
+        if (decoder_.DecodeFrame(h, block, size, &pic, ch) <= 0 || !pic.plane[0] ||
+            !decoder_.ChannelSize(ch, w, ht) || w <= 0 || ht <= 0 || pic.stride[0] < w)
             return;
         store::MotionMeter& m = meters_[size_t(ch)];
-        m.AddLuma(static_cast<const uint8_t*>(pic.plane[0]), pic.width, pic.height, pic.stride[0], h.seconds);
+        m.AddLuma(static_cast<const uint8_t*>(pic.plane[0]), w, ht, pic.stride[0], h.seconds);
         uint32_t second = 0;
         uint8_t level = 0;
         while (m.Take(&second, &level))

@@ -1,11 +1,13 @@
 // `dvrtool record --store` as a program against the simulator: killed in the middle of writing it
 // leaves everything but the last second readable; a DVR that drops the connection is recorded on
 // into the same store.
+#include "Catalogue.h"
 #include "ServedSimulator.h"
 #include "SiteRecorder.h"
 #include "StoreReader.h"
 #include "wire/StreamFrame.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -128,7 +130,7 @@ struct Frame {
     int64_t pcUtcMs = 0;
 };
 struct ReadBack {
-    std::string error;
+    std::string error, folder;
     std::vector<Frame> video[2];
 };
 
@@ -141,7 +143,7 @@ ReadBack ReadSite(const std::string& log)
         back.error = "no site folder in the log";
         return back;
     }
-    const std::string folder = log.substr(at + 6, log.find('\n', at) - at - 6);
+    const std::string folder = back.folder = log.substr(at + 6, log.find('\n', at) - at - 6);
     for (int ch = 0; ch < 2; ++ch) {
         auto reader = store::StoreReader::Open(folder, ch, false, &back.error);
         if (!reader)
@@ -208,7 +210,7 @@ TEST(SiteRecorderProgram, RecordsOnIntoTheSameStoreWhenTheDvrDrops)
     o.dropAfterSeconds = 2;
     auto sim = StartSimulator("site_recorder_drop", o);
     const std::string store = FreshStore("site_recorder_drop");
-    RecorderProcess rec(store, sim->Port(), {"--no-audio"});
+    RecorderProcess rec(store, sim->Port(), {"--no-audio", "--motion"});
     ASSERT_TRUE(rec.Started());
     ASSERT_TRUE(rec.WaitFor("connected:", 3, 30000)) << rec.log;
     ASSERT_TRUE(rec.WaitFor("connection lost: ", 2, 10000)) << rec.log;
@@ -233,4 +235,13 @@ TEST(SiteRecorderProgram, RecordsOnIntoTheSameStoreWhenTheDvrDrops)
         EXPECT_GE(spans, 3) << "camera " << ch + 1;
         EXPECT_GE(frames.back().pcUtcMs, stoppedAt - 1500) << "camera " << ch + 1;
     }
+    // Motion marks were kept for both cameras.
+    const store::Catalogue cat(back.folder);
+    size_t marked[2] = {};
+    for (uint32_t day : cat.Days())
+        for (int ch = 0; ch < 2; ++ch)
+            for (uint8_t level : cat.Motion(ch, day))
+                marked[ch] += level != 255;
+    EXPECT_GE(marked[0], 3u);
+    EXPECT_GE(marked[1], 3u);
 }
