@@ -26,8 +26,8 @@ for mode in plain motion; do
     "$tool" record --store "$store" --address 127.0.0.1 --port "$port" --user admin --password 1111 $flag \
       2>"$work/$mode-$r.log" &
     pid=$!
-    # Measure from the first connection on, not the start-up.
-    for _ in $(seq 200); do grep -q "connected:" "$work/$mode-$r.log" && break; sleep 0.05; done
+    # Measure from the first frames on, not the start-up (the simulator encodes its loops first).
+    for _ in $(seq 1200); do [ -n "$(find "$store" -name '*.seg' -size +0 2>/dev/null | head -1)" ] && break; sleep 0.1; done
     read -r u0 s0 < <(awk '{print $14, $15}' /proc/$pid/stat)
     b0=$(du -sb "$store" | cut -f1)
     sleep "$secs"

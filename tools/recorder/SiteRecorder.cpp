@@ -5,6 +5,10 @@
 #include "wire/Packets.h"
 #include "wire/StreamFrame.h"
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <chrono>
 #include <ctime>
 #include <memory>
@@ -51,7 +55,7 @@ private:
 };
 
 struct Counts {
-    uint64_t frames = 0, audio = 0, bytes = 0, refused = 0, marks = 0, connections = 0;
+    uint64_t frames = 0, audio = 0, bytes = 0, refused = 0, marks = 0, unmeasured = 0, connections = 0;
     void Add(const Counts& o)
     {
         frames += o.frames;
@@ -59,11 +63,15 @@ struct Counts {
         bytes += o.bytes;
         refused += o.refused;
         marks += o.marks;
+        unmeasured += o.unmeasured;
         connections += o.connections;
     }
 };
 
-// Motion marks: the chosen cameras decoded to luma planes and measured once a second.
+// Motion marks: the cameras' pictures decoded to luma planes and measured once a second, on a
+// thread of their own, so that decoding never holds up the recording. When decoding falls behind,
+// pictures are passed over (the decoder then waits for the next key frame) rather than queued
+// without end; the marks come back to the receiving thread, which alone writes to the store.
 class MotionMarks {
 public:
     explicit MotionMarks(int channels) : decoder_(video::LinkedXvidApi()), channels_(channels)
@@ -72,12 +80,76 @@ public:
         w.fill(720);
         h.fill(480);
         decoder_.Initialize(channels_, 2, w.data(), h.data(), nullptr);
+        if (Usable())
+            worker_ = std::thread([this] { Work(); });
     }
-    ~MotionMarks() { decoder_.Destroy(); }
+    ~MotionMarks() { Stop(); }
+    // Ends the worker; the marks it made stay for WriteMarks.
+    void Stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        wake_.notify_one();
+        if (worker_.joinable())
+            worker_.join();
+        decoder_.Destroy();
+    }
     bool Usable() const { return decoder_.LibraryStatus() == video::XvidStatus::Ready; }
 
-    // One video frame the store accepted; the marks of seconds that ended go to the writer.
-    void OnFrame(const uint8_t* block, size_t size, store::StoreWriter& writer, Counts& counts)
+    // One video frame the store accepted.
+    void OnFrame(const uint8_t* block, size_t size, Counts& counts)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (queue_.size() >= kMaxQueued) {
+                ++counts.unmeasured;
+                return;
+            }
+            queue_.emplace_back(block, block + size);
+        }
+        wake_.notify_one();
+    }
+
+    // The marks of the seconds that ended, into the store.
+    void WriteMarks(store::StoreWriter& writer, Counts& counts)
+    {
+        std::vector<Mark> marks;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            marks.swap(marks_);
+        }
+        for (const Mark& m : marks)
+            if (writer.AppendMotion(m.channel, m.second, m.level))
+                ++counts.marks;
+    }
+
+private:
+    static constexpr size_t kMaxQueued = 256; // about half a second of 16 cameras at 30 pictures/s
+    struct Mark {
+        int channel;
+        uint32_t second;
+        uint8_t level;
+    };
+
+    void Work()
+    {
+        std::vector<uint8_t> frame;
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+                if (quit_)
+                    return;
+                frame.swap(queue_.front());
+                queue_.pop_front();
+            }
+            Measure(frame.data(), frame.size());
+        }
+    }
+
+    void Measure(const uint8_t* block, size_t size)
     {
         wire::VideoFrameHeader h;
         if (!wire::ParseVideoFrameHeader(block, size, h) || h.ChannelBits() < 16)
@@ -95,15 +167,21 @@ public:
         m.AddLuma(static_cast<const uint8_t*>(pic.plane[0]), w, ht, pic.stride[0], h.seconds);
         uint32_t second = 0;
         uint8_t level = 0;
-        while (m.Take(&second, &level))
-            if (writer.AppendMotion(ch, second, level))
-                ++counts.marks;
+        while (m.Take(&second, &level)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            marks_.push_back({ch, second, level});
+        }
     }
 
-private:
-    video::CMp4DecoderManager decoder_;
+    video::CMp4DecoderManager decoder_; // the worker's alone once it runs
     int channels_;
-    std::array<store::MotionMeter, 16> meters_;
+    std::array<store::MotionMeter, 16> meters_; // the worker's
+    std::mutex mutex_; // guards what follows
+    std::condition_variable wake_;
+    std::deque<std::vector<uint8_t>> queue_;
+    std::vector<Mark> marks_;
+    bool quit_ = false;
+    std::thread worker_;
 };
 
 enum class End { Stopped, Lost, Refused, StoreFailed };
@@ -167,7 +245,10 @@ public:
         total_.Add(period_);
         log_.Line("stopped: " + std::to_string(total_.frames) + " frames, " + std::to_string(total_.audio) +
                   " audio blocks, " + MegaBytes(total_.bytes) + " recorded in " + std::to_string(total_.connections) +
-                  " connections");
+                  " connections" +
+                  (o_.motion ? "; " + std::to_string(total_.marks) + " motion marks, " +
+                           std::to_string(total_.unmeasured) + " pictures not measured"
+                             : std::string()));
         return code;
     }
 
@@ -211,7 +292,8 @@ private:
         std::string line = "last " + std::to_string(o_.summaryMinutes) + " min: " + std::to_string(period_.frames) +
             " frames, " + std::to_string(period_.audio) + " audio blocks, " + MegaBytes(period_.bytes);
         if (o_.motion)
-            line += ", " + std::to_string(period_.marks) + " motion marks";
+            line += ", " + std::to_string(period_.marks) + " motion marks (" + std::to_string(period_.unmeasured) +
+                " pictures not measured)";
         if (period_.refused)
             line += ", " + std::to_string(period_.refused) + " malformed blocks dropped";
         if (failedAttempts_)
@@ -278,6 +360,10 @@ private:
         connected_ = true;
         ++period_.connections;
         s.end = Receive(client, motion.get(), s);
+        if (motion) {
+            motion->Stop();
+            motion->WriteMarks(*writer_, period_);
+        }
         pendingLine_.clear();
         connected_ = false;
         client.Close();
@@ -296,6 +382,8 @@ private:
                 writer_->Flush();
                 lastFlush = now;
             }
+            if (motion)
+                motion->WriteMarks(*writer_, period_);
             if (writer_->Failed()) {
                 s.why = "the store failed: " + writer_->Error();
                 return End::StoreFailed;
@@ -344,7 +432,7 @@ private:
             if (wire::ParseVideoFrameHeader(p, n, h) && h.ChannelBits() >= 16)
                 s.seen |= 1u << (h.ChannelBits() & 0x0F);
             if (motion)
-                motion->OnFrame(p, n, *writer_, period_);
+                motion->OnFrame(p, n, period_);
         }
     }
 
