@@ -36,7 +36,8 @@ for mode in plain motion; do
     kill -TERM $pid; wait $pid || true
     cpu=$(awk -v a=$((u1 + s1 - u0 - s0)) -v t="$tick" -v s="$secs" 'BEGIN {printf "%.1f", a / t * 3600 / s}')
     bytes=$(awk -v b=$((b1 - b0)) -v s="$secs" 'BEGIN {printf "%.0f", b * 3600 / s}')
-    echo "$mode run $r: $cpu CPU s/h ($(awk -v c="$cpu" 'BEGIN {printf "%.1f", c / 36}') % of a core), $((bytes / 1000000)) MB/h"
+    echo "$mode run $r: $cpu CPU s/h ($(awk -v c="$cpu" 'BEGIN {printf "%.1f", c / 36}') % of a core), $((bytes / 1000000)) MB/h;" \
+      "$(sed -n 's/.*stopped: //p' "$work/$mode-$r.log")"
     echo "$cpu" >>"$work/$mode.cpu"; echo "$bytes" >>"$work/$mode.bytes"
   done
 done
