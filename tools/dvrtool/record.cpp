@@ -3,11 +3,17 @@
 // in front, a CSV of the frames and a decoded PNG snapshot; then one summary line per channel.
 // The DVR's four audio channels go to audio-ch1.wav .. audio-ch4.wav (8 kHz mono), decoded and with
 // sequence gaps filled as the viewer fills them.
+//
+// dvrtool record --store DIR --address A [--port N] --user ID --password PW: record around the clock
+// into the store (SiteRecorder.h) until Ctrl+C or SIGTERM.
 #include "DvrTarget.h"
+#include "SiteRecorder.h"
 #include "StreamRecorder.h"
 #include "ToolAudio.h"
 #include "wire/StreamFrame.h"
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 
@@ -18,10 +24,65 @@ struct RecordArgs : dvrtool::DvrTarget {
     std::string out;
     uint32_t mask = 0; // 0: every channel of the DVR
     bool noAudio = false;
+    // --store
+    std::string store, address;
+    uint16_t port = 50000;
+    std::vector<int> cameras;
+    int segmentSeconds = 300;
+    uint64_t maxSize = 0;
+    int maxDays = 0;
+    bool motion = false;
+    int stallSeconds = 20;
+    int summaryMinutes = 10;
 };
+
+std::atomic<bool> g_stop{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+
+extern "C" void OnStopSignal(int) { g_stop.store(true); }
+
+void RunStore(const RecordArgs& a)
+{
+    if (!a.target.empty() || !a.out.empty())
+        dvrtool::Fail("--store takes the DVR as --address and --port, and writes no --out folder", 1);
+    if (a.address.empty())
+        dvrtool::Fail("--store needs --address", 1);
+    if (a.mask)
+        dvrtool::Fail("--store chooses cameras with --cameras", 1);
+    recorder::SiteRecorderOptions o;
+    o.storeRoot = a.store;
+    o.host = a.address;
+    o.port = a.port;
+    o.user = a.user;
+    o.password = a.password;
+    for (int c : a.cameras)
+        o.cameras |= 1u << (c - 1);
+    o.audio = !a.noAudio;
+    o.motion = a.motion;
+    o.writer.segmentSeconds = a.segmentSeconds;
+    o.writer.maxBytes = a.maxSize;
+    o.writer.maxAgeDays = a.maxDays;
+    o.timeoutMs = a.timeoutMs;
+    o.stallSeconds = a.stallSeconds;
+    o.summaryMinutes = a.summaryMinutes;
+
+    // No SA_RESTART: a signal also ends the wait the recorder is in.
+    struct sigaction sa = {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    const int code = recorder::RunSiteRecorder(o, g_stop, std::cerr);
+    if (code != 0)
+        throw CLI::RuntimeError("", code); // the log said why
+}
 
 void Run(const RecordArgs& a)
 {
+    if (!a.store.empty())
+        return RunStore(a);
+    if (a.target.empty() || a.out.empty())
+        dvrtool::Fail("record needs HOST[:PORT] and --out, or --store with --address", 1);
     const dvrtool::HostPort at = dvrtool::ParseTarget(a);
     std::error_code ec;
     std::filesystem::create_directories(a.out, ec);
@@ -81,14 +142,46 @@ dvrtool::Registrar reg([](CLI::App& app) {
         app.add_subcommand("record",
                            "log in, request the channels and record their video: chNN.m4v (MPEG-4 elementary stream), "
                            "chNN.csv (sequence, type, size, time) and chNN.png (last decoded picture) per channel");
-    dvrtool::AddDvrOptions(sub, *args);
+    sub->add_option("target", args->target, "HOST[:PORT] (port 50000 when omitted; not with --store)");
+    sub->add_option("--user", args->user, "user ID")->required();
+    sub->add_option("--password", args->password, "password")->required();
     sub->add_option("--seconds", args->seconds, "how long to record")
         ->check(CLI::Range(0.1, 86400.0))
         ->capture_default_str();
-    sub->add_option("--out", args->out, "output folder (created when missing)")->required();
+    sub->add_option("--out", args->out, "output folder (created when missing)");
     sub->add_option("--channels", args->mask, "mask of the channels to request (default: all)");
     sub->add_flag("--no-audio", args->noAudio, "ask the DVR for no audio (the channel request's audio choice 0)");
     sub->add_option("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->capture_default_str();
+    sub->add_option("--store", args->store,
+                    "record around the clock into this store folder until Ctrl+C or SIGTERM, reconnecting by "
+                    "itself; instead of HOST[:PORT] and --out");
+    sub->add_option("--address", args->address, "with --store: the DVR's host name or IPv4 address");
+    sub->add_option("--port", args->port, "with --store: the DVR's port")->check(CLI::Range(1, 65535))
+        ->capture_default_str();
+    sub->add_option("--cameras", args->cameras, "with --store: cameras to record, e.g. 1,2,5 (default: all)")
+        ->delimiter(',')
+        ->check(CLI::Range(1, 16));
+    sub->add_option("--segment-seconds", args->segmentSeconds, "with --store: length of a segment file")
+        ->check(CLI::Range(10, 3600))
+        ->capture_default_str();
+    sub->add_option("--max-size", args->maxSize,
+                    "with --store: size cap of the store folder, e.g. 500GB; the oldest segments go first "
+                    "(0: none)")
+        ->transform(CLI::AsSizeValue(true))
+        ->capture_default_str();
+    sub->add_option("--max-days", args->maxDays, "with --store: age cap in days (0: none)")
+        ->check(CLI::Range(0, 36500))
+        ->capture_default_str();
+    sub->add_flag("--motion", args->motion,
+                  "with --store: decode the video and store a motion level per camera and second");
+    sub->add_option("--stall-seconds", args->stallSeconds,
+                    "with --store: reconnect when nothing arrives for this long")
+        ->check(CLI::Range(2, 3600))
+        ->capture_default_str();
+    sub->add_option("--summary-minutes", args->summaryMinutes,
+                    "with --store: minutes between one-line summaries in the log (0: none)")
+        ->check(CLI::Range(0, 1440))
+        ->capture_default_str();
     sub->callback([args] { Run(*args); });
 });
 
