@@ -38,7 +38,7 @@ mkdir -p "$T/bin"
 ln -sf "$tree/bin/winebench-keepalive.exe" "$T/bin/winebench-keepalive.exe"
 WB=$T/winebench
 "$bench" stop "$T"
-rm -rf "$WB/prefix" "$WB/prefix.stamp" "$WB/home" "$T/installcheck.err" "$T/data"
+rm -rf "$WB/prefix" "$WB/prefix.stamp" "${WB:?}/home" "$T/installcheck.err" "$T/data"
 trap '"$bench" stop "$T"' EXIT
 wine_version=$(wine --version 2>/dev/null)
 if [ ! -d "$WB/pristine" ] || [ "$(cat "$WB/pristine.stamp" 2>/dev/null)" != "$wine_version" ]; then
@@ -47,7 +47,7 @@ if [ ! -d "$WB/pristine" ] || [ "$(cat "$WB/pristine.stamp" 2>/dev/null)" != "$w
   "$bench" boot "$T" && "$bench" exec "$T" sh -c 'wineserver -k; wineserver -w' \
     && cp -a "$WB/prefix" "$WB/pristine" && echo "$wine_version" >"$WB/pristine.stamp" \
     || { echo "FAIL - no Wine prefix"; exit 1; }
-  rm -rf "$WB/prefix" "$WB/prefix.stamp" "$WB/home"
+  rm -rf "$WB/prefix" "$WB/prefix.stamp" "${WB:?}/home"
   echo "(prefix booted and kept in $((SECONDS - start)) s)"
 fi
 cp -a "$WB/pristine" "$WB/prefix" && touch "$WB/prefix.stamp" || { echo "FAIL - no copy of the prefix"; exit 1; }
