@@ -4,11 +4,15 @@
 ; Command line: /S silent; /D=folder (last, unquoted) the program folder; /SITES=file a site file
 ; (as dvrtool sites writes it) installed as CONFIG\H264Site.ini, the one there kept as
 ; H264Site.ini.bak; /DESKTOP a desktop shortcut in silent mode.
-; The uninstaller: /S silent; /PURGE also removes the person's site file and viewer settings (the
-; box on its second page does the same).
+; The uninstaller: /S silent; /PURGE also removes the person's site file, viewer settings and
+; recordings (the box on its second page does the same).
 ;
 ; The person's files are never part of the program's files: the site file is written only when none
 ; exists, and the uninstaller deletes the files it installed by name, never a folder's contents.
+; Recordings go only when asked, and then only the store's own files: in the recordings folders
+; (Videos\Orvex of the person who uninstalls, and the folder chosen in the viewer), each site
+; folder the store made (it holds the store's site.txt) loses its site.txt, segments, indexes,
+; motion marks and day summaries; a folder goes only when that leaves it empty.
 
 Unicode true
 Target amd64-unicode
@@ -33,6 +37,8 @@ SetCompressor /SOLID lzma
 !define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvex"
 ; Where the viewer keeps its settings, whatever folder the programs are in.
 !define VIEW_SETUP "$PROGRAMFILES64\Orvex\ViewSetup.dat"
+; The recordings folder the person chose in the viewer ([Recording] Folder), beside the settings.
+!define VIEW_RECORD "$PROGRAMFILES64\Orvex\ViewRecord.ini"
 ; The viewer's last connection (address, user, password) in the Windows folder.
 !define VIEW_INFO "$WINDIR\PelluxInfo.INF"
 
@@ -196,12 +202,12 @@ Function un.onInit
 FunctionEnd
 
 Function un.KeepPageShow
-  !insertmacro MUI_HEADER_TEXT "Your sites and settings" "Orvex keeps them unless you ask."
+  !insertmacro MUI_HEADER_TEXT "Your sites, settings and recordings" "Orvex keeps them unless you ask."
   nsDialogs::Create 1018
   Pop $0
-  ${NSD_CreateLabel} 0 0 100% 36u "Your site list ($INSTDIR\CONFIG\H264Site.ini) and the viewer's settings stay on this PC, so that a new installation finds them again."
+  ${NSD_CreateLabel} 0 0 100% 36u "Your site list ($INSTDIR\CONFIG\H264Site.ini), the viewer's settings and your recordings stay on this PC, so that a new installation finds them again."
   Pop $0
-  ${NSD_CreateCheckbox} 0 44u 100% 12u "Also remove my sites and settings"
+  ${NSD_CreateCheckbox} 0 44u 100% 12u "Also remove my sites, settings and recordings"
   Pop $PurgeBox
   ${If} $Purge = 1
     ${NSD_Check} $PurgeBox
@@ -216,6 +222,80 @@ Function un.KeepPageLeave
   ${Else}
     StrCpy $Purge 0
   ${EndIf}
+FunctionEnd
+
+; Is $R6 a site folder the store made? Its site.txt starts with the site's address ($0: 1 or 0).
+Function un.IsStoreSite
+  StrCpy $0 0
+  ${If} ${FileExists} "$R6\site.txt"
+  ${AndIfNot} ${FileExists} "$R6\site.txt\*"
+    ClearErrors
+    FileOpen $1 "$R6\site.txt" r
+    ${IfNot} ${Errors}
+      FileRead $1 $2 8
+      FileClose $1
+      ${If} $2 S== "address="
+        StrCpy $0 1
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; The store's files in the site folder $R6, then the folders they leave empty.
+Function un.PurgeSite
+  FindFirst $R5 $R4 "$R6\*"
+  ${DoWhile} $R4 != ""
+    ; A day (yyyymmdd, eight digits: the number reads back as the name): its summary and each
+    ; stream's segments, indexes and motion marks.
+    StrLen $1 $R4
+    IntOp $2 $R4 + 0
+    ${If} $1 = 8
+    ${AndIf} "$2" == "$R4"
+    ${AndIf} ${FileExists} "$R6\$R4\*"
+      StrCpy $3 0
+      ${Do}
+        ${If} $3 = 0
+          StrCpy $2 "audio"
+        ${Else}
+          IntFmt $2 "cam%02d" $3
+        ${EndIf}
+        Delete "$R6\$R4\$2\*.seg"
+        Delete "$R6\$R4\$2\*.idx"
+        Delete "$R6\$R4\$2\motion.mot"
+        RMDir "$R6\$R4\$2"
+        IntOp $3 $3 + 1
+      ${LoopWhile} $3 <= 16
+      Delete "$R6\$R4\segments.sum"
+      RMDir "$R6\$R4"
+    ${EndIf}
+    FindNext $R5 $R4
+  ${Loop}
+  FindClose $R5
+  Delete "$R6\site.txt"
+  RMDir "$R6"
+FunctionEnd
+
+; The store's site folders in the recordings folder $R9; nothing else there.
+Function un.PurgeRecordings
+  ; "D:\" and "D:\Recordings\" as the folder dialog may give them.
+  StrCpy $1 $R9 1 -1
+  ${If} $1 == "\"
+  ${OrIf} $1 == "/"
+    StrCpy $R9 $R9 -1
+  ${EndIf}
+  FindFirst $R8 $R7 "$R9\*"
+  ${DoWhile} $R7 != ""
+    ${If} $R7 != "."
+    ${AndIf} $R7 != ".."
+      StrCpy $R6 "$R9\$R7"
+      Call un.IsStoreSite
+      ${If} $0 = 1
+        Call un.PurgeSite
+      ${EndIf}
+    ${EndIf}
+    FindNext $R8 $R7
+  ${Loop}
+  FindClose $R8
 FunctionEnd
 
 Section "Uninstall"
@@ -241,6 +321,18 @@ Section "Uninstall"
   Delete "$DESKTOP\Orvex.lnk"
 
   ${If} $Purge = 1
+    ; The chosen folder is read before its settings file goes.
+    ReadINIStr $R9 "${VIEW_RECORD}" "Recording" "Folder"
+    ${If} $R9 != ""
+      Call un.PurgeRecordings
+    ${EndIf}
+    ; The default folder: the Videos folder of the person who uninstalls.
+    SetShellVarContext current
+    StrCpy $R9 "$VIDEOS\Orvex"
+    Call un.PurgeRecordings
+    RMDir "$VIDEOS\Orvex"
+    SetShellVarContext all
+    Delete "${VIEW_RECORD}"
     Delete "$INSTDIR\CONFIG\H264Site.ini"
     Delete "$INSTDIR\CONFIG\H264Site.ini.bak"
     Delete "${VIEW_SETUP}"

@@ -8,9 +8,12 @@
 //   installcheck version FILE       "file=<FileVersion> product=<ProductVersion>"
 //   installcheck registry           each registration of the controls and the uninstall entry that
 //                                   exists, one a line ("uninstall.NAME=value" for the entry's values)
+//   installcheck videos             the Videos folder of the person running it (the viewer records
+//                                   into its "Orvex" folder unless told otherwise)
 // Exit code 0 when the answer is there, 1 when not, 2 on bad arguments.
 #include <windows.h>
 #include <objbase.h>
+#include <knownfolders.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
 #include <cstdio>
@@ -260,6 +263,16 @@ int Registry()
     return 0;
 }
 
+int Videos()
+{
+    PWSTR known = nullptr;
+    const bool found = SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Videos, KF_FLAG_CREATE, nullptr, &known)) && known;
+    if (found)
+        wprintf(L"%ls\n", known);
+    CoTaskMemFree(known);
+    return found ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -271,6 +284,8 @@ int wmain(int argc, wchar_t** argv)
         return Run(argc - 2, argv + 2);
     if (what == L"registry")
         return Registry();
+    if (what == L"videos")
+        return Videos();
     if (what == L"version" && argc == 3)
         return Version(argv[2]);
     if (what == L"orvex" && argc >= 3)
