@@ -522,6 +522,9 @@ private:
         }
         if (part_)
             part_->info.leftOut += leftOutPending_;
+        else if (!files_.empty())
+            files_.back().leftOut += leftOutPending_; // pictures after the last file was closed
+        leftOutPending_ = 0;
         if (!ClosePart(&error))
             return Fail(error);
         if (files_.empty())
