@@ -5,9 +5,11 @@
 #include "Export.h"
 #include "Manifest.h"
 #include "Sha256.h"
+#include "StoreWriter.h"
 #include "ToolAudio.h"
 #include "VideoChannelStream.h"
 #include "XvidApi.h"
+#include "wire/StreamFrame.h"
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <csignal>
@@ -265,4 +267,49 @@ TEST(Export, CancelFullDiskAndAVanishedFolderLeaveNothing)
         EXPECT_NE(std::string::npos, r.error.find("the folder is gone")) << r.error;
         EXPECT_EQ(std::vector<std::string>{}, dir.Names());
     }
+}
+
+// dvrtool export from a real store written by the store's writer, then dvrtool verify.
+TEST(Export, DvrtoolExportsFromTheStoreAndVerifies)
+{
+    Recording rec(5);
+    TempDir dir;
+    std::string error;
+    {
+        auto w = store::StoreWriter::Open((dir.path / "store").string(), "10.0.0.5", 50000, {}, &error);
+        ASSERT_TRUE(w) << error;
+        size_t a = 0;
+        for (const auto& v : rec.video.blocks) {
+            wire::VideoFrameHeader h;
+            wire::ParseVideoFrameHeader(v.data(), v.size(), h);
+            const uint64_t us = uint64_t(h.seconds) * 1000000 + h.microseconds;
+            for (; a < rec.audio.blocks.size(); ++a) {
+                const auto& b = rec.audio.blocks[a];
+                const uint64_t t = uint64_t(wire::LoadLE32(b.data() + 12)) * 1000000 + wire::LoadLE32(b.data() + 16);
+                if (t > us)
+                    break;
+                ASSERT_TRUE(w->Append(b.data(), b.size(), int64_t(t / 1000)));
+            }
+            ASSERT_TRUE(w->Append(v.data(), v.size(), int64_t(us / 1000)));
+        }
+        ASSERT_TRUE(w->Close());
+    }
+    // Camera 3's clock shows UTC + 1: the span is 1 s to 4 s into the recording.
+    const std::string out = (dir.path / "out.avi").string();
+    int st = 0;
+    const std::string said = Shell(std::string(DVRTOOL_EXE) + " export --store " + (dir.path / "store").string() +
+                                   " --address 10.0.0.5 --port 50000 --camera 3 --audio 1 --from '2023-11-14 23:13:21'"
+                                   " --to '2023-11-14 23:13:24' " + out, &st);
+    ASSERT_EQ(0, st) << said;
+    // Picture 30 (a key frame, at 1.001 s) is the first in the span: 3 s of pictures from it.
+    EXPECT_EQ("90\n", Probe(out, "-count_frames -select_streams v:0 -show_entries stream=nb_read_frames")) << said;
+    EXPECT_NEAR(3.0, std::stod(Probe(out, "-show_entries format=duration")), 0.1);
+    EXPECT_EQ("", Shell("ffmpeg -nostdin -v error -i '" + out + "' -f null -"));
+    const std::string manifest = (dir.path / "out-manifest.txt").string();
+    EXPECT_NE(std::string::npos, Shell(std::string(DVRTOOL_EXE) + " verify " + manifest, &st).find("all 2 files match"));
+    EXPECT_EQ(0, st);
+    fs::resize_file(out, fs::file_size(out) - 1);
+    const std::string bad = Shell(std::string(DVRTOOL_EXE) + " verify " + manifest, &st);
+    EXPECT_NE(0, st);
+    EXPECT_NE(std::string::npos, bad.find("DIFFERS  out.avi")) << bad;
 }
