@@ -8,7 +8,7 @@ PKGS=(
   xvfb x11-apps xdotool imagemagick pulseaudio pulseaudio-utils
   libgtest-dev googletest libbenchmark-dev
   libxvidcore-dev libspandsp-dev libsndfile1-dev libcli11-dev libpng-dev libavcodec-dev
-  procps python3 tzdata
+  procps python3 tzdata ffmpeg
 )
 missing=()
 for p in "${PKGS[@]}"; do
