@@ -2,7 +2,7 @@
 """include-loops.py [ROOT]: lists the include edges between the tree's subsystem folders and fails
 when two of them include each other through any chain. Tests, benchmarks and fuzz targets are left
 out: they may reach across. A subsystem folder is viewer/X, companions/X or tools/X, or a top folder
-(include, win, skinui, store, skin, manager). Subsystem headers are included by bare name, so a header name
+(include, win, skinui, store, player, skin, manager). Subsystem headers are included by bare name, so a header name
 that stands in two subsystems is an error too (it would make an include ambiguous)."""
 import collections
 import os

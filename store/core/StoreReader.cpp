@@ -252,12 +252,27 @@ std::unique_ptr<StoreReader> StoreReader::Open(const std::string& siteFolder, in
     }
 }
 
+std::unique_ptr<StoreReader> StoreReader::OpenAudio(const std::string& siteFolder, std::string* error)
+{
+    try {
+        std::unique_ptr<StoreReader> r(new StoreReader());
+        r->audio_ = std::make_unique<StreamCursor>(siteFolder, kAudioStream, &r->problems_);
+        return r;
+    } catch (...) {
+        if (error)
+            *error = "out of memory";
+        return nullptr;
+    }
+}
+
 StoreReader::~StoreReader() = default;
 
 bool StoreReader::Seek(int64_t dvrMs)
 {
     try {
         int64_t at = 0;
+        if (!video_)
+            return audio_->Seek(dvrMs, true, &at);
         if (!video_->Seek(dvrMs, false, &at))
             return false;
         if (audio_) {
@@ -275,7 +290,7 @@ bool StoreReader::Next(Record* out)
     try {
         Record* v = nullptr;
         Record* a = nullptr;
-        const bool haveVideo = video_->Peek(&v);
+        const bool haveVideo = video_ && video_->Peek(&v);
         const bool haveAudio = audio_ && audio_->Peek(&a);
         if (!haveVideo && !haveAudio)
             return false;

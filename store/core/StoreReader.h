@@ -28,6 +28,9 @@ public:
     // 0..15. withAudio: the site's audio blocks are merged in by time. Never throws.
     static std::unique_ptr<StoreReader> Open(const std::string& siteFolder, int channel, bool withAudio,
                                              std::string* error);
+    // The site's audio blocks alone (a player keeps its sound apart from its pictures): Seek(ms)
+    // positions at the first block at or after ms.
+    static std::unique_ptr<StoreReader> OpenAudio(const std::string& siteFolder, std::string* error);
     ~StoreReader();
 
     // Positions at the key frame at or before dvrMs (or the first one after it when nothing is
