@@ -170,7 +170,7 @@ void CALLBACK PressCtrlR(HWND, UINT, UINT_PTR id, DWORD)
     memcpy(held, keys, sizeof keys);
     held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
     SetKeyboardState(held);
-    MSG msg{g_view, WM_KEYDOWN, 'R', 1, GetMessageTime(), {}};
+    MSG msg{g_view, WM_KEYDOWN, 'R', 1, static_cast<DWORD>(GetMessageTime()), {}};
     if (!win::MessageLoop::PreTranslate(&msg))
         DispatchMessageW(&msg);
     SetKeyboardState(keys);
