@@ -31,6 +31,10 @@
 # build, e.g. a worktree's build/win/bin/viewhost.exe, run in this tree's Wine session) and "ours".
 # --compare-zoom runs every load twice, side by side: "whole" with no division zoomed and "zoom2" with
 # every division at 2x digital zoom (viewhost --zoom-all 2).
+# --compare-record runs every load twice, side by side: "plain" without recording and "rec" recording
+# every camera into the store (viewhost --record 1: the view's own Ctrl+R a second after the start,
+# into the prefix's Videos folder plus "Orvex", emptied before each run); after a "rec" row, the bytes
+# the store holds and the status line that says where recording went.
 # LIVE_HOST=PATH runs another build of viewhost.exe instead (in this tree's Wine session).
 # LIVE_SIM_ARGS adds simulator options (faults, e.g. "--video-clock-ahead 3600").
 # Needs: bash scripts/build.sh native win (or build_tree native dvrsim; build_tree win viewhost).
@@ -48,6 +52,7 @@ while [ $# -gt 0 ]; do
     --compare-former) COMPARE=former; shift ;;
     --compare-host) COMPARE=host REF_HOST=$(realpath "$2"); shift 2 ;;
     --compare-zoom) COMPARE=zoom; shift ;;
+    --compare-record) COMPARE=record; shift ;;
     *) live_option "$@"; shift "$LIVE_TAKEN" ;;
   esac
 done
@@ -66,6 +71,7 @@ case $COMPARE in
   former) VARIANTS=(former ours) ;;
   host) VARIANTS=(ref ours) ;;
   zoom) VARIANTS=(whole zoom2) ;;
+  record) VARIANTS=(plain rec) ;;
   *) VARIANTS=(-) ;;
 esac
 for load in "${LOADS[@]}"; do
@@ -79,7 +85,9 @@ for load in "${LOADS[@]}"; do
         former) LIVE_HOST_ARGS=(--scale-under-lock --no-audio-trim) ;;
         ref) HOST=$REF_HOST ;;
         zoom2) LIVE_HOST_ARGS=(--zoom-all 2) ;;
+        rec) LIVE_HOST_ARGS=(--record 1) ;;
       esac
+      [ "$COMPARE" != record ] || rm -rf "$BUILD"/win/winebench/prefix/drive_c/users/*/Videos/Orvex
       tag=$load-$label
       if ! live_start "$load" "$tag" $((WARMUP + SECONDS_RUN + 60)); then
         echo "run-live: $load did not start (see $OUT/$tag.*)" >&2
@@ -92,6 +100,11 @@ for load in "${LOADS[@]}"; do
       live_sample b
       live_stop
       live_row "$load" "$label"
+      if [ "$variant" = rec ]; then
+        printf '        store: %s MB; %s\n' \
+          "$(du -sm "$BUILD"/win/winebench/prefix/drive_c/users/*/Videos/Orvex 2>/dev/null | awk '{ s += $1 } END { print s + 0 }')" \
+          "$(tr -d '\r' <"$OUT/$tag.log" | grep -a -i 'record' | head -1)"
+      fi
     done
   done
 done

@@ -1,7 +1,7 @@
 // viewhost: a thin container of the Pellux control, in a window of its own.
 //   viewhost [--address A] [--port N] [--user ID] [--password PW] [--connect]
 //            [--log FILE] [--exit-after SECONDS] [--exit-when FILE] [--stats FILE] [--wake-on-stop] [--no-audio-trim]
-//            [--enable-audio] [--scale-under-lock] [--zoom-all FACTOR]
+//            [--enable-audio] [--scale-under-lock] [--zoom-all FACTOR] [--record SECONDS]
 // The control is created by its class identifier; when it is not registered, from the Pellux.dll
 // beside this program. The four values go to the control's properties 1 to 4 and its SetAddr, as the
 // manager's module dialogs do. --connect and --exit-after press the view's Connect and Exit;
@@ -12,6 +12,8 @@
 // --enable-audio ticks "Enable Audio" in the stored settings before the view starts;
 // --scale-under-lock makes the display stretch pictures with the halftone stretch under its lock;
 // --zoom-all zooms every division by FACTOR around its middle (the digital zoom's cost).
+// --record presses Ctrl+R in the view SECONDS after the start (the view's own key handler, with the
+// keyboard state of this thread showing Ctrl down): recording's cost in the live benchmark.
 #include <windows.h>
 #include "Pellux_h.h"
 #include "PelluxLive.h"
@@ -23,6 +25,7 @@
 #include "foundation/Messages.h"
 #include "foundation/Module.h"
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -34,7 +37,7 @@ constexpr WPARAM kCmdConnect = 1, kCmdExit = 46;
 struct Options {
     std::wstring address, port = L"50000", user, password, logPath, statsPath, exitWhen;
     bool connect = false, wakeOnStop = false, noAudioTrim = false, enableAudio = false, scaleUnderLock = false;
-    double exitAfter = 0, zoomAll = 1;
+    double exitAfter = 0, zoomAll = 1, recordAfter = 0;
 };
 
 bool Parse(int argc, wchar_t** argv, Options& o)
@@ -69,6 +72,10 @@ bool Parse(int argc, wchar_t** argv, Options& o)
         }
         if (a == L"--exit-after" && value(seconds)) {
             o.exitAfter = _wtof(seconds.c_str());
+            continue;
+        }
+        if (a == L"--record" && value(seconds)) {
+            o.recordAfter = _wtof(seconds.c_str());
             continue;
         }
         if (a == L"--zoom-all" && value(seconds)) {
@@ -153,6 +160,22 @@ void CALLBACK ExitNow(HWND, UINT, UINT_PTR id, DWORD)
 
 std::wstring g_exitWhen;
 
+void CALLBACK PressCtrlR(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (!g_view)
+        return;
+    BYTE keys[256] = {}, held[256] = {};
+    GetKeyboardState(keys);
+    memcpy(held, keys, sizeof keys);
+    held[VK_CONTROL] = held[VK_LCONTROL] = 0x80;
+    SetKeyboardState(held);
+    MSG msg{g_view, WM_KEYDOWN, 'R', 1, static_cast<DWORD>(GetMessageTime()), {}};
+    if (!win::MessageLoop::PreTranslate(&msg))
+        DispatchMessageW(&msg);
+    SetKeyboardState(keys);
+}
+
 void CALLBACK ExitWhenFileExists(HWND, UINT, UINT_PTR id, DWORD)
 {
     if (GetFileAttributesW(g_exitWhen.c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -220,6 +243,8 @@ int Run(const Options& o)
         PostMessageW(g_view, WM_VIEW_COMMAND, kCmdConnect, 0);
     if (o.exitAfter > 0)
         SetTimer(nullptr, 0, static_cast<UINT>(o.exitAfter * 1000), ExitNow);
+    if (o.recordAfter > 0)
+        SetTimer(nullptr, 0, static_cast<UINT>(o.recordAfter * 1000), PressCtrlR);
     if (!o.exitWhen.empty()) {
         g_exitWhen = o.exitWhen;
         SetTimer(nullptr, 0, 100, ExitWhenFileExists);

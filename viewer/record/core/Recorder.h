@@ -62,19 +62,24 @@ public:
     static constexpr size_t kDefaultQueueBytes = size_t{32} << 20;
     static constexpr int kMaxChannels = 16;
 
-    // `wake` is called on the writer thread after each new event: it must only post.
+    // `wake` is called on the writer thread after each new event: it must only post. It is not
+    // called once the Recorder is gone.
     explicit Recorder(std::function<void()> wake, size_t queueBytes = kDefaultQueueBytes);
-    ~Recorder(); // stops, and waits until what was queued is written and the sink closed
+    // Stops, and does not wait: a writer still closing is handed to ClosingWriters (below).
+    ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Starts a recording written through the sink `open` makes. False while one runs.
+    // Starts a recording written through the sink `open` makes. False while one runs. Never waits:
+    // when the last recording's writer is still closing, the new writer waits for it on its own
+    // thread before it opens the sink (one writer at a time in a store); what arrives meanwhile is
+    // queued for it.
     bool Start(SinkOpener open);
     // Ends the recording: the writer thread writes what is queued, closes the sink and reports
     // Stopped. Does not wait for it.
     void Stop();
     // Taking blocks: from Start until Stop or a failure.
-    bool Active() const { return active_.load(std::memory_order_relaxed); }
+    bool Active() const { return ActiveGeneration() != 0; }
 
     // The channels the DVR was last asked for (bit n = channel n, whether recording or not). A
     // channel that leaves the set ends its span; its frames are not taken until it is asked for again.
@@ -89,31 +94,20 @@ public:
     // The events since the last call, oldest first (the view's thread).
     std::vector<RecordEvent> TakeEvents();
 
-private:
-    struct Item {
-        enum class Kind { Block, Motion, EndChannel, Stop } kind = Kind::Block;
-        int channel = -1;
-        uint32_t seconds = 0;
-        uint8_t level = 0;
-        int64_t pcUtcMs = 0;
-        std::vector<uint8_t> data;
-    };
-    bool Enqueue(Item&& item, size_t bytes);
-    void Run(SinkOpener open);
-    void Report(RecordEvent event);
-    void Join();
+    struct State; // what the writer threads share with the Recorder; outlives it while they run
 
-    std::function<void()> wake_;
-    const size_t queueBytes_;
-    std::atomic<bool> active_{false};
+private:
+    uint64_t ActiveGeneration() const;
+
+    std::shared_ptr<State> state_;
     std::atomic<uint32_t> channels_{0};
-    std::mutex lock_; // guards the queue, its byte count, lost_ and the events
-    std::condition_variable ready_;
-    std::deque<Item> queue_;
-    size_t queuedBytes_ = 0;
-    uint64_t lost_ = 0;
-    std::vector<RecordEvent> events_;
-    std::thread writer_;
+    std::thread writer_; // the newest writer; it joins the one before it
+    std::shared_ptr<std::atomic<bool>> writerDone_;
 };
+
+// Writers whose Recorder went while they were still closing a store (the view was closed during a
+// slow close). Process-wide because they outlive every view: a module that runs Recorders must not
+// unload while this answers more than 0. Joins the writers that have ended, which takes no time.
+size_t ClosingWriters();
 
 } // namespace record

@@ -2,8 +2,12 @@
 // asked for, the bound that drops rather than grows, and a sink that fails midway.
 #include "Recorder.h"
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -13,6 +17,8 @@ struct Log {
     std::vector<std::string> calls;
     bool closed = false;
     bool inAppend = false, release = true; // the gate holds the writer inside Append
+    bool inClose = false, closeRelease = true; // and this one inside Close (a share that hangs)
+    int opens = 0, closes = 0;
     int failAt = -1; // the Append that fails the disk (0-based)
 };
 
@@ -44,8 +50,13 @@ public:
     bool Flush() override { return !failed_; }
     bool Close() override
     {
-        std::lock_guard<std::mutex> l(log_.m);
+        std::unique_lock<std::mutex> l(log_.m);
+        log_.inClose = true;
+        log_.cv.notify_all();
+        log_.cv.wait(l, [&] { return log_.closeRelease; });
         log_.closed = true;
+        ++log_.closes;
+        log_.calls.push_back("close");
         return !failed_;
     }
     bool Failed() const override { return failed_; }
@@ -89,18 +100,40 @@ std::vector<record::RecordEvent> Until(record::Recorder& r, Events& e, record::R
     }
 }
 
+// The writers left closing once they have ended (a writer returns from its last report at once).
+size_t ClosingWhenSettled()
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (record::ClosingWriters() != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return record::ClosingWriters();
+}
+
 struct RecorderFixture : ::testing::Test {
     Log log;
     Events events;
-    record::Recorder rec{[this] {
-                             std::lock_guard<std::mutex> l(events.m);
-                             ++events.wakes;
-                             events.cv.notify_all();
-                         },
-                         100};
+    std::unique_ptr<record::Recorder> owned = std::make_unique<record::Recorder>(
+        [this] {
+            std::lock_guard<std::mutex> l(events.m);
+            ++events.wakes;
+            events.cv.notify_all();
+        },
+        100);
+    record::Recorder& rec = *owned;
+    void TearDown() override
+    {
+        // The Recorder does not wait for its writer, which uses this fixture's log and opener.
+        owned.reset();
+        EXPECT_EQ(ClosingWhenSettled(), 0u);
+    }
     record::SinkOpener Opener()
     {
-        return [this](std::string*) { return std::make_unique<FakeSink>(log); };
+        return [this](std::string*) {
+            std::lock_guard<std::mutex> l(log.m);
+            log.calls.push_back("open " + std::to_string(log.closes));
+            ++log.opens;
+            return std::make_unique<FakeSink>(log);
+        };
     }
     void Push(int ch, uint8_t tag, size_t size, int64_t ms = 0)
     {
@@ -137,8 +170,8 @@ TEST_F(RecorderFixture, WritesInOrderOnlyTheChannelsAskedForAndEndsAChannelThatL
     EXPECT_EQ(ev[1].counts.lost, 0u);
     std::lock_guard<std::mutex> l(log.m);
     EXPECT_TRUE(log.closed);
-    EXPECT_EQ(log.calls, (std::vector<std::string>{"block 2 10 @1000", "block 4 5 @1001", "motion 1 77 40", "end 1",
-                                                    "block 6 10 @1002"}));
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open 0", "block 2 10 @1000", "block 4 5 @1001", "motion 1 77 40",
+                                                    "end 1", "block 6 10 @1002", "close"}));
 }
 
 TEST_F(RecorderFixture, ASlowDiskDropsAndCountsBeyondTheBoundAndAFailingOneStopsWithItsError)
@@ -185,7 +218,8 @@ TEST_F(RecorderFixture, ASlowDiskDropsAndCountsBeyondTheBoundAndAFailingOneStops
     Push(0, 24, 10);
     std::lock_guard<std::mutex> l(log.m);
     EXPECT_TRUE(log.closed);
-    EXPECT_EQ(log.calls.back(), "block 4 30 @0");
+    EXPECT_EQ(log.calls.back(), "close");
+    EXPECT_EQ(log.calls[log.calls.size() - 2], "open 1"); // the failing one wrote nothing
 }
 
 TEST_F(RecorderFixture, AStoreThatDoesNotOpenSaysWhyAndRecordingCanStartAgain)
@@ -199,6 +233,83 @@ TEST_F(RecorderFixture, AStoreThatDoesNotOpenSaysWhyAndRecordingCanStartAgain)
     EXPECT_EQ(ev[0].text, "no such folder");
     EXPECT_FALSE(rec.Active());
     EXPECT_TRUE(rec.Start(Opener()));
+}
+
+TEST_F(RecorderFixture, AStopAndStartWhileTheLastWriterClosesWaitNeitherAndTheNewOneOpensAfterIt)
+{
+    rec.SetChannels(0x1);
+    {
+        std::lock_guard<std::mutex> l(log.m);
+        log.closeRelease = false;
+    }
+    ASSERT_TRUE(rec.Start(Opener()));
+    Push(0, 1, 10);
+    rec.Stop();
+    {
+        std::unique_lock<std::mutex> l(log.m);
+        ASSERT_TRUE(log.cv.wait_for(l, std::chrono::seconds(10), [&] { return log.inClose; }));
+    }
+    // The first writer hangs in Close: a new recording starts at once and takes blocks meanwhile.
+    ASSERT_TRUE(rec.Start(Opener()));
+    EXPECT_TRUE(rec.Active());
+    Push(0, 2, 10);
+    rec.Stop();
+    ASSERT_TRUE(rec.Start(Opener())); // a third, behind both
+    Push(0, 3, 10);
+    rec.Stop();
+    {
+        std::lock_guard<std::mutex> l(log.m);
+        EXPECT_EQ(log.opens, 1) << "a new writer opened the store while the last one was closing it";
+        log.closeRelease = true;
+    }
+    log.cv.notify_all();
+    std::vector<record::RecordEvent> ev;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::count_if(ev.begin(), ev.end(), [](auto& e) { return e.kind == Kind::Stopped; }) < 3 &&
+           std::chrono::steady_clock::now() < deadline) {
+        {
+            std::unique_lock<std::mutex> l(events.m);
+            events.cv.wait_for(l, std::chrono::milliseconds(100), [&] { return events.wakes > 0; });
+            events.wakes = 0;
+        }
+        for (auto& e : rec.TakeEvents())
+            ev.push_back(e);
+    }
+    std::lock_guard<std::mutex> l(log.m);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"open 0", "block 1 10 @0", "close", "open 1", "block 2 10 @0",
+                                                    "close", "open 2", "block 3 10 @0", "close"}));
+    std::vector<Kind> kinds;
+    for (auto& e : ev)
+        kinds.push_back(e.kind);
+    EXPECT_EQ(kinds, (std::vector<Kind>{Kind::Opened, Kind::Stopped, Kind::Opened, Kind::Stopped, Kind::Opened,
+                                        Kind::Stopped}));
+}
+
+TEST(RecorderGone, ARecorderDestroyedWhileItsWriterClosesDoesNotWaitAndTheWriterIsCountedUntilItEnds)
+{
+    Log log;
+    log.closeRelease = false;
+    std::atomic<int> wakes{0};
+    ASSERT_EQ(ClosingWhenSettled(), 0u);
+    {
+        record::Recorder rec([&] { ++wakes; }, 100);
+        rec.SetChannels(0x1);
+        ASSERT_TRUE(rec.Start([&](std::string*) { return std::make_unique<FakeSink>(log); }));
+        std::vector<uint8_t> b(10, 1);
+        rec.PushBlock(0, b.data(), b.size(), 0);
+    }
+    EXPECT_EQ(record::ClosingWriters(), 1u); // held in Close: the module must stay
+    const int wakesBefore = wakes.load();
+    {
+        std::lock_guard<std::mutex> l(log.m);
+        log.closeRelease = true;
+    }
+    log.cv.notify_all();
+    EXPECT_EQ(ClosingWhenSettled(), 0u);
+    std::lock_guard<std::mutex> l(log.m);
+    EXPECT_TRUE(log.closed);
+    EXPECT_EQ(log.calls, (std::vector<std::string>{"block 1 10 @0", "close"}));
+    EXPECT_EQ(wakes.load(), wakesBefore) << "the gone Recorder's wake was called";
 }
 
 } // namespace

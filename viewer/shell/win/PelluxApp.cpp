@@ -4,6 +4,7 @@
 #include <olectl.h>
 #include "PelluxCtrl.h"
 #include "PelluxPropPage.h"
+#include "Recorder.h"
 #include "foundation/ComServer.h"
 #include "foundation/Module.h"
 #include "foundation/Trace.h"
@@ -94,7 +95,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
     return win::com::GetClassObject(kPelluxRows, std::size(kPelluxRows), clsid, riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() { return win::com::CanUnloadNow(); }
+// A recording's writer may still be closing its store after its view went: its code is ours.
+STDAPI DllCanUnloadNow() { return record::ClosingWriters() ? S_FALSE : win::com::CanUnloadNow(); }
 
 STDAPI DllRegisterServer()
 {

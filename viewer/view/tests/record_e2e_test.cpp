@@ -68,6 +68,7 @@ TEST_F(RecordView, CtrlRRecordsEveryCameraShownWithRecMarksAndTheStoreReadsBack)
     std::wstring site = LoggedAfter(L"Recording every camera the DVR sends, into ");
     site.pop_back();
     EXPECT_EQ(std::filesystem::path(site).parent_path(), root) << Utf8(site);
+    EXPECT_EQ(site.find(L'/'), std::wstring::npos) << "a Windows path reads with backslashes: " << Utf8(site);
 
     // Each of the four divisions carries its REC mark.
     Screen s;

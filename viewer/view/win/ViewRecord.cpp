@@ -63,6 +63,15 @@ std::wstring Filled(std::wstring text, const std::wstring& value)
     return text;
 }
 
+// The store joins its folders with '/', which Windows takes too; the person reads '\\'.
+std::wstring WindowsPath(std::wstring path)
+{
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
+}
+
 int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data)
 {
     if (msg == BFFM_INITIALIZED && data)
@@ -140,7 +149,7 @@ void DVRScreenView::OnRecording()
     for (const record::RecordEvent& e : components_.Recorder().TakeEvents()) {
         using Kind = record::RecordEvent::Kind;
         switch (e.kind) {
-        case Kind::Opened: LogLine(Filled(Text(viewer_strings::kStrRecordStarted), FromUtf8(e.text))); break;
+        case Kind::Opened: LogLine(Filled(Text(viewer_strings::kStrRecordStarted), WindowsPath(FromUtf8(e.text)))); break;
         case Kind::NotOpened: LogLine(Filled(Text(viewer_strings::kStrRecordNotStarted), FromUtf8(e.text))); break;
         case Kind::Failed: LogLine(Filled(Text(viewer_strings::kStrRecordFailed), FromUtf8(e.text))); break;
         case Kind::Lost:
