@@ -13,11 +13,13 @@ trees=("$@")
 start=$SECONDS
 broken=()
 echo "== building native (the simulator)"
-build_tree native dvrsim || broken+=(native)
+# shellcheck disable=SC2046
+build_tree native $(test_targets native) || broken+=(native)
 results=()
 for t in "${trees[@]}"; do
   echo "== building $t"
-  if ! build_tree "$t"; then broken+=("$t"); continue; fi
+  # shellcheck disable=SC2046
+  if ! build_tree "$t" $(test_targets "$t"); then broken+=("$t"); continue; fi
   echo "== testing $t"
   junit=$BUILD/$t/junit.xml
   rm -f "$junit"
