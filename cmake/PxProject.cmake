@@ -32,26 +32,51 @@ if(PX_TESTS)
   endif()
 
   if(WIN32)
-    # One Wine session (Xvfb, PulseAudio, wineserver, desktop) serves the whole ctest run.
-    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/winebench/prefix.stamp
-      COMMAND ${PX_WINEBENCH} boot ${CMAKE_BINARY_DIR}
-      COMMENT "booting the Wine prefix of this build tree"
+    # The Windows tests run in lanes: each lane is a Wine session of its own (Xvfb, PulseAudio,
+    # wineserver, desktop, prefix), started once for the whole ctest run. ctest hands each test a
+    # lane from the resource "winelane" (ctest --resource-spec-file build/win/resources.json, as
+    # scripts/test.sh does): a SERIAL program takes a whole lane, since it owns the lane's screen,
+    # pointer and sound; others take half of one. Without the file every test runs in lane 1.
+    set(PX_WINE_LANES 2 CACHE STRING "Wine sessions the Windows tests run in side by side")
+    set(stamps ${CMAKE_BINARY_DIR}/winebench/prefix.stamp)
+    set(lanes "{\"id\": \"1\", \"slots\": 2}")
+    if(PX_WINE_LANES GREATER 1)
+      foreach(lane RANGE 2 ${PX_WINE_LANES})
+        list(APPEND stamps ${CMAKE_BINARY_DIR}/winebench/lane${lane}/prefix.stamp)
+        string(APPEND lanes ", {\"id\": \"${lane}\", \"slots\": 2}")
+      endforeach()
+    endif()
+    file(WRITE ${CMAKE_BINARY_DIR}/resources.json
+      "{\"version\": {\"major\": 1, \"minor\": 0}, \"local\": [{\"winelane\": [${lanes}]}]}\n")
+    add_custom_command(OUTPUT ${stamps}
+      COMMAND ${PX_WINEBENCH} boot ${CMAKE_BINARY_DIR} ${PX_WINE_LANES}
+      COMMENT "booting the Wine prefixes of this build tree"
       VERBATIM)
-    add_custom_target(wineprefix DEPENDS ${CMAKE_BINARY_DIR}/winebench/prefix.stamp)
-    add_test(NAME winesession.start COMMAND ${PX_WINEBENCH} start ${CMAKE_BINARY_DIR})
+    add_custom_target(wineprefix DEPENDS ${stamps})
+    add_test(NAME winesession.start COMMAND ${PX_WINEBENCH} start ${CMAKE_BINARY_DIR} ${PX_WINE_LANES})
     set_tests_properties(winesession.start PROPERTIES FIXTURES_SETUP winesession TIMEOUT 120)
     add_test(NAME winesession.stop COMMAND ${PX_WINEBENCH} stop ${CMAKE_BINARY_DIR})
     set_tests_properties(winesession.stop PROPERTIES FIXTURES_CLEANUP winesession TIMEOUT 60)
 
-    # One precompiled header of the platform and GoogleTest for every Windows test program: each of
-    # them would otherwise parse windows.h, gtest and gmock again (about half of a test unit's time).
-    file(WRITE ${CMAKE_BINARY_DIR}/pch/pch.cpp "")
-    add_library(px_wintest_pch STATIC ${CMAKE_BINARY_DIR}/pch/pch.cpp)
-    target_link_libraries(px_wintest_pch PRIVATE GTest::gtest GTest::gmock px_warnings)
-    target_precompile_headers(px_wintest_pch PRIVATE
-      "$<$<COMPILE_LANGUAGE:CXX>:<winsock2.h$<ANGLE-R>>" "$<$<COMPILE_LANGUAGE:CXX>:<windows.h$<ANGLE-R>>"
-      "$<$<COMPILE_LANGUAGE:CXX>:<gtest/gtest.h$<ANGLE-R>>" "$<$<COMPILE_LANGUAGE:CXX>:<gmock/gmock.h$<ANGLE-R>>")
   endif()
+
+  # One precompiled header of GoogleTest (and on Windows of the platform) for every test program:
+  # each of them would otherwise parse gtest and gmock (and windows.h) again, about half of a test
+  # unit's time on Windows and a third of it under the sanitizers.
+  if(WIN32)
+    set(PX_TEST_PCH px_wintest_pch)
+  else()
+    set(PX_TEST_PCH px_test_pch)
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/pch/pch.cpp "")
+  add_library(${PX_TEST_PCH} STATIC ${CMAKE_BINARY_DIR}/pch/pch.cpp)
+  target_link_libraries(${PX_TEST_PCH} PRIVATE GTest::gtest GTest::gmock px_warnings)
+  if(WIN32)
+    target_precompile_headers(${PX_TEST_PCH} PRIVATE
+      "$<$<COMPILE_LANGUAGE:CXX>:<winsock2.h$<ANGLE-R>>" "$<$<COMPILE_LANGUAGE:CXX>:<windows.h$<ANGLE-R>>")
+  endif()
+  target_precompile_headers(${PX_TEST_PCH} PRIVATE
+    "$<$<COMPILE_LANGUAGE:CXX>:<gtest/gtest.h$<ANGLE-R>>" "$<$<COMPILE_LANGUAGE:CXX>:<gmock/gmock.h$<ANGLE-R>>")
 endif()
 
 # _px_program(NAME SWITCH PREFIX ARGS...): the program of px_test and px_fuzz, from ARGS' SOURCES and
@@ -67,8 +92,9 @@ macro(_px_program name switch prefix)
 endmacro()
 
 # px_test(NAME SOURCES a.cpp ... LIBS x y [TIMEOUT s] [SERIAL])
-# A GoogleTest program, one ctest test per case. Windows programs run under the Wine session;
-# SERIAL keeps a program that uses the sound server or the screen from running beside another.
+# A GoogleTest program, one ctest test per case. Windows programs run under a Wine session (a lane);
+# SERIAL keeps a program that uses the sound server or the screen from running beside another in
+# its lane.
 function(px_test name)
   _px_program(${name} PX_TESTS T ${ARGN})
   target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock px_warnings)
@@ -76,25 +102,35 @@ function(px_test name)
     set(T_TIMEOUT 120)
   endif()
   set(props TIMEOUT ${T_TIMEOUT})
+  set(c_sources ${T_SOURCES})
+  list(FILTER c_sources INCLUDE REGEX "\\.c$")
+  if(NOT c_sources) # the header is C++ only
+    target_precompile_headers(${name} REUSE_FROM ${PX_TEST_PCH})
+  endif()
   if(WIN32)
-    list(FILTER T_SOURCES INCLUDE REGEX "\\.c$")
-    if(NOT T_SOURCES) # the header is C++ only
-      target_precompile_headers(${name} REUSE_FROM px_wintest_pch)
-    endif()
     add_dependencies(${name} wineprefix)
     target_link_options(${name} PRIVATE -mconsole)
     list(APPEND props FIXTURES_REQUIRED winesession)
-  endif()
-  if(T_SERIAL)
+    if(T_SERIAL)
+      list(APPEND props RESOURCE_GROUPS winelane:2 ENVIRONMENT WINEBENCH_SERIAL=1)
+    else()
+      list(APPEND props RESOURCE_GROUPS winelane:1)
+    endif()
+  elseif(T_SERIAL)
     list(APPEND props RESOURCE_LOCK winedevices)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES ${props})
 endfunction()
 
 # px_fuzz(NAME SOURCES a.cpp ... LIBS x y): a libFuzzer target, built in the fuzz tree only.
-# The test command runs each one briefly over its seed corpus (fuzz/corpus/NAME).
+# The test command runs each one briefly over its seed corpus (fuzz/corpus/NAME). The target
+# fuzz_targets builds them all and only what they need (make test builds the fuzz tree so).
+if(PX_FUZZ)
+  add_custom_target(fuzz_targets)
+endif()
 function(px_fuzz name)
   _px_program(${name} PX_FUZZ F ${ARGN})
+  add_dependencies(fuzz_targets ${name})
   target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   set(corpus ${PX_ROOT}/fuzz/corpus/${name})
@@ -206,4 +242,74 @@ function(px_version_block target description)
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/version/${name}Version.rc)
   configure_file(${PX_ROOT}/cmake/VersionBlock.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+# px_win_precompiled_header(): in the Windows tree, winsock2.h and windows.h precompiled once for
+# every target of the Win32 layer (all its C++ sources in a win/ folder): they are about two thirds
+# of such a unit's compile time. Called once, after every folder has defined its targets; test
+# programs have GoogleTest's header (px_test) and neutral code never sees windows.h.
+function(_px_targets_under dir out)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(sub ${subdirs})
+    _px_targets_under(${sub} more)
+    list(APPEND targets ${more})
+  endforeach()
+  set(${out} ${targets} PARENT_SCOPE)
+endfunction()
+
+function(px_win_precompiled_header)
+  if(NOT WIN32)
+    return()
+  endif()
+  file(WRITE ${CMAKE_BINARY_DIR}/pch/winpch.cpp "")
+  add_library(px_win_pch STATIC ${CMAKE_BINARY_DIR}/pch/winpch.cpp)
+  target_link_libraries(px_win_pch PRIVATE px_warnings)
+  target_precompile_headers(px_win_pch PRIVATE
+    "$<$<COMPILE_LANGUAGE:CXX>:<winsock2.h$<ANGLE-R>>" "$<$<COMPILE_LANGUAGE:CXX>:<windows.h$<ANGLE-R>>")
+  _px_targets_under(${PX_ROOT} targets)
+  foreach(t ${targets})
+    get_target_property(type ${t} TYPE)
+    if(NOT type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$")
+      continue()
+    endif()
+    get_target_property(reuse ${t} PRECOMPILE_HEADERS_REUSE_FROM)
+    get_target_property(own ${t} PRECOMPILE_HEADERS)
+    if(reuse OR own OR t STREQUAL px_win_pch)
+      continue()
+    endif()
+    get_target_property(dir ${t} SOURCE_DIR)
+    get_target_property(sources ${t} SOURCES)
+    set(cxx 0)
+    set(win 1)
+    foreach(s ${sources})
+      if(s MATCHES "\\.(cpp|cc|cxx)$")
+        if(NOT IS_ABSOLUTE ${s})
+          set(s ${dir}/${s})
+        endif()
+        math(EXPR cxx "${cxx} + 1")
+        file(RELATIVE_PATH rel ${PX_ROOT} ${s})
+        if(NOT rel MATCHES "(^|/)win/" OR rel MATCHES "^\\.\\." OR s MATCHES "^${CMAKE_BINARY_DIR}/")
+          set(win 0)
+        endif()
+      elseif(s MATCHES "\\.c$")
+        set(win 0)
+      endif()
+    endforeach()
+    if(cxx GREATER 0 AND win)
+      target_precompile_headers(${t} REUSE_FROM px_win_pch)
+    endif()
+  endforeach()
+endfunction()
+
+# px_plumbing_at_o0(TARGET...): the command-line tools' units (dvrsim, dvrtool) include CLI11, a
+# header-only library that every unit compiles whole again: under the sanitizers at -O1 they were
+# the slowest units of the tree (20-40 s each). The tests run these programs as plumbing, so a
+# sanitizer tree compiles them at -O0: the same sanitizers, about half the compile time.
+function(px_plumbing_at_o0)
+  if(PX_SANITIZE)
+    foreach(t ${ARGN})
+      target_compile_options(${t} PRIVATE -O0)
+    endforeach()
+  endif()
 endfunction()

@@ -19,6 +19,15 @@ tree_args() {
   esac
 }
 
+# test_targets NAME: what make test builds of a tree (nothing printed: all of it). Of the native
+# tree only the simulator that the Windows tests run; of the fuzz tree only the fuzz targets.
+test_targets() {
+  case "$1" in
+    native) echo "dvrsim" ;;
+    fuzz)   echo "fuzz_targets" ;;
+  esac
+}
+
 # build_tree NAME [TARGET...]: configure once, then build what changed.
 build_tree() {
   local name=$1; shift

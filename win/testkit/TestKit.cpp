@@ -115,8 +115,12 @@ bool RunUnix(const std::string& script)
 bool RunUnixAndWait(const std::string& script, DWORD ms)
 {
     static int serial = 0;
-    const std::string marker =
-        std::string(PX_WORK_DIR) + "/done-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    // Two Wine lanes (servers) hand out the same process ids: the lane keeps the markers apart.
+    char lane[16] = {};
+    const DWORD n = GetEnvironmentVariableA("WINEBENCH_LANE", lane, sizeof lane);
+    const std::string laneId = n > 0 && n < sizeof lane ? std::string(lane, n) : std::string("1");
+    const std::string marker = std::string(PX_WORK_DIR) + "/done-" + laneId + "-" + std::to_string(GetCurrentProcessId()) +
+        "-" + std::to_string(++serial);
     std::remove(WinPath(marker).c_str());
     if (!RunUnix("(" + script + "); touch " + marker))
         return false;
