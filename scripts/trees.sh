@@ -20,10 +20,10 @@ tree_args() {
 }
 
 # test_targets NAME: what make test builds of a tree (nothing printed: all of it). Of the native
-# tree only the simulator that the Windows tests run; of the fuzz tree only the fuzz targets.
+# tree only the simulator and dvrtool that the Windows tests run; of the fuzz tree only the fuzz targets.
 test_targets() {
   case "$1" in
-    native) echo "dvrsim" ;;
+    native) echo "dvrsim dvrtool" ;;
     fuzz)   echo "fuzz_targets" ;;
   esac
 }
