@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <olectl.h>
 #include <iterator>
-#include "BackupCtrl.h"
 #include "SubstituteCtrl.h"
 #include "foundation/ComPtr.h"
 #include "foundation/Module.h"
