@@ -37,7 +37,9 @@ if(PX_TESTS)
     # lane from the resource "winelane" (ctest --resource-spec-file build/win/resources.json, as
     # scripts/test.sh does): a SERIAL program takes a whole lane, since it owns the lane's screen,
     # pointer and sound; others take half of one. Without the file every test runs in lane 1.
-    set(PX_WINE_LANES 2 CACHE STRING "Wine sessions the Windows tests run in side by side")
+    # One lane by default: in the first full run with two, screen and keyboard tests of the view
+    # (Ctrl+S's save dialog, cameras in turn) failed or hung, which one lane has not shown.
+    set(PX_WINE_LANES 1 CACHE STRING "Wine sessions the Windows tests run in side by side")
     set(stamps ${CMAKE_BINARY_DIR}/winebench/prefix.stamp)
     set(lanes "{\"id\": \"1\", \"slots\": 2}")
     if(PX_WINE_LANES GREATER 1)
