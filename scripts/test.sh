@@ -24,9 +24,9 @@ for t in "${trees[@]}"; do
   junit=$BUILD/$t/junit.xml
   rm -f "$junit"
   # A tree may offer resources for ctest to share out (the Windows tree's Wine lanes).
-  spec=()
-  [ -f "$BUILD/$t/resources.json" ] && spec=(--resource-spec-file "$BUILD/$t/resources.json")
-  (cd "$BUILD/$t" && ctest -j "$JOBS" --timeout 600 --output-on-failure --output-junit "$junit" "${spec[@]}") \
+  lanes=()
+  [ -f "$BUILD/$t/resources.json" ] && lanes=(--resource-spec-file "$BUILD/$t/resources.json")
+  (cd "$BUILD/$t" && ctest -j "$JOBS" --timeout 600 --output-on-failure --output-junit "$junit" "${lanes[@]}") \
     > "$BUILD/$t.ctest.log" 2>&1
   grep -E '(Passed|Failed|\*\*\*|Not Run|tests passed|tests failed|Exception|Timeout)' "$BUILD/$t.ctest.log" \
     | grep -vE '^\s*Start' | tail -n 400

@@ -2,21 +2,11 @@
 #include "PanelSkin.h"
 #include "panlink/PTZAPI.h"
 #include "foundation/Dialog.h"
+#include "foundation/Utf8.h"
 #include <cstring>
 
 namespace view {
 namespace {
-
-std::string Utf8(const std::wstring& w)
-{
-    if (w.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
 
 std::wstring Wide(const std::string& s, UINT codePage)
 {
@@ -70,7 +60,7 @@ void ViewPtz::Start(const std::wstring& infoFile, const std::wstring& sectionFor
     file_ = infoFile;
     key_ = key.empty() ? L"PTZ" : key;
     send_ = std::move(send);
-    control_.SetSectionFormat(Utf8(sectionFormat));
+    control_.SetSectionFormat(win::Utf8(sectionFormat));
     control_.LoadAtStartup();
     started_ = true;
 }

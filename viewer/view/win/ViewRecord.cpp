@@ -7,6 +7,7 @@
 #include "StoreSink.h"
 #include "skin/ViewerStrings.h"
 #include "foundation/Trace.h"
+#include "foundation/Utf8.h"
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -32,28 +33,6 @@ std::wstring DefaultRecordFolder()
             videos = path;
     }
     return videos.empty() ? std::wstring() : videos + L"\\Orvex";
-}
-
-std::string Utf8(const std::wstring& w)
-{
-    if (w.empty())
-        return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring FromUtf8(const std::string& s)
-{
-    if (s.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-    return w;
 }
 
 std::wstring Filled(std::wstring text, const std::wstring& value)
@@ -105,7 +84,7 @@ void DVRScreenView::ToggleRecording()
     recordAddress_ = site.address;
     recordPort_ = site.port;
     // The store opens on the writer thread: a slow or gone share does not hold the window.
-    recorder.Start([root = Utf8(folder), address = site.address, port = static_cast<uint16_t>(site.port)](
+    recorder.Start([root = win::Utf8(folder), address = site.address, port = static_cast<uint16_t>(site.port)](
                        std::string* error) { return record::OpenStoreSink(root, address, port, error); });
     ShowRecordMarks();
 }
@@ -149,9 +128,9 @@ void DVRScreenView::OnRecording()
     for (const record::RecordEvent& e : components_.Recorder().TakeEvents()) {
         using Kind = record::RecordEvent::Kind;
         switch (e.kind) {
-        case Kind::Opened: LogLine(Filled(Text(viewer_strings::kStrRecordStarted), WindowsPath(FromUtf8(e.text)))); break;
-        case Kind::NotOpened: LogLine(Filled(Text(viewer_strings::kStrRecordNotStarted), FromUtf8(e.text))); break;
-        case Kind::Failed: LogLine(Filled(Text(viewer_strings::kStrRecordFailed), FromUtf8(e.text))); break;
+        case Kind::Opened: LogLine(Filled(Text(viewer_strings::kStrRecordStarted), WindowsPath(win::FromUtf8(e.text)))); break;
+        case Kind::NotOpened: LogLine(Filled(Text(viewer_strings::kStrRecordNotStarted), win::FromUtf8(e.text))); break;
+        case Kind::Failed: LogLine(Filled(Text(viewer_strings::kStrRecordFailed), win::FromUtf8(e.text))); break;
         case Kind::Lost:
             LogLine(ToWide(video::FillNumbers(ToU16(Text(viewer_strings::kStrRecordLost)),
                                               {static_cast<long long>(e.counts.lost)})));
