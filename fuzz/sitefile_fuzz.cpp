@@ -18,10 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (s.address.empty() || s.address.size() > 59 || s.location.size() > 29 || s.userId.size() > 29 ||
             s.password.size() > 29 || s.ddnsMember.size() > 29 || s.ddnsName.size() > 29)
             std::abort();
-    // A value with blanks at an end or in quotes of its own (left once its outer quotes went) does
-    // not come back as it was; when no value is like that, the sites must.
+    // A value with blanks at an end (Ctrl-Z among them, left there when a NUL cut the value) or in
+    // quotes of its own (left once its outer quotes went) does not come back as it was; when no value
+    // is like that, the sites must.
     const auto survives = [](const std::string& v) {
-        const auto blank = [](char c) { return std::strchr(" \t\r\n\v\f", c) && c; };
+        const auto blank = [](char c) { return std::strchr(" \t\r\n\v\f\x1a", c) && c; };
         return v.empty() ||
             (!blank(v.front()) && !blank(v.back()) &&
              !(v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]));
