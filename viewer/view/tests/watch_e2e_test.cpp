@@ -281,8 +281,9 @@ std::vector<std::string> Requests(const std::string& log)
 TEST_F(WatchView, CameraInTurnStepThroughTheDvrsCamerasInOrderAndStopOnTheKey)
 {
     const std::wstring file = L"C:/Program Files/Orvex/ViewCycle.ini";
-    ASSERT_TRUE(WritePrivateProfileStringW(L"Cameras in turn", L"Seconds", L"1", file.c_str()));
+    // The view setup first: saving it makes the settings folder, which a new prefix does not have.
     ASSERT_TRUE(settings::SaveViewSetup(settings::kViewSetupPath, settings::DefaultViewSetup(16)));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"Cameras in turn", L"Seconds", L"1", file.c_str()));
     const std::string log = std::string(PX_WORK_DIR) + "/dvrsim-cycle.log";
     std::remove(WinPath(log).c_str());
     ASSERT_TRUE(sim_.Start(port_, "--channels 4 --video cif --no-audio --log " + log));
@@ -304,8 +305,9 @@ TEST_F(WatchView, CameraInTurnStepThroughTheDvrsCamerasInOrderAndStopOnTheKey)
     EXPECT_EQ(got[before + 1], "mask=0x00000004");
     EXPECT_EQ(got[before + 2], "mask=0x00000008");
     EXPECT_EQ(got[before + 3], "mask=0x00000001");
-    // Stopped: no step in the next two intervals and more.
-    PumpUntil([&] { return State().loggedIn; }, 10000);
+    // Stopped: no step in the next two intervals and more, once a step begun before the key has
+    // logged in.
+    PumpUntil([&] { return State().loggedIn && State().attemptLoggedIn; }, 10000);
     const size_t stopped = Requests(log).size();
     PumpFor(2500);
     EXPECT_EQ(Requests(log).size(), stopped);

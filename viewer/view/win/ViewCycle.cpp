@@ -58,7 +58,10 @@ void DVRScreenView::OnCycleTimer()
     connection::LiveLayout* layout = components_.Layout();
     auto& c = components_.Controller();
     const auto& s = c.State();
-    if (!layout || !s.connected || !s.loggedIn)
+    // Each step is a quiet reconnect: while the one of the last step has not logged in yet (a slow
+    // DVR, an interval of a second), the state still reads logged in from the connection before,
+    // and a step now would abandon that attempt and skip its camera. The turn waits for it.
+    if (!layout || !s.connected || !s.loggedIn || !s.attemptLoggedIn)
         return;
     const int n =
         s.channelCount < 1 ? 1 : (s.channelCount > settings::kChannels ? settings::kChannels : s.channelCount);
