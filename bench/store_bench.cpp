@@ -6,6 +6,8 @@
 //     a new reader, Seek, and the first record (the key frame) in hand. Prints median, 90th
 //     percentile and worst, and the catalogue of the day (16 cameras' spans) the same way: from the
 //     days' summaries, then with them put aside (every segment from its index), and whether both agree.
+//   store_bench catalogue --site DIR
+//     the catalogue figures alone, of a site folder that exists (kept by seek --keep, say).
 //   store_bench motion [--reps 9]
 //     the motion meter's cost per picture: D1 and CIF BGR24 as the viewer's decoder gives, and D1 luma.
 #include "Catalogue.h"
@@ -18,6 +20,7 @@
 #include "wire/StreamFrame.h"
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +62,70 @@ bool Flag(int argc, char** argv, const char* name)
         if (std::strcmp(argv[i], name) == 0)
             return true;
     return false;
+}
+
+// The catalogue of a site as it stands (from the days' summaries), then the same with the summaries
+// put aside (every segment from its index, as for a store whose summaries are lost): both in one
+// run, wall time and the process's CPU time (on a loaded machine the wall time is mostly waiting).
+// False when the two answers differ.
+bool CatalogueFigures(const std::string& site)
+{
+    auto catalogue = [&](const char* what, std::vector<std::vector<store::Span>>* answer) {
+        std::vector<double> cat, cpu;
+        for (int i = 0; i < 9; ++i) {
+            const auto a = Clock::now();
+            const std::clock_t c0 = std::clock();
+            store::Catalogue c(site);
+            std::vector<std::vector<store::Span>> all;
+            for (uint32_t day : c.Days())
+                for (int cam : c.Cameras(day))
+                    all.push_back(c.Spans(cam, day));
+            cat.push_back(Ms(Clock::now() - a));
+            cpu.push_back(1000.0 * double(std::clock() - c0) / CLOCKS_PER_SEC);
+            if (i == 0)
+                *answer = all;
+        }
+        PrintFigures(what, cat);
+        PrintFigures("  CPU of it", cpu);
+        std::sort(cat.begin(), cat.end());
+        return cat[cat.size() / 2];
+    };
+    std::vector<std::vector<store::Span>> withSummary, fromIndexes;
+    const double fast = catalogue("catalogue of every day and camera", &withSummary);
+    std::vector<std::filesystem::path> hidden;
+    for (uint32_t day : store::ListDays(site)) {
+        const std::filesystem::path p = store::SummaryPathOf(site, day);
+        std::error_code ec;
+        std::filesystem::rename(p, p.string() + ".aside", ec);
+        if (!ec)
+            hidden.push_back(p);
+    }
+    const double slow = catalogue("the same from the indexes alone", &fromIndexes);
+    for (const auto& p : hidden)
+        std::filesystem::rename(p.string() + ".aside", p);
+    size_t spans = 0;
+    bool same = withSummary.size() == fromIndexes.size();
+    for (size_t i = 0; same && i < withSummary.size(); ++i) {
+        spans += withSummary[i].size();
+        same = withSummary[i].size() == fromIndexes[i].size();
+        for (size_t k = 0; same && k < withSummary[i].size(); ++k)
+            same = withSummary[i][k].startMs == fromIndexes[i][k].startMs && withSummary[i][k].endMs == fromIndexes[i][k].endMs;
+    }
+    std::printf("catalogue: %zu spans, %zu summaries; the two answers %s; indexes / summary median %.1f\n", spans,
+                hidden.size(), same ? "agree" : "DIFFER", slow / fast);
+    return same;
+}
+
+// store_bench catalogue --site DIR: the catalogue figures of a site folder that exists (one kept
+// with seek --keep, or a real one), without writing a store first.
+int CatalogueOnly(int argc, char** argv)
+{
+    const char* site = Arg(argc, argv, "--site", "");
+    if (!*site || !std::filesystem::is_directory(site)) {
+        std::printf("store_bench catalogue --site DIR: DIR is a site folder of a store\n");
+        return 2;
+    }
+    return CatalogueFigures(site) ? 0 : 1;
 }
 
 int Seek(int argc, char** argv)
@@ -140,50 +207,10 @@ int Seek(int argc, char** argv)
     PrintFigures("open a second (reader, seek, key)", open);
     if (misses)
         std::printf("  %d probes did not land on the key frame at or before their time\n", misses);
-    // The catalogue as it stands (from the days' summaries), then the same with the summaries put
-    // aside (every segment from its index, as for a store whose summaries are lost): both in one run.
-    auto catalogue = [&](const char* what, std::vector<std::vector<store::Span>>* answer) {
-        std::vector<double> cat;
-        for (int i = 0; i < 9; ++i) {
-            const auto a = Clock::now();
-            store::Catalogue c(w->SiteFolder());
-            std::vector<std::vector<store::Span>> all;
-            for (uint32_t day : c.Days())
-                for (int cam : c.Cameras(day))
-                    all.push_back(c.Spans(cam, day));
-            cat.push_back(Ms(Clock::now() - a));
-            if (i == 0)
-                *answer = all;
-        }
-        PrintFigures(what, cat);
-        return cat[cat.size() / 2];
-    };
-    std::vector<std::vector<store::Span>> withSummary, fromIndexes;
-    const double fast = catalogue("catalogue of every day and camera", &withSummary);
-    std::vector<std::filesystem::path> hidden;
-    for (uint32_t day : store::ListDays(w->SiteFolder())) {
-        const std::filesystem::path p = store::SummaryPathOf(w->SiteFolder(), day);
-        std::error_code ec;
-        std::filesystem::rename(p, p.string() + ".aside", ec);
-        if (!ec)
-            hidden.push_back(p);
-    }
-    const double slow = catalogue("the same from the indexes alone", &fromIndexes);
-    for (const auto& p : hidden)
-        std::filesystem::rename(p.string() + ".aside", p);
-    size_t spans = 0;
-    bool same = withSummary.size() == fromIndexes.size();
-    for (size_t i = 0; same && i < withSummary.size(); ++i) {
-        spans += withSummary[i].size();
-        same = withSummary[i].size() == fromIndexes[i].size();
-        for (size_t k = 0; same && k < withSummary[i].size(); ++k)
-            same = withSummary[i][k].startMs == fromIndexes[i][k].startMs && withSummary[i][k].endMs == fromIndexes[i][k].endMs;
-    }
-    std::printf("catalogue: %zu spans, %zu summaries; the two answers %s; indexes / summary median %.1f\n", spans,
-                hidden.size(), same ? "agree" : "DIFFER", slow / fast);
+    const bool catalogueOk = CatalogueFigures(w->SiteFolder());
     if (!Flag(argc, argv, "--keep"))
         std::filesystem::remove_all(root);
-    return misses || !same ? 1 : 0;
+    return misses || !catalogueOk ? 1 : 0;
 }
 
 int Motion(int argc, char** argv)
@@ -228,9 +255,12 @@ int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "seek") == 0)
         return Seek(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "catalogue") == 0)
+        return CatalogueOnly(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "motion") == 0)
         return Motion(argc, argv);
     std::printf("usage: store_bench seek [--root DIR] [--hours 24] [--cameras 16] [--fps 30] [--key-bytes 2000] [--probes 200] [--keep]\n"
+                "       store_bench catalogue --site DIR\n"
                 "       store_bench motion [--reps 9]\n");
     return 2;
 }
