@@ -4,6 +4,7 @@
 #include "G723Coder.h"
 #include "TimeZoneConvert.h"
 #include "VolHeader.h"
+#include "calendar/CivilDate.h"
 #include "wire/StreamFrame.h"
 #include <algorithm>
 #include <cstdio>
@@ -14,28 +15,16 @@ namespace backup {
 
 int64_t UnixSecondsOf(int y, int m, int d, int hh, int mm, int ss)
 {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return (era * 146097 + doe - 719468) * 86400 + hh * 3600 + mm * 60 + ss;
+    return calendar::DaysFromCivil(y, unsigned(m), unsigned(d)) * 86400 + hh * 3600 + mm * 60 + ss;
 }
 
 void CivilOf(int64_t t, int& y, int& m, int& d, int& hh, int& mm, int& ss)
 {
-    int64_t days = t >= 0 ? t / 86400 : (t - 86399) / 86400;
-    int64_t rem = t - days * 86400;
+    const int64_t days = t >= 0 ? t / 86400 : (t - 86399) / 86400;
+    const int64_t rem = t - days * 86400;
     hh = int(rem / 3600), mm = int(rem / 60 % 60), ss = int(rem % 60);
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t doe = days - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    d = int(doy - (153 * mp + 2) / 5 + 1);
-    m = int(mp < 10 ? mp + 3 : mp - 9);
-    y = int(yoe + era * 400 + (m <= 2));
+    const calendar::Civil c = calendar::CivilFromDays(days);
+    y = int(c.year), m = int(c.month), d = int(c.day);
 }
 
 namespace {

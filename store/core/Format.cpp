@@ -1,4 +1,5 @@
 #include "Format.h"
+#include "calendar/CivilDate.h"
 #include "wire/ByteOrder.h"
 #include "wire/StreamFrame.h"
 #include <cstdio>
@@ -45,36 +46,15 @@ struct CrcTable {
     }
 };
 
-// Days since 1970-01-01 of a proleptic Gregorian date, and back.
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
+using calendar::DaysFromCivil;
+using calendar::DaysInMonth;
 
 void CivilFromDays(int64_t z, int* y, int* m, int* d)
 {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    *y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (*m <= 2));
-}
-
-bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int DaysInMonth(int y, int m)
-{
-    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeap(y) ? 29 : days[m - 1];
+    const calendar::Civil c = calendar::CivilFromDays(z);
+    *y = static_cast<int>(c.year);
+    *m = static_cast<int>(c.month);
+    *d = static_cast<int>(c.day);
 }
 
 } // namespace

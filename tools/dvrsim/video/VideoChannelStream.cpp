@@ -1,4 +1,5 @@
 #include "VideoChannelStream.h"
+#include "calendar/CivilDate.h"
 #include "wire/StreamFrame.h"
 
 namespace dvrsim {
@@ -10,16 +11,10 @@ void CivilFromUnix(uint64_t t, int& year, int& month, int& day, int& hour, int& 
     hour = static_cast<int>(rem / 3600);
     minute = static_cast<int>(rem / 60 % 60);
     second = static_cast<int>(rem % 60);
-    // Days to civil date (proleptic Gregorian), era-based.
-    const int64_t z = days + 719468;
-    const int64_t era = z / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+    const calendar::Civil c = calendar::CivilFromDays(days);
+    year = static_cast<int>(c.year);
+    month = static_cast<int>(c.month);
+    day = static_cast<int>(c.day);
 }
 
 VideoChannelStream::VideoChannelStream(int channel, const VideoLoop* primary, const VideoLoop* alternate,

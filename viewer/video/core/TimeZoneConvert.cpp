@@ -1,4 +1,5 @@
 #include "TimeZoneConvert.h"
+#include "calendar/CivilDate.h"
 
 namespace video {
 namespace {
@@ -12,46 +13,11 @@ constexpr int32_t ClampOffset(int32_t minutes)
                                         : minutes;
 }
 
-constexpr bool IsLeapYear(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-constexpr int DaysInMonth(int64_t y, int m)
-{
-    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
-}
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (era arithmetic, exact for any year).
-constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-struct Civil {
-    int64_t year;
-    unsigned month, day;
-};
-
-constexpr Civil CivilFromDays(int64_t z)
-{
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<int64_t>(yoe) + era * 400 + (m <= 2), m, d};
-}
-
-static_assert(DaysFromCivil(1970, 1, 1) == 0);
-static_assert(DaysFromCivil(2000, 3, 1) == 11017);
-static_assert(CivilFromDays(-1).year == 1969 && CivilFromDays(-1).month == 12 && CivilFromDays(-1).day == 31);
+using calendar::Civil;
+using calendar::CivilFromDays;
+using calendar::DaysFromCivil;
+using calendar::DaysInMonth;
+using calendar::IsLeapYear;
 
 constexpr int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
