@@ -142,11 +142,12 @@ bool CBackupCtrl::OnCreate()
     bool ok = Child(L"STATIC", L"", label, Ids::kRecordingsText, x, y + 5, right - x - 130, 20) &&
         Child(L"BUTTON", L"Recordings...", button, Ids::kRecordingsButton, right - 120, y, 120, 28);
     y += 40;
+    ok = ok && Child(L"STATIC", L"Cameras", SS_LEFT, 0, x, y + 3, 76, 20);
     for (int c = 0; c < 16 && ok; ++c) {
-        wchar_t name[16];
-        swprintf(name, 16, L"Camera %d", c + 1);
+        wchar_t name[8];
+        swprintf(name, 8, L"%d", c + 1);
         ok = Child(L"BUTTON", name, WS_TABSTOP | BS_AUTOCHECKBOX | WS_DISABLED, Ids::kFirstCamera + c,
-                   x + (c % 8) * 75, y + (c / 8) * 26, 74, 22);
+                   x + 80 + (c % 8) * 60, y + (c / 8) * 26, 56, 22);
     }
     y += 62;
     const DWORD picker = WS_TABSTOP | DTS_SHORTDATECENTURYFORMAT;
