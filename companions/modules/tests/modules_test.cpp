@@ -12,6 +12,7 @@
 #include "foundation/ControlHost.h"
 #include "foundation/Handles.h"
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -244,7 +245,7 @@ void ClickAt(HWND item)
 TEST_F(Orvmods, BackupExportsTheChosenCamerasToFilesAPlayerReadsWithAManifestAndACancelKeepsNothing)
 {
     const std::string dvrtool = std::string(PX_NATIVE_TREE) + "/bin/dvrtool";
-    ASSERT_TRUE(testkit::RunUnixAndWait("rm -rf " + kWork + " && mkdir -p " + kWork + "/out " + kWork + "/cancel && " +
+    ASSERT_TRUE(testkit::RunUnixAndWait("rm -rf " + kWork + " && mkdir -p " + kWork + "/out " + kWork + "/cancel " + kWork + "/closed && " +
                                             dvrtool + " sample-store --store " + kWork +
                                             "/store --address 10.0.0.5 --port 50000 --cameras 1,3 --seconds 20 > " +
                                             kWork + "/sample.txt 2>&1",
@@ -331,6 +332,26 @@ TEST_F(Orvmods, BackupExportsTheChosenCamerasToFilesAPlayerReadsWithAManifestAnd
     }
     EXPECT_EQ(left, 0);
 
+    // Closed mid-export: the worker cancels by itself and the module stays loaded until it has
+    // ended. Then nothing is left half written: no file at all, or (when it had finished just
+    // before the close) every file, matching its manifest.
+    g_target = testkit::W(testkit::WinPath(kWork + "/closed"));
+    SendMessageW(GetDlgItem(control, CBackupIds::kFolderButton), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(control, CBackupIds::kExportButton), BM_CLICK, 0, 0);
+    testkit::PumpUntil([&] { return SendMessageW(GetDlgItem(control, CBackupIds::kProgress), PBM_GETPOS, 0, 0) > 0; }, 5000);
     setChooser(nullptr);
     host.DestroyControl();
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Orvmods.dll"), "DllCanUnloadNow")));
+    ASSERT_TRUE(canUnload);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return canUnload() == S_OK; }, 20000)) << "the worker never ended";
+    ASSERT_TRUE(testkit::RunUnixAndWait("cd " + kWork + "/closed && ls > " + kWork + "/closed.txt; " + dvrtool +
+                                            " verify *-manifest.txt >> " + kWork + "/closed.txt 2>&1",
+                                        30000));
+    const std::string closed = UnixFileText(kWork + "/closed.txt");
+    EXPECT_EQ(closed.find(".part"), std::string::npos) << closed;
+    if (closed.find(".avi") != std::string::npos)
+        EXPECT_NE(closed.find("all 4 files match"), std::string::npos) << closed;
+    std::printf("closed mid-export: %s\n",
+                closed.find(".avi") == std::string::npos ? "nothing kept" : "the export had finished, all kept");
 }

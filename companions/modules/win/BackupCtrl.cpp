@@ -102,6 +102,60 @@ int64_t LocalOfUtcSeconds(int64_t utc, uint8_t zone, uint8_t daylight)
 
 } // namespace
 
+struct CBackupCtrl::Work {
+    std::atomic<bool> cancel{false}, progressPosted{false};
+    std::atomic<bool> ended{false}; // set as the worker's last step: only its thread's exit is left
+    std::atomic<int> progress{0}; // of 10000
+    std::mutex lock;
+    HWND window = nullptr; // under lock: the control's window, null once it went
+    bool finished = false; // under lock, with result
+    backup::ExportJobResult result;
+
+    // Posts to the control's window while it is there: never blocks, so the lock is held only briefly.
+    bool Post(UINT msg)
+    {
+        std::lock_guard<std::mutex> l(lock);
+        return window && PostMessageW(window, msg, 0, 0);
+    }
+};
+
+namespace {
+
+struct ClosingExport {
+    std::thread thread;
+    std::shared_ptr<CBackupCtrl::Work> work;
+};
+
+// Never destroyed: a process may end with a worker still in it (a std::thread destroyed unjoined
+// would end the process).
+std::mutex& ClosingLock()
+{
+    static std::mutex* m = new std::mutex;
+    return *m;
+}
+std::vector<ClosingExport>& ClosingList()
+{
+    static auto* list = new std::vector<ClosingExport>;
+    return *list;
+}
+
+} // namespace
+
+size_t ClosingExports()
+{
+    std::lock_guard<std::mutex> l(ClosingLock());
+    auto& list = ClosingList();
+    for (auto it = list.begin(); it != list.end();) {
+        if (it->work->ended.load()) {
+            it->thread.join(); // it has returned from its work: only its exit is left
+            it = list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return list.size();
+}
+
 extern "C" void WINAPI OrvmodsSetFolderChooser(OrvmodsFolderChooser chooser) { g_chooser = chooser; }
 
 CBackupCtrl::CBackupCtrl() : CSubstituteCtrl(kBackupKind), background_(CreateSolidBrush(kBack))
@@ -110,9 +164,9 @@ CBackupCtrl::CBackupCtrl() : CSubstituteCtrl(kBackupKind), background_(CreateSol
     recordingsRoot_ = DefaultRecordingsRoot();
 }
 
-CBackupCtrl::~CBackupCtrl() { StopWorker(); }
+CBackupCtrl::~CBackupCtrl() { AbandonWorker(); }
 
-void CBackupCtrl::OnFinalRelease() { StopWorker(); }
+void CBackupCtrl::OnFinalRelease() { AbandonWorker(); }
 
 bool CBackupCtrl::CreateControlWindow(HWND parent, const RECT& pos)
 {
@@ -183,7 +237,7 @@ LRESULT CBackupCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_CREATE: return OnCreate() ? 0 : -1;
-    case WM_DESTROY: StopWorker(); return 0;
+    case WM_DESTROY: AbandonWorker(); return 0;
     case WM_COMMAND: OnCommand(LOWORD(wp), HIWORD(wp)); return 0;
     case WM_NOTIFY:
         if (reinterpret_cast<NMHDR*>(lp)->code == DTN_DATETIMECHANGE)
@@ -226,7 +280,12 @@ void CBackupCtrl::OnCommand(int id, int code)
     case Ids::kRecordingsButton: ChooseFolder(0); break;
     case Ids::kFolderButton: ChooseFolder(1); break;
     case Ids::kExportButton: StartExport(); break;
-    case Ids::kCancelButton: cancel_ = true; SetStatus(L"Cancelling..."); break;
+    case Ids::kCancelButton:
+        if (work_) {
+            work_->cancel = true;
+            SetStatus(L"Cancelling...");
+        }
+        break;
     case kCloseButton: CloseHost(); break;
     default: break;
     }
@@ -406,45 +465,53 @@ void CBackupCtrl::StartExport()
     r.site = Narrow(Address()) + ":" + Narrow(Port());
     r.folder = Narrow(targetFolder_);
     r.zone = recordings_.zone, r.daylight = recordings_.daylight;
-    StopWorker();
-    cancel_ = false;
-    progress_ = 0;
-    progressPosted_ = false;
+    AbandonWorker(); // none runs here (the button is off meanwhile); kept for safety
+    auto work = std::make_shared<Work>();
+    work->window = Hwnd();
     startTick_ = GetTickCount();
     running_ = true;
     SendMessageW(GetDlgItem(Hwnd(), Ids::kProgress), PBM_SETPOS, 0, 0);
     SetStatus(L"Exporting...");
+    try {
+        worker_ = std::thread([work, r] {
+            backup::ExportJobResult result;
+            try {
+                result = backup::RunExportJob(r, [&work](double f) {
+                    work->progress = int(f * 10000);
+                    if (!work->progressPosted.exchange(true) && !work->Post(kMsgProgress))
+                        work->progressPosted = false;
+                    return !work->cancel.load();
+                });
+            } catch (...) {
+                result = {};
+                result.error = "The export stopped: the PC ran short of memory.";
+            }
+            {
+                std::lock_guard<std::mutex> l(work->lock);
+                work->result = std::move(result);
+                work->finished = true;
+            }
+            work->Post(kMsgDone);
+            work->ended = true;
+        });
+    } catch (...) { // no thread could be made
+        running_ = false;
+        SetStatus(L"The export could not start: the PC ran short of resources.");
+        UpdateButtons();
+        return;
+    }
+    work_ = std::move(work);
     UpdateButtons();
-    const HWND self = Hwnd();
-    worker_ = std::thread([this, r, self] {
-        backup::ExportJobResult result;
-        try {
-            result = backup::RunExportJob(r, [this, self](double f) {
-                progress_ = int(f * 10000);
-                if (!progressPosted_.exchange(true) && !PostMessageW(self, kMsgProgress, 0, 0))
-                    progressPosted_ = false;
-                return !cancel_.load();
-            });
-        } catch (...) {
-            result = {};
-            result.error = "The export stopped: the PC ran short of memory.";
-        }
-        {
-            std::lock_guard<std::mutex> lock(resultLock_);
-            result_ = std::move(result);
-        }
-        PostMessageW(self, kMsgDone, 0, 0);
-    });
 }
 
 void CBackupCtrl::OnProgress()
 {
-    progressPosted_ = false;
-    if (!running_)
+    if (!running_ || !work_)
         return;
-    const int p = progress_;
+    work_->progressPosted = false;
+    const int p = std::clamp(work_->progress.load(), 0, 10000);
     SendMessageW(GetDlgItem(Hwnd(), Ids::kProgress), PBM_SETPOS, WPARAM(p), 0);
-    if (cancel_)
+    if (work_->cancel)
         return;
     const double elapsed = double(GetTickCount() - startTick_) / 1000.0;
     if (p >= 200) {
@@ -457,16 +524,19 @@ void CBackupCtrl::OnProgress()
 
 void CBackupCtrl::OnDone()
 {
-    if (!running_)
+    if (!running_ || !work_)
         return;
-    if (worker_.joinable())
-        worker_.join();
-    running_ = false;
     backup::ExportJobResult r;
     {
-        std::lock_guard<std::mutex> lock(resultLock_);
-        r = std::move(result_);
+        std::lock_guard<std::mutex> l(work_->lock);
+        if (!work_->finished)
+            return;
+        r = std::move(work_->result);
     }
+    if (worker_.joinable())
+        worker_.join(); // it has posted its result: only its last store and exit are left
+    work_.reset();
+    running_ = false;
     if (r.ok) {
         SendMessageW(GetDlgItem(Hwnd(), Ids::kProgress), PBM_SETPOS, 10000, 0);
         const size_t slash = r.manifest.find_last_of("/\\");
@@ -480,10 +550,29 @@ void CBackupCtrl::OnDone()
     UpdateSize();
 }
 
-void CBackupCtrl::StopWorker()
+void CBackupCtrl::AbandonWorker()
 {
-    cancel_ = true;
-    if (worker_.joinable())
-        worker_.join();
     running_ = false;
+    if (!work_)
+        return;
+    work_->cancel = true;
+    {
+        std::lock_guard<std::mutex> l(work_->lock);
+        work_->window = nullptr;
+    }
+    if (worker_.joinable()) {
+        std::lock_guard<std::mutex> l(ClosingLock());
+        auto& list = ClosingList();
+        bool room = true;
+        try {
+            list.reserve(list.size() + 1);
+        } catch (...) {
+            room = false;
+        }
+        if (room)
+            list.push_back({std::move(worker_), work_}); // reserved: cannot throw
+        else
+            worker_.detach(); // no room to keep it: it still ends by itself, holding what it shares
+    }
+    work_.reset();
 }

@@ -11,8 +11,14 @@
 #include "SubstituteCtrl.h"
 #include "ExportJob.h"
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
+
+// Export workers whose control went while they ran (the person closed the module mid-export): each
+// was told to cancel and finishes on its own, removing what it wrote; joined here once done. The
+// module answers DllCanUnloadNow with S_FALSE while any is left (its code still runs).
+size_t ClosingExports();
 
 // Replaces the folder dialogs, for the module's tests: which 0 asks for the recordings folder, 1 for
 // the target folder; TRUE with the path written into path (chars wide). Not reachable from a script.
@@ -24,6 +30,7 @@ public:
     using Ids = CBackupIds;
     CBackupCtrl();
     ~CBackupCtrl() override;
+    struct Work; // what the control and its export worker share; outlives the control when abandoned
 
 private:
     bool CreateControlWindow(HWND parent, const RECT& pos) override;
@@ -50,18 +57,17 @@ private:
     void StartExport();
     void OnProgress();
     void OnDone();
-    void StopWorker(); // cancels and waits: the worker only posts, so this cannot deadlock
+    // Cancels a running export and lets its worker finish by itself (ClosingExports): the window's
+    // thread never waits for an export, which may be hashing gigabytes or writing to a slow share.
+    void AbandonWorker();
 
     std::wstring recordingsRoot_; // the person's Videos folder plus "Orvex", or one chosen
     std::wstring targetFolder_; // empty until chosen
     std::string siteFolder_; // in the store; empty when the site is not known
     backup::SiteRecordings recordings_;
     win::Brush background_;
+    std::shared_ptr<Work> work_;
     std::thread worker_;
-    std::atomic<bool> cancel_{false}, progressPosted_{false};
-    std::atomic<int> progress_{0}; // of 10000
-    std::mutex resultLock_;
-    backup::ExportJobResult result_; // the worker's, under resultLock_ until it posts kMsgDone
     DWORD startTick_ = 0;
     bool running_ = false;
 };
