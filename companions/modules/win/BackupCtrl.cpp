@@ -486,12 +486,15 @@ void CBackupCtrl::StartExport()
                 result = {};
                 result.error = "The export stopped: the PC ran short of memory.";
             }
-            {
-                std::lock_guard<std::mutex> l(work->lock);
-                work->result = std::move(result);
-                work->finished = true;
+            try {
+                {
+                    std::lock_guard<std::mutex> l(work->lock);
+                    work->result = std::move(result);
+                    work->finished = true;
+                }
+                work->Post(kMsgDone);
+            } catch (...) { // a lock that failed: the control shows no result, and nothing else is lost
             }
-            work->Post(kMsgDone);
             work->ended = true;
         });
     } catch (...) { // no thread could be made
