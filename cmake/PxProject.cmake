@@ -110,7 +110,10 @@ function(px_test name)
     target_precompile_headers(${name} REUSE_FROM ${PX_TEST_PCH})
   endif()
   if(WIN32)
-    add_dependencies(${name} wineprefix)
+    # The session's desktop-keeping program too: without it the first Windows program of a session
+    # starts Wine's helpers (services, explorer), which inherit its output, and ctest then waits for
+    # them after the program has ended, until the test's timeout.
+    add_dependencies(${name} wineprefix winebench-keepalive)
     target_link_options(${name} PRIVATE -mconsole)
     list(APPEND props FIXTURES_REQUIRED winesession)
     if(T_SERIAL)

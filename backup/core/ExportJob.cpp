@@ -59,9 +59,11 @@ uint64_t OffsetAt(const std::vector<Point>& pts, int64_t t)
 
 } // namespace
 
-uint64_t StoredBytes(const std::string& siteFolder, int stream, int64_t fromMs, int64_t toMs)
+uint64_t StoredBytes(const std::string& siteFolder, int stream, int64_t fromMs, int64_t toMs, int64_t* coveredMs)
 {
     uint64_t total = 0;
+    if (coveredMs)
+        *coveredMs = 0;
     if (toMs <= fromMs)
         return 0;
     for (uint32_t day : store::ListDays(siteFolder)) {
@@ -91,6 +93,8 @@ uint64_t StoredBytes(const std::string& siteFolder, int stream, int64_t fromMs, 
                 continue;
             const uint64_t a = OffsetAt(pts, fromMs), b = OffsetAt(pts, toMs);
             total += b > a ? b - a : 0;
+            if (coveredMs)
+                *coveredMs += std::min(toMs, pts.back().ms) - std::max(fromMs, pts.front().ms);
         }
     }
     return total;
@@ -101,12 +105,13 @@ uint64_t EstimateExportBytes(const std::string& siteFolder, const std::vector<in
 {
     if (toMs <= fromMs)
         return 0;
-    const uint64_t seconds = uint64_t(toMs - fromMs + 999) / 1000;
     uint64_t total = 0;
     for (int c : cameras) {
-        const uint64_t pictures = StoredBytes(siteFolder, c, fromMs, toMs);
+        int64_t covered = 0;
+        const uint64_t pictures = StoredBytes(siteFolder, c, fromMs, toMs, &covered);
         if (pictures == 0)
             continue;
+        const uint64_t seconds = uint64_t(std::max<int64_t>(covered, 0) + 999) / 1000;
         total += pictures;
         if (AudioChannelOf(c) >= 0)
             total += seconds * 16000; // 8 kHz, 16-bit

@@ -20,10 +20,12 @@ struct SiteRecordings {
 // Reads the site's catalogue (folder listing and indexes).
 SiteRecordings ListSiteRecordings(const std::string& siteFolder);
 
-// Bytes of the stream's segments that lie in [fromMs, toMs), interpolated between index entries.
-uint64_t StoredBytes(const std::string& siteFolder, int stream, int64_t fromMs, int64_t toMs);
+// Bytes of the stream's segments that lie in [fromMs, toMs), interpolated between index entries;
+// *coveredMs (when given) receives how much of the span the segments cover.
+uint64_t StoredBytes(const std::string& siteFolder, int stream, int64_t fromMs, int64_t toMs,
+                     int64_t* coveredMs = nullptr);
 // The size an export of these cameras will take: their pictures as stored, PCM sound for the whole
-// span of each camera that carries sound, and a little for the AVI structure and the subtitles.
+// recorded time of each camera that carries sound, and a little for the AVI structure and the subtitles.
 uint64_t EstimateExportBytes(const std::string& siteFolder, const std::vector<int>& cameras, int64_t fromMs,
                              int64_t toMs);
 

@@ -2,8 +2,11 @@
 // ffmpeg decodes every picture and sound sample without an error and finds the pictures the store
 // holds, the manifest's SHA-256 match and spot a changed byte; cancel and a full disk leave nothing
 // that looks complete.
+#include "Catalogue.h"
 #include "Export.h"
+#include "ExportJob.h"
 #include "Manifest.h"
+#include "ServedSimulator.h"
 #include "Sha256.h"
 #include "StoreWriter.h"
 #include "ToolAudio.h"
@@ -12,10 +15,13 @@
 #include "wire/StreamFrame.h"
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace fs = std::filesystem;
 using namespace backup;
@@ -312,4 +318,95 @@ TEST(Export, DvrtoolExportsFromTheStoreAndVerifies)
     const std::string bad = Shell(std::string(DVRTOOL_EXE) + " verify " + manifest, &st);
     EXPECT_NE(0, st);
     EXPECT_NE(std::string::npos, bad.find("DIFFERS  out.avi")) << bad;
+}
+
+// Sound in step with the pictures, end to end: the simulator's lip-sync marker (camera 1's loop
+// starts with a white picture and a click sounds at the same instant) recorded by dvrtool record
+// --store, exported as the backup module exports, and found again in the file by ffmpeg: each white
+// picture's time in the file against the nearest click's.
+TEST(Export, TheSimulatorsSyncMarkerKeepsItsSoundWithin40MsOfItsPicture)
+{
+    TempDir dir;
+    CLI::App app;
+    for (auto& e : dvrsim::Extensions())
+        e->AddOptions(app);
+    std::vector<std::string> args{"--video", "cif", "--video-seconds", "1", "--sync-marker", "1"};
+    std::reverse(args.begin(), args.end()); // CLI11 takes them last first
+    app.parse(args);
+    dvrsim::Options so;
+    so.channels = 4;
+    dvrsim::ServedSimulator sim(dvrsim::TestOptions(dir.path.string() + "/", "sim", so));
+    std::string error;
+    ASSERT_TRUE(sim.Start(error)) << error;
+    const std::string port = std::to_string(sim.Port());
+    // About 5 s of recording: SIGINT is the recorder's clean stop.
+    const std::string said = Shell("timeout -s INT 5 " + std::string(DVRTOOL_EXE) + " record --store " +
+                                   (dir.path / "store").string() + " --address 127.0.0.1 --port " + port +
+                                   " --user admin --password 1111 --cameras 1");
+    sim.Stop();
+
+    const std::string site = (dir.path / "store" / ("127.0.0.1_" + port)).string();
+    const SiteRecordings rec = ListSiteRecordings(site);
+    ASSERT_EQ(std::vector<int>{0}, rec.cameras) << said;
+    store::Catalogue cat(site);
+    ASSERT_FALSE(cat.Days().empty());
+    const std::vector<store::Span> spans = cat.Spans(0, cat.Days().front());
+    ASSERT_FALSE(spans.empty());
+    ExportJobRequest r;
+    r.siteFolder = site, r.site = "127.0.0.1:" + port, r.folder = (dir.path / "out").string();
+    r.cameras = {0};
+    r.fromUs = spans.front().startMs * 1000, r.toUs = rec.lastMs * 1000 + 1000;
+    r.zone = rec.zone, r.daylight = rec.daylight;
+    fs::create_directory(r.folder);
+    const ExportJobResult done = RunExportJob(r, nullptr);
+    ASSERT_TRUE(done.ok) << done.error;
+    const std::string avi = done.files.front();
+
+    // White pictures: the mean luma of every picture with its time in the file.
+    std::vector<double> flashes;
+    {
+        const std::string rows = Shell("ffprobe -v error -f lavfi -i \"movie='" + avi +
+                                       "',signalstats\" -show_entries frame=pts_time:frame_tags=lavfi.signalstats.YAVG"
+                                       " -of csv=p=0");
+        std::istringstream in(rows);
+        double t, y;
+        char comma;
+        bool wasWhite = false;
+        while (in >> t >> comma >> y) {
+            if (y > 200 && !wasWhite)
+                flashes.push_back(t);
+            wasWhite = y > 200;
+        }
+        ASSERT_GE(flashes.size(), 2u) << rows.substr(0, 400);
+    }
+    // Clicks: a sample above 4000 after at least 100 ms below it, in the sound as ffmpeg decodes it.
+    std::vector<double> clicks;
+    {
+        const int rate = std::stoi(Probe(avi, "-select_streams a:0 -show_entries stream=sample_rate"));
+        ASSERT_GT(rate, 0);
+        const std::string pcm = Shell("ffmpeg -nostdin -v error -i '" + avi + "' -map 0:a -ac 1 -f s16le - 2>/dev/null");
+        size_t quiet = size_t(rate) / 10;
+        for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+            const int s = int16_t(uint16_t(uint8_t(pcm[i]) | uint8_t(pcm[i + 1]) << 8));
+            if (std::abs(s) > 4000) {
+                if (quiet >= size_t(rate) / 10)
+                    clicks.push_back(double(i / 2) / rate);
+                quiet = 0;
+            } else {
+                ++quiet;
+            }
+        }
+    }
+    int pairs = 0;
+    for (double f : flashes) {
+        double best = 1e9;
+        for (double c : clicks)
+            if (std::fabs(c - f) < std::fabs(best))
+                best = c - f;
+        if (std::fabs(best) > 0.5)
+            continue; // a marker at the very edge of the recording, its click cut off
+        ++pairs;
+        EXPECT_LE(std::fabs(best), 0.040) << "white picture at " << f << " s, click " << best * 1000 << " ms off";
+    }
+    EXPECT_GE(pairs, 2) << flashes.size() << " white pictures, " << clicks.size() << " clicks";
 }

@@ -1,7 +1,8 @@
-// Orvex's module windows under Wine, seen from outside its process: the substitute controls
-// (Orvmods.dll) and the viewer (Pellux.dll) registered with regsvr32, opened by the main window's
-// commands (the player by the real pointer), the site they were handed read from the substitute's
-// window text, closed from inside, switched, and the viewer showing the simulator's live pictures.
+// Orvex's module windows under Wine, seen from outside its process: the module controls
+// (Orvmods.dll: the backup control and the substitutes) and the viewer (Pellux.dll) registered with
+// regsvr32, opened by the main window's commands (the player by the real pointer), the site they
+// were handed read from the control's window text, closed from inside, switched, and the viewer
+// showing the simulator's live pictures.
 #include <winsock2.h>
 #include <windows.h>
 #include <winternl.h>
@@ -25,6 +26,7 @@ using namespace orvextest;
 namespace {
 
 constexpr const wchar_t* kSubstituteClass = L"OrvmodsSubstituteCtrl";
+constexpr const wchar_t* kBackupClass = L"OrvmodsBackupCtrl"; // the backup control, on the same base
 constexpr int kSubstituteClose = 1001; // the substitute's Close button
 constexpr int kViewPane = 0xE900; // the viewer's view inside its control
 constexpr WPARAM kCmdConnect = 1;
@@ -208,10 +210,13 @@ protected:
         return found;
     }
 
-    // What the substitute control in `host` received, as it shows it.
+    // What the module control in `host` received, as it shows it (the backup control as the
+    // substitutes do).
     static std::wstring Received(HWND host)
     {
         HWND control = ChildOfClass(host, kSubstituteClass);
+        if (!control)
+            control = ChildOfClass(host, kBackupClass);
         return control ? Text(control) : L"<no control>";
     }
 

@@ -4,6 +4,7 @@
 // pointer on their Close button and by their key.
 #include <windows.h>
 #include <olectl.h>
+#include "BackupIds.h"
 #include "Orvmods_h.h"
 #include "Programs.h"
 #include "TestKit.h"
@@ -11,6 +12,7 @@
 #include "foundation/ControlHost.h"
 #include "foundation/Handles.h"
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -126,7 +128,7 @@ TEST_P(ModuleControl, TakesTheSiteInTheManagersOrderRefusesAWrongTypeShowsItAndC
 {
     const Module& m = GetParam();
     Host host;
-    ASSERT_TRUE(host.Create(nullptr, RECT{40, 40, 560, 360}, WS_POPUP | WS_BORDER | WS_VISIBLE, m.title));
+    ASSERT_TRUE(host.Create(nullptr, RECT{40, 40, 720, 500}, WS_POPUP | WS_BORDER | WS_VISIBLE, m.title));
     ASSERT_EQ(host.CreateControl(*m.clsid), S_OK);
     IDispatch* d = host.Dispatch();
     ASSERT_TRUE(d);
@@ -190,3 +192,166 @@ INSTANTIATE_TEST_SUITE_P(All, ModuleControl, ::testing::ValuesIn(kModules),
                          [](const ::testing::TestParamInfo<Module>& info) { return std::string(info.param.name); });
 
 } // namespace
+
+// ---- the backup control against a real store ----
+namespace {
+
+const std::string kWork = PX_WORK_DIR;
+std::wstring g_target; // what the folder chooser answers for the target folder
+
+BOOL WINAPI ChooseForTest(int which, wchar_t* path, UINT chars)
+{
+    const std::wstring p = which == 0 ? testkit::W(testkit::WinPath(kWork + "/store")) : g_target;
+    if (p.size() >= chars)
+        return FALSE;
+    wcscpy(path, p.c_str());
+    return TRUE;
+}
+
+std::wstring ItemText(HWND control, int id)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(GetDlgItem(control, id), text, 512);
+    return text;
+}
+
+std::string UnixFileText(const std::string& unixPath)
+{
+    std::string text;
+    if (FILE* f = _wfopen(testkit::W(testkit::WinPath(unixPath)).c_str(), L"rb")) {
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;)
+            text.append(buf, n);
+        fclose(f);
+    }
+    return text;
+}
+
+bool Checked(HWND control, int camera)
+{
+    return SendMessageW(GetDlgItem(control, CBackupIds::kFirstCamera + camera), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void ClickAt(HWND item)
+{
+    RECT r{};
+    GetWindowRect(item, &r);
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove " + std::to_string(r.left + 8) + " " +
+                                        std::to_string((r.top + r.bottom) / 2) + " click 1"));
+}
+
+} // namespace
+
+TEST_F(Orvmods, BackupExportsTheChosenCamerasToFilesAPlayerReadsWithAManifestAndACancelKeepsNothing)
+{
+    const std::string dvrtool = std::string(PX_NATIVE_TREE) + "/bin/dvrtool";
+    ASSERT_TRUE(testkit::RunUnixAndWait("rm -rf " + kWork + " && mkdir -p " + kWork + "/out " + kWork + "/cancel " + kWork + "/closed && " +
+                                            dvrtool + " sample-store --store " + kWork +
+                                            "/store --address 10.0.0.5 --port 50000 --cameras 1,3 --seconds 20 > " +
+                                            kWork + "/sample.txt 2>&1",
+                                        30000));
+    ASSERT_NE(UnixFileText(kWork + "/sample.txt").find("1200 pictures"), std::string::npos)
+        << UnixFileText(kWork + "/sample.txt");
+
+    Host host;
+    ASSERT_TRUE(host.Create(nullptr, RECT{20, 20, 680, 460}, WS_POPUP | WS_BORDER | WS_VISIBLE, L"Backup"));
+    ASSERT_EQ(host.CreateControl(CLSID_Backup), S_OK);
+    auto setChooser = reinterpret_cast<void(WINAPI*)(BOOL(WINAPI*)(int, wchar_t*, UINT))>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Orvmods.dll"), "OrvmodsSetFolderChooser")));
+    ASSERT_TRUE(setChooser);
+    setChooser(ChooseForTest);
+    IDispatch* d = host.Dispatch();
+    win::Variant address = win::Variant::OfText(L"10.0.0.5"), port = win::Variant::OfText(L"50000"),
+                 user = win::Variant::OfText(L"admin"), password = win::Variant::OfText(L"1234");
+    ASSERT_EQ(Put(d, 1, *address.Get()), S_OK);
+    ASSERT_EQ(Put(d, 2, *port.Get()), S_OK);
+    ASSERT_EQ(Put(d, 3, *user.Get()), S_OK);
+    ASSERT_EQ(Put(d, 4, *password.Get()), S_OK);
+    win::Variant answer;
+    ASSERT_EQ(win::dispatch::Call(d, 5, answer.Put()), S_OK);
+    const HWND control = host.ControlWindow();
+    ASSERT_TRUE(control);
+
+    // The person's Videos folder holds no recordings here: the recordings folder is chosen.
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(control, CBackupIds::kExportButton)));
+    SendMessageW(GetDlgItem(control, CBackupIds::kRecordingsButton), BM_CLICK, 0, 0);
+    for (int c = 0; c < 16; ++c) {
+        const bool recorded = c == 0 || c == 2;
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(control, CBackupIds::kFirstCamera + c)) != FALSE, recorded) << c;
+        EXPECT_EQ(Checked(control, c), recorded) << c;
+    }
+    // The focus moves into the control's own items as the manager's WM_NEXTDLGCTL moves it.
+    const HWND first = GetNextDlgTabItem(host.Hwnd(), nullptr, FALSE);
+    EXPECT_TRUE(first && GetParent(first) == control);
+
+    // The real pointer takes camera 3 out and back: the size follows.
+    const std::wstring both = ItemText(control, CBackupIds::kSize);
+    ClickAt(GetDlgItem(control, CBackupIds::kFirstCamera + 2));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return !Checked(control, 2); }, 5000));
+    const std::wstring one = ItemText(control, CBackupIds::kSize);
+    ClickAt(GetDlgItem(control, CBackupIds::kFirstCamera + 2));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return Checked(control, 2); }, 5000));
+    EXPECT_NE(one, both);
+    EXPECT_EQ(ItemText(control, CBackupIds::kSize), both);
+
+    g_target = testkit::W(testkit::WinPath(kWork + "/out"));
+    SendMessageW(GetDlgItem(control, CBackupIds::kFolderButton), BM_CLICK, 0, 0);
+    EXPECT_NE(ItemText(control, CBackupIds::kSize).find(L"free there"), std::wstring::npos);
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(control, CBackupIds::kExportButton)));
+    SendMessageW(GetDlgItem(control, CBackupIds::kExportButton), BM_CLICK, 0, 0);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return ItemText(control, CBackupIds::kStatus).rfind(L"Done", 0) == 0; }, 20000))
+        << ItemText(control, CBackupIds::kStatus);
+    UpdateWindow(control);
+    EXPECT_FALSE(testkit::Screenshot("orvmods_backup").empty());
+
+    // Each camera's 20 s of pictures, every one of them, and a manifest that verifies.
+    ASSERT_TRUE(testkit::RunUnixAndWait("cd " + kWork + "/out && for f in *-cam*.avi; do ffprobe -v error -count_frames "
+                                        "-select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 $f; done > " +
+                                            kWork + "/probe.txt 2>&1; " + dvrtool + " verify *-manifest.txt > " + kWork +
+                                            "/verify.txt 2>&1",
+                                        30000));
+    EXPECT_EQ(UnixFileText(kWork + "/probe.txt"), "600\n600\n");
+    EXPECT_NE(UnixFileText(kWork + "/verify.txt").find("all 4 files match"), std::string::npos)
+        << UnixFileText(kWork + "/verify.txt");
+
+    // Cancelled at once: nothing of it stays in the folder.
+    g_target = testkit::W(testkit::WinPath(kWork + "/cancel"));
+    SendMessageW(GetDlgItem(control, CBackupIds::kFolderButton), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(control, CBackupIds::kExportButton), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(control, CBackupIds::kCancelButton), BM_CLICK, 0, 0);
+    ASSERT_TRUE(testkit::PumpUntil(
+        [&] { return ItemText(control, CBackupIds::kStatus).rfind(L"Cancelled", 0) == 0; }, 20000));
+    int left = 0;
+    WIN32_FIND_DATAW found;
+    const HANDLE h = FindFirstFileW((g_target + L"\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do
+            left += found.cFileName[0] != L'.';
+        while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    EXPECT_EQ(left, 0);
+
+    // Closed mid-export: the worker cancels by itself and the module stays loaded until it has
+    // ended. Then nothing is left half written: no file at all, or (when it had finished just
+    // before the close) every file, matching its manifest.
+    g_target = testkit::W(testkit::WinPath(kWork + "/closed"));
+    SendMessageW(GetDlgItem(control, CBackupIds::kFolderButton), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(control, CBackupIds::kExportButton), BM_CLICK, 0, 0);
+    testkit::PumpUntil([&] { return SendMessageW(GetDlgItem(control, CBackupIds::kProgress), PBM_GETPOS, 0, 0) > 0; }, 5000);
+    setChooser(nullptr);
+    host.DestroyControl();
+    auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"Orvmods.dll"), "DllCanUnloadNow")));
+    ASSERT_TRUE(canUnload);
+    ASSERT_TRUE(testkit::PumpUntil([&] { return canUnload() == S_OK; }, 20000)) << "the worker never ended";
+    ASSERT_TRUE(testkit::RunUnixAndWait("cd " + kWork + "/closed && ls > " + kWork + "/closed.txt; " + dvrtool +
+                                            " verify *-manifest.txt >> " + kWork + "/closed.txt 2>&1",
+                                        30000));
+    const std::string closed = UnixFileText(kWork + "/closed.txt");
+    EXPECT_EQ(closed.find(".part"), std::string::npos) << closed;
+    if (closed.find(".avi") != std::string::npos)
+        EXPECT_NE(closed.find("all 4 files match"), std::string::npos) << closed;
+    std::printf("closed mid-export: %s\n",
+                closed.find(".avi") == std::string::npos ? "nothing kept" : "the export had finished, all kept");
+}

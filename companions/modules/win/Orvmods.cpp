@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <olectl.h>
 #include <iterator>
+#include "BackupCtrl.h"
 #include "SubstituteCtrl.h"
 #include "foundation/ComPtr.h"
 #include "foundation/Module.h"
@@ -77,7 +78,11 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv)
     return win::com::GetClassObject(kOrvmodsRows, std::size(kOrvmodsRows), clsid, riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() { return win::com::CanUnloadNow(); }
+// An export worker whose control went runs code of this module until it ends.
+STDAPI DllCanUnloadNow()
+{
+    return win::ComBarrier("DllCanUnloadNow", [] { return ClosingExports() ? S_FALSE : win::com::CanUnloadNow(); });
+}
 
 STDAPI DllRegisterServer()
 {

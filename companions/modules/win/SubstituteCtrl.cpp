@@ -106,6 +106,8 @@ HRESULT CSubstituteCtrl::SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result
         result->boolVal = setAddrAnswer_ ? VARIANT_TRUE : VARIANT_FALSE;
     }
     Changed();
+    if (setAddrAnswer_)
+        OnSiteTaken();
     return S_OK;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The manager's module controls (remote setup, backup, player, search) as stand-ins: each takes the
+// The manager's module controls (remote setup, player, search) as stand-ins, and the base of the
+// backup control (BackupCtrl.h): each takes the
 // site the manager hands it through its dispatch interface, shows in its window what arrived and
 // with which type (also as its window text), reads it back as text (Received, DISPID 100), and asks its container to close
 // (WM_CLOSE_HOST to its parent) from its Close button or F8. They keep and write nothing.
@@ -37,7 +38,6 @@ protected:
     explicit CSubstituteCtrl(const SubstituteKind& kind);
     ~CSubstituteCtrl() override = default;
 
-private:
     bool CreateControlWindow(HWND parent, const RECT& pos) override;
     HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr) override;
     void ExchangeProperties(win::PropertyExchange&) override {}
@@ -52,12 +52,19 @@ private:
     void Changed();
     void ShowReceivedAsText();
     void CloseHost();
+    std::wstring Address() const { return Text(0); }
+    std::wstring Port() const { return Text(1); }
+    int SetAddrCalls() const { return setAddrCalls_; }
+    // After SetAddr has taken the site (the backup control reads its recordings then).
+    virtual void OnSiteTaken() {}
 
+    win::Font titleFont_, textFont_;
+
+private:
     const SubstituteKind& kind_;
     win::Variant values_[4]; // DISPIDs 1 to 4, as they came (VT_EMPTY until then)
     int setAddrCalls_ = 0;
     bool setAddrAnswer_ = false;
-    win::Font titleFont_, textFont_;
     HWND closeButton_ = nullptr; // a child of ours
 };
 
@@ -65,10 +72,6 @@ private:
 class CRemoteSetupCtrl final : public CSubstituteCtrl {
 public:
     CRemoteSetupCtrl() : CSubstituteCtrl(kRemoteSetupKind) {}
-};
-class CBackupCtrl final : public CSubstituteCtrl {
-public:
-    CBackupCtrl() : CSubstituteCtrl(kBackupKind) {}
 };
 class CPlayerCtrl final : public CSubstituteCtrl {
 public:
