@@ -51,6 +51,7 @@ void LoginAttempt::LoginClicked()
     if (connecting_)
         return;
     connecting_ = true;
+    loginSent_ = false;
     fx_.EnableLogin(false);
     fx_.StartTimer(LoginEffects::kGuardTimer, LoginEffects::kGuardMs);
     guardRunning_ = true;
@@ -118,10 +119,13 @@ void LoginAttempt::Packet(uint16_t command, const uint8_t* payload, size_t lengt
     if (!connecting_ || !guardRunning_)
         return;
     if (command == protocol::kCmdLoginRequest) {
-        if (!fx_.SendLogin())
+        loginSent_ = fx_.SendLogin();
+        if (!loginSent_)
             Reset(); // the guard reports the failure
     } else if (command == protocol::kCmdLogin) {
-        if (payload && length >= 4)
+        // Only an answer to our login is a verdict: anything that answers command 1 earlier (a
+        // listener that is not the DVR, a reply left over) must not unlock the buttons.
+        if (loginSent_ && payload && length >= 4)
             Verdict(wire::LoadLE32(payload));
     }
 }
@@ -165,6 +169,7 @@ void LoginAttempt::Cancel()
 
 void LoginAttempt::Reset()
 {
+    loginSent_ = false;
     if (connecting_) {
         connecting_ = false;
         StopWait();

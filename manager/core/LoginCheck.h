@@ -104,6 +104,7 @@ private:
     std::string userId_;
     bool connecting_ = false;
     bool loggedIn_ = false;
+    bool loginSent_ = false; // the login packet of this attempt went out
     bool errorShown_ = false;
     bool guardRunning_ = false;
     bool waitRunning_ = false;

@@ -268,8 +268,31 @@ TEST_F(LoginAttemptTest, SecondClickWhileConnectingStartsNothing)
     EXPECT_EQ(1, fx_.connects);
 }
 
-TEST_F(LoginAttemptTest, ReplyWithoutResultChangesNothing)
+TEST_F(LoginAttemptTest, ReplyBeforeTheLoginWentOutOrWithoutResultChangesNothing)
 {
+    Start("Admin"); // any listener answering command 1 during the wait, or before it asks for the login
+    attempt_->ConnectResult(true);
+    Reply(1);
+    attempt_->WaitElapsed();
+    Reply(1);
+    EXPECT_TRUE(attempt_->Connecting());
+    EXPECT_TRUE(fx_.access.empty());
+    EXPECT_EQ(0, fx_.ends);
+    attempt_->Packet(protocol::kCmdLoginRequest, nullptr, 0);
+    Reply(1);
+    EXPECT_TRUE(fx_.passed) << "the answer to the login that went out";
+
+    // A login that went out in an earlier attempt does not count for the next one.
+    fx_ = FakeDialog{};
+    UpToLoginSent("Admin");
+    attempt_->ConnectionClosed();
+    attempt_->LoginClicked();
+    attempt_->ConnectResult(true);
+    Reply(1);
+    EXPECT_FALSE(fx_.passed);
+    EXPECT_EQ(2, fx_.connects);
+
+    fx_ = FakeDialog{};
     UpToLoginSent();
     attempt_->Packet(protocol::kCmdLogin, nullptr, 0);
     const uint8_t three[3] = {1, 0, 0};

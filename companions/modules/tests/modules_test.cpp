@@ -172,6 +172,27 @@ TEST_P(ModuleControl, TakesTheSiteInTheManagersOrderRefusesAWrongTypeShowsItAndC
     UpdateWindow(control);
     if (m.portIsNumber) {
         EXPECT_FALSE(testkit::Screenshot("orvmods_remote_setup").empty());
+        // The remote setup in the viewer's look: black, with the site's lines in white.
+        RECT c{};
+        GetClientRect(control, &c);
+        HDC screen = GetDC(control);
+        HDC mem = CreateCompatibleDC(screen);
+        HBITMAP bmp = CreateCompatibleBitmap(screen, c.right, c.bottom);
+        HGDIOBJ old = SelectObject(mem, bmp);
+        BitBlt(mem, 0, 0, c.right, c.bottom, screen, 0, 0, SRCCOPY);
+        int black = 0, white = 0;
+        for (int y = 0; y < c.bottom; y += 2)
+            for (int x = 0; x < c.right; x += 2) {
+                const COLORREF p = GetPixel(mem, x, y);
+                black += p == RGB(0, 0, 0);
+                white += p == RGB(255, 255, 255);
+            }
+        SelectObject(mem, old);
+        DeleteObject(bmp);
+        DeleteDC(mem);
+        ReleaseDC(control, screen);
+        EXPECT_GT(black, c.right * c.bottom / 4 / 2) << "mostly black";
+        EXPECT_GT(white, 100) << "text in white";
     }
 
     // The real pointer on the Close button, then F8 with the focus on the button.

@@ -2,7 +2,8 @@
 // The manager's module controls (remote setup, player, search) as stand-ins, and the base of the
 // backup control (BackupCtrl.h): each takes the
 // site the manager hands it through its dispatch interface, shows in its window what arrived and
-// with which type (also as its window text), reads it back as text (Received, DISPID 100), and asks its container to close
+// with which type (also as its window text; the remote setup draws only the site itself, in the
+// viewer's look), reads it back as text (Received, DISPID 100), and asks its container to close
 // (WM_CLOSE_HOST to its parent) from its Close button or F8. They keep and write nothing.
 #include <windows.h>
 #include <string>
@@ -49,6 +50,7 @@ protected:
     HRESULT SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result);
     std::wstring Text(int index) const;
     void Paint(HDC dc, const RECT& bounds);
+    void PaintSiteSummary(HDC dc, const RECT& bounds);
     void Changed();
     void ShowReceivedAsText();
     void CloseHost();
