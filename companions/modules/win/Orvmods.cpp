@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <olectl.h>
 #include <iterator>
+#include "PlayerCtrl.h"
 #include "SubstituteCtrl.h"
 #include "foundation/ComPtr.h"
 #include "foundation/Module.h"

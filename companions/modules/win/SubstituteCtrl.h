@@ -1,5 +1,5 @@
 #pragma once
-// The manager's module controls (remote setup, backup, player, search) as stand-ins: each takes the
+// The manager's module controls (remote setup, backup, search) as stand-ins: each takes the
 // site the manager hands it through its dispatch interface, shows in its window what arrived and
 // with which type (also as its window text), reads it back as text (Received, DISPID 100), and asks its container to close
 // (WM_CLOSE_HOST to its parent) from its Close button or F8. They keep and write nothing.
@@ -18,7 +18,7 @@ struct SubstituteKind {
     VARTYPE portType; // what DISPID 2 accepts: VT_UI4 or VT_BSTR
 };
 
-extern const SubstituteKind kRemoteSetupKind, kBackupKind, kPlayerKind, kSearchKind;
+extern const SubstituteKind kRemoteSetupKind, kBackupKind, kSearchKind;
 
 // The module's class table, one row per control (Orvmods.cpp).
 extern const win::com::ClassRow kOrvmodsRows[4];
@@ -69,10 +69,6 @@ public:
 class CBackupCtrl final : public CSubstituteCtrl {
 public:
     CBackupCtrl() : CSubstituteCtrl(kBackupKind) {}
-};
-class CPlayerCtrl final : public CSubstituteCtrl {
-public:
-    CPlayerCtrl() : CSubstituteCtrl(kPlayerKind) {}
 };
 class CSearchCtrl final : public CSubstituteCtrl {
 public:

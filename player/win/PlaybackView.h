@@ -1,0 +1,78 @@
+#pragma once
+// The playback view: a site's recordings on the viewer's own display, through the viewer's own
+// decoding path (decoder manager, frame pipeline with its time conversion, display manager). It
+// owns the display window and the decoder, opens 1, 4, 9 or 16 cameras of a site with the
+// player's core (Playback) and shows what each step hands out. The player control and the search
+// control each hold one; the owner drives it from its user-interface thread (a timer calls Tick).
+#include <windows.h>
+#include "DisplayManager.h"
+#include "FramePipeline.h"
+#include "Playback.h"
+#include "XvidLibrary.h"
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace player {
+
+class CPlaybackView final : private pipeline::IPictureDisplay {
+public:
+    using StatusFn = std::function<void(const std::wstring&)>;
+
+    CPlaybackView();
+    ~CPlaybackView();
+    CPlaybackView(const CPlaybackView&) = delete;
+    CPlaybackView& operator=(const CPlaybackView&) = delete;
+
+    // The display window, a child of `parent` at `area`, shown with black divisions.
+    bool Create(HWND parent, const RECT& area);
+    void Move(const RECT& area);
+    // Lines for the person's status list: damaged segments passed over, a decoder missing.
+    void SetStatus(StatusFn status) { status_ = std::move(status); }
+
+    // The site's cameras (1, 4, 9 or 16 distinct channels 0..15) in divisions, the head at dvrMs,
+    // paused. False (with a status line) when the store cannot be read; the view is then empty.
+    bool Open(const std::string& siteFolder, const std::vector<int>& cameras, int64_t dvrMs);
+    void Close();
+    bool IsOpen() const { return playback_ != nullptr; }
+    Playback* Core() { return playback_.get(); }
+
+    // The transport: each shows what its step hands out. nowMs: the PC's steady clock.
+    void Tick(int64_t nowMs);
+    void Seek(int64_t dvrMs);
+    void Play();
+    void Pause();
+    void StepForward();
+    void StepBackKey();
+    void Jump(int64_t deltaMs);
+    bool SetSpeed(int quarters);
+
+    int64_t HeadMs() const { return playback_ ? playback_->HeadMs() : 0; }
+    // The DVR's time zone and daylight flag of the latest picture shown (the timeline's clock).
+    uint8_t Zone() const { return zone_; }
+    uint8_t Daylight() const { return daylight_; }
+    bool Waiting() const { return waiting_; }
+    uint64_t PicturesShown() const { return shown_; }
+    video::DisplayManager& Display() { return display_; }
+
+private:
+    void Apply(Due due);
+    bool DecodeOnly(int camera, std::vector<uint8_t>& block);
+    void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;
+    void BlankChannels(int channels) override;
+    void Status(const std::wstring& line);
+
+    video::DisplayManager display_;
+    video::XvidLibrary xvid_;
+    std::unique_ptr<video::CMp4DecoderManager> decoder_;
+    std::unique_ptr<pipeline::CFramePipeline> pipe_;
+    std::unique_ptr<Playback> playback_;
+    StatusFn status_;
+    bool xvidMissingTold_ = false;
+    bool waiting_ = false;
+    uint8_t zone_ = 255, daylight_ = 0;
+    uint64_t shown_ = 0;
+};
+
+} // namespace player
