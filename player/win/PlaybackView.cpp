@@ -46,14 +46,13 @@ bool CPlaybackView::Create(HWND parent, const RECT& area)
     for (int ch = 0; ch < 16; ++ch)
         display_.SetChannelTitle(ch, L"Camera %02d");
     display_.BlankAll(1);
-    display_.Show(SW_SHOW);
+    display_.Show(1);
     return true;
 }
 
 void CPlaybackView::Move(const RECT& area)
 {
-    if (HWND w = display_.Window())
-        MoveWindow(w, area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE);
+    display_.Resize(area);
 }
 
 void CPlaybackView::Status(const std::wstring& line)

@@ -120,6 +120,12 @@ LRESULT CTimeline::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
         if (wp == kEdgeTimer)
             OnEdgeTimer();
         return 0;
+    case kMsgTimeAt: {
+        const RECT lanes = LaneArea();
+        const int x = static_cast<int>(static_cast<INT_PTR>(wp));
+        return static_cast<LRESULT>(axis_.MsAt(std::clamp<int>(x, lanes.left, lanes.right - 1) - lanes.left));
+    }
+    case kMsgHeadTime: return static_cast<LRESULT>(head_);
     // The wheel and a press reach the timeline; the keys stay with the control.
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     default: return Default(msg, wp, lp);

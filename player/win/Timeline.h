@@ -44,6 +44,9 @@ public:
     RECT LaneArea() const;
 
     static constexpr int kScaleHeight = 18, kLabelWidth = 44;
+    // Sent to the window: the DVR ms at client x (wParam), and the head's ms (for a hover
+    // picture, and for tests in the same process).
+    static constexpr UINT kMsgTimeAt = WM_APP + 40, kMsgHeadTime = WM_APP + 41;
 
 private:
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
