@@ -34,7 +34,26 @@ bool OwnChannel(std::vector<uint8_t>& block, int camera)
 
 CPlaybackView::CPlaybackView() = default;
 
-CPlaybackView::~CPlaybackView() { Close(); }
+CPlaybackView::~CPlaybackView()
+{
+    Close();
+    sound_.Reset();
+    sound_.Close();
+    coders_.Release();
+}
+
+void CPlaybackView::Silence()
+{
+    if (soundOpen_)
+        sound_.Reset();
+    receiver_.ResetSequence();
+}
+
+void CPlaybackView::SetAudioChannel(int channel)
+{
+    if (playback_ && playback_->SetAudioChannel(channel))
+        receiver_.SetSelectedChannel(static_cast<unsigned>(channel));
+}
 
 bool CPlaybackView::Create(HWND parent, const RECT& area)
 {
@@ -47,6 +66,12 @@ bool CPlaybackView::Create(HWND parent, const RECT& area)
         display_.SetChannelTitle(ch, L"Camera %02d");
     display_.BlankAll(1);
     display_.Show(1);
+    // The viewer's figures: 256-byte blocks (16 ms), 200 of them, playing from the 20th. Without a
+    // sound device the pictures play on in silence.
+    soundOpen_ = coders_.Init(audio::kViewCoderCount) &&
+        SUCCEEDED(sound_.Open(display_.Window(), 256, 200, 20, 1, 16, 8000));
+    if (!soundOpen_)
+        Status(L"No sound device: recordings play without sound");
     return true;
 }
 
@@ -99,6 +124,7 @@ bool CPlaybackView::Open(const std::string& siteFolder, const std::vector<int>& 
 
 void CPlaybackView::Close()
 {
+    Silence();
     playback_.reset();
     pipe_.reset();
     decoder_.reset();
@@ -117,8 +143,10 @@ void CPlaybackView::Tick(int64_t nowMs)
 
 void CPlaybackView::Seek(int64_t dvrMs)
 {
-    if (playback_)
+    if (playback_) {
+        Silence();
         Apply(playback_->Seek(dvrMs));
+    }
 }
 
 void CPlaybackView::Play()
@@ -129,26 +157,34 @@ void CPlaybackView::Play()
 
 void CPlaybackView::Pause()
 {
-    if (playback_)
+    if (playback_) {
         playback_->Pause();
+        Silence();
+    }
 }
 
 void CPlaybackView::StepForward()
 {
-    if (playback_)
+    if (playback_) {
+        Silence();
         Apply(playback_->StepForward());
+    }
 }
 
 void CPlaybackView::StepBackKey()
 {
-    if (playback_)
+    if (playback_) {
+        Silence();
         Apply(playback_->StepBackKey());
+    }
 }
 
 void CPlaybackView::Jump(int64_t deltaMs)
 {
-    if (playback_)
+    if (playback_) {
+        Silence();
         Apply(playback_->Jump(deltaMs));
+    }
 }
 
 bool CPlaybackView::SetSpeed(int quarters)
@@ -156,6 +192,7 @@ bool CPlaybackView::SetSpeed(int quarters)
     Due due;
     if (!playback_ || !playback_->SetSpeed(quarters, &due))
         return false;
+    Silence();
     Apply(std::move(due));
     return true;
 }
@@ -169,6 +206,10 @@ void CPlaybackView::Apply(Due due)
         int width = 0, height = 0;
         if (decoder_->ChannelSize(ch, width, height))
             decoder_->ResetChannel(ch, 0, width, height);
+    }
+    for (const store::Record& r : due.audio) {
+        if (soundOpen_ && receiver_.OnAudioRecord(r.block.data(), r.block.size()))
+            ++soundRecords_;
     }
     for (Picture& p : due.video) {
         if (!OwnChannel(p.record.block, p.camera))

@@ -4,7 +4,13 @@
 // owns the display window and the decoder, opens 1, 4, 9 or 16 cameras of a site with the
 // player's core (Playback) and shows what each step hands out. The player control and the search
 // control each hold one; the owner drives it from its user-interface thread (a timer calls Tick).
+// The site's sound plays at 1x only, through the viewer's receive path and sound player; any other
+// step (a seek, a pause, another speed) silences what was queued.
 #include <windows.h>
+#include "AudioCoderSet.h"
+#include "AudioPlayer.h"
+#include "AudioReceiver.h"
+#include "CoderSetCoding.h"
 #include "DisplayManager.h"
 #include "FramePipeline.h"
 #include "Playback.h"
@@ -53,6 +59,10 @@ public:
     uint8_t Zone() const { return zone_; }
     uint8_t Daylight() const { return daylight_; }
     bool Waiting() const { return waiting_; }
+    // Sound records handed to the receive path since the view was made (for the tests).
+    uint64_t SoundRecords() const { return soundRecords_; }
+    // Which of the DVR's four audio channels plays (0..3).
+    void SetAudioChannel(int channel);
     uint64_t PicturesShown() const { return shown_; }
     video::DisplayManager& Display() { return display_; }
 
@@ -62,6 +72,7 @@ private:
     void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;
     void BlankChannels(int channels) override;
     void Status(const std::wstring& line);
+    void Silence();
 
     video::DisplayManager display_;
     video::XvidLibrary xvid_;
@@ -73,6 +84,13 @@ private:
     bool waiting_ = false;
     uint8_t zone_ = 255, daylight_ = 0;
     uint64_t shown_ = 0;
+    // The sound: the viewer's coders, its receive path and its main player.
+    CAudioCoderSet coders_;
+    audio::CCoderSetCoding coding_{coders_};
+    CAudioPlayer sound_;
+    audio::CAudioReceiver receiver_{coding_, &sound_, nullptr};
+    bool soundOpen_ = false;
+    uint64_t soundRecords_ = 0;
 };
 
 } // namespace player
