@@ -135,6 +135,19 @@ void CPlaybackView::Close()
     }
 }
 
+void CPlaybackView::ShowEmpty(size_t count)
+{
+    const video::DivisionMode* mode = ModeFor(count);
+    if (!mode || IsOpen())
+        return;
+    uint8_t order[video::kDisplayChannels];
+    std::fill(std::begin(order), std::end(order), video::kNoEntry);
+    for (size_t i = 0; i < count; ++i)
+        order[i] = static_cast<uint8_t>(i);
+    display_.SetLayout(mode->layout, order, count);
+    display_.BlankAll(1);
+}
+
 void CPlaybackView::Tick(int64_t nowMs)
 {
     if (playback_)

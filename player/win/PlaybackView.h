@@ -41,6 +41,8 @@ public:
     // paused. False (with a status line) when the store cannot be read; the view is then empty.
     bool Open(const std::string& siteFolder, const std::vector<int>& cameras, int64_t dvrMs);
     void Close();
+    // Nothing open: `count` black divisions (1, 4, 9 or 16) with their titles.
+    void ShowEmpty(size_t count);
     bool IsOpen() const { return playback_ != nullptr; }
     Playback* Core() { return playback_.get(); }
 

@@ -2,7 +2,7 @@
 // folder the viewer records into, the control hosted by class identifier; the pictures read back
 // from the screen (the simulator's burned-in frame counter) after a click on the timeline and after
 // the real keyboard's keys; the gap between two recordings drawn as a gap; a damaged segment named
-// in the status list while the rest plays.
+// in the status list while the rest plays; the lanes growing with a store being written.
 #include <windows.h>
 #include "CameraScene.h"
 #include "DisplayLayout.h"
@@ -133,7 +133,7 @@ protected:
     wchar_t kept_[MAX_PATH] = {};
 };
 
-TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsAndDamage)
+TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsDamageAndGrowth)
 {
     win::ControlHost host;
     ASSERT_TRUE(host.Create(nullptr, RECT{0, 0, 1000, 700}, WS_POPUP | WS_VISIBLE, L"Player"));
@@ -220,6 +220,24 @@ TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsA
     EXPECT_EQ(recorded, again);
     EXPECT_NE(recorded, gap) << "the gap is drawn as a gap";
     EXPECT_FALSE(testkit::Screenshot("player-timeline").empty());
+
+    // Recording goes on where the second recording ended: the lanes grow with the store.
+    const int64_t grown = kSecondS * 1000 + 12000;
+    ASSERT_NE(laneColour(grown), recorded);
+    ASSERT_TRUE(testkit::RunUnixAndWait(std::string(PX_NATIVE_TREE) + "/bin/dvrtool sample-store --store " + root_ +
+                                            " --address 10.9.8.7 --port 5000 --cameras 1,2,3 --seconds 4 --start " +
+                                            std::to_string(kSecondS + 10) + " >/dev/null",
+                                        20000));
+    EXPECT_TRUE(testkit::PumpUntil(
+        [&] {
+            const std::vector<uint32_t> now = testkit::ClientPixels(timeline, lanes);
+            for (int px = player::CTimeline::kLabelWidth; px < lanes.right; ++px)
+                if (SendMessageW(timeline, player::CTimeline::kMsgTimeAt, px, 0) >= grown)
+                    return now[static_cast<size_t>(player::CTimeline::kScaleHeight + 6) * lanes.right + px] == recorded;
+            return false;
+        },
+        5000, testkit::Check::EachWake))
+        << "the lanes show the store's growing end";
 
     host.DestroyControl();
 }

@@ -575,7 +575,10 @@ void CPlayerCtrl::SetCount(int count)
         buttons_->SetChecked(kCmdLayout9, count == 9);
         buttons_->SetChecked(kCmdLayout16, count == 16);
     }
-    OpenCameras(true);
+    if (site_ < 0 || siteCameras_.empty())
+        view_.ShowEmpty(static_cast<size_t>(count));
+    else
+        OpenCameras(true);
 }
 
 // The divisions show the site's cameras from the one chosen in the list on, then channels without
