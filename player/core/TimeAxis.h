@@ -9,6 +9,14 @@ namespace player {
 constexpr int64_t kAxisMinSpanMs = 60 * 1000;
 constexpr int64_t kAxisMaxSpanMs = 24 * 3600 * 1000LL;
 
+// A UTC day of the store (yyyymmdd) to its first millisecond, and UTC ms to the calendar. The
+// store's days and the timeline's labels use them; proleptic Gregorian, any sign.
+int64_t DayStartMs(uint32_t yyyymmdd);
+struct Calendar {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+Calendar CalendarOf(int64_t utcMs);
+
 class TimeAxis {
 public:
     // width: pixels of the lanes (at least 1 is used).

@@ -16,28 +16,6 @@ constexpr COLORREF kBack = RGB(22, 24, 28), kLane = RGB(38, 41, 48), kSpan = RGB
                    kMotion = RGB(236, 160, 40), kHead = RGB(255, 64, 64), kInk = RGB(200, 204, 212),
                    kTick = RGB(70, 74, 84);
 
-// UTC milliseconds to the calendar (the days-from-civil inverse).
-video::RecordingTime CalendarOf(int64_t ms)
-{
-    int64_t secs = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-    int64_t days = secs >= 0 ? secs / 86400 : (secs - 86399) / 86400;
-    const int64_t rest = secs - days * 86400;
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t doe = days - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    video::RecordingTime t;
-    t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    t.year = static_cast<int>(yoe + era * 400 + (t.month <= 2 ? 1 : 0));
-    t.hour = static_cast<int>(rest / 3600);
-    t.minute = static_cast<int>(rest / 60 % 60);
-    t.second = static_cast<int>(rest % 60);
-    return t;
-}
-
 } // namespace
 
 bool CTimeline::Create(HWND parent, const RECT& area, UINT id)
@@ -203,7 +181,10 @@ void CTimeline::Scrub(int x, bool done)
 
 std::wstring CTimeline::Label(int64_t ms, int64_t step) const
 {
-    video::RecordingTime utc = CalendarOf(ms);
+    const Calendar c = CalendarOf(ms);
+    video::RecordingTime utc;
+    utc.year = c.year, utc.month = c.month, utc.day = c.day, utc.hour = c.hour, utc.minute = c.minute,
+    utc.second = c.second;
     video::PictureTime local{};
     uint32_t mark = 0;
     video::TimeZoneSettings zone;

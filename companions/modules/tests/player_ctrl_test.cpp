@@ -239,6 +239,33 @@ TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsD
         5000, testkit::Check::EachWake))
         << "the lanes show the store's growing end";
 
+    // The wheel zooms (here out: the view is near its 1-minute bound) around the pointer; dragging
+    // the head there brings the pictures along.
+    auto pixelOf = [&](int64_t ms) {
+        for (int px = player::CTimeline::kLabelWidth; px < lanes.right; ++px)
+            if (SendMessageW(timeline, player::CTimeline::kMsgTimeAt, px, 0) >= ms)
+                return px;
+        return -1;
+    };
+    auto timeAt = [&](int px) { return static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgTimeAt, px, 0)); };
+    const int px = pixelOf(kStartS * 1000 + 6000);
+    ASSERT_GT(px, 0);
+    const int64_t spanBefore = timeAt(lanes.right - 3) - timeAt(player::CTimeline::kLabelWidth);
+    POINT wheel{px, lanes.bottom / 2};
+    ClientToScreen(timeline, &wheel);
+    const std::string there = std::to_string(wheel.x) + " " + std::to_string(wheel.y);
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove " + there + " click 5 click 5 click 5"));
+    testkit::PumpUntil([&] { return timeAt(lanes.right - 3) - timeAt(player::CTimeline::kLabelWidth) > spanBefore * 18 / 10; },
+                       3000, testkit::Check::EachWake);
+    const int64_t spanAfter = timeAt(lanes.right - 3) - timeAt(player::CTimeline::kLabelWidth);
+    EXPECT_GT(spanAfter, spanBefore * 18 / 10) << "three notches out";
+    EXPECT_NEAR(static_cast<double>(timeAt(px)), kStartS * 1000 + 6000.0, 2.0 * spanAfter / lanes.right)
+        << "the time under the pointer stays there";
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousedown 1 mousemove_relative 10 0 mousemove_relative 10 0 mouseup 1"));
+    const int64_t dropped = timeAt(px + 20);
+    ASSERT_LT(dropped, FrameMs(kStartS, 19 * 30));
+    EXPECT_EQ(shown(FrameAt(dropped)), FrameAt(dropped)) << "dragged to " << dropped;
+
     host.DestroyControl();
 }
 

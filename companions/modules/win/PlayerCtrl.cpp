@@ -49,19 +49,6 @@ std::wstring SpeedText(int quarters)
     }
 }
 
-// A UTC day (yyyymmdd) to its first millisecond.
-int64_t DayStartMs(uint32_t yyyymmdd)
-{
-    int y = static_cast<int>(yyyymmdd / 10000);
-    const unsigned m = yyyymmdd / 100 % 100, d = yyyymmdd % 100;
-    y -= m <= 2;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return (static_cast<int64_t>(era) * 146097 + doe - 719468) * 86400000LL;
-}
-
 int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data)
 {
     if (msg == BFFM_INITIALIZED && data)
@@ -647,7 +634,7 @@ void CPlayerCtrl::RefreshLanes()
             const std::vector<uint8_t> motion = cat.Motion(cam, day);
             if (motion.size() != 86400 || lane.spans.empty())
                 continue;
-            const int64_t dayStart = DayStartMs(day);
+            const int64_t dayStart = player::DayStartMs(day);
             for (size_t s = 0; s < motion.size(); ++s) {
                 if (motion[s] == 255 || motion[s] < kMotionMark)
                     continue;
