@@ -107,16 +107,6 @@ protected:
     {
         ASSERT_EQ(testkit::RunAndWait(L"regsvr32.exe /s \"" + testkit::BesideMe(L"Orvmods.dll") + L"\""), 0u);
         ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-        // The store: two recordings of cameras 1 to 3 with a gap between, the first segment of
-        // camera 3 damaged inside its first picture.
-        const std::string tool = std::string(PX_NATIVE_TREE) + "/bin/dvrtool sample-store --store " + root_ +
-            " --address 10.9.8.7 --port 5000 --cameras 1,2,3 ";
-        ASSERT_TRUE(testkit::RunUnixAndWait("rm -rf " + root_ + " && " + tool + "--seconds 20 --start " +
-                                                std::to_string(kStartS) + " >/dev/null && " + tool +
-                                                "--seconds 10 --start " + std::to_string(kSecondS) + " >/dev/null && " +
-                                                "f=$(ls " + root_ + "/*/*/cam03/*.seg | sort | head -1) && " +
-                                                "printf 'DAMAGEDDAMAGED' | dd of=$f bs=1 seek=300 conv=notrunc 2>/dev/null",
-                                            30000));
         // The viewer's recordings folder names it (and is put back afterwards).
         GetPrivateProfileStringW(L"Recording", L"Folder", L"", kept_, MAX_PATH, kRecordFile);
         CreateDirectoryW(L"C:/Program Files/Orvex", nullptr);
@@ -129,12 +119,30 @@ protected:
         OleUninitialize();
     }
 
+    // Recordings of `cameras` ("1,2,3"): 20 s from kStartS and, with `second`, 10 s more after a gap.
+    void MakeStore(const std::string& cameras, bool second)
+    {
+        const std::string tool = std::string(PX_NATIVE_TREE) + "/bin/dvrtool sample-store --store " + root_ +
+            " --address 10.9.8.7 --port 5000 --cameras " + cameras + " ";
+        ASSERT_TRUE(testkit::RunUnixAndWait("rm -rf " + root_ + " && " + tool + "--seconds 20 --start " +
+                                                std::to_string(kStartS) + " >/dev/null" +
+                                                (second ? " && " + tool + "--seconds 10 --start " +
+                                                         std::to_string(kSecondS) + " >/dev/null"
+                                                        : std::string()),
+                                            30000));
+    }
+
     const std::string root_ = std::string(PX_WORK_DIR) + "/player-store";
     wchar_t kept_[MAX_PATH] = {};
 };
 
 TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsDamageAndGrowth)
 {
+    // Two recordings of cameras 1 to 3 with a gap between, the first segment of camera 3 damaged
+    // inside its first picture.
+    MakeStore("1,2,3", true);
+    ASSERT_TRUE(testkit::RunUnixAndWait("f=$(ls " + root_ + "/*/*/cam03/*.seg | sort | head -1) && " +
+                                        "printf 'DAMAGEDDAMAGED' | dd of=$f bs=1 seek=300 conv=notrunc 2>/dev/null"));
     win::ControlHost host;
     ASSERT_TRUE(host.Create(nullptr, RECT{0, 0, 1000, 700}, WS_POPUP | WS_VISIBLE, L"Player"));
     ASSERT_EQ(host.CreateControl(CLSID_Player), S_OK);
@@ -266,6 +274,48 @@ TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsD
     ASSERT_LT(dropped, FrameMs(kStartS, 19 * 30));
     EXPECT_EQ(shown(FrameAt(dropped)), FrameAt(dropped)) << "dragged to " << dropped;
 
+    host.DestroyControl();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PlayerCtrl, SixteenCamerasInStepAllShowTheSameMoment)
+{
+    MakeStore("1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16", false);
+    win::ControlHost host;
+    ASSERT_TRUE(host.Create(nullptr, RECT{0, 0, 1100, 760}, WS_POPUP | WS_VISIBLE, L"Player"));
+    ASSERT_EQ(host.CreateControl(CLSID_Player), S_OK);
+    const HWND control = host.ControlWindow();
+    ASSERT_TRUE(control);
+    const HWND display = FindWindowExW(control, nullptr, nullptr, L"DISPLAY"),
+               timeline = GetDlgItem(control, 1013);
+    ASSERT_TRUE(display && timeline);
+    EXPECT_EQ(SendMessageW(GetDlgItem(control, 1011), LB_GETCOUNT, 0, 0), 16);
+
+    // One frame on from the start with the real keyboard: all sixteen divisions show picture 1.
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove 300 300 click 1 key period"));
+    video::Layout layout = video::BuiltinLayout(video::FindDivisionMode(6)->layout);
+    RECT area{};
+    GetClientRect(display, &area);
+    video::ComputeGeometry(layout, area.right, area.bottom);
+    ASSERT_EQ(layout.count, 16);
+    std::vector<int> frames(16, -1);
+    testkit::PumpUntil(
+        [&] {
+            const Screen s = Capture(display);
+            bool all = true;
+            for (int p = 0; p < 16; ++p) {
+                double miss = 1;
+                frames[size_t(p)] = ReadCounter(s, layout.divisions[p].rect, &miss);
+                all = all && frames[size_t(p)] == 1 && miss < 0.15;
+            }
+            return all;
+        },
+        4000, testkit::Check::EachWake);
+    EXPECT_EQ(frames, std::vector<int>(16, 1));
+    EXPECT_FALSE(testkit::Screenshot("player-16-cameras").empty());
     host.DestroyControl();
 }
 
