@@ -598,6 +598,8 @@ void CPlayerCtrl::OpenCameras(bool keepHead)
             head = 0;
     }
     shown_ = cams;
+    earlierDays_.clear();
+    latestDay_ = 0;
     if (!view_.Open(siteEntries_[static_cast<size_t>(site_)].folder, cams, head))
         return;
     RefreshLanes();
@@ -617,38 +619,52 @@ void CPlayerCtrl::OpenCameras(bool keepHead)
     ShowState();
 }
 
+void CPlayerCtrl::AddDay(const store::Catalogue& cat, uint32_t day, std::vector<player::TimelineLane>& lanes) const
+{
+    const int64_t dayStart = player::DayStartMs(day);
+    for (player::TimelineLane& lane : lanes) {
+        for (const store::Span& s : cat.Spans(lane.camera, day))
+            lane.spans.push_back(s);
+        const std::vector<uint8_t> motion = cat.Motion(lane.camera, day);
+        for (size_t s = 0; s < motion.size() && s < 86400; ++s) {
+            if (motion[s] == 255 || motion[s] < kMotionMark)
+                continue;
+            const int64_t at = dayStart + static_cast<int64_t>(s) * 1000;
+            if (!lane.motion.empty() && lane.motion.back().endMs == at)
+                lane.motion.back().endMs = at + 1000;
+            else
+                lane.motion.push_back(store::Span{at, at + 1000});
+        }
+    }
+}
+
+// Days before the latest no longer change: they are read when the cameras open (or a new day
+// begins), the latest at every refresh.
 void CPlayerCtrl::RefreshLanes()
 {
     if (site_ < 0 || !view_.IsOpen())
         return;
     const store::Catalogue cat(siteEntries_[static_cast<size_t>(site_)].folder);
     const std::vector<uint32_t> days = cat.Days();
-    std::vector<player::TimelineLane> lanes;
-    std::vector<std::string> problems;
-    for (int cam : shown_) {
-        player::TimelineLane lane;
-        lane.camera = cam;
-        for (uint32_t day : days) {
-            for (const store::Span& s : cat.Spans(cam, day, &problems))
-                lane.spans.push_back(s);
-            const std::vector<uint8_t> motion = cat.Motion(cam, day);
-            if (motion.size() != 86400 || lane.spans.empty())
-                continue;
-            const int64_t dayStart = player::DayStartMs(day);
-            for (size_t s = 0; s < motion.size(); ++s) {
-                if (motion[s] == 255 || motion[s] < kMotionMark)
-                    continue;
-                const int64_t at = dayStart + static_cast<int64_t>(s) * 1000;
-                if (!lane.motion.empty() && lane.motion.back().endMs == at)
-                    lane.motion.back().endMs = at + 1000;
-                else
-                    lane.motion.push_back(store::Span{at, at + 1000});
-            }
+    if (days.empty())
+        return;
+    const bool sameCameras = earlierDays_.size() == shown_.size() &&
+        std::equal(shown_.begin(), shown_.end(), earlierDays_.begin(),
+                   [](int cam, const player::TimelineLane& l) { return l.camera == cam; });
+    if (days.back() != latestDay_ || !sameCameras) {
+        earlierDays_.clear();
+        for (int cam : shown_) {
+            player::TimelineLane lane;
+            lane.camera = cam;
+            earlierDays_.push_back(std::move(lane));
         }
-        lanes.push_back(std::move(lane));
+        for (size_t i = 0; i + 1 < days.size(); ++i)
+            AddDay(cat, days[i], earlierDays_);
+        latestDay_ = days.back();
     }
+    std::vector<player::TimelineLane> lanes = earlierDays_;
+    AddDay(cat, days.back(), lanes);
     timeline_.SetLanes(std::move(lanes));
-    (void)problems; // the reader names a damaged segment in the status list when it passes it
 }
 
 void CPlayerCtrl::DrawContent(HDC dc, const RECT& bounds)
