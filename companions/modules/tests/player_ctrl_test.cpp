@@ -2,9 +2,11 @@
 // folder the viewer records into, the control hosted by class identifier; the pictures read back
 // from the screen (the simulator's burned-in frame counter) after a click on the timeline and after
 // the real keyboard's keys; the gap between two recordings drawn as a gap; a damaged segment named
-// in the status list while the rest plays; the lanes growing with a store being written.
+// in the status list while the rest plays; motion marks where the store has them; the lanes growing
+// with a store being written.
 #include <windows.h>
 #include "CameraScene.h"
+#include "Format.h"
 #include "DisplayLayout.h"
 #include "Orvmods_h.h"
 #include "Programs.h"
@@ -12,6 +14,7 @@
 #include "Timeline.h"
 #include "foundation/ControlHost.h"
 #include <gtest/gtest.h>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -143,6 +146,19 @@ TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsD
     MakeStore("1,2,3", true);
     ASSERT_TRUE(testkit::RunUnixAndWait("f=$(ls " + root_ + "/*/*/cam03/*.seg | sort | head -1) && " +
                                         "printf 'DAMAGEDDAMAGED' | dd of=$f bs=1 seek=300 conv=notrunc 2>/dev/null"));
+    // Camera 1 saw motion from the 4th to the 6th second.
+    {
+        std::ofstream mot(testkit::WinPath(root_) + "\\10.9.8.7_5000\\20231114\\cam01\\motion.mot",
+                          std::ios::binary | std::ios::trunc);
+        uint8_t head[store::kMotionHeadSize], mark[store::kMotionMarkSize];
+        store::EncodeMotionHead(0, 20231114, head);
+        mot.write(reinterpret_cast<const char*>(head), sizeof head);
+        for (int64_t t = kStartS + 4; t <= kStartS + 6; ++t) {
+            store::EncodeMotionMark(static_cast<uint32_t>(t), 80, mark);
+            mot.write(reinterpret_cast<const char*>(mark), sizeof mark);
+        }
+        ASSERT_TRUE(mot.good());
+    }
     win::ControlHost host;
     ASSERT_TRUE(host.Create(nullptr, RECT{0, 0, 1000, 700}, WS_POPUP | WS_VISIBLE, L"Player"));
     ASSERT_EQ(host.CreateControl(CLSID_Player), S_OK);
@@ -227,6 +243,20 @@ TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsD
                    again = laneColour(kSecondS * 1000 + 5000);
     EXPECT_EQ(recorded, again);
     EXPECT_NE(recorded, gap) << "the gap is drawn as a gap";
+    // Motion in the lower half of camera 1's lane (the first of four), not in camera 2's.
+    const int laneHeight = (lanes.bottom - player::CTimeline::kScaleHeight) / 4;
+    auto lowHalf = [&](int lane, int64_t ms) {
+        const size_t y = static_cast<size_t>(player::CTimeline::kScaleHeight + lane * laneHeight + laneHeight - 4);
+        for (int px = player::CTimeline::kLabelWidth; px < lanes.right; ++px)
+            if (SendMessageW(timeline, player::CTimeline::kMsgTimeAt, px, 0) >= ms)
+                return lanePx[y * lanes.right + px];
+        return 0u;
+    };
+    const uint32_t motion = lowHalf(0, kStartS * 1000 + 5500);
+    EXPECT_NE(motion, recorded);
+    EXPECT_NE(motion, gap);
+    EXPECT_EQ(lowHalf(0, kStartS * 1000 + 9500), recorded) << "no motion there";
+    EXPECT_EQ(lowHalf(1, kStartS * 1000 + 5500), recorded) << "camera 2 saw none";
     EXPECT_FALSE(testkit::Screenshot("player-timeline").empty());
 
     // Recording goes on where the second recording ended: the lanes grow with the store.
