@@ -118,6 +118,9 @@ bool CPlaybackView::Open(const std::string& siteFolder, const std::vector<int>& 
     display_.SetChannelCount(16);
     display_.BlankAll(1);
     display_.SetOsdOptions(1, 1, 1);
+    // A camera with nothing recorded yet stays black, without a size or a time.
+    for (int ch : cameras)
+        BlankChannel(ch);
     Seek(dvrMs);
     return true;
 }
@@ -257,10 +260,15 @@ void CPlaybackView::ShowPicture(int channel, int width, int height, const uint8_
 
 void CPlaybackView::BlankChannels(int channels)
 {
-    const BITMAPINFO bi = win::TopDownDib(1, 1, 24, 4);
-    const uint8_t black[4] = {};
     for (int ch = 0; ch < channels && ch < 16; ++ch)
-        display_.SetChannelPicture(ch, &bi, black);
+        BlankChannel(ch);
+}
+
+void CPlaybackView::BlankChannel(int channel)
+{
+    const BITMAPINFO bi = win::TopDownDib(1, 1, 24, 4); // one black pixel, its row padded to 4 bytes
+    const uint8_t black[4] = {};
+    display_.SetChannelPicture(channel, &bi, black);
 }
 
 } // namespace player

@@ -73,6 +73,7 @@ private:
     bool DecodeOnly(int camera, std::vector<uint8_t>& block);
     void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;
     void BlankChannels(int channels) override;
+    void BlankChannel(int channel);
     void Status(const std::wstring& line);
     void Silence();
 

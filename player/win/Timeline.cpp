@@ -58,11 +58,13 @@ void CTimeline::SetLanes(std::vector<TimelineLane> lanes)
 
 void CTimeline::SetHead(int64_t ms)
 {
+    // Called at every tick: the lanes are drawn again only when the head moved by a pixel.
+    const bool moved = !hasHead_ || static_cast<int>(axis_.XOf(ms)) != static_cast<int>(axis_.XOf(head_));
     head_ = ms;
     hasHead_ = true;
-    if (!dragging_)
-        axis_.KeepInSight(ms);
-    InvalidateRect(Hwnd(), nullptr, FALSE);
+    const bool panned = !dragging_ && axis_.KeepInSight(ms);
+    if (moved || panned)
+        InvalidateRect(Hwnd(), nullptr, FALSE);
 }
 
 void CTimeline::SetZone(uint8_t zone, uint8_t daylight)

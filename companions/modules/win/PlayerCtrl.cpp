@@ -197,6 +197,7 @@ LRESULT CPlayerCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
         if (buttons_)
             buttons_->MouseMove((wp & MK_LBUTTON) != 0, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
         return 0;
+    case WM_MOUSEWHEEL: OnWheel(GET_WHEEL_DELTA_WPARAM(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}, wp, lp); return 0;
     case WM_MOUSEACTIVATE: InPlaceActivate(true); return Default(msg, wp, lp);
     case WM_PARENTNOTIFY:
         // A press in the pictures or the timeline gives the keys back to the control.
@@ -454,6 +455,22 @@ void CPlayerCtrl::ShowState()
         GetClientRect(Hwnd(), &all);
         RECT state{all.right - kSide - 260, 0, all.right, kBar};
         InvalidateRect(Hwnd(), &state, FALSE);
+    }
+}
+
+// The wheel reaches the window with the focus (the control): it goes on to what is under the
+// pointer, the timeline (zoom of the time) or a division (the display's digital zoom, as live).
+void CPlayerCtrl::OnWheel(int delta, POINT screen, WPARAM wp, LPARAM lp)
+{
+    const HWND under = WindowFromPoint(screen);
+    if (under && under == timeline_.Window()) {
+        SendMessageW(under, WM_MOUSEWHEEL, wp, lp);
+        return;
+    }
+    if (const HWND display = view_.Display().Window(); under && under == display) {
+        POINT client = screen;
+        ScreenToClient(display, &client);
+        view_.Display().WheelZoom(client, delta);
     }
 }
 

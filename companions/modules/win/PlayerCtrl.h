@@ -54,6 +54,7 @@ private:
     void OnViewCommand(int command);
     void OnTimer(UINT_PTR id);
     bool OnKey(UINT vk);
+    void OnWheel(int delta, POINT screen, WPARAM wp, LPARAM lp);
     HBRUSH OnColour(HDC dc);
     void OnDrawItem(const DRAWITEMSTRUCT& item);
     void CloseHost();
