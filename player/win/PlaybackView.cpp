@@ -68,10 +68,13 @@ bool CPlaybackView::Create(HWND parent, const RECT& area)
     display_.Show(1);
     // The viewer's figures: 256-byte blocks (16 ms), 200 of them, playing from the 20th. Without a
     // sound device the pictures play on in silence.
-    soundOpen_ = coders_.Init(audio::kViewCoderCount) &&
-        SUCCEEDED(sound_.Open(display_.Window(), 256, 200, 20, 1, 16, 8000));
-    if (!soundOpen_)
-        Status(L"No sound device: recordings play without sound");
+    // A control activated again makes its windows again; the sound stays open from the first time.
+    if (!soundOpen_) {
+        soundOpen_ = coders_.Init(audio::kViewCoderCount) &&
+            SUCCEEDED(sound_.Open(display_.Window(), 256, 200, 20, 1, 16, 8000));
+        if (!soundOpen_)
+            Status(L"No sound device: recordings play without sound");
+    }
     return true;
 }
 

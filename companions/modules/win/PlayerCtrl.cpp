@@ -252,9 +252,9 @@ LRESULT CPlayerCtrl::OnCreate()
     }
 
     RECT none{0, 0, 10, 10};
+    view_.SetStatus([this](const std::wstring& line) { Status(line); });
     if (!view_.Create(Hwnd(), none) || !timeline_.Create(Hwnd(), none, kTimeline))
         return -1;
-    view_.SetStatus([this](const std::wstring& line) { Status(line); });
     timeline_.SetScrub([this](int64_t ms, bool) {
         view_.Seek(ms);
         ShowState();
