@@ -27,6 +27,7 @@ namespace {
 
 constexpr const wchar_t* kSubstituteClass = L"OrvmodsSubstituteCtrl";
 constexpr const wchar_t* kBackupClass = L"OrvmodsBackupCtrl"; // the backup control, on the same base
+constexpr const wchar_t* kPlayerClass = L"OrvmodsPlayerCtrl"; // the real player
 constexpr int kSubstituteClose = 1001; // the substitute's Close button
 constexpr int kViewPane = 0xE900; // the viewer's view inside its control
 constexpr WPARAM kCmdConnect = 1;
@@ -210,13 +211,19 @@ protected:
         return found;
     }
 
-    // What the module control in `host` received, as it shows it (the backup control as the
-    // substitutes do).
+    // The module control in `host`: a stand-in, the backup control or the player.
+    static HWND ModuleControl(HWND host)
+    {
+        for (const wchar_t* cls : {kSubstituteClass, kBackupClass, kPlayerClass})
+            if (HWND control = ChildOfClass(host, cls))
+                return control;
+        return nullptr;
+    }
+
+    // What the module control in `host` received, as it shows it (its window text).
     static std::wstring Received(HWND host)
     {
-        HWND control = ChildOfClass(host, kSubstituteClass);
-        if (!control)
-            control = ChildOfClass(host, kBackupClass);
+        HWND control = ModuleControl(host);
         return control ? Text(control) : L"<no control>";
     }
 
@@ -300,7 +307,7 @@ TEST_F(ModuleHosts, EachControlGetsTheSiteInItsTypeThePlayerNoneAndClosingFromIn
     EXPECT_EQ(Received(host), NothingGiven(L"Player"));
     RECT client{}, holder{}; // the control's holder is as large as the window, not 1024 x 768
     GetClientRect(host, &client);
-    GetWindowRect(GetParent(ChildOfClass(host, kSubstituteClass)), &holder);
+    GetWindowRect(GetParent(ModuleControl(host)), &holder);
     EXPECT_EQ(holder.right - holder.left, client.right);
     EXPECT_EQ(holder.bottom - holder.top, client.bottom);
 
@@ -310,7 +317,8 @@ TEST_F(ModuleHosts, EachControlGetsTheSiteInItsTypeThePlayerNoneAndClosingFromIn
     SetWindowPos(main_, nullptr, m.left - 40, m.top - 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(testkit::PumpUntil([&] { return !Centred(main_); }, 5000));
     RECT close{};
-    GetWindowRect(GetDlgItem(ChildOfClass(host, kSubstituteClass), kSubstituteClose), &close);
+    testkit::Screenshot("orvex-module-player");
+    GetWindowRect(GetDlgItem(ModuleControl(host), kSubstituteClose), &close);
     Pointer(Centre(close), "click 1");
     EXPECT_TRUE(testkit::PumpUntil([&] { return Idle(); }, 10000)) << "closed from inside";
 

@@ -4,6 +4,7 @@
 #include <olectl.h>
 #include <iterator>
 #include "BackupCtrl.h"
+#include "PlayerCtrl.h"
 #include "SubstituteCtrl.h"
 #include "foundation/ComPtr.h"
 #include "foundation/Module.h"

@@ -1,6 +1,6 @@
 #pragma once
-// The manager's module controls (remote setup, player, search) as stand-ins, and the base of the
-// backup control (BackupCtrl.h): each takes the
+// The manager's module controls (remote setup, search) as stand-ins, and the base of the backup
+// control (BackupCtrl.h): each takes the
 // site the manager hands it through its dispatch interface, shows in its window what arrived and
 // with which type (also as its window text; the remote setup draws only the site itself, in the
 // viewer's look), reads it back as text (Received, DISPID 100), and asks its container to close
@@ -20,7 +20,7 @@ struct SubstituteKind {
     VARTYPE portType; // what DISPID 2 accepts: VT_UI4 or VT_BSTR
 };
 
-extern const SubstituteKind kRemoteSetupKind, kBackupKind, kPlayerKind, kSearchKind;
+extern const SubstituteKind kRemoteSetupKind, kBackupKind, kSearchKind;
 
 // The module's class table, one row per control (Orvmods.cpp).
 extern const win::com::ClassRow kOrvmodsRows[4];
@@ -74,10 +74,6 @@ private:
 class CRemoteSetupCtrl final : public CSubstituteCtrl {
 public:
     CRemoteSetupCtrl() : CSubstituteCtrl(kRemoteSetupKind) {}
-};
-class CPlayerCtrl final : public CSubstituteCtrl {
-public:
-    CPlayerCtrl() : CSubstituteCtrl(kPlayerKind) {}
 };
 class CSearchCtrl final : public CSubstituteCtrl {
 public:

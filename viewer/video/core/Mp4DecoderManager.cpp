@@ -184,7 +184,11 @@ int CMp4DecoderManager::ResetChannel(int channel, int colourMode, int width, int
             return 0;
         colourMode_ = colourMode;
     }
+    // A new decoder knows nothing: it gets its VOL again and waits for an intra picture, whatever
+    // sequence number comes next (a player that seeks goes back in the stream).
     CreateDecoder(ch_[channel], colourMode, width, height);
+    ch_[channel].volSent = 0;
+    ch_[channel].anyAccepted = false;
     return 1;
 }
 

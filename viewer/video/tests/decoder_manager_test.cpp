@@ -126,6 +126,21 @@ TEST_F(Manager, LossDropsPredictedPicturesUntilTheNextIntra)
     EXPECT_GT(Luma(cif, 11), 34.0);
 }
 
+// A player that seeks resets the channel and decodes from an earlier intra picture on: the new
+// decoder gets its VOL again and takes the lower sequence numbers.
+TEST_F(Manager, ResetChannelDecodesAfreshFromAnEarlierIntra)
+{
+    const auto& cif = Loop(352, 240); // intra at 0, 10, 20
+    for (int i = 0; i < 15; ++i)
+        ASSERT_GT(Decode(Frame(cif, i, uint32_t(100 + i))), 0) << i;
+    ASSERT_EQ(1, m.ResetChannel(0, 2, 352, 240));
+    EXPECT_EQ(0, Decode(Frame(cif, 1, 1))) << "nothing to predict from after a reset";
+    ASSERT_GT(Decode(Frame(cif, 0, 0)), 0);
+    ASSERT_GT(Decode(Frame(cif, 1, 1)), 0);
+    ASSERT_GT(Decode(Frame(cif, 2, 2)), 0);
+    EXPECT_GT(Luma(cif, 2), 34.0);
+}
+
 TEST_F(Manager, RepeatedSequenceIsDroppedAndPredictedFirstFrameWaitsForIntra)
 {
     const auto& cif = Loop(352, 240);

@@ -127,6 +127,30 @@ TEST_F(DisplayWindow, Mode6ShowsSixteenTitledCamerasInAFourByFourGrid)
 }
 
 // The 9-picture page of a 16-channel DVR asks for nine cameras: the ninth division shows its own.
+// The player sizes its display with its window: the divisions are laid out for the new size and
+// the kept pictures drawn again, beyond the old edge too.
+TEST_F(DisplayWindow, ResizeLaysTheDivisionsOutForTheNewSizeAndRedrawsThePictures)
+{
+    Login(4);
+    UseMode(1);
+    for (int c = 0; c < 4; ++c) {
+        Picture p = Solid(352, 240, ChannelColour(c));
+        ASSERT_TRUE(dm.SetChannelPicture(c, &p.info, p.pixels.data()));
+    }
+    ASSERT_TRUE(dm.Resize(RECT{0, 0, 2 * kW, 2 * kH}));
+    RECT client{};
+    GetClientRect(dm.Window(), &client);
+    EXPECT_EQ(client.right, 2 * kW);
+    EXPECT_EQ(client.bottom, 2 * kH);
+    Layout l = BuiltinLayout(FindDivisionMode(1)->layout);
+    ComputeGeometry(l, 2 * kW, 2 * kH);
+    for (int p = 0; p < 4; ++p) {
+        const DivRect r = l.divisions[p].rect;
+        EXPECT_EQ(dm.BackBufferPixel((r.left + r.right) / 2, r.top + r.Height() * 3 / 4), ChannelColour(p)) << p;
+    }
+    EXPECT_EQ(dm.ChannelAtPoint(POINT{2 * kW - 10, 2 * kH - 10}), 3);
+}
+
 TEST_F(DisplayWindow, Layout3OnSixteenChannelsShowsTheNinthCameraInPosition8)
 {
     Login(16);

@@ -329,6 +329,21 @@ void DisplayManager::SetScaleOutsideLock(bool outside)
     scaleOutside_ = outside;
 }
 
+bool DisplayManager::Resize(const RECT& area)
+{
+    {
+        Guard g(lock_);
+        if (!wnd_)
+            return false;
+        area_ = area;
+        store_.SetArea(area.right - area.left, area.bottom - area.top);
+        if (BuildBackBuffer())
+            DrawAllLocked();
+    }
+    // Outside the lock: moving the window sends it messages.
+    return MoveWindow(Hwnd(), area.left, area.top, area.right - area.left, area.bottom - area.top, TRUE) != FALSE;
+}
+
 bool DisplayManager::BuildBackBuffer()
 {
     DeleteBackBuffer();

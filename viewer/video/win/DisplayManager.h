@@ -37,6 +37,9 @@ public:
     // Creates the "DISPLAY" child window at area (the parent's client coordinates), hidden.
     bool Create(HWND parent, const RECT& area, int layout);
     void Show(int show);
+    // Moves the window to `area` (the parent's client coordinates) and lays the divisions out anew
+    // for its size; the kept pictures are drawn again.
+    bool Resize(const RECT& area);
 
     // channels[i]: the channel at position i (255 = none); positions past count stay empty.
     bool SetLayout(int layout, const uint8_t* channels, size_t count);
