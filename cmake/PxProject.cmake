@@ -304,10 +304,9 @@ function(px_win_precompiled_header)
   endforeach()
 endfunction()
 
-# px_plumbing_at_o0(TARGET...): the command-line tools' units (dvrsim, dvrtool) include CLI11, a
-# header-only library that every unit compiles whole again: under the sanitizers at -O1 they were
-# the slowest units of the tree (20-40 s each). The tests run these programs as plumbing, so a
-# sanitizer tree compiles them at -O0: the same sanitizers, about half the compile time.
+# px_plumbing_at_o0(TARGET...): the command-line tools (dvrsim, dvrtool, and CLI11 in
+# px_cmdline's one unit). The tests run these programs as plumbing, so a sanitizer tree compiles
+# them at -O0: the same sanitizers, about half the compile time of -O1.
 function(px_plumbing_at_o0)
   if(PX_SANITIZE)
     foreach(t ${ARGN})

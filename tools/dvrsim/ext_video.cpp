@@ -267,47 +267,44 @@ private:
 
 class VideoExtension final : public Extension {
 public:
-    void AddOptions(CLI::App& app) override
+    void AddOptions(cmdline::Command& app) override
     {
-        app.add_option("--video", formats_,
-                       "channel formats in channel order: cif, cif-pal, half, half-pal, d1, d1-pal or WxH[@25|30][i]; "
-                       "the last one repeats (default: cif half d1 cif-pal, then cif)")
-            ->check([](const std::string& text) {
+        app.Add("--video", formats_,
+                "channel formats in channel order: cif, cif-pal, half, half-pal, d1, d1-pal or WxH[@25|30][i]; "
+                "the last one repeats (default: cif half d1 cif-pal, then cif)")
+            ->Check([](const std::string& text) {
                 VideoFormat f;
                 return ParseFormat(text, f) ? std::string() : "not a video format: " + text;
             });
-        app.add_option("--video-seconds", seconds_, "length of each channel's encoded loop")->check(CLI::Range(1, 30));
-        app.add_option("--video-quant", quant_, "quantiser of the encoded video")->check(CLI::Range(1, 31));
-        app.add_option("--video-lose", faults_.loseEvery, "lose every n-th frame (a sequence gap)")
-            ->check(CLI::Range(0, 1000000));
-        app.add_option("--video-repeat", faults_.repeatEvery, "send every n-th frame twice")
-            ->check(CLI::Range(0, 1000000));
-        app.add_option("--video-size-change", faults_.sizeChangeAfter,
-                       "after n frames switch to another picture size at the next loop start, and back")
-            ->check(CLI::Range(0, 1000000));
-        app.add_option("--video-bad-time", faults_.badTimeEvery,
-                       "every n-th frame carries microseconds of 1,000,000 or more")
-            ->check(CLI::Range(1, 1000000));
-        app.add_option("--video-clock-ahead", faults_.clockAhead,
-                       "seconds the video time stamps run ahead of the audio (a DVR clock set forward)")
-            ->check(CLI::Range(-86400, 86400));
-        app.add_option("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
-        app.add_option("--video-zone", zone_, "time-zone index in the frame headers")->check(CLI::Range(0, 84));
-        app.add_flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");
-        app.add_option("--sync-marker", syncCamera_,
-                       "lip-sync marker: this camera's loop starts with a white picture, and the audio of every "
-                       "channel is silent but for a click at the same instant")
-            ->check(CLI::Range(1, 16));
-        app.add_option("--video-mask", videoMask_,
-                       "mask of the channels that have a camera: the others send no video when requested");
-        app.add_option("--video-count-every", countEvery_,
-                       "print the video frames sent so far to stderr every this many seconds (the total is "
-                       "printed at exit whenever frames were sent)")
-            ->check(CLI::Range(0.0, 3600.0));
-        app.add_option("--video-stop", stopText_,
-                       "CH:AT:FOR: channel CH (1-16) sends nothing from AT seconds after its first frame of the "
-                       "session, for FOR seconds")
-            ->check([](const std::string& text) {
+        app.Add("--video-seconds", seconds_, "length of each channel's encoded loop")->Range(1, 30);
+        app.Add("--video-quant", quant_, "quantiser of the encoded video")->Range(1, 31);
+        app.Add("--video-lose", faults_.loseEvery, "lose every n-th frame (a sequence gap)")->Range(0, 1000000);
+        app.Add("--video-repeat", faults_.repeatEvery, "send every n-th frame twice")->Range(0, 1000000);
+        app.Add("--video-size-change", faults_.sizeChangeAfter,
+                "after n frames switch to another picture size at the next loop start, and back")
+            ->Range(0, 1000000);
+        app.Add("--video-bad-time", faults_.badTimeEvery, "every n-th frame carries microseconds of 1,000,000 or more")
+            ->Range(1, 1000000);
+        app.Add("--video-clock-ahead", faults_.clockAhead,
+                "seconds the video time stamps run ahead of the audio (a DVR clock set forward)")
+            ->Range(-86400, 86400);
+        app.Add("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
+        app.Add("--video-zone", zone_, "time-zone index in the frame headers")->Range(0, 84);
+        app.Flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");
+        app.Add("--sync-marker", syncCamera_,
+                "lip-sync marker: this camera's loop starts with a white picture, and the audio of every "
+                "channel is silent but for a click at the same instant")
+            ->Range(1, 16);
+        app.Add("--video-mask", videoMask_,
+                "mask of the channels that have a camera: the others send no video when requested");
+        app.Add("--video-count-every", countEvery_,
+                "print the video frames sent so far to stderr every this many seconds (the total is "
+                "printed at exit whenever frames were sent)")
+            ->Range(0.0, 3600.0);
+        app.Add("--video-stop", stopText_,
+                "CH:AT:FOR: channel CH (1-16) sends nothing from AT seconds after its first frame of the "
+                "session, for FOR seconds")
+            ->Check([](const std::string& text) {
                 VideoStop s;
                 return ParseStop(text, s) ? std::string() : "not CH:AT:FOR: " + text;
             });
