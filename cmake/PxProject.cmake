@@ -304,8 +304,7 @@ function(px_win_precompiled_header)
   endforeach()
 endfunction()
 
-# px_plumbing_at_o0(TARGET...): the command-line tools (dvrsim, dvrtool, and CLI11 in
-# px_cmdline's one unit). The tests run these programs as plumbing, so a sanitizer tree compiles
+# px_plumbing_at_o0(TARGET...): the command-line tools (dvrsim, dvrtool). The tests run these programs as plumbing, so a sanitizer tree compiles
 # them at -O0: the same sanitizers, about half the compile time of -O1.
 function(px_plumbing_at_o0)
   if(PX_SANITIZE)
