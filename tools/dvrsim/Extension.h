@@ -3,7 +3,7 @@
 // an Extension and registers it with a static ExtensionRegistrar. main() lets every extension add
 // its command-line options, then install its handlers and producers into the Simulator.
 #include "Simulator.h"
-#include <CLI/CLI.hpp>
+#include "CommandLine.h"
 #include <memory>
 #include <vector>
 
@@ -12,7 +12,7 @@ namespace dvrsim {
 class Extension {
 public:
     virtual ~Extension() = default;
-    virtual void AddOptions(CLI::App& app) {}
+    virtual void AddOptions(cmdline::Command& app) {}
     virtual void Install(Simulator& sim) = 0;
 };
 

@@ -90,13 +90,13 @@ struct Uplink {
 
 class AudioExtension final : public Extension {
 public:
-    void AddOptions(CLI::App& app) override
+    void AddOptions(cmdline::Command& app) override
     {
-        app.add_flag("--no-audio", opts_.off, "send no audio records");
-        app.add_option("--audio-gap-every", opts_.gapEvery, "skip sequence numbers after every N audio records");
-        app.add_option("--audio-gap", opts_.gapSize, "how many sequence numbers each gap skips (default 2)");
-        app.add_flag("--forbid-phone", opts_.forbidPhone, "answer the live-phone switch with 2 (forbidden)");
-        app.add_option("--uplink-wav", opts_.uplinkWav, "write the decoded live-phone uplink to this WAV file");
+        app.Flag("--no-audio", opts_.off, "send no audio records");
+        app.Add("--audio-gap-every", opts_.gapEvery, "skip sequence numbers after every N audio records");
+        app.Add("--audio-gap", opts_.gapSize, "how many sequence numbers each gap skips (default 2)");
+        app.Flag("--forbid-phone", opts_.forbidPhone, "answer the live-phone switch with 2 (forbidden)");
+        app.Add("--uplink-wav", opts_.uplinkWav, "write the decoded live-phone uplink to this WAV file");
     }
 
     void Install(Simulator& sim) override

@@ -61,17 +61,16 @@ private:
 
 class SyntheticExtension : public Extension {
 public:
-    void AddOptions(CLI::App& app) override
+    void AddOptions(cmdline::Command& app) override
     {
-        app.add_option("--synthetic-rate", o_.rate,
-                       "after login send synthetic (not decodable) video blocks at this many per second; "
-                       "0: as fast as the connection takes")
-            ->check(CLI::Range(0, 1000000));
-        app.add_option("--synthetic-size", o_.size, "bytes per synthetic block, 64-byte header included")
-            ->check(CLI::Range(64, 262016))
-            ->capture_default_str();
-        app.add_option("--synthetic-count", o_.count, "synthetic blocks per session (0: no limit)")
-            ->check(CLI::Range(0L, 1L << 40));
+        app.Add("--synthetic-rate", o_.rate,
+                "after login send synthetic (not decodable) video blocks at this many per second; "
+                "0: as fast as the connection takes")
+            ->Range(0, 1000000);
+        app.Add("--synthetic-size", o_.size, "bytes per synthetic block, 64-byte header included")
+            ->Range(64, 262016)
+            ->ShowDefault();
+        app.Add("--synthetic-count", o_.count, "synthetic blocks per session (0: no limit)")->Range(0L, 1L << 40);
     }
     void Install(Simulator& sim) override
     {

@@ -8,9 +8,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <regex>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 namespace dvrsim {
@@ -24,6 +24,28 @@ uint64_t UnixMicros()
     return static_cast<uint64_t>(
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
             .count());
+}
+
+// The run of digits at `at` in `text` (empty when there is none); `at` moves past it.
+std::string Digits(const std::string& text, size_t& at)
+{
+    const size_t from = at;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+        ++at;
+    return text.substr(from, at - from);
+}
+
+// A decimal number at `at`: digits, then a point and digits or neither (empty when there is none).
+std::string Decimal(const std::string& text, size_t& at)
+{
+    const size_t from = at;
+    if (Digits(text, at).empty())
+        return {};
+    if (at + 1 < text.size() && text[at] == '.' && text[at + 1] >= '0' && text[at + 1] <= '9') {
+        ++at;
+        Digits(text, at);
+    }
+    return text.substr(from, at - from);
 }
 
 // "WxH[@fps][i]", or one of cif, cif-pal, half, half-pal, d1, d1-pal.
@@ -40,14 +62,31 @@ bool ParseFormat(const std::string& text, VideoFormat& f)
             f.seconds = seconds;
             return true;
         }
-    std::smatch m;
-    static const std::regex re(R"((\d+)x(\d+)(?:@(25|30))?(i?))");
-    if (!std::regex_match(text, m, re))
+    size_t at = 0;
+    const std::string width = Digits(text, at);
+    if (width.empty() || at == text.size() || text[at++] != 'x')
         return false;
-    f.width = std::stoi(m[1]);
-    f.height = std::stoi(m[2]);
-    f.fps = m[3].matched ? std::stoi(m[3]) : (f.height % 288 == 0 ? 25 : 30);
-    f.interlaced = m[4].length() > 0;
+    const std::string height = Digits(text, at);
+    std::string fps;
+    if (at < text.size() && text[at] == '@') {
+        fps = text.substr(at + 1, 2);
+        if (fps != "25" && fps != "30")
+            return false;
+        at += 3;
+    }
+    const bool interlaced = at < text.size() && text[at] == 'i';
+    if (interlaced)
+        ++at;
+    if (height.empty() || at != text.size())
+        return false;
+    try {
+        f.width = std::stoi(width);
+        f.height = std::stoi(height);
+    } catch (const std::out_of_range&) {
+        return false;
+    }
+    f.fps = !fps.empty() ? std::stoi(fps) : (f.height % 288 == 0 ? 25 : 30);
+    f.interlaced = interlaced;
     return f.width > 0 && f.height > 0 && f.width % 16 == 0 && f.height % 16 == 0 && f.width <= 720 && f.height <= 576;
 }
 
@@ -61,13 +100,23 @@ struct VideoStop {
 // "CH:AT:FOR", e.g. "2:5:8".
 bool ParseStop(const std::string& text, VideoStop& stop)
 {
-    std::smatch m;
-    static const std::regex re(R"((\d+):(\d+(?:\.\d+)?):(\d+(?:\.\d+)?))");
-    if (!std::regex_match(text, m, re))
+    size_t at = 0;
+    const std::string channel = Digits(text, at);
+    if (channel.empty() || at == text.size() || text[at++] != ':')
         return false;
-    stop.channel = std::stoi(m[1]);
-    stop.at = std::stod(m[2]);
-    stop.length = std::stod(m[3]);
+    const std::string from = Decimal(text, at);
+    if (from.empty() || at == text.size() || text[at++] != ':')
+        return false;
+    const std::string length = Decimal(text, at);
+    if (length.empty() || at != text.size())
+        return false;
+    try {
+        stop.channel = std::stoi(channel);
+        stop.at = std::stod(from);
+        stop.length = std::stod(length);
+    } catch (const std::out_of_range&) {
+        return false;
+    }
     return stop.channel >= 1 && stop.channel <= 16 && stop.at <= 3600 && stop.length <= 3600;
 }
 
@@ -267,47 +316,44 @@ private:
 
 class VideoExtension final : public Extension {
 public:
-    void AddOptions(CLI::App& app) override
+    void AddOptions(cmdline::Command& app) override
     {
-        app.add_option("--video", formats_,
-                       "channel formats in channel order: cif, cif-pal, half, half-pal, d1, d1-pal or WxH[@25|30][i]; "
-                       "the last one repeats (default: cif half d1 cif-pal, then cif)")
-            ->check([](const std::string& text) {
+        app.Add("--video", formats_,
+                "channel formats in channel order: cif, cif-pal, half, half-pal, d1, d1-pal or WxH[@25|30][i]; "
+                "the last one repeats (default: cif half d1 cif-pal, then cif)")
+            ->Check([](const std::string& text) {
                 VideoFormat f;
                 return ParseFormat(text, f) ? std::string() : "not a video format: " + text;
             });
-        app.add_option("--video-seconds", seconds_, "length of each channel's encoded loop")->check(CLI::Range(1, 30));
-        app.add_option("--video-quant", quant_, "quantiser of the encoded video")->check(CLI::Range(1, 31));
-        app.add_option("--video-lose", faults_.loseEvery, "lose every n-th frame (a sequence gap)")
-            ->check(CLI::Range(0, 1000000));
-        app.add_option("--video-repeat", faults_.repeatEvery, "send every n-th frame twice")
-            ->check(CLI::Range(0, 1000000));
-        app.add_option("--video-size-change", faults_.sizeChangeAfter,
-                       "after n frames switch to another picture size at the next loop start, and back")
-            ->check(CLI::Range(0, 1000000));
-        app.add_option("--video-bad-time", faults_.badTimeEvery,
-                       "every n-th frame carries microseconds of 1,000,000 or more")
-            ->check(CLI::Range(1, 1000000));
-        app.add_option("--video-clock-ahead", faults_.clockAhead,
-                       "seconds the video time stamps run ahead of the audio (a DVR clock set forward)")
-            ->check(CLI::Range(-86400, 86400));
-        app.add_option("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
-        app.add_option("--video-zone", zone_, "time-zone index in the frame headers")->check(CLI::Range(0, 84));
-        app.add_flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");
-        app.add_option("--sync-marker", syncCamera_,
-                       "lip-sync marker: this camera's loop starts with a white picture, and the audio of every "
-                       "channel is silent but for a click at the same instant")
-            ->check(CLI::Range(1, 16));
-        app.add_option("--video-mask", videoMask_,
-                       "mask of the channels that have a camera: the others send no video when requested");
-        app.add_option("--video-count-every", countEvery_,
-                       "print the video frames sent so far to stderr every this many seconds (the total is "
-                       "printed at exit whenever frames were sent)")
-            ->check(CLI::Range(0.0, 3600.0));
-        app.add_option("--video-stop", stopText_,
-                       "CH:AT:FOR: channel CH (1-16) sends nothing from AT seconds after its first frame of the "
-                       "session, for FOR seconds")
-            ->check([](const std::string& text) {
+        app.Add("--video-seconds", seconds_, "length of each channel's encoded loop")->Range(1, 30);
+        app.Add("--video-quant", quant_, "quantiser of the encoded video")->Range(1, 31);
+        app.Add("--video-lose", faults_.loseEvery, "lose every n-th frame (a sequence gap)")->Range(0, 1000000);
+        app.Add("--video-repeat", faults_.repeatEvery, "send every n-th frame twice")->Range(0, 1000000);
+        app.Add("--video-size-change", faults_.sizeChangeAfter,
+                "after n frames switch to another picture size at the next loop start, and back")
+            ->Range(0, 1000000);
+        app.Add("--video-bad-time", faults_.badTimeEvery, "every n-th frame carries microseconds of 1,000,000 or more")
+            ->Range(1, 1000000);
+        app.Add("--video-clock-ahead", faults_.clockAhead,
+                "seconds the video time stamps run ahead of the audio (a DVR clock set forward)")
+            ->Range(-86400, 86400);
+        app.Add("--video-fault-channels", faultMask_, "mask of the channels the faults apply to");
+        app.Add("--video-zone", zone_, "time-zone index in the frame headers")->Range(0, 84);
+        app.Flag("--video-daylight", daylight_, "set the daylight-saving flag in the frame headers");
+        app.Add("--sync-marker", syncCamera_,
+                "lip-sync marker: this camera's loop starts with a white picture, and the audio of every "
+                "channel is silent but for a click at the same instant")
+            ->Range(1, 16);
+        app.Add("--video-mask", videoMask_,
+                "mask of the channels that have a camera: the others send no video when requested");
+        app.Add("--video-count-every", countEvery_,
+                "print the video frames sent so far to stderr every this many seconds (the total is "
+                "printed at exit whenever frames were sent)")
+            ->Range(0.0, 3600.0);
+        app.Add("--video-stop", stopText_,
+                "CH:AT:FOR: channel CH (1-16) sends nothing from AT seconds after its first frame of the "
+                "session, for FOR seconds")
+            ->Check([](const std::string& text) {
                 VideoStop s;
                 return ParseStop(text, s) ? std::string() : "not CH:AT:FOR: " + text;
             });

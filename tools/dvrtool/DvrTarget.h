@@ -17,11 +17,11 @@ struct DvrTarget {
 };
 
 // The target, --user and --password (each command places its --timeout-ms among its own options).
-inline void AddDvrOptions(CLI::App* sub, DvrTarget& t)
+inline void AddDvrOptions(cmdline::Command* sub, DvrTarget& t)
 {
-    sub->add_option("target", t.target, "HOST[:PORT] (port 50000 when omitted)")->required();
-    sub->add_option("--user", t.user, "user ID")->required();
-    sub->add_option("--password", t.password, "password")->required();
+    sub->Add("target", t.target, "HOST[:PORT] (port 50000 when omitted)")->Required();
+    sub->Add("--user", t.user, "user ID")->Required();
+    sub->Add("--password", t.password, "password")->Required();
 }
 
 struct HostPort {

@@ -89,29 +89,28 @@ struct ExportArgs {
     int port = 0, camera = 1, audio = -1;
 };
 
-const dvrtool::Registrar exportCommand([](CLI::App& app) {
+const dvrtool::Registrar exportCommand([](cmdline::Command& app) {
     auto a = std::make_shared<ExportArgs>();
-    auto* e = app.add_subcommand("export", "export one camera's recordings of a span to AVI, SubRip and a manifest");
-    e->add_option("--store", a->root, "the recording store's folder")->required();
-    e->add_option("--address", a->address, "the DVR's address as the store names it")->required();
-    e->add_option("--port", a->port, "the DVR's port")->required()->check(CLI::Range(1, 65535));
-    e->add_option("--camera", a->camera, "camera 1-16")->required()->check(CLI::Range(1, 16));
-    e->add_option("--audio", a->audio, "audio channel 1-4, 0 for none (default: the camera's number up to 4)")
-        ->check(CLI::Range(0, 4));
-    e->add_option("--from", a->from, "start, DVR local time \"YYYY-MM-DD hh:mm:ss\"")->required();
-    e->add_option("--to", a->to, "end (excluded), DVR local time")->required();
-    e->add_option("OUT", a->out, "the AVI file to write (an existing file is never replaced)")->required();
-    e->callback([a] {
+    auto* e = app.Subcommand("export", "export one camera's recordings of a span to AVI, SubRip and a manifest");
+    e->Add("--store", a->root, "the recording store's folder")->Required();
+    e->Add("--address", a->address, "the DVR's address as the store names it")->Required();
+    e->Add("--port", a->port, "the DVR's port")->Required()->Range(1, 65535);
+    e->Add("--camera", a->camera, "camera 1-16")->Required()->Range(1, 16);
+    e->Add("--audio", a->audio, "audio channel 1-4, 0 for none (default: the camera's number up to 4)")->Range(0, 4);
+    e->Add("--from", a->from, "start, DVR local time \"YYYY-MM-DD hh:mm:ss\"")->Required();
+    e->Add("--to", a->to, "end (excluded), DVR local time")->Required();
+    e->Add("OUT", a->out, "the AVI file to write (an existing file is never replaced)")->Required();
+    e->Callback([a] {
         const int audio = a->audio >= 0 ? a->audio : (a->camera <= 4 ? a->camera : 0);
         RunExport(a->root, a->address, a->port, a->camera, audio, a->from, a->to, a->out);
     });
 });
 
-const dvrtool::Registrar verifyCommand([](CLI::App& app) {
+const dvrtool::Registrar verifyCommand([](cmdline::Command& app) {
     auto manifest = std::make_shared<std::string>();
-    auto* v = app.add_subcommand("verify", "check exported files against their manifest (text or JSON)");
-    v->add_option("MANIFEST", *manifest, "the manifest")->required();
-    v->callback([manifest] { RunVerify(*manifest); });
+    auto* v = app.Subcommand("verify", "check exported files against their manifest (text or JSON)");
+    v->Add("MANIFEST", *manifest, "the manifest")->Required();
+    v->Callback([manifest] { RunVerify(*manifest); });
 });
 
 } // namespace

@@ -9,23 +9,23 @@
 namespace {
 
 // One direction of the conversion as a subcommand of `cmd`.
-void AddConversion(CLI::App* cmd, const char* name, const char* what, const char* inHelp, const char* outHelp,
+void AddConversion(cmdline::Command* cmd, const char* name, const char* what, const char* inHelp, const char* outHelp,
                    bool (*convert)(const std::string& in, const std::string& out, std::string& error))
 {
     auto files = std::make_shared<std::pair<std::string, std::string>>();
-    auto* sub = cmd->add_subcommand(name, what);
-    sub->add_option("IN", files->first, inHelp)->required();
-    sub->add_option("OUT", files->second, outHelp)->required();
-    sub->callback([files, convert] {
+    auto* sub = cmd->Subcommand(name, what);
+    sub->Add("IN", files->first, inHelp)->Required();
+    sub->Add("OUT", files->second, outHelp)->Required();
+    sub->Callback([files, convert] {
         std::string error;
         if (!convert(files->first, files->second, error))
             dvrtool::Fail(error);
     });
 }
 
-dvrtool::Registrar g723([](CLI::App& app) {
-    auto* cmd = app.add_subcommand("g723", "24 kbit/s ADPCM (G.726) audio of the DVR: encode or decode a file");
-    cmd->require_subcommand(1);
+dvrtool::Registrar g723([](cmdline::Command& app) {
+    auto* cmd = app.Subcommand("g723", "24 kbit/s ADPCM (G.726) audio of the DVR: encode or decode a file");
+    cmd->RequireSubcommand();
     AddConversion(cmd, "encode", "PCM (raw 8 kHz mono s16le, or .wav) to packed 3-bit codes", "PCM input (.wav or raw)",
                   "coded output (raw)", dvrtool::EncodeG723File);
     AddConversion(cmd, "decode", "packed 3-bit codes to PCM (raw 8 kHz mono s16le, or .wav)", "coded input (raw)",

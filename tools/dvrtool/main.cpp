@@ -4,18 +4,17 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"dvrtool: command-line tools for DVRs and their streams"};
-    app.require_subcommand(1);
+    cmdline::Program app{"dvrtool: command-line tools for DVRs and their streams"};
+    app.RequireSubcommand();
     for (auto& install : dvrtool::Installers())
         install(app);
     try {
-        app.parse(argc, argv);
-    } catch (const CLI::RuntimeError& e) {
-        if (e.what() && *e.what())
+        if (int code = 0; !app.Parse(argc, argv, code))
+            return code;
+    } catch (const dvrtool::Failure& e) {
+        if (*e.what())
             std::cerr << "dvrtool: " << e.what() << "\n";
-        return e.get_exit_code();
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        return e.Code();
     }
     return 0;
 }

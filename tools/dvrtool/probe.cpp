@@ -43,14 +43,14 @@ void Run(const ProbeArgs& a)
         dvrtool::Fail("login reply carries no channel information", 3);
 }
 
-dvrtool::Registrar reg([](CLI::App& app) {
+dvrtool::Registrar reg([](cmdline::Command& app) {
     auto args = std::make_shared<ProbeArgs>();
-    CLI::App* sub = app.add_subcommand("probe",
-                                       "connect to a DVR, log in and print the verdict, the channel count "
-                                       "and the option bytes; exit 1 on failure, 2 on refusal");
+    cmdline::Command* sub = app.Subcommand("probe",
+                                           "connect to a DVR, log in and print the verdict, the channel count "
+                                           "and the option bytes; exit 1 on failure, 2 on refusal");
     dvrtool::AddDvrOptions(sub, *args);
-    sub->add_option("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->capture_default_str();
-    sub->callback([args] { Run(*args); });
+    sub->Add("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->ShowDefault();
+    sub->Callback([args] { Run(*args); });
 });
 
 } // namespace

@@ -76,17 +76,17 @@ void Run(const PtzArgs& a)
     std::cout << panlink::Hex(bytes.data(), bytes.size()) << "\n";
 }
 
-dvrtool::Registrar reg([](CLI::App& app) {
+dvrtool::Registrar reg([](cmdline::Command& app) {
     auto args = std::make_shared<PtzArgs>();
-    auto* cmd = app.add_subcommand("ptz", "camera protocol bytes of a PTZ action, in hex");
-    cmd->add_flag("--list", args->list, "list the protocols with their masks and actions");
-    cmd->add_option("protocol", args->protocol, "protocol (dvrtool ptz --list)");
-    cmd->add_option("address", args->address, "the camera's address (receiver number, from 1)");
-    cmd->add_option("action", args->action,
-                    "up, down, left, right, up-left, up-right, down-left, down-right, zoom-in, zoom-out, "
-                    "focus-near, focus-far, stop, pan-stop, tilt-stop");
-    cmd->add_option("speed", args->speed, "1-63 (default 32)");
-    cmd->callback([args] { Run(*args); });
+    auto* cmd = app.Subcommand("ptz", "camera protocol bytes of a PTZ action, in hex");
+    cmd->Flag("--list", args->list, "list the protocols with their masks and actions");
+    cmd->Add("protocol", args->protocol, "protocol (dvrtool ptz --list)");
+    cmd->Add("address", args->address, "the camera's address (receiver number, from 1)");
+    cmd->Add("action", args->action,
+             "up, down, left, right, up-left, up-right, down-left, down-right, zoom-in, zoom-out, "
+             "focus-near, focus-far, stop, pan-stop, tilt-stop");
+    cmd->Add("speed", args->speed, "1-63 (default 32)");
+    cmd->Callback([args] { Run(*args); });
 });
 
 } // namespace

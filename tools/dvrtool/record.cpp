@@ -74,7 +74,7 @@ void RunStore(const RecordArgs& a)
     sigaction(SIGTERM, &sa, nullptr);
     const int code = recorder::RunSiteRecorder(o, g_stop, std::cerr);
     if (code != 0)
-        throw CLI::RuntimeError("", code); // the log said why
+        throw dvrtool::Failure("", code); // the log said why
 }
 
 void Run(const RecordArgs& a)
@@ -136,53 +136,47 @@ void Run(const RecordArgs& a)
         dvrtool::Fail("no stream blocks arrived", 3);
 }
 
-dvrtool::Registrar reg([](CLI::App& app) {
+dvrtool::Registrar reg([](cmdline::Command& app) {
     auto args = std::make_shared<RecordArgs>();
-    CLI::App* sub =
-        app.add_subcommand("record",
-                           "log in, request the channels and record their video: chNN.m4v (MPEG-4 elementary stream), "
-                           "chNN.csv (sequence, type, size, time) and chNN.png (last decoded picture) per channel");
-    sub->add_option("target", args->target, "HOST[:PORT] (port 50000 when omitted; not with --store)");
-    sub->add_option("--user", args->user, "user ID")->required();
-    sub->add_option("--password", args->password, "password")->required();
-    sub->add_option("--seconds", args->seconds, "how long to record")
-        ->check(CLI::Range(0.1, 86400.0))
-        ->capture_default_str();
-    sub->add_option("--out", args->out, "output folder (created when missing)");
-    sub->add_option("--channels", args->mask, "mask of the channels to request (default: all)");
-    sub->add_flag("--no-audio", args->noAudio, "ask the DVR for no audio (the channel request's audio choice 0)");
-    sub->add_option("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->capture_default_str();
-    sub->add_option("--store", args->store,
-                    "record around the clock into this store folder until Ctrl+C or SIGTERM, reconnecting by "
-                    "itself; instead of HOST[:PORT] and --out");
-    sub->add_option("--address", args->address, "with --store: the DVR's host name or IPv4 address");
-    sub->add_option("--port", args->port, "with --store: the DVR's port")->check(CLI::Range(1, 65535))
-        ->capture_default_str();
-    sub->add_option("--cameras", args->cameras, "with --store: cameras to record, e.g. 1,2,5 (default: all)")
-        ->delimiter(',')
-        ->check(CLI::Range(1, 16));
-    sub->add_option("--segment-seconds", args->segmentSeconds, "with --store: length of a segment file")
-        ->check(CLI::Range(10, 3600))
-        ->capture_default_str();
-    sub->add_option("--max-size", args->maxSize,
-                    "with --store: size cap of the store folder, e.g. 500GB; the oldest segments go first "
-                    "(0: none)")
-        ->transform(CLI::AsSizeValue(true))
-        ->capture_default_str();
-    sub->add_option("--max-days", args->maxDays, "with --store: age cap in days (0: none)")
-        ->check(CLI::Range(0, 36500))
-        ->capture_default_str();
-    sub->add_flag("--motion", args->motion,
-                  "with --store: decode the video and store a motion level per camera and second");
-    sub->add_option("--stall-seconds", args->stallSeconds,
-                    "with --store: reconnect when nothing arrives for this long")
-        ->check(CLI::Range(2, 3600))
-        ->capture_default_str();
-    sub->add_option("--summary-minutes", args->summaryMinutes,
-                    "with --store: minutes between one-line summaries in the log (0: none)")
-        ->check(CLI::Range(0, 1440))
-        ->capture_default_str();
-    sub->callback([args] { Run(*args); });
+    cmdline::Command* sub =
+        app.Subcommand("record",
+                       "log in, request the channels and record their video: chNN.m4v (MPEG-4 elementary stream), "
+                       "chNN.csv (sequence, type, size, time) and chNN.png (last decoded picture) per channel");
+    sub->Add("target", args->target, "HOST[:PORT] (port 50000 when omitted; not with --store)");
+    sub->Add("--user", args->user, "user ID")->Required();
+    sub->Add("--password", args->password, "password")->Required();
+    sub->Add("--seconds", args->seconds, "how long to record")->Range(0.1, 86400.0)->ShowDefault();
+    sub->Add("--out", args->out, "output folder (created when missing)");
+    sub->Add("--channels", args->mask, "mask of the channels to request (default: all)");
+    sub->Flag("--no-audio", args->noAudio, "ask the DVR for no audio (the channel request's audio choice 0)");
+    sub->Add("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->ShowDefault();
+    sub->Add("--store", args->store,
+             "record around the clock into this store folder until Ctrl+C or SIGTERM, reconnecting by "
+             "itself; instead of HOST[:PORT] and --out");
+    sub->Add("--address", args->address, "with --store: the DVR's host name or IPv4 address");
+    sub->Add("--port", args->port, "with --store: the DVR's port")->Range(1, 65535)->ShowDefault();
+    sub->Add("--cameras", args->cameras, "with --store: cameras to record, e.g. 1,2,5 (default: all)")
+        ->Delimiter(',')
+        ->Range(1, 16);
+    sub->Add("--segment-seconds", args->segmentSeconds, "with --store: length of a segment file")
+        ->Range(10, 3600)
+        ->ShowDefault();
+    sub->Add("--max-size", args->maxSize,
+             "with --store: size cap of the store folder, e.g. 500GB; the oldest segments go first "
+             "(0: none)")
+        ->SizeWithUnit()
+        ->ShowDefault();
+    sub->Add("--max-days", args->maxDays, "with --store: age cap in days (0: none)")->Range(0, 36500)->ShowDefault();
+    sub->Flag("--motion", args->motion,
+              "with --store: decode the video and store a motion level per camera and second");
+    sub->Add("--stall-seconds", args->stallSeconds, "with --store: reconnect when nothing arrives for this long")
+        ->Range(2, 3600)
+        ->ShowDefault();
+    sub->Add("--summary-minutes", args->summaryMinutes,
+             "with --store: minutes between one-line summaries in the log (0: none)")
+        ->Range(0, 1440)
+        ->ShowDefault();
+    sub->Callback([args] { Run(*args); });
 });
 
 } // namespace

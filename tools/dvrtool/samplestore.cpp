@@ -58,16 +58,16 @@ void Run(const SampleArgs& a)
     std::cout << pictures << " pictures of " << streams.size() << " cameras in " << w->SiteFolder() << "\n";
 }
 
-const dvrtool::Registrar sampleCommand([](CLI::App& app) {
+const dvrtool::Registrar sampleCommand([](cmdline::Command& app) {
     auto a = std::make_shared<SampleArgs>();
-    auto* s = app.add_subcommand("sample-store", "fill a recording store with the simulator's pictures and sound");
-    s->add_option("--store", a->root, "the recording store's folder")->required();
-    s->add_option("--address", a->address, "the DVR's address")->required();
-    s->add_option("--port", a->port, "the DVR's port")->required()->check(CLI::Range(1, 65535));
-    s->add_option("--cameras", a->cameras, "cameras 1-16")->delimiter(',')->check(CLI::Range(1, 16));
-    s->add_option("--seconds", a->seconds, "seconds of recording")->check(CLI::Range(1, 3600));
-    s->add_option("--start", a->start, "the first picture's time, DVR UTC seconds since 1970");
-    s->callback([a] { Run(*a); });
+    auto* s = app.Subcommand("sample-store", "fill a recording store with the simulator's pictures and sound");
+    s->Add("--store", a->root, "the recording store's folder")->Required();
+    s->Add("--address", a->address, "the DVR's address")->Required();
+    s->Add("--port", a->port, "the DVR's port")->Required()->Range(1, 65535);
+    s->Add("--cameras", a->cameras, "cameras 1-16")->Delimiter(',')->Range(1, 16);
+    s->Add("--seconds", a->seconds, "seconds of recording")->Range(1, 3600);
+    s->Add("--start", a->start, "the first picture's time, DVR UTC seconds since 1970");
+    s->Callback([a] { Run(*a); });
 });
 
 } // namespace

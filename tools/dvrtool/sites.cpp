@@ -291,17 +291,17 @@ void Save(const std::string& file, const std::vector<sites::SiteText>& all)
     ReplaceFile(file, *bytes);
 }
 
-void NeedFile(const CLI::App& sub, const SitesArgs& a)
+void NeedFile(const cmdline::Command& sub, const SitesArgs& a)
 {
     if (!codePage.Open(a.codePage))
         Usage("--code-page '" + a.codePage + "': a code page this system does not know");
-    if (!sub.remaining().empty())
-        Usage("unexpected argument '" + sub.remaining().front() + "'");
+    if (!sub.Remaining().empty())
+        Usage("unexpected argument '" + sub.Remaining().front() + "'");
     if (a.file.empty())
         Usage("no site file given");
 }
 
-void RunList(const CLI::App& sub, const SitesArgs& a)
+void RunList(const cmdline::Command& sub, const SitesArgs& a)
 {
     NeedFile(sub, a);
     const sites::SiteFileContents contents = Load(a.file, true);
@@ -332,7 +332,7 @@ std::string Field(const char* option, const std::string& utf8, size_t widest, st
     return ansi;
 }
 
-void RunAdd(const CLI::App& sub, const SitesArgs& a)
+void RunAdd(const cmdline::Command& sub, const SitesArgs& a)
 {
     NeedFile(sub, a);
     sites::SiteText site;
@@ -346,7 +346,7 @@ void RunAdd(const CLI::App& sub, const SitesArgs& a)
     if (a.user.empty())
         Usage("--user is empty or missing");
     site.userId = Field("--user", a.user, sites::kTextUnits - 1, &sites::SiteText::userId);
-    if (sub.count("--password") == 0)
+    if (sub.Count("--password") == 0)
         Usage("--password is missing (--password \"\" for none)");
     site.password = Field("--password", a.password, sites::kTextUnits - 1, &sites::SiteText::password);
     site.location = Field("--location", a.location, sites::kTextUnits - 1, &sites::SiteText::location);
@@ -357,7 +357,7 @@ void RunAdd(const CLI::App& sub, const SitesArgs& a)
     std::cout << "site " << contents.sites.size() << " added\n";
 }
 
-void RunRemove(const CLI::App& sub, const SitesArgs& a)
+void RunRemove(const cmdline::Command& sub, const SitesArgs& a)
 {
     NeedFile(sub, a);
     sites::SiteFileContents contents = Load(a.file, true);
@@ -371,49 +371,50 @@ void RunRemove(const CLI::App& sub, const SitesArgs& a)
     std::cout << "site " << a.number << " removed, " << contents.sites.size() << " left\n";
 }
 
-void AddCodePage(CLI::App& sub, SitesArgs& a)
+void AddCodePage(cmdline::Command& sub, SitesArgs& a)
 {
-    sub.add_option("--code-page", a.codePage,
-                   "the code page of the file's text, that of the computer running the manager: 1252 "
-                   "(Windows-1252, the default), 1250, 1251, ...");
+    sub.Add("--code-page", a.codePage,
+            "the code page of the file's text, that of the computer running the manager: 1252 "
+            "(Windows-1252, the default), 1250, 1251, ...");
 }
 
-const dvrtool::Registrar sitesCommand([](CLI::App& app) {
+const dvrtool::Registrar sitesCommand([](cmdline::Command& app) {
     auto args = std::make_shared<SitesArgs>();
-    CLI::App* sites = app.add_subcommand("sites", "the manager's site file (CONFIG\\H264Site.ini): list, add, remove");
-    sites->require_subcommand(0, 1);
-    sites->callback([sites] {
-        if (sites->get_subcommands().empty())
+    cmdline::Command* sites =
+        app.Subcommand("sites", "the manager's site file (CONFIG\\H264Site.ini): list, add, remove");
+    sites->RequireSubcommands(0, 1);
+    sites->Callback([sites] {
+        if (sites->SubcommandsGiven() == 0)
             Usage("no sites command given");
     });
 
-    CLI::App* list = sites->add_subcommand("list",
-                                           "the sites the manager loads, one a line: number, address, "
-                                           "port, type, user, location; skipped sections on stderr");
-    list->add_option("file", args->file, "the site file");
+    cmdline::Command* list = sites->Subcommand("list",
+                                               "the sites the manager loads, one a line: number, address, "
+                                               "port, type, user, location; skipped sections on stderr");
+    list->Add("file", args->file, "the site file");
     AddCodePage(*list, *args);
-    list->allow_extras();
-    list->callback([list, args] { RunList(*list, *args); });
+    list->AllowExtras();
+    list->Callback([list, args] { RunList(*list, *args); });
 
-    CLI::App* add = sites->add_subcommand("add",
-                                          "append a site and write the file as the manager saves it "
-                                          "(a missing file is created)");
-    add->add_option("file", args->file, "the site file");
-    add->add_option("--address", args->address, "host name or dotted address (at most 59 characters)");
-    add->add_option("--port", args->port, "TCP port, 1 to 65530");
-    add->add_option("--user", args->user, "user ID (at most 29 characters)");
-    add->add_option("--password", args->password, "password (at most 29 characters)");
-    add->add_option("--location", args->location, "where the DVR stands (at most 29 characters)");
+    cmdline::Command* add = sites->Subcommand("add",
+                                              "append a site and write the file as the manager saves it "
+                                              "(a missing file is created)");
+    add->Add("file", args->file, "the site file");
+    add->Add("--address", args->address, "host name or dotted address (at most 59 characters)");
+    add->Add("--port", args->port, "TCP port, 1 to 65530");
+    add->Add("--user", args->user, "user ID (at most 29 characters)");
+    add->Add("--password", args->password, "password (at most 29 characters)");
+    add->Add("--location", args->location, "where the DVR stands (at most 29 characters)");
     AddCodePage(*add, *args);
-    add->allow_extras();
-    add->callback([add, args] { RunAdd(*add, *args); });
+    add->AllowExtras();
+    add->Callback([add, args] { RunAdd(*add, *args); });
 
-    CLI::App* remove = sites->add_subcommand("remove", "remove site NUMBER (as sites list numbers them)");
-    remove->add_option("file", args->file, "the site file");
-    remove->add_option("number", args->number, "the site's number");
+    cmdline::Command* remove = sites->Subcommand("remove", "remove site NUMBER (as sites list numbers them)");
+    remove->Add("file", args->file, "the site file");
+    remove->Add("number", args->number, "the site's number");
     AddCodePage(*remove, *args);
-    remove->allow_extras();
-    remove->callback([remove, args] { RunRemove(*remove, *args); });
+    remove->AllowExtras();
+    remove->Callback([remove, args] { RunRemove(*remove, *args); });
 });
 
 } // namespace

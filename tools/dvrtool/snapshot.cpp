@@ -53,21 +53,19 @@ void Run(const SnapshotArgs& a)
               << a.file << "\n";
 }
 
-dvrtool::Registrar reg([](CLI::App& app) {
+dvrtool::Registrar reg([](cmdline::Command& app) {
     auto args = std::make_shared<SnapshotArgs>();
-    CLI::App* sub = app.add_subcommand(
+    cmdline::Command* sub = app.Subcommand(
         "snapshot", "log in, ask for one channel and write its first decoded picture, full size, as PNG");
-    sub->add_option("--address", args->address, "the DVR's host name or address")->required();
-    sub->add_option("--port", args->port, "TCP port")->check(CLI::Range(1, 65535))->capture_default_str();
-    sub->add_option("--user", args->user, "user ID")->required();
-    sub->add_option("--password", args->password, "password")->required();
-    sub->add_option("--channel", args->channel, "channel, 1-16")->check(CLI::Range(1, 16))->required();
-    sub->add_option("file", args->file, "the PNG file to write")->required();
-    sub->add_option("--seconds", args->seconds, "how long to wait for a picture")
-        ->check(CLI::Range(0.1, 3600.0))
-        ->capture_default_str();
-    sub->add_option("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->capture_default_str();
-    sub->callback([args] { Run(*args); });
+    sub->Add("--address", args->address, "the DVR's host name or address")->Required();
+    sub->Add("--port", args->port, "TCP port")->Range(1, 65535)->ShowDefault();
+    sub->Add("--user", args->user, "user ID")->Required();
+    sub->Add("--password", args->password, "password")->Required();
+    sub->Add("--channel", args->channel, "channel, 1-16")->Range(1, 16)->Required();
+    sub->Add("file", args->file, "the PNG file to write")->Required();
+    sub->Add("--seconds", args->seconds, "how long to wait for a picture")->Range(0.1, 3600.0)->ShowDefault();
+    sub->Add("--timeout-ms", args->timeoutMs, "how long to wait for each answer")->ShowDefault();
+    sub->Callback([args] { Run(*args); });
 });
 
 } // namespace

@@ -69,21 +69,21 @@ void RunTime(const TimeArgs& a)
                 local.minute, local.second, mark);
 }
 
-const dvrtool::Registrar timeCommand([](CLI::App& app) {
+const dvrtool::Registrar timeCommand([](cmdline::Command& app) {
     auto args = std::make_shared<TimeArgs>();
-    CLI::App* sub = app.add_subcommand("time",
-                                       "a recording time (universal time) in a DVR zone's local time, as the "
-                                       "viewer shows it, with the daylight mark (1 = the daylight hour was added)");
-    sub->add_option("zone", args->zone, "zone index 0-84 (dvrtool zones)")->required();
-    sub->add_option("date", args->date, "recording date, YYYY-MM-DD (universal time)")->required();
-    sub->add_option("time", args->time, "recording time, HH:MM:SS (universal time)")->required();
-    sub->add_option("--dst", args->dst, "the frame's daylight-saving flag, 0 or 1 (default 1)");
-    sub->callback([args] { RunTime(*args); });
+    cmdline::Command* sub = app.Subcommand("time",
+                                           "a recording time (universal time) in a DVR zone's local time, as the "
+                                           "viewer shows it, with the daylight mark (1 = the daylight hour was added)");
+    sub->Add("zone", args->zone, "zone index 0-84 (dvrtool zones)")->Required();
+    sub->Add("date", args->date, "recording date, YYYY-MM-DD (universal time)")->Required();
+    sub->Add("time", args->time, "recording time, HH:MM:SS (universal time)")->Required();
+    sub->Add("--dst", args->dst, "the frame's daylight-saving flag, 0 or 1 (default 1)");
+    sub->Callback([args] { RunTime(*args); });
 });
 
-const dvrtool::Registrar zonesCommand([](CLI::App& app) {
-    CLI::App* sub = app.add_subcommand("zones", "list the DVR's zone table: index, bias, daylight rule, name");
-    sub->callback([] {
+const dvrtool::Registrar zonesCommand([](cmdline::Command& app) {
+    cmdline::Command* sub = app.Subcommand("zones", "list the DVR's zone table: index, bias, daylight rule, name");
+    sub->Callback([] {
         std::printf("%-5s %-6s %-19s %-19s %s\n", "zone", "bias", "start M/W/D/Day/H", "end M/W/D/Day/H", "name");
         for (int z = 0; z < video::kTimeZoneCount; ++z) {
             const video::TimeZoneEntry& e = video::kTimeZoneTable[z];

@@ -7,19 +7,17 @@
 #include "StreamRecorder.h"
 #include <png.h>
 #include <gtest/gtest.h>
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
 TEST(RecordFromSimulator, TwoChannelsOneLossy)
 {
-    CLI::App app;
+    cmdline::Program app;
     for (auto& e : dvrsim::Extensions())
         e->AddOptions(app);
     std::vector<std::string> args{"--video",      "cif", "--video-seconds",        "1",
                                   "--video-lose", "7",   "--video-fault-channels", "2"};
-    std::reverse(args.begin(), args.end()); // CLI11 takes them last first
-    app.parse(args);
+    app.Parse(args);
     dvrsim::Options o = dvrsim::TestOptions(::testing::TempDir(), "record_e2e");
     o.channels = 2;
     dvrsim::ServedSimulator sim(o);

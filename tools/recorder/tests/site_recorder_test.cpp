@@ -111,12 +111,11 @@ private:
 
 std::unique_ptr<dvrsim::ServedSimulator> StartSimulator(const std::string& name, dvrsim::Options o)
 {
-    CLI::App app;
+    cmdline::Program app;
     for (auto& e : dvrsim::Extensions())
         e->AddOptions(app);
     std::vector<std::string> args{"--video", "cif", "--video-seconds", "1"};
-    std::reverse(args.begin(), args.end()); // CLI11 takes them last first
-    app.parse(args);
+    app.Parse(args);
     o.channels = 2;
     auto sim = std::make_unique<dvrsim::ServedSimulator>(dvrsim::TestOptions(::testing::TempDir(), name, o));
     std::string err;
