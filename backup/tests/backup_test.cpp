@@ -3,6 +3,7 @@
 // holds, the manifest's SHA-256 match and spot a changed byte; cancel and a full disk leave nothing
 // that looks complete.
 #include "Catalogue.h"
+#include "CommandLine.h"
 #include "Export.h"
 #include "ExportJob.h"
 #include "Manifest.h"
@@ -327,12 +328,10 @@ TEST(Export, DvrtoolExportsFromTheStoreAndVerifies)
 TEST(Export, TheSimulatorsSyncMarkerKeepsItsSoundWithin40MsOfItsPicture)
 {
     TempDir dir;
-    CLI::App app;
+    cmdline::Program app;
     for (auto& e : dvrsim::Extensions())
         e->AddOptions(app);
-    std::vector<std::string> args{"--video", "cif", "--video-seconds", "1", "--sync-marker", "1"};
-    std::reverse(args.begin(), args.end()); // CLI11 takes them last first
-    app.parse(args);
+    app.Parse({"--video", "cif", "--video-seconds", "1", "--sync-marker", "1"});
     dvrsim::Options so;
     so.channels = 4;
     dvrsim::ServedSimulator sim(dvrsim::TestOptions(dir.path.string() + "/", "sim", so));
