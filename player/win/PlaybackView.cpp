@@ -274,4 +274,38 @@ void CPlaybackView::BlankChannel(int channel)
     display_.SetChannelPicture(channel, &bi, black);
 }
 
+bool TransportKey(CPlaybackView& view, UINT vk, bool shift)
+{
+    static constexpr int kSpeeds[] = {1, 2, 4, 8, 16, 32, 64};
+    switch (vk) {
+    case 'K':
+        if (Playback* p = view.Core(); p && p->Playing())
+            view.Pause();
+        else
+            view.Play();
+        return true;
+    case VK_LEFT: view.Jump(shift ? -60000 : -10000); return true;
+    case VK_RIGHT: view.Jump(shift ? 60000 : 10000); return true;
+    case VK_DOWN: view.Jump(-60000); return true;
+    case VK_UP: view.Jump(60000); return true;
+    case VK_OEM_PERIOD: view.StepForward(); return true;
+    case VK_OEM_COMMA: view.StepBackKey(); return true;
+    case VK_OEM_PLUS:
+    case VK_ADD:
+    case VK_OEM_MINUS:
+    case VK_SUBTRACT: {
+        const Playback* p = view.Core();
+        if (!p)
+            return true;
+        const int* at = std::find(std::begin(kSpeeds), std::end(kSpeeds), p->Speed());
+        const bool faster = vk == VK_OEM_PLUS || vk == VK_ADD;
+        if (at == std::end(kSpeeds) || (faster && at + 1 == std::end(kSpeeds)) || (!faster && at == std::begin(kSpeeds)))
+            return true;
+        view.SetSpeed(faster ? at[1] : at[-1]);
+        return true;
+    }
+    default: return false;
+    }
+}
+
 } // namespace player

@@ -96,4 +96,10 @@ private:
     uint64_t soundRecords_ = 0;
 };
 
+// The keys of video players, for the player and the search alike: K plays and pauses (Orvex's
+// module window takes Enter, Escape and Space first), left and right jump 10 s (with Shift a
+// minute), up and down a minute, period steps one picture, comma goes back to the previous key
+// frame, plus and minus change the speed (1/4x to 16x). False for any other key.
+bool TransportKey(CPlaybackView& view, UINT vk, bool shift);
+
 } // namespace player
