@@ -32,6 +32,11 @@ bool CMonthGrid::Create(HWND parent, const RECT& area, UINT id)
         return false;
     font_ = MakeFont(FW_NORMAL);
     bold_ = MakeFont(FW_BOLD);
+    // This month of the PC's calendar until a day is chosen.
+    SYSTEMTIME today{};
+    GetSystemTime(&today);
+    year_ = std::clamp<int>(today.wYear, 1971, 9998);
+    month_ = std::clamp<int>(today.wMonth, 1, 12);
     return CreateEx(0, kClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, area.left, area.top,
                     area.right - area.left, area.bottom - area.top, parent, id);
 }

@@ -55,7 +55,7 @@ void CPlaybackView::SetAudioChannel(int channel)
         receiver_.SetSelectedChannel(static_cast<unsigned>(channel));
 }
 
-bool CPlaybackView::Create(HWND parent, const RECT& area)
+bool CPlaybackView::Create(HWND parent, const RECT& area, bool withSound)
 {
     if (!display_.Create(parent, area, video::kDefaultLayout))
         return false;
@@ -69,7 +69,7 @@ bool CPlaybackView::Create(HWND parent, const RECT& area)
     // The viewer's figures: 256-byte blocks (16 ms), 200 of them, playing from the 20th. Without a
     // sound device the pictures play on in silence.
     // A control activated again makes its windows again; the sound stays open from the first time.
-    if (!soundOpen_) {
+    if (withSound && !soundOpen_) {
         soundOpen_ = coders_.Init(audio::kViewCoderCount) &&
             SUCCEEDED(sound_.Open(display_.Window(), 256, 200, 20, 1, 16, 8000));
         if (!soundOpen_)

@@ -31,8 +31,9 @@ public:
     CPlaybackView(const CPlaybackView&) = delete;
     CPlaybackView& operator=(const CPlaybackView&) = delete;
 
-    // The display window, a child of `parent` at `area`, shown with black divisions.
-    bool Create(HWND parent, const RECT& area);
+    // The display window, a child of `parent` at `area`, shown with black divisions. withSound:
+    // false for a view that never plays sound (a still of a moment): no sound device is opened.
+    bool Create(HWND parent, const RECT& area, bool withSound = true);
     void Move(const RECT& area);
     // Lines for the person's status list: damaged segments passed over, a decoder missing.
     void SetStatus(StatusFn status) { status_ = std::move(status); }

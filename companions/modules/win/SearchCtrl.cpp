@@ -26,7 +26,7 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMs = 20;
 constexpr int kBar = 34, kSide = 236, kCalendarHeight = 170, kTimelineHeight = 118, kGap = 4, kLabel = 18,
               kNoticeHeight = 22;
-constexpr int kPreviewWidth = 176, kPreviewHeight = 120;
+constexpr int kPreviewWidth = 224, kPreviewHeight = 152;
 constexpr UINT kPreviewEveryMs = 100;
 constexpr COLORREF kBack = RGB(16, 17, 20), kPanel = RGB(30, 32, 37), kInk = RGB(214, 218, 226),
                    kNoticeInk = RGB(255, 255, 255);
@@ -331,7 +331,7 @@ LRESULT CSearchCtrl::OnCreate()
     timeline_.SetActivate([this](int64_t ms) { PlayFrom(ms); });
     frame_ = std::make_unique<PreviewFrame>();
     RECT small{0, 0, kPreviewWidth - 2, kPreviewHeight - 2};
-    if (!frame_->Create(Hwnd()) || !preview_.Create(frame_->Hwnd(), small))
+    if (!frame_->Create(Hwnd()) || !preview_.Create(frame_->Hwnd(), small, false))
         return -1;
     timeline_.SetHover([this](int64_t ms, int camera) {
         RECT line{};
@@ -861,7 +861,13 @@ void CSearchCtrl::ApplyPreview()
         preview_.Seek(previewMs_);
         return;
     }
-    previewOpen_ = preview_.Open(siteFolder_, {previewCamera_}, previewMs_) ? previewCamera_ : -1;
+    previewOpen_ = -1;
+    if (!preview_.Open(siteFolder_, {previewCamera_}, previewMs_))
+        return;
+    previewOpen_ = previewCamera_;
+    // The camera's title alone: the picture's size and the time would cover it at this size.
+    preview_.Display().SetOsdOptions(1, 0, 0);
+    preview_.Seek(previewMs_);
 }
 
 void CSearchCtrl::DrawContent(HDC dc, const RECT& bounds)
