@@ -76,14 +76,12 @@ void CMonthGrid::ShowMonth(int year, int month)
 
 int CMonthGrid::FirstColumn() const
 {
-    const int64_t days = DayStartMs(ShownMonth() * 100 + 1) / 86400000; // 1970-01-01 was a Thursday
-    return static_cast<int>(((days + 3) % 7 + 7) % 7);
+    return WeekdayOf(ShownMonth() * 100 + 1);
 }
 
 int CMonthGrid::DaysInMonth() const
 {
-    const uint32_t next = month_ == 12 ? uint32_t(year_ + 1) * 10000 + 101 : ShownMonth() * 100 + 101;
-    return static_cast<int>((DayStartMs(next) - DayStartMs(ShownMonth() * 100 + 1)) / 86400000);
+    return player::DaysInMonth(year_, month_);
 }
 
 RECT CMonthGrid::CellOf(int d) const
