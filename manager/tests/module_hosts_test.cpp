@@ -1,5 +1,5 @@
 // Orvex's module windows under Wine, seen from outside its process: the module controls
-// (Orvmods.dll: the backup control and the substitutes) and the viewer (Pellux.dll) registered with
+// (Orvmods.dll: the backup, player and search controls and the remote-setup stand-in) and the viewer (Pellux.dll) registered with
 // regsvr32, opened by the main window's commands (the player by the real pointer), the site they
 // were handed read from the control's window text, closed from inside, switched, and the viewer
 // showing the simulator's live pictures.
@@ -28,6 +28,7 @@ namespace {
 constexpr const wchar_t* kSubstituteClass = L"OrvmodsSubstituteCtrl";
 constexpr const wchar_t* kBackupClass = L"OrvmodsBackupCtrl"; // the backup control, on the same base
 constexpr const wchar_t* kPlayerClass = L"OrvmodsPlayerCtrl"; // the real player
+constexpr const wchar_t* kSearchClass = L"OrvmodsSearchCtrl"; // the real search
 constexpr int kSubstituteClose = 1001; // the substitute's Close button
 constexpr int kViewPane = 0xE900; // the viewer's view inside its control
 constexpr WPARAM kCmdConnect = 1;
@@ -211,10 +212,10 @@ protected:
         return found;
     }
 
-    // The module control in `host`: a stand-in, the backup control or the player.
+    // The module control in `host`: a stand-in, the backup control, the player or the search.
     static HWND ModuleControl(HWND host)
     {
-        for (const wchar_t* cls : {kSubstituteClass, kBackupClass, kPlayerClass})
+        for (const wchar_t* cls : {kSubstituteClass, kBackupClass, kPlayerClass, kSearchClass})
             if (HWND control = ChildOfClass(host, cls))
                 return control;
         return nullptr;
@@ -340,7 +341,7 @@ TEST_F(ModuleHosts, EachControlGetsTheSiteInItsTypeThePlayerNoneAndClosingFromIn
 
     // The search control's key, F8, with the focus in the control.
     RECT r;
-    GetWindowRect(ChildOfClass(host, kSubstituteClass), &r);
+    GetWindowRect(ChildOfClass(host, kSearchClass), &r);
     Pointer({r.left + 300, r.top + 10}, "click 1");
     Keys("F8");
     EXPECT_TRUE(testkit::PumpUntil([&] { return Idle(); }, 10000)) << "closed by its key";

@@ -37,6 +37,21 @@ Calendar CalendarOf(int64_t utcMs)
     return c;
 }
 
+int WeekdayOf(uint32_t yyyymmdd)
+{
+    const int64_t days = DayStartMs(yyyymmdd) / 86400000; // exact: a day starts on a whole day
+    return static_cast<int>(((days + 3) % 7 + 7) % 7); // 1970-01-01 was a Thursday
+}
+
+int DaysInMonth(int year, int month)
+{
+    if (month < 1 || month > 12)
+        return 0;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
 void TimeAxis::Show(int64_t startMs, int64_t spanMs)
 {
     start_ = startMs;

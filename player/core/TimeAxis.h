@@ -16,6 +16,10 @@ struct Calendar {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 Calendar CalendarOf(int64_t utcMs);
+// The month calendar's arithmetic: the weekday of a day (0 Monday .. 6 Sunday) and the days of a
+// month (0 for a month outside 1..12).
+int WeekdayOf(uint32_t yyyymmdd);
+int DaysInMonth(int year, int month);
 
 class TimeAxis {
 public:

@@ -64,4 +64,17 @@ TEST(TimeAxis, DaysAndCalendarAgreeWithKnownDatesEitherSideOf1970)
     EXPECT_EQ(CalendarOf(DayStartMs(20000229)).day, 29);
 }
 
+TEST(TimeAxis, TheMonthCalendarsWeekdaysAndMonthLengths)
+{
+    EXPECT_EQ(WeekdayOf(19700101), 3) << "a Thursday";
+    EXPECT_EQ(WeekdayOf(20231101), 2) << "a Wednesday";
+    EXPECT_EQ(WeekdayOf(20240229), 3);
+    EXPECT_EQ(WeekdayOf(19691229), 0) << "before 1970: a Monday";
+    EXPECT_EQ(std::vector<int>({DaysInMonth(2023, 2), DaysInMonth(2024, 2), DaysInMonth(1900, 2), DaysInMonth(2000, 2),
+                                DaysInMonth(2023, 12), DaysInMonth(2023, 4)}),
+              std::vector<int>({28, 29, 28, 29, 31, 30}));
+    EXPECT_EQ(DaysInMonth(2023, 0), 0);
+    EXPECT_EQ(DaysInMonth(2023, 13), 0);
+}
+
 } // namespace player

@@ -55,7 +55,7 @@ void CPlaybackView::SetAudioChannel(int channel)
         receiver_.SetSelectedChannel(static_cast<unsigned>(channel));
 }
 
-bool CPlaybackView::Create(HWND parent, const RECT& area)
+bool CPlaybackView::Create(HWND parent, const RECT& area, bool withSound)
 {
     if (!display_.Create(parent, area, video::kDefaultLayout))
         return false;
@@ -69,7 +69,7 @@ bool CPlaybackView::Create(HWND parent, const RECT& area)
     // The viewer's figures: 256-byte blocks (16 ms), 200 of them, playing from the 20th. Without a
     // sound device the pictures play on in silence.
     // A control activated again makes its windows again; the sound stays open from the first time.
-    if (!soundOpen_) {
+    if (withSound && !soundOpen_) {
         soundOpen_ = coders_.Init(audio::kViewCoderCount) &&
             SUCCEEDED(sound_.Open(display_.Window(), 256, 200, 20, 1, 16, 8000));
         if (!soundOpen_)
@@ -272,6 +272,40 @@ void CPlaybackView::BlankChannel(int channel)
     const BITMAPINFO bi = win::TopDownDib(1, 1, 24, 4); // one black pixel, its row padded to 4 bytes
     const uint8_t black[4] = {};
     display_.SetChannelPicture(channel, &bi, black);
+}
+
+bool TransportKey(CPlaybackView& view, UINT vk, bool shift)
+{
+    static constexpr int kSpeeds[] = {1, 2, 4, 8, 16, 32, 64};
+    switch (vk) {
+    case 'K':
+        if (Playback* p = view.Core(); p && p->Playing())
+            view.Pause();
+        else
+            view.Play();
+        return true;
+    case VK_LEFT: view.Jump(shift ? -60000 : -10000); return true;
+    case VK_RIGHT: view.Jump(shift ? 60000 : 10000); return true;
+    case VK_DOWN: view.Jump(-60000); return true;
+    case VK_UP: view.Jump(60000); return true;
+    case VK_OEM_PERIOD: view.StepForward(); return true;
+    case VK_OEM_COMMA: view.StepBackKey(); return true;
+    case VK_OEM_PLUS:
+    case VK_ADD:
+    case VK_OEM_MINUS:
+    case VK_SUBTRACT: {
+        const Playback* p = view.Core();
+        if (!p)
+            return true;
+        const int* at = std::find(std::begin(kSpeeds), std::end(kSpeeds), p->Speed());
+        const bool faster = vk == VK_OEM_PLUS || vk == VK_ADD;
+        if (at == std::end(kSpeeds) || (faster && at + 1 == std::end(kSpeeds)) || (!faster && at == std::begin(kSpeeds)))
+            return true;
+        view.SetSpeed(faster ? at[1] : at[-1]);
+        return true;
+    }
+    default: return false;
+    }
 }
 
 } // namespace player

@@ -31,8 +31,9 @@ public:
     CPlaybackView(const CPlaybackView&) = delete;
     CPlaybackView& operator=(const CPlaybackView&) = delete;
 
-    // The display window, a child of `parent` at `area`, shown with black divisions.
-    bool Create(HWND parent, const RECT& area);
+    // The display window, a child of `parent` at `area`, shown with black divisions. withSound:
+    // false for a view that never plays sound (a still of a moment): no sound device is opened.
+    bool Create(HWND parent, const RECT& area, bool withSound = true);
     void Move(const RECT& area);
     // Lines for the person's status list: damaged segments passed over, a decoder missing.
     void SetStatus(StatusFn status) { status_ = std::move(status); }
@@ -95,5 +96,11 @@ private:
     bool soundOpen_ = false;
     uint64_t soundRecords_ = 0;
 };
+
+// The keys of video players, for the player and the search alike: K plays and pauses (Orvex's
+// module window takes Enter, Escape and Space first), left and right jump 10 s (with Shift a
+// minute), up and down a minute, period steps one picture, comma goes back to the previous key
+// frame, plus and minus change the speed (1/4x to 16x). False for any other key.
+bool TransportKey(CPlaybackView& view, UINT vk, bool shift);
 
 } // namespace player

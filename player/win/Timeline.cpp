@@ -90,8 +90,14 @@ LRESULT CTimeline::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     }
     case WM_MOUSEWHEEL: OnWheel(GET_WHEEL_DELTA_WPARAM(wp), POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}); return 0;
     case WM_LBUTTONDOWN: OnButtonDown(GET_X_LPARAM(lp)); return 0;
-    case WM_MOUSEMOVE: OnMouseMove(GET_X_LPARAM(lp)); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)); return 0;
+    case WM_MOUSELEAVE:
+        tracking_ = false;
+        if (hover_)
+            hover_(-1, -1);
+        return 0;
     case WM_LBUTTONUP: OnButtonUp(GET_X_LPARAM(lp)); return 0;
+    case WM_LBUTTONDBLCLK: OnDoubleClick(GET_X_LPARAM(lp)); return 0;
     case WM_CAPTURECHANGED:
         if (dragging_ && reinterpret_cast<HWND>(lp) != Hwnd())
             OnButtonUp(dragX_);
@@ -133,10 +139,12 @@ void CTimeline::OnButtonDown(int x)
     Scrub(x, false);
 }
 
-void CTimeline::OnMouseMove(int x)
+void CTimeline::OnMouseMove(int x, int y)
 {
-    if (!dragging_)
+    if (!dragging_) {
+        Hover(x, y);
         return;
+    }
     const RECT lanes = LaneArea();
     const bool atEdge = x < lanes.left || x >= lanes.right;
     if (atEdge)
@@ -155,6 +163,35 @@ void CTimeline::OnButtonUp(int x)
     if (GetCapture() == Hwnd())
         ReleaseCapture();
     Scrub(x, true);
+}
+
+void CTimeline::Hover(int x, int y)
+{
+    if (!hover_)
+        return;
+    if (!tracking_) {
+        TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Hwnd(), 0};
+        tracking_ = TrackMouseEvent(&track) != FALSE;
+    }
+    const RECT lanes = LaneArea();
+    const int count = static_cast<int>(lanes_.size());
+    const int laneHeight = count ? std::max(3, static_cast<int>(lanes.bottom - lanes.top) / count) : 0;
+    const int lane = laneHeight && y >= lanes.top ? (y - lanes.top) / laneHeight : -1;
+    if (lane < 0 || lane >= count || x < lanes.left || x >= lanes.right) {
+        hover_(-1, -1);
+        return;
+    }
+    hover_(axis_.MsAt(x - lanes.left), lanes_[static_cast<size_t>(lane)].camera);
+}
+
+// The second press of a double click: the head there, and the owner told.
+void CTimeline::OnDoubleClick(int x)
+{
+    if (lanes_.empty())
+        return;
+    Scrub(x, true);
+    if (activate_)
+        activate_(head_);
 }
 
 // Held past an edge: the window pans on by a twentieth of its span per beat, the head with it.

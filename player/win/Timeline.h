@@ -3,7 +3,8 @@
 // gaps), its motion in a second colour and the play head across all lanes; a time scale on top in
 // the DVR's local time. The wheel zooms around the pointer (24 hours to 1 minute); pressing on the
 // lanes puts the head there and dragging scrubs, with the window panning on while the pointer is
-// held past an edge. The owner is told each new head time and moves the pictures.
+// held past an edge. The owner is told each new head time and moves the pictures, and of a double
+// click.
 #include <windows.h>
 #include "Catalogue.h"
 #include "TimeAxis.h"
@@ -32,6 +33,11 @@ public:
     void Move(const RECT& area);
     HWND Window() const { return Hwnd(); }
     void SetScrub(ScrubFn scrub) { scrub_ = std::move(scrub); }
+    // A double click on the lanes: the time under the pointer (the search plays from there).
+    void SetActivate(std::function<void(int64_t ms)> activate) { activate_ = std::move(activate); }
+    // The pointer over a lane with no button held: the time under it and the lane's camera; (-1, -1)
+    // when it leaves the lanes (the search shows a small picture of that moment).
+    void SetHover(std::function<void(int64_t ms, int camera)> hover) { hover_ = std::move(hover); }
 
     void SetLanes(std::vector<TimelineLane> lanes);
     // The head; the axis follows it into sight unless the person is dragging.
@@ -53,8 +59,10 @@ private:
     void OnPaint(HDC dc, const RECT& client);
     void OnWheel(int delta, POINT screen);
     void OnButtonDown(int x);
-    void OnMouseMove(int x);
+    void OnMouseMove(int x, int y);
+    void Hover(int x, int y);
     void OnButtonUp(int x);
+    void OnDoubleClick(int x);
     void OnEdgeTimer();
     void Scrub(int x, bool done);
     void Layout();
@@ -69,6 +77,9 @@ private:
     int dragX_ = 0;
     int wheelRest_ = 0;
     ScrubFn scrub_;
+    std::function<void(int64_t)> activate_;
+    std::function<void(int64_t, int)> hover_;
+    bool tracking_ = false; // asked for WM_MOUSELEAVE
     win::Font font_;
 };
 

@@ -3,17 +3,25 @@
 // from the screen (the simulator's burned-in frame counter) after a click on the timeline and after
 // the real keyboard's keys; the gap between two recordings drawn as a gap; a damaged segment named
 // in the status list while the rest plays; motion marks where the store has them; the lanes growing
-// with a store being written.
+// with a store being written. The search module on such a store: its calendar, its motion events by
+// sensitivity and camera, a double click that plays, and what it says of a day or a site without
+// recordings.
 #include <windows.h>
 #include "CameraScene.h"
 #include "Format.h"
+#include "MonthGrid.h"
 #include "DisplayLayout.h"
 #include "Orvmods_h.h"
 #include "Programs.h"
 #include "TestKit.h"
 #include "Timeline.h"
 #include "foundation/ControlHost.h"
+#include "foundation/ListView.h"
+#include "foundation/Utf8.h"
+#include <commctrl.h>
+#include <windowsx.h>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -347,6 +355,215 @@ TEST_F(PlayerCtrl, SixteenCamerasInStepAllShowTheSameMoment)
     EXPECT_EQ(frames, std::vector<int>(16, 1));
     EXPECT_FALSE(testkit::Screenshot("player-16-cameras").empty());
     host.DestroyControl();
+}
+
+} // namespace
+
+// ---- the search module on the same kind of store ----
+namespace {
+
+// Camera `camera` (0..15) saw motion of `level` in each of `seconds` of the day `day`.
+void WriteMotion(const std::string& root, int camera, uint32_t day, const std::vector<std::pair<int64_t, int>>& marks)
+{
+    char cam[8];
+    std::snprintf(cam, sizeof cam, "cam%02d", camera + 1);
+    std::ofstream mot(testkit::WinPath(root) + "\\10.9.8.7_5000\\" + std::to_string(day) + "\\" + cam + "\\motion.mot",
+                      std::ios::binary | std::ios::trunc);
+    uint8_t head[store::kMotionHeadSize], mark[store::kMotionMarkSize];
+    store::EncodeMotionHead(static_cast<uint16_t>(camera), day, head);
+    mot.write(reinterpret_cast<const char*>(head), sizeof head);
+    for (const auto& [second, level] : marks) {
+        store::EncodeMotionMark(static_cast<uint32_t>(second), static_cast<uint8_t>(level), mark);
+        mot.write(reinterpret_cast<const char*>(mark), sizeof mark);
+    }
+    ASSERT_TRUE(mot.good());
+}
+
+std::wstring WindowText(HWND w)
+{
+    wchar_t text[512] = {};
+    GetWindowTextW(w, text, 512);
+    return text;
+}
+
+std::vector<std::wstring> Rows(HWND list)
+{
+    std::vector<std::wstring> rows;
+    const win::ListView view(list);
+    for (int r = 0; r < view.Count(); ++r)
+        rows.push_back(view.Text(r, 0) + L" " + view.Text(r, 2));
+    return rows;
+}
+
+void Point(HWND wnd, int x, int y, const std::string& what)
+{
+    POINT at{x, y};
+    ClientToScreen(wnd, &at);
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " " +
+                                        what));
+}
+
+class SearchCtrl : public PlayerCtrl {
+protected:
+    // The search hosted and handed the site as Orvex hands it.
+    HWND Open(win::ControlHost& host, const wchar_t* address)
+    {
+        if (!host.Create(nullptr, RECT{0, 0, 1000, 700}, WS_POPUP | WS_VISIBLE, L"Search") ||
+            host.CreateControl(CLSID_Search) != S_OK || !host.Dispatch())
+            return nullptr;
+        IDispatch* d = host.Dispatch();
+        win::dispatch::PutText(d, 1, address);
+        win::dispatch::PutText(d, 2, L"5000");
+        win::dispatch::PutText(d, 3, L"admin");
+        win::dispatch::PutText(d, 4, L"1111");
+        win::Variant answer;
+        win::dispatch::Call(d, 5, answer.Put());
+        return host.ControlWindow();
+    }
+};
+
+TEST_F(SearchCtrl, MarksRecordedDaysListsMotionBySensitivityAndCameraPlaysWhatIsDoubleClickedAndSaysWhatIsMissing)
+{
+    // 20 s of cameras 1 and 2 on 2023-11-14, 5 s of camera 1 the next day. Camera 2 moved in the
+    // 4th to 6th second (level 80) and the 12th (40), camera 1 in the 15th (90).
+    MakeStore("1,2", false);
+    ASSERT_TRUE(testkit::RunUnixAndWait(std::string(PX_NATIVE_TREE) + "/bin/dvrtool sample-store --store " + root_ +
+                                            " --address 10.9.8.7 --port 5000 --cameras 1 --seconds 5 --start " +
+                                            std::to_string(kStartS + 86400) + " >/dev/null",
+                                        20000));
+    WriteMotion(root_, 1, 20231114, {{kStartS + 4, 80}, {kStartS + 5, 80}, {kStartS + 6, 80}, {kStartS + 12, 40}});
+    WriteMotion(root_, 0, 20231114, {{kStartS + 15, 90}});
+
+    win::ControlHost host;
+    const HWND control = Open(host, L"10.9.8.7");
+    ASSERT_TRUE(control);
+    const HWND calendar = GetDlgItem(control, 1024), list = GetDlgItem(control, 1022), notice = GetDlgItem(control, 1023),
+               timeline = GetDlgItem(control, 1013), sensitivity = GetDlgItem(control, 1021),
+               filter = GetDlgItem(control, 1020), display = FindWindowExW(control, nullptr, nullptr, L"DISPLAY");
+    ASSERT_TRUE(calendar && list && notice && timeline && sensitivity && filter && display);
+    // The latest day first.
+    EXPECT_EQ(WindowText(notice), L"2023-11-15: 1 camera(s) recorded, no motion at this sensitivity");
+
+    // The days with recordings are marked; a click on the 14th opens it.
+    auto dayPoint = [&](uint32_t day) {
+        const LRESULT p = SendMessageW(calendar, player::CMonthGrid::kMsgDayPoint, day, 0);
+        return p == -1 ? POINT{-1, -1} : POINT{GET_X_LPARAM(p), GET_Y_LPARAM(p)};
+    };
+    RECT cal{};
+    GetClientRect(calendar, &cal);
+    std::vector<uint32_t> calPx;
+    auto fill = [&](uint32_t day) {
+        const POINT p = dayPoint(day);
+        return calPx[static_cast<size_t>(p.y - 7) * cal.right + p.x - 12];
+    };
+    ASSERT_NE(dayPoint(20231114).x, -1);
+    testkit::PumpUntil(
+        [&] {
+            calPx = testkit::ClientPixels(calendar, cal);
+            return fill(20231114) != fill(20231113);
+        },
+        3000, testkit::Check::EachWake);
+    EXPECT_EQ(fill(20231114), fill(20231115));
+    EXPECT_NE(fill(20231114), fill(20231113)) << "a day without recordings is not marked";
+    Point(calendar, dayPoint(20231114).x, dayPoint(20231114).y, "click 1");
+    ASSERT_TRUE(testkit::PumpUntil([&] { return WindowText(notice).rfind(L"2023-11-14", 0) == 0; }, 3000,
+                                   testkit::Check::EachWake));
+    EXPECT_EQ(WindowText(notice), L"2023-11-14: 2 camera(s) recorded, 3 motion event(s)");
+    EXPECT_EQ(Rows(list), (std::vector<std::wstring>{L"Camera 02 3 s", L"Camera 02 1 s", L"Camera 01 1 s"}));
+
+    // Less sensitive with the real keyboard (the thumb clicked, two pages down): the weak motion goes.
+    RECT thumb{};
+    SendMessageW(sensitivity, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    Point(sensitivity, (thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2, "click 1 key Prior Prior");
+    testkit::PumpUntil([&] { return Rows(list).size() == 2; }, 3000, testkit::Check::EachWake);
+    const int threshold = 101 - static_cast<int>(SendMessageW(sensitivity, TBM_GETPOS, 0, 0));
+    ASSERT_GT(threshold, 40);
+    ASSERT_LE(threshold, 80);
+    EXPECT_EQ(Rows(list), (std::vector<std::wstring>{L"Camera 02 3 s", L"Camera 01 1 s"}));
+    // Camera 2 alone.
+    SendMessageW(filter, CB_SETCURSEL, 2, 0);
+    SendMessageW(control, WM_COMMAND, MAKEWPARAM(1020, CBN_SELCHANGE), reinterpret_cast<LPARAM>(filter));
+    EXPECT_EQ(Rows(list), std::vector<std::wstring>{L"Camera 02 3 s"});
+
+    // A double click on the event plays from its start: camera 2 (the second of four divisions)
+    // shows the pictures of that moment.
+    RECT row{};
+    row.left = LVIR_BOUNDS;
+    ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row)));
+    Point(list, row.left + 30, (row.top + row.bottom) / 2, "click --repeat 2 --delay 60 1");
+    auto head = [&] { return static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgHeadTime, 0, 0)); };
+    const int64_t event = kStartS * 1000 + 4000;
+    EXPECT_TRUE(testkit::PumpUntil([&] { return head() > event + 300; }, 4000, testkit::Check::EachWake))
+        << "playing from the event";
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool key k"));
+    testkit::PumpFor(100);
+    const int64_t paused = head();
+    EXPECT_GE(paused, event);
+    EXPECT_LT(paused, event + 4000);
+    video::Layout layout = video::BuiltinLayout(video::FindDivisionMode(1)->layout);
+    RECT area{};
+    GetClientRect(display, &area);
+    video::ComputeGeometry(layout, area.right, area.bottom);
+    int seen = -1;
+    double miss = 1;
+    testkit::PumpUntil(
+        [&] {
+            seen = ReadCounter(Capture(display), layout.divisions[1].rect, &miss);
+            return seen == FrameAt(paused) && miss < 0.1;
+        },
+        3000, testkit::Check::EachWake);
+    EXPECT_EQ(seen, FrameAt(paused)) << "paused at " << paused;
+
+    // A double click on the timeline plays from the time under the pointer.
+    RECT lanes{};
+    GetClientRect(timeline, &lanes);
+    const int x = player::CTimeline::kLabelWidth + (lanes.right - player::CTimeline::kLabelWidth) / 5;
+    const int64_t there = static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgTimeAt, x, 0));
+    ASSERT_GT(there, kStartS * 1000 + 6000);
+    ASSERT_LT(there, kStartS * 1000 + 16000);
+    Point(timeline, x, lanes.bottom / 2, "click --repeat 2 --delay 60 1");
+    EXPECT_TRUE(testkit::PumpUntil([&] { return head() > there + 300; }, 4000, testkit::Check::EachWake))
+        << "playing from the timeline";
+    EXPECT_LT(head(), there + 3000);
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool key k"));
+
+    // The pointer on camera 2's lane: a small picture of that moment.
+    const int hx = player::CTimeline::kLabelWidth + (lanes.right - player::CTimeline::kLabelWidth) / 8;
+    const int64_t hovered = static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgTimeAt, hx, 0));
+    ASSERT_GT(hovered, kStartS * 1000);
+    ASSERT_LT(hovered, FrameMs(kStartS, 19 * 30));
+    Point(timeline, hx, player::CTimeline::kScaleHeight + (lanes.bottom - player::CTimeline::kScaleHeight) * 3 / 4, "");
+    HWND popup = nullptr;
+    ASSERT_TRUE(testkit::PumpUntil(
+        [&] { return (popup = FindWindowW(L"OrvmodsSearchPreview", nullptr)) && IsWindowVisible(popup); }, 3000,
+        testkit::Check::EachWake));
+    const HWND small = FindWindowExW(popup, nullptr, nullptr, L"DISPLAY");
+    ASSERT_TRUE(small);
+    video::Layout one = video::BuiltinLayout(video::FindDivisionMode(0)->layout);
+    GetClientRect(small, &area);
+    video::ComputeGeometry(one, area.right, area.bottom);
+    testkit::PumpUntil(
+        [&] {
+            seen = ReadCounter(Capture(small), one.divisions[0].rect, &miss);
+            return seen == FrameAt(hovered) && miss < 0.15;
+        },
+        3000, testkit::Check::EachWake);
+    EXPECT_EQ(seen, FrameAt(hovered)) << "the small picture of " << hovered;
+    EXPECT_FALSE(testkit::Screenshot("search-motion-events").empty());
+
+    // A day without recordings, and a site without any, say so.
+    Point(calendar, dayPoint(20231113).x, dayPoint(20231113).y, "click 1");
+    EXPECT_TRUE(testkit::PumpUntil([&] { return WindowText(notice) == L"No recordings on 2023-11-13"; }, 3000,
+                                   testkit::Check::EachWake))
+        << win::Utf8(WindowText(notice));
+    EXPECT_TRUE(Rows(list).empty());
+    host.DestroyControl();
+
+    win::ControlHost other;
+    const HWND elsewhere = Open(other, L"10.9.8.6");
+    ASSERT_TRUE(elsewhere);
+    EXPECT_EQ(WindowText(GetDlgItem(elsewhere, 1023)), L"No recordings of 10.9.8.6:5000 on this PC");
+    other.DestroyControl();
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <iterator>
 #include "BackupCtrl.h"
 #include "PlayerCtrl.h"
+#include "SearchCtrl.h"
 #include "SubstituteCtrl.h"
 #include "foundation/ComPtr.h"
 #include "foundation/Module.h"

@@ -22,23 +22,6 @@ constexpr int kBar = 34, kSide = 210, kTimelineHeight = 118, kGap = 4, kLabel = 
 constexpr COLORREF kBack = RGB(16, 17, 20), kPanel = RGB(30, 32, 37), kInk = RGB(214, 218, 226);
 // A second whose motion level reaches this is marked on the timeline (255: nothing recorded).
 constexpr uint8_t kMotionMark = 24;
-constexpr int kSpeeds[] = {1, 2, 4, 8, 16, 32, 64};
-
-// The folder the viewer records into: the one chosen in its folder dialog (kept beside the
-// settings), else the person's Videos folder plus "Orvex". Read only: it stays the viewer's.
-std::wstring RecordingsFolder()
-{
-    wchar_t chosen[MAX_PATH] = {};
-    GetPrivateProfileStringW(L"Recording", L"Folder", L"", chosen, MAX_PATH, L"C:/Program Files/Orvex/ViewRecord.ini");
-    if (chosen[0])
-        return chosen;
-    std::wstring videos;
-    PWSTR known = nullptr;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Videos, 0, nullptr, &known)) && known)
-        videos = known;
-    CoTaskMemFree(known);
-    return videos.empty() ? std::wstring() : videos + L"\\Orvex";
-}
 
 std::wstring SpeedText(int quarters)
 {
@@ -57,6 +40,22 @@ int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data)
 }
 
 } // namespace
+
+// The folder the viewer records into: the one chosen in its folder dialog (kept beside the
+// settings), else the person's Videos folder plus "Orvex". Read only: it stays the viewer's.
+std::wstring ViewerRecordingsFolder()
+{
+    wchar_t chosen[MAX_PATH] = {};
+    GetPrivateProfileStringW(L"Recording", L"Folder", L"", chosen, MAX_PATH, L"C:/Program Files/Orvex/ViewRecord.ini");
+    if (chosen[0])
+        return chosen;
+    std::wstring videos;
+    PWSTR known = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Videos, 0, nullptr, &known)) && known)
+        videos = known;
+    CoTaskMemFree(known);
+    return videos.empty() ? std::wstring() : videos + L"\\Orvex";
+}
 
 CPlayerCtrl::CPlayerCtrl()
     : ActiveXControl(kPlayerClass),
@@ -261,7 +260,7 @@ LRESULT CPlayerCtrl::OnCreate()
     });
     SetWindowTextW(Hwnd(), ReceivedText().c_str());
     SetCount(count_);
-    OpenRoot(RecordingsFolder());
+    OpenRoot(ViewerRecordingsFolder());
     SetTimer(Hwnd(), kTickTimer, kTickMs, nullptr);
     SetTimer(Hwnd(), kRefreshTimer, kRefreshMs, nullptr);
     return 0;
@@ -370,43 +369,15 @@ void CPlayerCtrl::OnViewCommand(int command)
     SetFocus(Hwnd());
 }
 
-// The keys of video players. Orvex's module window takes Enter, Escape and Space before any
-// control sees them: K plays and pauses. Left and right jump 10 s, with Shift (or up and down) a
-// minute; period steps one picture, comma goes back to the previous key frame; plus and minus
-// change the speed. F8 closes the module.
+// The keys of video players (player::TransportKey); F8 closes the module.
 bool CPlayerCtrl::OnKey(UINT vk)
 {
-    const bool shift = GetKeyState(VK_SHIFT) < 0;
-    switch (vk) {
-    case 'K':
-        if (player::Playback* p = view_.Core(); p && p->Playing())
-            view_.Pause();
-        else
-            view_.Play();
-        break;
-    case VK_LEFT: view_.Jump(shift ? -60000 : -10000); break;
-    case VK_RIGHT: view_.Jump(shift ? 60000 : 10000); break;
-    case VK_DOWN: view_.Jump(-60000); break;
-    case VK_UP: view_.Jump(60000); break;
-    case VK_OEM_PERIOD: view_.StepForward(); break;
-    case VK_OEM_COMMA: view_.StepBackKey(); break;
-    case VK_OEM_PLUS:
-    case VK_ADD:
-    case VK_OEM_MINUS:
-    case VK_SUBTRACT: {
-        const player::Playback* p = view_.Core();
-        if (!p)
-            break;
-        const int* at = std::find(std::begin(kSpeeds), std::end(kSpeeds), p->Speed());
-        const bool faster = vk == VK_OEM_PLUS || vk == VK_ADD;
-        if (at == std::end(kSpeeds) || (faster && at + 1 == std::end(kSpeeds)) || (!faster && at == std::begin(kSpeeds)))
-            break;
-        view_.SetSpeed(faster ? at[1] : at[-1]);
-        break;
+    if (vk == kCloseKey) {
+        CloseHost();
+        return true;
     }
-    case kCloseKey: CloseHost(); return true;
-    default: return false;
-    }
+    if (!player::TransportKey(view_, vk, GetKeyState(VK_SHIFT) < 0))
+        return false;
     ShowState();
     return true;
 }

@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+// The folder the viewer records into: [Recording] Folder of "C:/Program Files/Orvex/ViewRecord.ini",
+// else the person's Videos folder plus "Orvex" (empty when there is none). Read, never written.
+std::wstring ViewerRecordingsFolder();
+
 class CPlayerCtrl final : public win::ActiveXControl {
 public:
     enum : DISPID { kAddress = 1, kPort = 2, kUser = 3, kPassword = 4, kSetAddr = 5, kReceived = 100 };

@@ -31,8 +31,6 @@ const SubstituteKind kRemoteSetupKind = {
     VT_UI4};
 const SubstituteKind kBackupKind = {
     L"Backup", {&CLSID_Backup, &DIID__DBackup, &DIID__DModuleEvents, nullptr, L"Backup Control", kMiscStatus}, VT_BSTR};
-const SubstituteKind kSearchKind = {
-    L"Search", {&CLSID_Search, &DIID__DSearch, &DIID__DModuleEvents, nullptr, L"Search Control", kMiscStatus}, VT_BSTR};
 
 CSubstituteCtrl::CSubstituteCtrl(const SubstituteKind& kind)
     : ActiveXControl(kind.cls), kind_(kind), titleFont_(MakeFont(22, FW_BOLD)), textFont_(MakeFont(16, FW_NORMAL))

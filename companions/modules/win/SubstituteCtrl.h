@@ -1,6 +1,6 @@
 #pragma once
-// The manager's module controls (remote setup, search) as stand-ins, and the base of the backup
-// control (BackupCtrl.h): each takes the
+// The manager's remote-setup module as a stand-in, and the base of the backup control
+// (BackupCtrl.h): each takes the
 // site the manager hands it through its dispatch interface, shows in its window what arrived and
 // with which type (also as its window text; the remote setup draws only the site itself, in the
 // viewer's look), reads it back as text (Received, DISPID 100), and asks its container to close
@@ -13,14 +13,14 @@
 #include "foundation/ComServer.h"
 #include "foundation/Handles.h"
 
-// What tells the four controls apart.
+// What tells the controls on this base apart.
 struct SubstituteKind {
     const wchar_t* name; // shown first, e.g. "Remote setup"
     win::ControlClass cls;
     VARTYPE portType; // what DISPID 2 accepts: VT_UI4 or VT_BSTR
 };
 
-extern const SubstituteKind kRemoteSetupKind, kBackupKind, kSearchKind;
+extern const SubstituteKind kRemoteSetupKind, kBackupKind;
 
 // The module's class table, one row per control (Orvmods.cpp).
 extern const win::com::ClassRow kOrvmodsRows[4];
@@ -74,8 +74,4 @@ private:
 class CRemoteSetupCtrl final : public CSubstituteCtrl {
 public:
     CRemoteSetupCtrl() : CSubstituteCtrl(kRemoteSetupKind) {}
-};
-class CSearchCtrl final : public CSubstituteCtrl {
-public:
-    CSearchCtrl() : CSubstituteCtrl(kSearchKind) {}
 };

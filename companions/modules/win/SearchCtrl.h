@@ -1,0 +1,120 @@
+#pragma once
+// The search module: the recordings this PC holds of the site Orvex hands over (address and port),
+// found in the folder the viewer records into. A month calendar marks the days that hold
+// recordings; the chosen day shows its lanes per camera on the timeline and a list of its motion
+// events (camera, start in the DVR's local time, length), filtered by camera and by the
+// sensitivity the person sets. A double click on an event or on the timeline plays from there in
+// the player's view with its transport. A site or a day without recordings says so.
+//
+// It takes the members every module takes (address, port, user, password, SetAddr) and reads them
+// back (Received), as the stand-ins did. Safe for scripting: no member names a file or a folder.
+#include <windows.h>
+#include "Catalogue.h"
+#include "FaceButtons.h"
+#include "MonthGrid.h"
+#include "MotionEvents.h"
+#include "Orvmods_h.h"
+#include "PlaybackView.h"
+#include "Timeline.h"
+#include "foundation/ActiveXControl.h"
+#include "foundation/Handles.h"
+#include "foundation/ListView.h"
+#include <memory>
+#include <string>
+#include <vector>
+
+class CSearchCtrl final : public win::ActiveXControl {
+public:
+    enum : DISPID { kAddress = 1, kPort = 2, kUser = 3, kPassword = 4, kSetAddr = 5, kReceived = 100 };
+    // Children: the Close button keeps the stand-ins' identifier.
+    enum : int {
+        kCloseButton = 1001, kStatusList = 1012, kTimeline = 1013, kCameraFilter = 1020, kSensitivity = 1021,
+        kEventList = 1022, kNotice = 1023, kCalendar = 1024
+    };
+    enum : int {
+        kCmdBackKey = 2021, kCmdBack10s, kCmdPlay, kCmdFore10s, kCmdStep, kCmdSlower, kCmdFaster
+    };
+    static constexpr UINT kCloseKey = VK_F8;
+    static constexpr int kDefaultSensitivity = 77; // a level of 24 counts, as the player's marks
+
+    CSearchCtrl();
+
+private:
+    ~CSearchCtrl() override;
+    bool CreateControlWindow(HWND parent, const RECT& pos) override;
+    HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr) override;
+    void ExchangeProperties(win::PropertyExchange&) override {}
+    bool PreTranslate(MSG& msg) override;
+    void DrawContent(HDC dc, const RECT& bounds) override;
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+    // ---- the members every module takes ----
+    HRESULT Member(int index, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
+    HRESULT SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result);
+    std::wstring Text(int index) const;
+    std::wstring ReceivedText() const;
+
+    // ---- the window ----
+    LRESULT OnCreate();
+    void OnDestroy();
+    void OnSize(int width, int height);
+    void OnPaint(HDC dc);
+    void OnCommand(int id, int code);
+    void OnViewCommand(int command);
+    LRESULT OnNotify(const NMHDR& hdr);
+    void OnTimer();
+    bool OnKey(UINT vk);
+    void OnWheel(int delta, POINT screen, WPARAM wp, LPARAM lp);
+    HBRUSH OnColour(HDC dc, HWND child);
+    void OnDrawItem(const DRAWITEMSTRUCT& item);
+    void CloseHost();
+    void ShowState();
+    void Status(const std::wstring& line);
+    void Notice(const std::wstring& text);
+
+    // ---- the recordings ----
+    void OpenSite();
+    void OpenDay(uint32_t day);
+    void CloseDay();
+    // The day's events at the sensitivity set, and the lanes' motion marks with them.
+    void FindEvents();
+    void FillList();
+    void PlayFrom(int64_t ms);
+    std::wstring LocalTime(int64_t ms) const; // hh:mm:ss on the DVR's clock
+
+    // ---- the small picture of a moment (the timeline hovered, an event chosen) ----
+    // A popup over the control at `at` (screen; its top left, moved inside the control's right part);
+    // camera < 0 hides it.
+    void Preview(int64_t ms, int camera, POINT at);
+    void ApplyPreview(); // at most every 100 ms: the picture of the latest moment asked for
+
+    win::Variant values_[4]; // DISPIDs 1 to 4, as they came
+    int setAddrCalls_ = 0;
+    bool setAddrAnswer_ = false;
+
+    win::Font font_, noticeFont_;
+    win::Brush panel_, back_;
+    HWND close_ = nullptr, filter_ = nullptr, sensitivity_ = nullptr, status_ = nullptr, notice_ = nullptr;
+    win::ListView list_;
+    std::unique_ptr<player::CFaceButtons> buttons_;
+    player::CPlaybackView view_;
+    player::CTimeline timeline_;
+    player::CMonthGrid calendar_;
+    class PreviewFrame;
+    std::unique_ptr<PreviewFrame> frame_; // the popup that holds the small picture
+    player::CPlaybackView preview_; // one camera, paused
+    int previewCamera_ = -1, previewOpen_ = -1; // asked for; open in preview_
+    int64_t previewMs_ = 0;
+    bool previewDue_ = false;
+    uint64_t previewAt_ = 0; // the PC's tick of the latest picture made
+    int labelTop_[4] = {}; // "Camera", "Sensitivity", "Motion", "Status"
+
+    std::string siteFolder_; // UTF-8; empty without a site
+    uint32_t day_ = 0; // the day shown, 0 when none
+    std::vector<int> dayCameras_; // with recordings that day, ascending
+    std::vector<std::vector<uint8_t>> dayMotion_; // per day camera, its 86400 levels
+    std::vector<player::TimelineLane> lanes_;
+    std::vector<player::MotionEvent> events_;
+    uint8_t zone_ = 255, daylight_ = 0; // the DVR's, from the day's first picture (255: UTC)
+    std::wstring stateText_;
+};
