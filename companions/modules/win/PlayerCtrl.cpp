@@ -23,15 +23,6 @@ constexpr COLORREF kBack = RGB(16, 17, 20), kPanel = RGB(30, 32, 37), kInk = RGB
 // A second whose motion level reaches this is marked on the timeline (255: nothing recorded).
 constexpr uint8_t kMotionMark = 24;
 
-std::wstring SpeedText(int quarters)
-{
-    switch (quarters) {
-    case 1: return L"1/4x";
-    case 2: return L"1/2x";
-    default: return std::to_wstring(quarters / 4) + L"x";
-    }
-}
-
 int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data)
 {
     if (msg == BFFM_INITIALIZED && data)
@@ -68,96 +59,15 @@ CPlayerCtrl::CPlayerCtrl()
 
 CPlayerCtrl::~CPlayerCtrl() = default;
 
-// ---- the members every module takes ----
-
+// The members every module takes; what arrived is also the window's text, for a container in
+// another process.
 HRESULT CPlayerCtrl::InvokeMember(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr)
 {
-    switch (id) {
-    case kAddress:
-    case kPort:
-    case kUser:
-    case kPassword: return Member(static_cast<int>(id - kAddress), flags, params, result, argErr);
-    case kSetAddr: return SetAddr(flags, params, result);
-    case kReceived: {
-        if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) || !(flags & DISPATCH_PROPERTYGET))
-            return DISP_E_MEMBERNOTFOUND;
-        std::wstring text = ReceivedText();
-        return TextProperty(text, DISPATCH_PROPERTYGET, params, result, argErr);
-    }
-    default: return DISP_E_MEMBERNOTFOUND;
-    }
-}
-
-// Text only, as the type library says; anything else is refused and the member keeps its value.
-HRESULT CPlayerCtrl::Member(int index, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr)
-{
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        if (params.cArgs != 1 || !params.rgvarg)
-            return DISP_E_BADPARAMCOUNT;
-        if (params.cNamedArgs != 1 || !params.rgdispidNamedArgs || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
-            return DISP_E_PARAMNOTOPTIONAL;
-        VARIANT& arg = params.rgvarg[0];
-        win::Variant value;
-        if (((arg.vt & VT_BYREF) && !arg.byref) || FAILED(VariantCopyInd(value.Get(), &arg)) || value->vt != VT_BSTR) {
-            if (argErr)
-                *argErr = 0;
-            return DISP_E_TYPEMISMATCH;
-        }
-        values_[index] = std::move(value);
-        if (Hwnd())
-            SetWindowTextW(Hwnd(), ReceivedText().c_str());
-        return S_OK;
-    }
-    if (flags & DISPATCH_PROPERTYGET) {
-        if (params.cArgs != 0)
-            return DISP_E_BADPARAMCOUNT;
-        if (!result)
-            return S_OK;
-        VariantInit(result);
-        return VariantCopy(result, values_[index].Get());
-    }
-    return DISP_E_MEMBERNOTFOUND;
-}
-
-HRESULT CPlayerCtrl::SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result)
-{
-    if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
-        return DISP_E_MEMBERNOTFOUND;
-    if (params.cArgs != 0)
-        return DISP_E_BADPARAMCOUNT;
-    ++setAddrCalls_;
-    setAddrAnswer_ = !Text(0).empty() && !Text(1).empty() && !Text(2).empty();
-    if (result) {
-        VariantInit(result);
-        result->vt = VT_BOOL;
-        result->boolVal = setAddrAnswer_ ? VARIANT_TRUE : VARIANT_FALSE;
-    }
-    if (Hwnd())
-        SetWindowTextW(Hwnd(), ReceivedText().c_str());
-    return S_OK;
-}
-
-std::wstring CPlayerCtrl::Text(int index) const
-{
-    const VARIANT& v = *values_[index].Get();
-    return v.vt == VT_BSTR && v.bstrVal ? std::wstring(v.bstrVal, SysStringLen(v.bstrVal)) : std::wstring();
-}
-
-// One line each: the module, address, port and its type, user, the password's length (never the
-// password), SetAddr. Also the window's text, for a container in another process.
-std::wstring CPlayerCtrl::ReceivedText() const
-{
-    auto given = [this](int index) { return values_[index]->vt != VT_EMPTY; };
-    const std::wstring none = L"(not given)";
-    std::wstring t = L"Player module\r\n";
-    t += L"Address: " + (given(0) ? Text(0) : none) + L"\r\n";
-    t += L"Port: " + (given(1) ? Text(1) + L" (VT_BSTR)" : none) + L"\r\n";
-    t += L"User: " + (given(2) ? Text(2) : none) + L"\r\n";
-    t += L"Password: " + (given(3) ? std::to_wstring(Text(3).size()) + L" characters" : none) + L"\r\n";
-    t += setAddrCalls_ == 0 ? std::wstring(L"SetAddr: not called")
-                            : L"SetAddr: called " + std::to_wstring(setAddrCalls_) + L" time(s), answered " +
-            (setAddrAnswer_ ? L"TRUE" : L"FALSE");
-    return t + L"\r\n";
+    bool changed = false;
+    const HRESULT hr = members_.Invoke(id, flags, params, result, argErr, &changed);
+    if (changed && Hwnd())
+        SetWindowTextW(Hwnd(), members_.ReceivedText().c_str());
+    return hr;
 }
 
 // ---- the window ----
@@ -258,7 +168,7 @@ LRESULT CPlayerCtrl::OnCreate()
         view_.Seek(ms);
         ShowState();
     });
-    SetWindowTextW(Hwnd(), ReceivedText().c_str());
+    SetWindowTextW(Hwnd(), members_.ReceivedText().c_str());
     SetCount(count_);
     OpenRoot(ViewerRecordingsFolder());
     SetTimer(Hwnd(), kTickTimer, kTickMs, nullptr);
@@ -416,7 +326,7 @@ void CPlayerCtrl::ShowState()
     std::wstring text;
     if (const player::Playback* p = view_.Core()) {
         text = std::wstring(p->Playing() ? (view_.Waiting() ? L"Waiting for more" : L"Playing") : L"Paused") +
-            L"  " + SpeedText(p->Speed());
+            L"  " + orvmods::SpeedText(p->Speed());
         if (buttons_)
             buttons_->SetChecked(kCmdPlay, p->Playing());
     }

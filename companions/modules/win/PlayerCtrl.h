@@ -8,6 +8,7 @@
 #include <windows.h>
 #include "Catalogue.h"
 #include "FaceButtons.h"
+#include "ModuleMembers.h"
 #include "Orvmods_h.h"
 #include "PlaybackView.h"
 #include "Timeline.h"
@@ -22,7 +23,6 @@ std::wstring ViewerRecordingsFolder();
 
 class CPlayerCtrl final : public win::ActiveXControl {
 public:
-    enum : DISPID { kAddress = 1, kPort = 2, kUser = 3, kPassword = 4, kSetAddr = 5, kReceived = 100 };
     // Children: the Close button keeps the stand-ins' identifier; the lists are the person's.
     enum : int { kCloseButton = 1001, kSiteList = 1010, kCameraList = 1011, kStatusList = 1012, kTimeline = 1013 };
     enum : int {
@@ -42,12 +42,6 @@ private:
     bool PreTranslate(MSG& msg) override;
     void DrawContent(HDC dc, const RECT& bounds) override;
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-
-    // ---- the members every module takes ----
-    HRESULT Member(int index, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
-    HRESULT SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result);
-    std::wstring Text(int index) const;
-    std::wstring ReceivedText() const;
 
     // ---- the window ----
     LRESULT OnCreate();
@@ -75,9 +69,7 @@ private:
     void Status(const std::wstring& line);
     void ShowState();
 
-    win::Variant values_[4]; // DISPIDs 1 to 4, as they came
-    int setAddrCalls_ = 0;
-    bool setAddrAnswer_ = false;
+    orvmods::ModuleMembers members_{L"Player module"};
 
     win::Font font_;
     win::Brush dark_;

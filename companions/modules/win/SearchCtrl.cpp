@@ -31,15 +31,6 @@ constexpr UINT kPreviewEveryMs = 100;
 constexpr COLORREF kBack = RGB(16, 17, 20), kPanel = RGB(30, 32, 37), kInk = RGB(214, 218, 226),
                    kNoticeInk = RGB(255, 255, 255);
 
-std::wstring SpeedText(int quarters)
-{
-    switch (quarters) {
-    case 1: return L"1/4x";
-    case 2: return L"1/2x";
-    default: return std::to_wstring(quarters / 4) + L"x";
-    }
-}
-
 std::wstring DayText(uint32_t day)
 {
     wchar_t text[16];
@@ -107,100 +98,18 @@ CSearchCtrl::CSearchCtrl()
 
 CSearchCtrl::~CSearchCtrl() = default;
 
-// ---- the members every module takes ----
-
+// The members every module takes; what arrived is also the window's text, for a container in
+// another process. SetAddr takes the site (address, port and user there) and opens its recordings.
 HRESULT CSearchCtrl::InvokeMember(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr)
 {
-    switch (id) {
-    case kAddress:
-    case kPort:
-    case kUser:
-    case kPassword: return Member(static_cast<int>(id - kAddress), flags, params, result, argErr);
-    case kSetAddr: return SetAddr(flags, params, result);
-    case kReceived: {
-        if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) || !(flags & DISPATCH_PROPERTYGET))
-            return DISP_E_MEMBERNOTFOUND;
-        std::wstring text = ReceivedText();
-        return TextProperty(text, DISPATCH_PROPERTYGET, params, result, argErr);
+    bool changed = false;
+    const HRESULT hr = members_.Invoke(id, flags, params, result, argErr, &changed);
+    if (changed && Hwnd()) {
+        SetWindowTextW(Hwnd(), members_.ReceivedText().c_str());
+        if (id == orvmods::ModuleMembers::kSetAddr)
+            OpenSite();
     }
-    default: return DISP_E_MEMBERNOTFOUND;
-    }
-}
-
-// Text only, as the type library says; anything else is refused and the member keeps its value.
-HRESULT CSearchCtrl::Member(int index, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr)
-{
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        if (params.cArgs != 1 || !params.rgvarg)
-            return DISP_E_BADPARAMCOUNT;
-        if (params.cNamedArgs != 1 || !params.rgdispidNamedArgs || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
-            return DISP_E_PARAMNOTOPTIONAL;
-        VARIANT& arg = params.rgvarg[0];
-        win::Variant value;
-        if (((arg.vt & VT_BYREF) && !arg.byref) || FAILED(VariantCopyInd(value.Get(), &arg)) || value->vt != VT_BSTR) {
-            if (argErr)
-                *argErr = 0;
-            return DISP_E_TYPEMISMATCH;
-        }
-        values_[index] = std::move(value);
-        if (Hwnd())
-            SetWindowTextW(Hwnd(), ReceivedText().c_str());
-        return S_OK;
-    }
-    if (flags & DISPATCH_PROPERTYGET) {
-        if (params.cArgs != 0)
-            return DISP_E_BADPARAMCOUNT;
-        if (!result)
-            return S_OK;
-        VariantInit(result);
-        return VariantCopy(result, values_[index].Get());
-    }
-    return DISP_E_MEMBERNOTFOUND;
-}
-
-// Takes the site when address, port and user are there, as the viewer does, and opens its
-// recordings.
-HRESULT CSearchCtrl::SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result)
-{
-    if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
-        return DISP_E_MEMBERNOTFOUND;
-    if (params.cArgs != 0)
-        return DISP_E_BADPARAMCOUNT;
-    ++setAddrCalls_;
-    setAddrAnswer_ = !Text(0).empty() && !Text(1).empty() && !Text(2).empty();
-    if (result) {
-        VariantInit(result);
-        result->vt = VT_BOOL;
-        result->boolVal = setAddrAnswer_ ? VARIANT_TRUE : VARIANT_FALSE;
-    }
-    if (Hwnd()) {
-        SetWindowTextW(Hwnd(), ReceivedText().c_str());
-        OpenSite();
-    }
-    return S_OK;
-}
-
-std::wstring CSearchCtrl::Text(int index) const
-{
-    const VARIANT& v = *values_[index].Get();
-    return v.vt == VT_BSTR && v.bstrVal ? std::wstring(v.bstrVal, SysStringLen(v.bstrVal)) : std::wstring();
-}
-
-// One line each: the module, address, port and its type, user, the password's length (never the
-// password), SetAddr. Also the window's text, for a container in another process.
-std::wstring CSearchCtrl::ReceivedText() const
-{
-    auto given = [this](int index) { return values_[index]->vt != VT_EMPTY; };
-    const std::wstring none = L"(not given)";
-    std::wstring t = L"Search module\r\n";
-    t += L"Address: " + (given(0) ? Text(0) : none) + L"\r\n";
-    t += L"Port: " + (given(1) ? Text(1) + L" (VT_BSTR)" : none) + L"\r\n";
-    t += L"User: " + (given(2) ? Text(2) : none) + L"\r\n";
-    t += L"Password: " + (given(3) ? std::to_wstring(Text(3).size()) + L" characters" : none) + L"\r\n";
-    t += setAddrCalls_ == 0 ? std::wstring(L"SetAddr: not called")
-                            : L"SetAddr: called " + std::to_wstring(setAddrCalls_) + L" time(s), answered " +
-            (setAddrAnswer_ ? L"TRUE" : L"FALSE");
-    return t + L"\r\n";
+    return hr;
 }
 
 // ---- the window ----
@@ -341,7 +250,7 @@ LRESULT CSearchCtrl::OnCreate()
         Preview(ms, camera, POINT{at.x - kPreviewWidth / 2, line.top - kPreviewHeight - kGap});
     });
     calendar_.SetChoose([this](uint32_t day) { OpenDay(day); });
-    SetWindowTextW(Hwnd(), ReceivedText().c_str());
+    SetWindowTextW(Hwnd(), members_.ReceivedText().c_str());
     view_.ShowEmpty(4);
     OpenSite();
     SetTimer(Hwnd(), kTickTimer, kTickMs, nullptr);
@@ -396,8 +305,8 @@ void CSearchCtrl::OnPaint(HDC dc)
     SetTextColor(dc, kInk);
     win::ScopedSelect font(dc, font_.Get());
     std::wstring title = L"Search";
-    if (!Text(0).empty())
-        title += L"  " + Text(0) + L":" + Text(1);
+    if (!members_.Text(0).empty())
+        title += L"  " + members_.Text(0) + L":" + members_.Text(1);
     RECT head{kGap, 0, kSide, kBar};
     DrawTextW(dc, title.c_str(), -1, &head, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
     const wchar_t* labels[] = {L"Camera", L"Sensitivity", L"Motion (double click plays)", L"Status"};
@@ -541,7 +450,7 @@ void CSearchCtrl::ShowState()
     std::wstring text;
     if (const player::Playback* p = view_.Core()) {
         text = std::wstring(p->Playing() ? (view_.Waiting() ? L"Waiting for more" : L"Playing") : L"Paused") + L"  " +
-            SpeedText(p->Speed());
+            orvmods::SpeedText(p->Speed());
         if (buttons_)
             buttons_->SetChecked(kCmdPlay, p->Playing());
     }
@@ -606,8 +515,8 @@ void CSearchCtrl::OpenSite()
     calendar_.SetMarked({});
     calendar_.Choose(0);
     InvalidateRect(Hwnd(), nullptr, FALSE);
-    const std::wstring address = Text(0);
-    const std::wstring portText = Text(1);
+    const std::wstring address = members_.Text(0);
+    const std::wstring portText = members_.Text(1);
     wchar_t* end = nullptr;
     const unsigned long port = portText.empty() ? 0 : wcstoul(portText.c_str(), &end, 10);
     if (address.empty() || portText.empty()) {

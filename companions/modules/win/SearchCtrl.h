@@ -11,6 +11,7 @@
 #include <windows.h>
 #include "Catalogue.h"
 #include "FaceButtons.h"
+#include "ModuleMembers.h"
 #include "MonthGrid.h"
 #include "MotionEvents.h"
 #include "Orvmods_h.h"
@@ -25,7 +26,6 @@
 
 class CSearchCtrl final : public win::ActiveXControl {
 public:
-    enum : DISPID { kAddress = 1, kPort = 2, kUser = 3, kPassword = 4, kSetAddr = 5, kReceived = 100 };
     // Children: the Close button keeps the stand-ins' identifier.
     enum : int {
         kCloseButton = 1001, kStatusList = 1012, kTimeline = 1013, kCameraFilter = 1020, kSensitivity = 1021,
@@ -47,12 +47,6 @@ private:
     bool PreTranslate(MSG& msg) override;
     void DrawContent(HDC dc, const RECT& bounds) override;
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
-
-    // ---- the members every module takes ----
-    HRESULT Member(int index, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
-    HRESULT SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result);
-    std::wstring Text(int index) const;
-    std::wstring ReceivedText() const;
 
     // ---- the window ----
     LRESULT OnCreate();
@@ -88,9 +82,7 @@ private:
     void Preview(int64_t ms, int camera, POINT at);
     void ApplyPreview(); // at most every 100 ms: the picture of the latest moment asked for
 
-    win::Variant values_[4]; // DISPIDs 1 to 4, as they came
-    int setAddrCalls_ = 0;
-    bool setAddrAnswer_ = false;
+    orvmods::ModuleMembers members_{L"Search module"};
 
     win::Font font_, noticeFont_;
     win::Brush panel_, back_;
