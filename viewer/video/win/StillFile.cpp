@@ -1,9 +1,35 @@
 #include "StillFile.h"
 #include "foundation/ComPtr.h"
+#include "foundation/Trace.h"
+#include <commdlg.h>
+#include <shlobj.h>
 #include <wincodec.h>
 #include <cwchar>
+#include <cwctype>
 
-namespace view {
+namespace video {
+
+namespace {
+
+std::wstring PicturesFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return path;
+    return {};
+}
+
+bool EndsWithBmp(const std::wstring& path)
+{
+    if (path.size() < 4)
+        return false;
+    std::wstring tail = path.substr(path.size() - 4);
+    for (wchar_t& c : tail)
+        c = static_cast<wchar_t>(std::towlower(c));
+    return tail == L".bmp";
+}
+
+} // namespace
 
 std::wstring StillFileName(int camera, const video::PictureTime& t)
 {
@@ -69,4 +95,38 @@ HRESULT WriteStillFile(const std::wstring& path, bool bmp, int width, int height
     return hr;
 }
 
-} // namespace view
+StillSaved SaveStillAs(HWND owner, int camera, const DisplayManager::Still& still, std::wstring* path)
+{
+    const std::wstring folder = PicturesFolder();
+    wchar_t file[MAX_PATH] = {};
+    const std::wstring proposed = StillFileName(camera, still.time);
+    proposed.copy(file, MAX_PATH - 1);
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = L"PNG (*.png)\0*.png\0BMP (*.bmp)\0*.bmp\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    ofn.lpstrDefExt = L"png";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    StillSaved result = StillSaved::kCancelled;
+    if (GetSaveFileNameW(&ofn)) {
+        *path = file;
+        const bool bmp = ofn.nFilterIndex == 2 || EndsWithBmp(*path);
+        const HRESULT hr = WriteStillFile(*path, bmp, still.width, still.height, still.stride, still.bgr.data());
+        if (SUCCEEDED(hr)) {
+            result = StillSaved::kSaved;
+        } else {
+            win::Trace(L"===>>> still not written: 0x%08lX\n", static_cast<unsigned long>(hr));
+            result = StillSaved::kFailed;
+        }
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return result;
+}
+
+} // namespace video
