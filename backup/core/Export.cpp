@@ -87,6 +87,41 @@ bool ParseTimeText(const std::string& text, int64_t* out)
     return true;
 }
 
+bool ParseTimeTextMs(const std::string& text, int64_t* out)
+{
+    int64_t seconds = 0;
+    const size_t dot = text.find('.');
+    if (!ParseTimeText(text.substr(0, dot), &seconds))
+        return false;
+    int ms = 0;
+    if (dot != std::string::npos) {
+        const std::string f = text.substr(dot + 1);
+        if (f.size() != 3 || f.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        ms = std::stoi(f);
+    }
+    *out = seconds * 1000 + ms;
+    return true;
+}
+
+bool ZoneOfLocalTimes(const std::vector<std::pair<int64_t, int64_t>>& utcLocal, uint8_t* zone, uint8_t* daylight)
+{
+    if (utcLocal.empty())
+        return false;
+    for (int z = 0; z < video::kTimeZoneCount; ++z)
+        for (uint8_t d : {uint8_t(1), uint8_t(0)}) {
+            bool all = true;
+            for (const auto& [utc, local] : utcLocal)
+                all = all && LocalSecondsOf(utc, uint8_t(z), d) == local;
+            if (all) {
+                *zone = uint8_t(z);
+                *daylight = d;
+                return true;
+            }
+        }
+    return false;
+}
+
 int64_t UtcOfLocalSeconds(int64_t local, uint8_t zone, uint8_t daylight)
 {
     const video::TimeZoneEntry* e = video::FindTimeZone(zone);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace backup {
@@ -83,6 +84,12 @@ int64_t UnixSecondsOf(int year, int month, int day, int hour, int minute, int se
 void CivilOf(int64_t unixSeconds, int& year, int& month, int& day, int& hour, int& minute, int& second);
 // "YYYY-MM-DD hh:mm:ss" (or 'T' between) to its fields; false when not a valid time.
 bool ParseTimeText(const std::string& text, int64_t* unixSecondsOfFields);
+// The same with optional milliseconds ("YYYY-MM-DD hh:mm:ss.mmm"), as the manifest writes
+// picture times: ms since 1970 of the fields.
+bool ParseTimeTextMs(const std::string& text, int64_t* msOfFields);
+// A zone index and daylight flag of the DVR under which each UTC second shows as its local second
+// (pairs of utc, local seconds since 1970 of the fields); false when no zone of the table does.
+bool ZoneOfLocalTimes(const std::vector<std::pair<int64_t, int64_t>>& utcLocal, uint8_t* zone, uint8_t* daylight);
 // The UTC instant of a DVR local time, for the zone and flag: the first instant whose local time
 // matches (at the autumn change the earlier one), or the nearest later one in the spring gap.
 int64_t UtcOfLocalSeconds(int64_t localSeconds, uint8_t zone, uint8_t daylight);

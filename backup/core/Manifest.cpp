@@ -1,9 +1,11 @@
 #include "Manifest.h"
 #include "OutFile.h"
 #include "Sha256.h"
+#include "File.h"
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace backup {
 
@@ -13,13 +15,13 @@ std::string BaseName(const std::string& path)
     return s == std::string::npos ? path : path.substr(s + 1);
 }
 
-namespace {
-
 std::string DirName(const std::string& path)
 {
     const size_t s = path.find_last_of("/\\");
     return s == std::string::npos ? std::string() : path.substr(0, s + 1);
 }
+
+namespace {
 
 std::string Json(const std::string& s)
 {
@@ -38,11 +40,6 @@ std::string Json(const std::string& s)
 }
 
 std::string Num(uint64_t v) { return std::to_string(v); }
-
-struct Entry {
-    std::string name, sha;
-    uint64_t size = 0;
-};
 
 bool Commit(const std::string& path, const std::string& text, std::string* error)
 {
@@ -176,53 +173,112 @@ bool ParseSize(const std::string& s, uint64_t* v)
 
 } // namespace
 
-bool VerifyManifest(const std::string& path, std::vector<VerifiedFile>* out, std::string* error)
+bool ReadManifest(const std::string& path, std::vector<ManifestEntry>* out, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    out->clear();
+    const store::File in = store::File::Read(path);
+    const int64_t length = in.Size();
+    if (!in.IsOpen() || length < 0) {
         *error = "cannot read the manifest " + path;
         return false;
     }
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    if (text.size() > (64u << 20)) {
+    if (length > (64 << 20)) {
         *error = "the manifest " + path + " is far too large to be one";
         return false;
     }
-    std::vector<Entry> entries;
+    std::string text(size_t(length), '\0');
+    if (length > 0 && in.ReadAt(0, reinterpret_cast<uint8_t*>(text.data()), text.size()) != length) {
+        *error = "cannot read the manifest " + path;
+        return false;
+    }
     const size_t first = text.find_first_not_of(" \t\r\n");
     if (first != std::string::npos && text[first] == '{') {
+        // Each file's object runs from its "name" to the next one's.
         size_t pos = text.find("\"files\"");
-        std::string v;
-        while (pos != std::string::npos && JsonValue(text, "name", pos, &v)) {
-            Entry e;
-            e.name = v;
-            std::string sz;
-            if (!JsonValue(text, "sha256", pos, &e.sha) || !JsonValue(text, "size", pos, &sz) || !ParseSize(sz, &e.size))
+        while (pos != std::string::npos) {
+            const size_t at = text.find("\"name\"", pos);
+            if (at == std::string::npos)
                 break;
-            entries.push_back(e);
+            const size_t next = text.find("\"name\"", at + 6);
+            const std::string object = text.substr(at, next == std::string::npos ? std::string::npos : next - at);
+            pos = next;
+            ManifestEntry e;
+            size_t p = 0;
+            std::string v;
+            if (!JsonValue(object, "name", p, &e.name) || !JsonValue(object, "sha256", p, &e.sha256) ||
+                !JsonValue(object, "size", p, &v) || !ParseSize(v, &e.size))
+                break;
+            size_t q = 0;
+            if (JsonValue(object, "camera", q, &v) && v.size() <= 2)
+                e.camera = std::stoi(v);
+            q = 0;
+            JsonValue(object, "subtitles_of", q, &e.subtitlesOf);
+            for (auto [key, field] : {std::pair{"first_local", &e.firstLocal}, std::pair{"first_utc", &e.firstUtc},
+                                      std::pair{"last_local", &e.lastLocal}, std::pair{"last_utc", &e.lastUtc}}) {
+                q = 0;
+                JsonValue(object, key, q, field);
+            }
+            out->push_back(std::move(e));
         }
     } else {
         std::istringstream lines(text);
         std::string line;
+        // "<local> DVR local, <utc> UTC"
+        auto times = [](const std::string& s, std::string* local, std::string* utc) {
+            const size_t a = s.find(" DVR local, "), b = s.rfind(" UTC");
+            if (a == std::string::npos || b == std::string::npos || b < a + 12)
+                return;
+            *local = s.substr(0, a);
+            *utc = s.substr(a + 12, b - a - 12);
+        };
         while (std::getline(lines, line)) {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
-            if (line.rfind("File: ", 0) == 0)
-                entries.push_back({line.substr(6), "", 0});
-            else if (!entries.empty() && line.rfind("  SHA-256: ", 0) == 0)
-                entries.back().sha = line.substr(11);
-            else if (!entries.empty() && line.rfind("  Size: ", 0) == 0) {
+            if (line.rfind("File: ", 0) == 0) {
+                ManifestEntry e;
+                e.name = line.substr(6);
+                out->push_back(e);
+                continue;
+            }
+            if (out->empty())
+                continue;
+            ManifestEntry& e = out->back();
+            if (line.rfind("  SHA-256: ", 0) == 0)
+                e.sha256 = line.substr(11);
+            else if (line.rfind("  Size: ", 0) == 0) {
                 const std::string n = line.substr(8, line.find(' ', 8) - 8);
-                if (!ParseSize(n, &entries.back().size))
-                    entries.back().sha.clear();
+                if (!ParseSize(n, &e.size))
+                    e.sha256.clear();
+            } else if (line.rfind("  Camera: ", 0) == 0) {
+                const std::string n = line.substr(10, line.find(',', 10) - 10);
+                if (!n.empty() && n.size() <= 2 && n.find_first_not_of("0123456789") == std::string::npos)
+                    e.camera = std::stoi(n);
+            } else if (line.rfind("  Subtitles of ", 0) == 0) {
+                e.subtitlesOf = line.substr(15, line.find(':', 15) - 15);
+            } else if (line.rfind("  First picture: ", 0) == 0) {
+                times(line.substr(17), &e.firstLocal, &e.firstUtc);
+            } else if (line.rfind("  Last picture: ", 0) == 0) {
+                times(line.substr(16), &e.lastLocal, &e.lastUtc);
             }
         }
     }
+    if (out->empty()) {
+        *error = path + " names no file: it is not a manifest of an export";
+        return false;
+    }
+    return true;
+}
+
+bool VerifyManifest(const std::string& path, std::vector<VerifiedFile>* out, std::string* error)
+{
+    std::vector<ManifestEntry> entries;
+    if (!ReadManifest(path, &entries, error))
+        return false;
     out->clear();
     for (const auto& e : entries) {
         VerifiedFile v;
         v.name = e.name;
-        if (e.sha.size() != 64 || e.name.empty() || e.name.find_first_of("/\\") != std::string::npos ||
+        if (e.sha256.size() != 64 || e.name.empty() || e.name.find_first_of("/\\") != std::string::npos ||
             e.name == "." || e.name == "..") {
             v.problem = "not a proper entry of a manifest";
         } else {
@@ -233,7 +289,7 @@ bool VerifyManifest(const std::string& path, std::vector<VerifiedFile>* out, std
             else if (size != e.size)
                 v.problem = "differs (size " + std::to_string(size) + " bytes, the manifest says " +
                     std::to_string(e.size) + ")";
-            else if (sha != e.sha)
+            else if (sha != e.sha256)
                 v.problem = "differs (SHA-256 " + sha + ")";
             else
                 v.ok = true;

@@ -23,6 +23,18 @@ struct ManifestInput {
 // Writes <base>.txt and <base>.json (temporary names, moved into place), hashing every file.
 bool WriteManifest(const std::string& base, const ManifestInput& in, std::string* error);
 
+// One file as a manifest names it. The times are as written ("YYYY-MM-DD hh:mm:ss.mmm"); the
+// subtitle files have none and name the AVI they belong to.
+struct ManifestEntry {
+    std::string name, sha256;
+    uint64_t size = 0;
+    int camera = 0; // 1-based; 0 when not given
+    std::string subtitlesOf;
+    std::string firstLocal, firstUtc, lastLocal, lastUtc;
+};
+// Reads a manifest (text or JSON). False with *error when it cannot be read or names no file.
+bool ReadManifest(const std::string& path, std::vector<ManifestEntry>* out, std::string* error);
+
 struct VerifiedFile {
     std::string name;
     bool ok = false;
@@ -33,5 +45,6 @@ struct VerifiedFile {
 bool VerifyManifest(const std::string& path, std::vector<VerifiedFile>* out, std::string* error);
 
 std::string BaseName(const std::string& path);
+std::string DirName(const std::string& path); // with its separator; empty for a bare name
 
 } // namespace backup

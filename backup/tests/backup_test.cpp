@@ -2,8 +2,10 @@
 // ffmpeg decodes every picture and sound sample without an error and finds the pictures the store
 // holds, the manifest's SHA-256 match and spot a changed byte; cancel and a full disk leave nothing
 // that looks complete.
+#include "AviReader.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
+#include "ExportSource.h"
 #include "Export.h"
 #include "ExportJob.h"
 #include "Manifest.h"
@@ -20,6 +22,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -408,4 +411,170 @@ TEST(Export, TheSimulatorsSyncMarkerKeepsItsSoundWithin40MsOfItsPicture)
         EXPECT_LE(std::fabs(best), 0.040) << "white picture at " << f << " s, click " << best * 1000 << " ms off";
     }
     EXPECT_GE(pairs, 2) << flashes.size() << " white pictures, " << clicks.size() << " clicks";
+}
+
+// ---- reading an export back: the AVI reader and the player's sources ----
+
+namespace {
+
+std::vector<uint8_t> FileBytes(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), {});
+}
+
+void WriteBytes(const fs::path& p, const std::vector<uint8_t>& b)
+{
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+}
+
+size_t Find(const std::vector<uint8_t>& b, const char* cc)
+{
+    for (size_t i = 0; i + 4 <= b.size(); ++i)
+        if (std::memcmp(&b[i], cc, 4) == 0)
+            return i;
+    return std::string::npos;
+}
+
+} // namespace
+
+TEST(AviReader, ReadsTheExportersFileAndACutOrMisindexedOneUpToTheDamage)
+{
+    Recording rec(4);
+    TempDir dir;
+    ExportResult r = ExportCamera(rec.video, &rec.audio, Options(dir.path / "cam03.avi", 4));
+    ASSERT_TRUE(r.ok) << r.error;
+    const ExportedFile& f = r.files[0];
+    AviReader good;
+    std::string error;
+    ASSERT_TRUE(good.Open((dir.path / "cam03.avi").string(), &error)) << error;
+    EXPECT_EQ("", good.Problem());
+    EXPECT_EQ(352, good.Width());
+    EXPECT_EQ(240, good.Height());
+    EXPECT_EQ(30000u, good.Rate());
+    EXPECT_EQ(1001u, good.Scale());
+    uint64_t pictures = 0, keys = 0, samples = 0;
+    for (const auto& c : good.Video())
+        pictures += c.size > 0, keys += c.key;
+    for (const auto& c : good.Sound())
+        samples += c.size / 2;
+    EXPECT_EQ(f.pictures, pictures);
+    EXPECT_EQ(8u, keys) << "every 15th of 120 pictures is an intra picture";
+    EXPECT_TRUE(good.Video()[0].key && good.Video()[15].key && !good.Video()[1].key);
+    EXPECT_EQ(f.soundSamples + f.silenceSamples, samples);
+    EXPECT_EQ(int64_t(1001000), good.SlotUs(30));
+
+    const std::vector<uint8_t> bytes = FileBytes(dir.path / "cam03.avi");
+    auto sameChunks = [&](const AviReader& a, size_t count) {
+        if (a.Video().size() != count)
+            return false;
+        for (size_t i = 0; i < count; ++i)
+            if (a.Video()[i].offset != good.Video()[i].offset || a.Video()[i].size != good.Video()[i].size ||
+                a.Video()[i].key != good.Video()[i].key)
+                return false;
+        return true;
+    };
+    // An index entry that points elsewhere: the chunks are found by reading the file through.
+    {
+        std::vector<uint8_t> b = bytes;
+        const size_t idx = Find(b, "idx1");
+        ASSERT_NE(std::string::npos, idx);
+        b[idx + 8 + 16 * 7 + 8] ^= 0x40;
+        WriteBytes(dir.path / "index.avi", b);
+        AviReader a;
+        ASSERT_TRUE(a.Open((dir.path / "index.avi").string(), &error)) << error;
+        EXPECT_NE(std::string::npos, a.Problem().find("index is damaged")) << a.Problem();
+        EXPECT_TRUE(sameChunks(a, good.Video().size()));
+    }
+    // Cut inside picture 60: the 59 before it, each wholly in the file.
+    {
+        const AviVideoChunk& cut = good.Video()[59];
+        std::vector<uint8_t> b(bytes.begin(), bytes.begin() + ptrdiff_t(cut.offset + cut.size / 2));
+        WriteBytes(dir.path / "cut.avi", b);
+        AviReader a;
+        ASSERT_TRUE(a.Open((dir.path / "cut.avi").string(), &error)) << error;
+        EXPECT_NE(std::string::npos, a.Problem().find("cut short")) << a.Problem();
+        EXPECT_TRUE(sameChunks(a, 59)) << a.Video().size();
+        for (const auto& c : a.Sound())
+            EXPECT_LE(c.offset + c.size, b.size());
+    }
+    // Sizes that lie: a chunk claiming nearly 4 GiB stops the reading there; a header list that
+    // runs past the file is refused.
+    {
+        std::vector<uint8_t> b = bytes;
+        b[Find(b, "idx1")] = 'X';
+        const size_t at = size_t(good.Video()[20].offset) - 4;
+        b[at] = b[at + 1] = b[at + 2] = b[at + 3] = 0xFF;
+        WriteBytes(dir.path / "lies.avi", b);
+        AviReader a;
+        ASSERT_TRUE(a.Open((dir.path / "lies.avi").string(), &error)) << error;
+        EXPECT_TRUE(sameChunks(a, 20)) << a.Video().size();
+        b = bytes;
+        b[Find(b, "hdrl") - 4] = 0xF0;
+        b[Find(b, "hdrl") - 2] = 0x7F;
+        WriteBytes(dir.path / "header.avi", b);
+        AviReader h;
+        EXPECT_FALSE(h.Open((dir.path / "header.avi").string(), &error));
+    }
+}
+
+// The export as the player reads it: the manifest's cameras and DVR clock, each picture at its
+// recorded time as a stream frame the viewer decodes, and the sound of the camera chosen.
+TEST(ExportPlayback, PicturesAtTheirRecordedTimesAndTheChosenCamerasSound)
+{
+    Recording rec(4);
+    TempDir dir;
+    ExportOptions o = Options(dir.path / "site-cam03.avi", 4);
+    ExportResult r = ExportCamera(rec.video, &rec.audio, o);
+    ASSERT_TRUE(r.ok) << r.error;
+    std::string error;
+    ASSERT_TRUE(WriteManifest((dir.path / "site-manifest").string(),
+                              {"10.0.0.5:50000", o.fromUs, o.toUs, 34, 1, {{3, 3, r.files}}}, &error));
+    // Opened from one of its files, the manifest beside it is found.
+    auto set = player::ExportSet::Open((dir.path / "site-cam03.avi").string(), &error);
+    ASSERT_TRUE(set) << error;
+    EXPECT_EQ(std::vector<int>{2}, set->Cameras());
+    EXPECT_EQ(LocalTimeText(o.fromUs, 34, 1), LocalTimeText(o.fromUs, set->Zone(), set->Daylight()));
+    EXPECT_EQ(int64_t(kStart / 1000), set->FirstMs());
+    ASSERT_EQ(1u, set->Spans(2).size());
+
+    // From 1.5 s: the key frame before (picture 30), then the pictures after it in order.
+    auto cam = set->OpenCamera(2);
+    ASSERT_TRUE(cam->Seek(int64_t(kStart / 1000) + 1500));
+    for (int i = 30; i < 50; ++i) {
+        store::Record rec3;
+        ASSERT_TRUE(cam->Next(&rec3));
+        wire::VideoFrameHeader h;
+        ASSERT_TRUE(wire::ParseVideoFrameHeader(rec3.block.data(), rec3.block.size(), h));
+        EXPECT_EQ(h.total, rec3.block.size());
+        EXPECT_EQ(18u, h.ChannelBits());
+        EXPECT_EQ(i % 15 != 0, h.Predicted()) << i;
+        EXPECT_EQ(int64_t((kStart + uint64_t(i) * 1001000 / 30) / 1000), rec3.dvrMs) << i;
+        EXPECT_EQ(22, h.widthDiv16);
+        // The stored picture itself, without the VOL the export put before a key frame.
+        const auto& stored = rec.video.blocks[size_t(i)];
+        EXPECT_TRUE(std::equal(stored.begin() + 64, stored.end(), rec3.block.begin() + 64, rec3.block.end())) << i;
+    }
+
+    // Sound: camera 3's as audio channel 3; camera 1 has none in this export.
+    std::vector<std::unique_ptr<store::RecordSource>> sources;
+    for (int c : {2, 0, 1, 3})
+        sources.push_back(set->OpenCamera(c));
+    auto p = player::Playback::Open({2, 0, 1, 3}, std::move(sources),
+                                    [&](int channel) { return set->OpenSound(channel); }, &error);
+    ASSERT_TRUE(p) << error;
+    auto soundOver = [&](int channel) {
+        EXPECT_TRUE(p->SetAudioChannel(channel));
+        p->Seek(int64_t(kStart / 1000) + 500);
+        p->Play();
+        size_t blocks = 0;
+        for (int64_t now = 0; now <= 1000; now += 20)
+            for (const auto& a : p->Tick(now).audio)
+                blocks += a.kind == player::kPcmBlock && a.block.size() == 256;
+        p->Pause();
+        return blocks;
+    };
+    EXPECT_NEAR(1000.0 / 16, double(soundOver(2)), 3.0);
+    EXPECT_EQ(0u, soundOver(0));
 }

@@ -7,20 +7,19 @@ namespace player {
 
 struct Playback::Cam {
     int channel = 0;
-    std::unique_ptr<store::StoreReader> reader;
+    std::unique_ptr<store::RecordSource> reader;
     std::optional<store::Record> pending; // read, not yet due
     bool positioned = false; // a Seek found pictures; otherwise retried from the head
     int64_t retryPc = INT64_MIN;
     int64_t lastKeyMs = INT64_MIN; // above 4x: the newest key frame handed out
 };
 
-std::unique_ptr<Playback> Playback::Open(const std::string& siteFolder, const std::vector<int>& cameras,
-                                         std::string* error)
+bool Playback::CheckCameras(const std::vector<int>& cameras, std::string* error)
 {
     auto fail = [&](const char* what) {
         if (error)
             *error = what;
-        return nullptr;
+        return false;
     };
     const size_t n = cameras.size();
     if (n != 1 && n != 4 && n != 9 && n != 16)
@@ -31,6 +30,14 @@ std::unique_ptr<Playback> Playback::Open(const std::string& siteFolder, const st
         if (std::count(cameras.begin(), cameras.end(), cameras[i]) != 1)
             return fail("a camera given twice");
     }
+    return true;
+}
+
+std::unique_ptr<Playback> Playback::Open(const std::string& siteFolder, const std::vector<int>& cameras,
+                                         std::string* error)
+{
+    if (!CheckCameras(cameras, error))
+        return nullptr;
     std::unique_ptr<Playback> p(new Playback());
     p->channels_ = cameras;
     for (int ch : cameras) {
@@ -44,6 +51,31 @@ std::unique_ptr<Playback> Playback::Open(const std::string& siteFolder, const st
     p->audio_ = store::StoreReader::OpenAudio(siteFolder, error);
     if (!p->audio_)
         return nullptr;
+    return p;
+}
+
+std::unique_ptr<Playback> Playback::Open(const std::vector<int>& cameras,
+                                         std::vector<std::unique_ptr<store::RecordSource>> sources, SoundOpener sound,
+                                         std::string* error)
+{
+    if (!CheckCameras(cameras, error))
+        return nullptr;
+    if (sources.size() != cameras.size() || std::count(sources.begin(), sources.end(), nullptr) != 0) {
+        if (error)
+            *error = "a source for each camera";
+        return nullptr;
+    }
+    std::unique_ptr<Playback> p(new Playback());
+    p->channels_ = cameras;
+    for (size_t i = 0; i < cameras.size(); ++i) {
+        auto c = std::make_unique<Cam>();
+        c->channel = cameras[i];
+        c->reader = std::move(sources[i]);
+        p->cams_.push_back(std::move(c));
+    }
+    p->soundOpener_ = std::move(sound);
+    if (p->soundOpener_)
+        p->audio_ = p->soundOpener_(p->audioChannel_);
     return p;
 }
 
@@ -146,7 +178,7 @@ void Playback::KeyCam(Cam& c, Due& due)
 
 void Playback::RunAudio(Due& due)
 {
-    if (!playing_ || quarters_ != kNormalSpeed) {
+    if (!audio_ || !playing_ || quarters_ != kNormalSpeed) {
         audioPositioned_ = false;
         audioPending_.reset();
         return;
@@ -165,7 +197,8 @@ void Playback::RunAudio(Due& due)
             store::Record r;
             if (!audio_->Next(&r))
                 return;
-            if (r.kind != store::kAudio || r.block.size() < wire::kAudioHeaderSize) {
+            const bool pcm = r.kind == kPcmBlock && !r.block.empty() && r.block.size() % 2 == 0;
+            if (!pcm && (r.kind != store::kAudio || r.block.size() < wire::kAudioHeaderSize)) {
                 due.problems.push_back("audio: record at " + std::to_string(r.dvrMs) + " is no audio block, passed over");
                 continue;
             }
@@ -194,8 +227,9 @@ void Playback::Finish(Due& due)
     for (auto& c : cams_)
         for (auto& p : c->reader->TakeProblems())
             due.problems.push_back(std::move(p));
-    for (auto& p : audio_->TakeProblems())
-        due.problems.push_back(std::move(p));
+    if (audio_)
+        for (auto& p : audio_->TakeProblems())
+            due.problems.push_back(std::move(p));
     due.headMs = head_;
 }
 
@@ -357,6 +391,12 @@ bool Playback::SetAudioChannel(int channel)
 {
     if (channel < 0 || channel > 3)
         return false;
+    if (soundOpener_ && channel != audioChannel_) {
+        audio_ = soundOpener_(channel);
+        audioPositioned_ = false;
+        audioPending_.reset();
+        audioRetryPc_ = INT64_MIN;
+    }
     audioChannel_ = channel;
     return true;
 }

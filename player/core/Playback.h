@@ -12,6 +12,7 @@
 // Not thread-safe: one caller (the player control's UI thread). The PC clock is the caller's nowMs.
 #include "StoreReader.h"
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,10 @@ constexpr int64_t kRetryMs = 1000; // PC ms between attempts to find pictures fo
 constexpr int kNormalSpeed = 4;
 constexpr int kKeyOnlyAbove = 16;
 
+// A record kind beside the store's: at most 128 samples (256 bytes) of 8 kHz 16-bit mono PCM,
+// little-endian (an export's sound).
+constexpr uint8_t kPcmBlock = 0x80;
+
 struct Picture {
     int camera = 0; // 0..15
     bool show = false; // false: decode only (it leads up to the picture shown)
@@ -35,7 +40,9 @@ struct Picture {
 
 struct Due {
     std::vector<Picture> video; // each camera's in its decoding order
-    std::vector<store::Record> audio; // only at 1x while playing; all four DVR channels, as sent
+    // Only at 1x while playing: the store's audio records (all four DVR channels, as sent), or an
+    // export's PCM blocks (kind kPcmBlock).
+    std::vector<store::Record> audio;
     std::vector<int> restarted; // cameras whose decoding starts afresh at a key frame (reset the decoder)
     std::vector<std::string> problems; // what the store passed over ("path: what"), and bad records
     bool waiting = false; // at the end of what is written: the head waits for more
@@ -47,6 +54,12 @@ public:
     // cameras: 1, 4, 9 or 16 distinct channels 0..15. nullptr with *error set otherwise. The head
     // stands nowhere until the first Seek.
     static std::unique_ptr<Playback> Open(const std::string& siteFolder, const std::vector<int>& cameras,
+                                          std::string* error);
+    // The same from other sources: one per camera, and the sound of an audio channel (0..3) opened
+    // when it is chosen (nullptr: none).
+    using SoundOpener = std::function<std::unique_ptr<store::RecordSource>(int channel)>;
+    static std::unique_ptr<Playback> Open(const std::vector<int>& cameras,
+                                          std::vector<std::unique_ptr<store::RecordSource>> sources, SoundOpener sound,
                                           std::string* error);
     ~Playback();
     Playback(const Playback&) = delete;
@@ -63,7 +76,9 @@ public:
     Due Jump(int64_t deltaMs); // +-10 s, +-1 min, or any: a Seek from the head
     // quarters: 1, 2, 4, 8, 16, 32 or 64; anything else is refused (false, nothing changes).
     bool SetSpeed(int quarters, Due* due);
-    bool SetAudioChannel(int channel); // 0..3: which of the block's four channels the caller plays
+    // 0..3: which of the block's four channels the caller plays; with a SoundOpener, whose sound
+    // is handed out from the head on.
+    bool SetAudioChannel(int channel);
 
     int64_t HeadMs() const { return head_; }
     bool Playing() const { return playing_; }
@@ -74,6 +89,7 @@ public:
 private:
     struct Cam;
     Playback() = default;
+    static bool CheckCameras(const std::vector<int>& cameras, std::string* error);
     bool KeyOnly() const { return quarters_ > kKeyOnlyAbove; }
     bool Peek(Cam& c, Due& due);
     void SeekCam(Cam& c, int64_t t, Due& due);
@@ -85,7 +101,8 @@ private:
 
     std::vector<std::unique_ptr<Cam>> cams_;
     std::vector<int> channels_;
-    std::unique_ptr<store::StoreReader> audio_;
+    std::unique_ptr<store::RecordSource> audio_; // may be nullptr: no sound
+    SoundOpener soundOpener_;
     std::optional<store::Record> audioPending_;
     bool audioPositioned_ = false;
     int64_t audioRetryPc_ = INT64_MIN;

@@ -51,8 +51,13 @@ void CPlaybackView::Silence()
 
 void CPlaybackView::SetAudioChannel(int channel)
 {
-    if (playback_ && playback_->SetAudioChannel(channel))
-        receiver_.SetSelectedChannel(static_cast<unsigned>(channel));
+    if (channel < 0 || channel > 3 || channel == audioChannel_)
+        return;
+    audioChannel_ = channel;
+    Silence();
+    if (playback_)
+        playback_->SetAudioChannel(channel);
+    receiver_.SetSelectedChannel(static_cast<unsigned>(channel));
 }
 
 bool CPlaybackView::Create(HWND parent, const RECT& area, bool withSound)
@@ -92,13 +97,36 @@ void CPlaybackView::Status(const std::wstring& line)
 bool CPlaybackView::Open(const std::string& siteFolder, const std::vector<int>& cameras, int64_t dvrMs)
 {
     Close();
-    const video::DivisionMode* mode = ModeFor(cameras.size());
     std::string error;
-    auto playback = mode ? Playback::Open(siteFolder, cameras, &error) : nullptr;
-    if (!playback) {
+    auto playback = ModeFor(cameras.size()) ? Playback::Open(siteFolder, cameras, &error) : nullptr;
+    return Start(std::move(playback), error, cameras, dvrMs);
+}
+
+bool CPlaybackView::Open(const ExportSet& set, const std::vector<int>& cameras, int64_t dvrMs)
+{
+    Close();
+    std::string error;
+    std::unique_ptr<Playback> playback;
+    if (ModeFor(cameras.size())) {
+        std::vector<std::unique_ptr<store::RecordSource>> sources;
+        for (int cam : cameras)
+            sources.push_back(set.OpenCamera(cam));
+        playback = Playback::Open(cameras, std::move(sources), [&set](int channel) { return set.OpenSound(channel); },
+                                  &error);
+    }
+    return Start(std::move(playback), error, cameras, dvrMs);
+}
+
+bool CPlaybackView::Start(std::unique_ptr<Playback> playback, const std::string& error, const std::vector<int>& cameras,
+                          int64_t dvrMs)
+{
+    const video::DivisionMode* mode = ModeFor(cameras.size());
+    if (!playback || !mode) {
         Status(L"The recordings cannot be read: " + win::FromUtf8(mode ? error : std::string("1, 4, 9 or 16 cameras")));
         return false;
     }
+    playback->SetAudioChannel(audioChannel_);
+    receiver_.SetSelectedChannel(static_cast<unsigned>(audioChannel_));
     if (xvid_.Load() != video::XvidStatus::Ready && !xvidMissingTold_) {
         xvidMissingTold_ = true;
         Status(L"xvidcore.dll is missing: no pictures");
@@ -227,8 +255,18 @@ void CPlaybackView::Apply(Due due)
             decoder_->ResetChannel(ch, 0, width, height);
     }
     for (const store::Record& r : due.audio) {
-        if (soundOpen_ && receiver_.OnAudioRecord(r.block.data(), r.block.size()))
+        if (!soundOpen_)
+            break;
+        if (r.kind == kPcmBlock) {
+            // An export's sound is PCM already: whole blocks of the player's size (a short last one
+            // padded with silence), the queue held to the receive path's bound.
+            uint8_t block[audio::kBlockBytes] = {};
+            std::copy_n(r.block.begin(), std::min(r.block.size(), sizeof block), block);
+            if (sound_.QueuedBytes() <= audio::CAudioReceiver::kMaxQueuedBytes && sound_.Write(block, sizeof block) == 0)
+                ++soundRecords_;
+        } else if (receiver_.OnAudioRecord(r.block.data(), r.block.size())) {
             ++soundRecords_;
+        }
     }
     for (Picture& p : due.video) {
         if (!OwnChannel(p.record.block, p.camera))

@@ -12,6 +12,7 @@
 #include "AudioReceiver.h"
 #include "CoderSetCoding.h"
 #include "DisplayManager.h"
+#include "ExportSource.h"
 #include "FramePipeline.h"
 #include "Playback.h"
 #include "XvidLibrary.h"
@@ -41,6 +42,9 @@ public:
     // The site's cameras (1, 4, 9 or 16 distinct channels 0..15) in divisions, the head at dvrMs,
     // paused. False (with a status line) when the store cannot be read; the view is then empty.
     bool Open(const std::string& siteFolder, const std::vector<int>& cameras, int64_t dvrMs);
+    // The same from an export (it must outlive the view's playing of it): cameras it does not hold
+    // stay black; the sound is the chosen audio channel's camera's.
+    bool Open(const ExportSet& set, const std::vector<int>& cameras, int64_t dvrMs);
     void Close();
     // Nothing open: `count` black divisions (1, 4, 9 or 16) with their titles.
     void ShowEmpty(size_t count);
@@ -64,12 +68,16 @@ public:
     bool Waiting() const { return waiting_; }
     // Sound records handed to the receive path since the view was made (for the tests).
     uint64_t SoundRecords() const { return soundRecords_; }
-    // Which of the DVR's four audio channels plays (0..3).
+    // Which of the DVR's four audio channels plays (0..3): in an export, the sound of cameras 1 to
+    // 4. Kept across openings.
     void SetAudioChannel(int channel);
+    int AudioChannel() const { return audioChannel_; }
     uint64_t PicturesShown() const { return shown_; }
     video::DisplayManager& Display() { return display_; }
 
 private:
+    bool Start(std::unique_ptr<Playback> playback, const std::string& error, const std::vector<int>& cameras,
+               int64_t dvrMs);
     void Apply(Due due);
     bool DecodeOnly(int camera, std::vector<uint8_t>& block);
     void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;
@@ -95,6 +103,7 @@ private:
     audio::CAudioReceiver receiver_{coding_, &sound_, nullptr};
     bool soundOpen_ = false;
     uint64_t soundRecords_ = 0;
+    int audioChannel_ = 0;
 };
 
 // The keys of video players, for the player and the search alike: K plays and pauses (Orvex's

@@ -22,7 +22,17 @@ struct Record {
 
 class StreamCursor;
 
-class StoreReader {
+// What a player reads: records in time order from any time on. The store's reader is one; a
+// player's other sources (an exported file) are others.
+class RecordSource {
+public:
+    virtual ~RecordSource() = default;
+    virtual bool Seek(int64_t dvrMs) = 0;
+    virtual bool Next(Record* out) = 0;
+    virtual std::vector<std::string> TakeProblems() = 0;
+};
+
+class StoreReader final : public RecordSource {
 public:
     // siteFolder: a folder that Catalogue::ListSites gave (or StoreWriter::SiteFolder()). channel:
     // 0..15. withAudio: the site's audio blocks are merged in by time. Never throws.
@@ -31,16 +41,16 @@ public:
     // The site's audio blocks alone (a player keeps its sound apart from its pictures): Seek(ms)
     // positions at the first block at or after ms.
     static std::unique_ptr<StoreReader> OpenAudio(const std::string& siteFolder, std::string* error);
-    ~StoreReader();
+    ~StoreReader() override;
 
     // Positions at the key frame at or before dvrMs (or the first one after it when nothing is
     // recorded before). False when the camera has no pictures at or after dvrMs.
-    bool Seek(int64_t dvrMs);
+    bool Seek(int64_t dvrMs) override;
     // The next record after a Seek; false at the end of what is written so far.
-    bool Next(Record* out);
+    bool Next(Record* out) override;
     // What was passed over since the last call: damaged segments and bytes, torn tails, rebuilt
     // indexes ("path: what").
-    std::vector<std::string> TakeProblems();
+    std::vector<std::string> TakeProblems() override;
 
 private:
     StoreReader() = default;

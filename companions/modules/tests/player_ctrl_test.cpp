@@ -11,6 +11,7 @@
 #include "Format.h"
 #include "MonthGrid.h"
 #include "DisplayLayout.h"
+#include "ExportJob.h"
 #include "Orvmods_h.h"
 #include "Programs.h"
 #include "TestKit.h"
@@ -19,8 +20,10 @@
 #include "foundation/ListView.h"
 #include "foundation/Utf8.h"
 #include <commctrl.h>
+#include <shlobj.h>
 #include <windowsx.h>
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -564,6 +567,117 @@ TEST_F(SearchCtrl, MarksRecordedDaysListsMotionBySensitivityAndCameraPlaysWhatIs
     ASSERT_TRUE(elsewhere);
     EXPECT_EQ(WindowText(GetDlgItem(elsewhere, 1023)), L"No recordings of 10.9.8.6:5000 on this PC");
     other.DestroyControl();
+}
+
+} // namespace
+
+// ---- an export of the backup module, played ----
+namespace {
+
+// Cameras 1 and 2 exported as the backup module does, camera 2's file then cut short; the export
+// chosen in the open dialog: camera 1's pictures at their times, the exported span on the timeline,
+// the cut file said in the status list; Ctrl+S over camera 1 saves its picture where the save
+// dialog says.
+TEST_F(PlayerCtrl, PlaysAnExportChosenInTheOpenDialogAndSavesAStillWithCtrlS)
+{
+    MakeStore("1,2", false);
+    const std::string out = std::string(PX_WORK_DIR) + "/player-export";
+    ASSERT_TRUE(testkit::RunUnixAndWait("rm -rf " + out + " && mkdir -p " + out));
+    backup::ExportJobRequest job;
+    job.siteFolder = testkit::WinPath(root_) + "\\10.9.8.7_5000";
+    job.site = "10.9.8.7:5000";
+    job.folder = testkit::WinPath(out);
+    job.cameras = {0, 1};
+    job.fromUs = (kStartS + 2) * 1000000;
+    job.toUs = (kStartS + 18) * 1000000;
+    const backup::SiteRecordings recorded = backup::ListSiteRecordings(job.siteFolder);
+    job.zone = recorded.zone, job.daylight = recorded.daylight;
+    const backup::ExportJobResult done = backup::RunExportJob(job, nullptr);
+    ASSERT_TRUE(done.ok) << done.error;
+    ASSERT_TRUE(testkit::RunUnixAndWait("f=$(ls " + out + "/*cam02.avi) && truncate -s $(($(stat -c %s $f) / 2)) $f"));
+
+    win::ControlHost host;
+    ASSERT_TRUE(host.Create(nullptr, RECT{0, 0, 1000, 700}, WS_POPUP | WS_VISIBLE, L"Player"));
+    ASSERT_EQ(host.CreateControl(CLSID_Player), S_OK);
+    const HWND control = host.ControlWindow();
+    ASSERT_TRUE(control);
+    const HWND sites = GetDlgItem(control, 1010), cameras = GetDlgItem(control, 1011), status = GetDlgItem(control, 1012),
+               timeline = GetDlgItem(control, 1013), display = FindWindowExW(control, nullptr, nullptr, L"DISPLAY");
+    ASSERT_TRUE(sites && cameras && status && timeline && display);
+
+    // "Export..." (the second button of the bar), then the manifest's path typed into the dialog.
+    std::string windowsPath = done.manifest;
+    std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+    const std::string typer = std::string(PX_WORK_DIR) + "/open-export.sh";
+    {
+        std::ofstream script(testkit::WinPath(typer), std::ios::binary | std::ios::trunc);
+        script << "until xdotool search --onlyvisible --name 'Open an export' >/dev/null 2>&1; do sleep 0.1; done\n"
+               << "xdotool type --delay 20 '" << windowsPath << "'\nxdotool key Return\n";
+        ASSERT_TRUE(script.good());
+    }
+    ASSERT_TRUE(testkit::RunUnix("timeout 30 sh " + typer));
+    Point(control, 100, 17, "click 1");
+    auto statusHas = [&](const wchar_t* text) {
+        for (const std::wstring& line : ListLines(status))
+            if (line.find(text) != std::wstring::npos)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(testkit::PumpUntil([&] { return statusHas(L"Export: "); }, 30000, testkit::Check::EachWake))
+        << "the export was not opened";
+    EXPECT_EQ(SendMessageW(sites, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(cameras, LB_GETCOUNT, 0, 0), 2);
+    EXPECT_TRUE(statusHas(L"cut short")) << "the cut file is named";
+
+    // Opened at the export's first picture (the key frame at 2 s), paused.
+    video::Layout layout = video::BuiltinLayout(video::FindDivisionMode(1)->layout);
+    RECT area{};
+    GetClientRect(display, &area);
+    video::ComputeGeometry(layout, area.right, area.bottom);
+    const video::DivRect first = layout.divisions[0].rect;
+    auto shown = [&](int frame) {
+        int seen = -1;
+        double miss = 1;
+        testkit::PumpUntil(
+            [&] {
+                seen = ReadCounter(Capture(display), first, &miss);
+                return seen == frame && miss < 0.1;
+            },
+            3000, testkit::Check::EachWake);
+        return seen;
+    };
+    auto head = [&] { return static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgHeadTime, 0, 0)); };
+    EXPECT_EQ(head(), FrameMs(kStartS, 60));
+    EXPECT_EQ(shown(FrameAt(head())), FrameAt(head()));
+    // The exported span (pictures 60 to 539) on the timeline, a twentieth of it (a minute at least)
+    // before it.
+    RECT lanes{};
+    GetClientRect(timeline, &lanes);
+    const int64_t left = static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgTimeAt, player::CTimeline::kLabelWidth, 0));
+    const int64_t span = std::max<int64_t>(FrameMs(kStartS, 539) - FrameMs(kStartS, 60), player::kAxisMinSpanMs);
+    EXPECT_NEAR(static_cast<double>(left), static_cast<double>(FrameMs(kStartS, 60) - span / 20),
+                2.0 * span / lanes.right);
+    // One picture on, then 10 s on: the pictures of those moments.
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool mousemove 300 300 click 1 key period"));
+    EXPECT_EQ(shown(FrameAt(FrameMs(kStartS, 61))), FrameAt(FrameMs(kStartS, 61)));
+    ASSERT_TRUE(testkit::RunUnixAndWait("xdotool key Right"));
+    EXPECT_EQ(shown(FrameAt(FrameMs(kStartS, 61) + 10000)), FrameAt(FrameMs(kStartS, 61) + 10000));
+
+    // Ctrl+S over camera 1: the save dialog proposes CAM01 ... in the Pictures folder.
+    wchar_t pictures[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES | CSIDL_FLAG_CREATE, nullptr, 0, pictures)));
+    ASSERT_TRUE(testkit::RunUnix("timeout 30 sh -c 'until xdotool search --onlyvisible --name Save.As >/dev/null 2>&1; "
+                                 "do sleep 0.1; done; xdotool key Return'"));
+    Point(display, (first.left + first.right) / 2, (first.top + first.bottom) / 2, "key ctrl+s");
+    ASSERT_TRUE(testkit::PumpUntil([&] { return statusHas(L"Picture saved: "); }, 20000, testkit::Check::EachWake))
+        << "no still saved";
+    WIN32_FIND_DATAW found;
+    const HANDLE h = FindFirstFileW((std::wstring(pictures) + L"\\CAM01 *.png").c_str(), &found);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << "no CAM01 file in the Pictures folder";
+    FindClose(h);
+    DeleteFileW((std::wstring(pictures) + L"\\" + found.cFileName).c_str());
+    EXPECT_FALSE(testkit::Screenshot("player-export").empty());
+    host.DestroyControl();
 }
 
 } // namespace

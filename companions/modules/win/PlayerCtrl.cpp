@@ -2,6 +2,8 @@
 #include "foundation/Messages.h"
 #include "foundation/Module.h"
 #include "foundation/Utf8.h"
+#include "StillFile.h"
+#include <commdlg.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 #include <windowsx.h>
@@ -147,7 +149,8 @@ LRESULT CPlayerCtrl::OnCreate()
         bool toggle;
     };
     static const Face kFaces[] = {
-        {kCmdFolder, L"Folder...", 64, false}, {kCmdLayout1, L"1", 26, true},       {kCmdLayout4, L"4", 26, true},
+        {kCmdFolder, L"Folder...", 64, false}, {kCmdExport, L"Export...", 64, false},
+        {kCmdLayout1, L"1", 26, true},         {kCmdLayout4, L"4", 26, true},
         {kCmdLayout9, L"9", 26, true},         {kCmdLayout16, L"16", 30, true},     {kCmdBackKey, L"|<", 30, false},
         {kCmdBack1m, L"-1m", 36, false},       {kCmdBack10s, L"-10s", 40, false},   {kCmdPlay, L"Play", 48, true},
         {kCmdFore10s, L"+10s", 40, false},     {kCmdFore1m, L"+1m", 36, false},     {kCmdStep, L">|", 30, false},
@@ -155,7 +158,7 @@ LRESULT CPlayerCtrl::OnCreate()
     };
     int x = kGap;
     for (const Face& f : kFaces) {
-        const bool groupEnd = f.command == kCmdFolder || f.command == kCmdLayout16 || f.command == kCmdStep;
+        const bool groupEnd = f.command == kCmdExport || f.command == kCmdLayout16 || f.command == kCmdStep;
         buttons_->Add(f.command, f.label, RECT{x, 5, x + f.width, kBar - 5}, f.toggle);
         x += f.width + (groupEnd ? 12 : 2);
     }
@@ -260,6 +263,7 @@ void CPlayerCtrl::OnViewCommand(int command)
 {
     switch (command) {
     case kCmdFolder: ChooseFolder(); break;
+    case kCmdExport: ChooseExport(); break;
     case kCmdLayout1: SetCount(1); break;
     case kCmdLayout4: SetCount(4); break;
     case kCmdLayout9: SetCount(9); break;
@@ -279,11 +283,15 @@ void CPlayerCtrl::OnViewCommand(int command)
     SetFocus(Hwnd());
 }
 
-// The keys of video players (player::TransportKey); F8 closes the module.
+// The keys of video players (player::TransportKey); Ctrl+S saves a still; F8 closes the module.
 bool CPlayerCtrl::OnKey(UINT vk)
 {
     if (vk == kCloseKey) {
         CloseHost();
+        return true;
+    }
+    if (vk == 'S' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_MENU) >= 0) {
+        SaveStill();
         return true;
     }
     if (!player::TransportKey(view_, vk, GetKeyState(VK_SHIFT) < 0))
@@ -399,6 +407,7 @@ void CPlayerCtrl::ChooseFolder()
 void CPlayerCtrl::OpenRoot(const std::wstring& root)
 {
     view_.Close();
+    export_.reset();
     root_ = root;
     site_ = -1;
     siteCameras_.clear();
@@ -423,6 +432,8 @@ void CPlayerCtrl::OpenRoot(const std::wstring& root)
 
 void CPlayerCtrl::OpenSite(int index)
 {
+    if (export_)
+        return; // the export is the list's only entry
     view_.Close();
     SendMessageW(cameras_, LB_RESETCONTENT, 0, 0);
     siteCameras_.clear();
@@ -460,7 +471,7 @@ void CPlayerCtrl::SetCount(int count)
         buttons_->SetChecked(kCmdLayout9, count == 9);
         buttons_->SetChecked(kCmdLayout16, count == 16);
     }
-    if (site_ < 0 || siteCameras_.empty())
+    if (!HasRecordings())
         view_.ShowEmpty(static_cast<size_t>(count));
     else
         OpenCameras(true);
@@ -470,7 +481,7 @@ void CPlayerCtrl::SetCount(int count)
 // recordings to fill the mode (their divisions stay black).
 void CPlayerCtrl::OpenCameras(bool keepHead)
 {
-    if (site_ < 0 || siteCameras_.empty())
+    if (!HasRecordings())
         return;
     const LRESULT sel = SendMessageW(cameras_, LB_GETCURSEL, 0, 0);
     const size_t from = sel >= 0 && static_cast<size_t>(sel) < siteCameras_.size() ? static_cast<size_t>(sel) : 0;
@@ -484,6 +495,27 @@ void CPlayerCtrl::OpenCameras(bool keepHead)
     for (size_t i = 0; i < from && cams.size() < static_cast<size_t>(count_); ++i)
         cams.push_back(siteCameras_[i]);
 
+    if (export_) {
+        // The exported span, whole, on the timeline; the head at its start at first.
+        const int64_t head = view_.IsOpen() && keepHead ? view_.HeadMs() : export_->FirstMs();
+        shown_ = cams;
+        if (!view_.Open(*export_, cams, head))
+            return;
+        std::vector<player::TimelineLane> lanes;
+        for (int cam : cams) {
+            player::TimelineLane lane;
+            lane.camera = cam;
+            lane.spans = export_->Spans(cam);
+            lanes.push_back(std::move(lane));
+        }
+        timeline_.SetLanes(std::move(lanes));
+        const int64_t span = std::max<int64_t>(export_->LastMs() - export_->FirstMs(), player::kAxisMinSpanMs);
+        timeline_.Axis().Show(export_->FirstMs() - span / 20, span + span / 10);
+        timeline_.SetZone(export_->Zone(), export_->Daylight());
+        timeline_.SetHead(view_.HeadMs());
+        ShowState();
+        return;
+    }
     const store::Catalogue cat(siteEntries_[static_cast<size_t>(site_)].folder);
     int64_t head = view_.IsOpen() && keepHead ? view_.HeadMs() : INT64_MAX;
     if (head == INT64_MAX) {
@@ -540,7 +572,7 @@ void CPlayerCtrl::AddDay(const store::Catalogue& cat, uint32_t day, std::vector<
 // begins), the latest at every refresh.
 void CPlayerCtrl::RefreshLanes()
 {
-    if (site_ < 0 || !view_.IsOpen())
+    if (export_ || site_ < 0 || !view_.IsOpen())
         return;
     const store::Catalogue cat(siteEntries_[static_cast<size_t>(site_)].folder);
     const std::vector<uint32_t> days = cat.Days();
@@ -563,6 +595,92 @@ void CPlayerCtrl::RefreshLanes()
     std::vector<player::TimelineLane> lanes = earlierDays_;
     AddDay(cat, days.back(), lanes);
     timeline_.SetLanes(std::move(lanes));
+}
+
+// An export of the backup module, chosen by the person in the open dialog: its manifest, or any
+// of its files (the manifest beside it that names the file is read).
+void CPlayerCtrl::ChooseExport()
+{
+    wchar_t file[MAX_PATH] = {};
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = Hwnd();
+    ofn.lpstrFilter = L"Export manifest (*-manifest.txt, *-manifest.json)\0*-manifest.txt;*-manifest.json\0"
+                      L"Exported video (*.avi)\0*.avi\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = MAX_PATH;
+    ofn.lpstrTitle = L"Open an export";
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool chosen = GetOpenFileNameW(&ofn) != FALSE;
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    if (chosen)
+        OpenExport(file);
+}
+
+void CPlayerCtrl::OpenExport(const std::wstring& path)
+{
+    std::string error;
+    std::unique_ptr<player::ExportSet> set = player::ExportSet::Open(win::Utf8(path), &error);
+    if (!set) {
+        Status(L"The export cannot be played: " + win::FromUtf8(error));
+        return;
+    }
+    view_.Close();
+    export_ = std::move(set);
+    site_ = -1;
+    siteCameras_ = export_->Cameras();
+    shown_.clear();
+    earlierDays_.clear();
+    SendMessageW(sites_, CB_RESETCONTENT, 0, 0);
+    SendMessageW(cameras_, LB_RESETCONTENT, 0, 0);
+    const std::wstring name = L"Export " + win::FromUtf8(export_->Name());
+    SendMessageW(sites_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    SendMessageW(sites_, CB_SETCURSEL, 0, 0);
+    Status(L"Export: " + path);
+    for (const std::string& p : export_->Problems())
+        Status(L"Passed over: " + win::FromUtf8(p));
+    for (int cam : siteCameras_) {
+        wchar_t text[16];
+        swprintf(text, 16, L"Camera %02d", cam + 1);
+        SendMessageW(cameras_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    SendMessageW(cameras_, LB_SETCURSEL, 0, 0);
+    const size_t n = siteCameras_.size();
+    SetCount(n <= 1 ? 1 : n <= 4 ? 4 : n <= 9 ? 9 : 16);
+}
+
+// Ctrl+S: the picture of the division under the pointer (as the live view), or else of the first
+// division (the camera chosen in the list), saved where the person chooses in the save dialog.
+void CPlayerCtrl::SaveStill()
+{
+    video::DisplayManager& display = view_.Display();
+    if (!display.Window())
+        return;
+    POINT pt{};
+    int channel = -1;
+    if (GetCursorPos(&pt) && WindowFromPoint(pt) == display.Window() && ScreenToClient(display.Window(), &pt))
+        channel = display.ChannelAtPoint(pt);
+    if (channel < 0 && !shown_.empty())
+        channel = shown_.front();
+    if (channel < 0)
+        return;
+    wchar_t camera[16];
+    swprintf(camera, 16, L"Camera %02d", channel + 1);
+    video::DisplayManager::Still still;
+    if (!view_.IsOpen() || !display.CopyPicture(channel, still)) {
+        Status(std::wstring(camera) + L" has no picture to save");
+        return;
+    }
+    std::wstring path;
+    switch (video::SaveStillAs(Hwnd(), channel + 1, still, &path)) {
+    case video::StillSaved::kSaved: Status(L"Picture saved: " + path); break;
+    case video::StillSaved::kFailed: Status(L"The picture could not be saved: " + path); break;
+    case video::StillSaved::kCancelled: break;
+    }
+    SetFocus(Hwnd());
 }
 
 void CPlayerCtrl::DrawContent(HDC dc, const RECT& bounds)

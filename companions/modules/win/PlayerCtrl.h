@@ -1,10 +1,12 @@
 #pragma once
 // The player module: a site's recordings from the person's recordings folder (the one the viewer
-// records into, or another chosen in the folder dialog) played in 1, 4, 9 or 16 divisions kept in
-// step by the DVR's time, with the transport, a timeline of what each camera holds and a status
-// list. Orvex hands it no site; it still takes the members every module takes (address, port,
-// user, password, SetAddr) and reads them back (Received), as the stand-ins do. Safe for
-// scripting: no member names a file or a folder; folders come only from the dialog.
+// records into, or another chosen in the folder dialog), or an export of the backup module chosen
+// in the open dialog, played in 1, 4, 9 or 16 divisions kept in step by the DVR's time, with the
+// transport, a timeline of what each camera holds and a status list. Ctrl+S saves the picture of a
+// division as the live view's does. Orvex hands it no site; it still takes the members every module
+// takes (address, port, user, password, SetAddr) and reads them back (Received), as the stand-ins
+// do. Safe for scripting: no member names a file or a folder; folders and files come only from the
+// dialogs.
 #include <windows.h>
 #include "Catalogue.h"
 #include "FaceButtons.h"
@@ -14,6 +16,7 @@
 #include "Timeline.h"
 #include "foundation/ActiveXControl.h"
 #include "foundation/Handles.h"
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,7 +29,7 @@ public:
     // Children: the Close button keeps the stand-ins' identifier; the lists are the person's.
     enum : int { kCloseButton = 1001, kSiteList = 1010, kCameraList = 1011, kStatusList = 1012, kTimeline = 1013 };
     enum : int {
-        kCmdFolder = 2001, kCmdLayout1 = 2011, kCmdLayout4, kCmdLayout9, kCmdLayout16,
+        kCmdFolder = 2001, kCmdExport = 2002, kCmdLayout1 = 2011, kCmdLayout4, kCmdLayout9, kCmdLayout16,
         kCmdBackKey = 2021, kCmdBack1m, kCmdBack10s, kCmdPlay, kCmdFore10s, kCmdFore1m, kCmdStep,
         kCmdSlower = 2031, kCmdFaster
     };
@@ -58,7 +61,11 @@ private:
     void CloseHost();
 
     // ---- the recordings ----
+    bool HasRecordings() const { return (export_ || site_ >= 0) && !siteCameras_.empty(); }
     void ChooseFolder();
+    void ChooseExport();
+    void OpenExport(const std::wstring& path);
+    void SaveStill();
     void OpenRoot(const std::wstring& root);
     void OpenSite(int index);
     void OpenCameras(bool keepHead);
@@ -75,6 +82,9 @@ private:
     win::Brush dark_;
     HWND close_ = nullptr, sites_ = nullptr, cameras_ = nullptr, status_ = nullptr; // children of ours
     std::unique_ptr<player::CFaceButtons> buttons_;
+    // An export being played (the store's sites otherwise); made before the view, so it outlives
+    // the view's playing of it.
+    std::unique_ptr<player::ExportSet> export_;
     player::CPlaybackView view_;
     player::CTimeline timeline_;
 
