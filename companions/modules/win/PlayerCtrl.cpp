@@ -20,7 +20,7 @@ const win::ControlClass kPlayerClass = {&CLSID_Player, &DIID__DPlayer, &DIID__DM
 
 constexpr UINT_PTR kTickTimer = 1, kRefreshTimer = 2;
 constexpr UINT kTickMs = 20, kRefreshMs = 2000;
-constexpr int kBar = 34, kSide = 210, kTimelineHeight = 118, kGap = 4, kLabel = 18;
+constexpr int kBar = 34, kSide = 210, kTimelineHeight = 118, kGap = 4, kLabel = 18, kSoundLabel = 40;
 constexpr COLORREF kBack = RGB(16, 17, 20), kPanel = RGB(30, 32, 37), kInk = RGB(214, 218, 226);
 // A second whose motion level reaches this is marked on the timeline (255: nothing recorded).
 constexpr uint8_t kMotionMark = 24;
@@ -155,13 +155,18 @@ LRESULT CPlayerCtrl::OnCreate()
         {kCmdBack1m, L"-1m", 36, false},       {kCmdBack10s, L"-10s", 40, false},   {kCmdPlay, L"Play", 48, true},
         {kCmdFore10s, L"+10s", 40, false},     {kCmdFore1m, L"+1m", 36, false},     {kCmdStep, L">|", 30, false},
         {kCmdSlower, L"Slower", 48, false},    {kCmdFaster, L"Faster", 48, false},
+        {kCmdSound1, L"1", 22, true},          {kCmdSound2, L"2", 22, true},
+        {kCmdSound3, L"3", 22, true},          {kCmdSound4, L"4", 22, true},
     };
     int x = kGap;
     for (const Face& f : kFaces) {
         const bool groupEnd = f.command == kCmdExport || f.command == kCmdLayout16 || f.command == kCmdStep;
+        if (f.command == kCmdSound1)
+            x += 12 + kSoundLabel; // "Sound" is drawn there
         buttons_->Add(f.command, f.label, RECT{x, 5, x + f.width, kBar - 5}, f.toggle);
         x += f.width + (groupEnd ? 12 : 2);
     }
+    buttons_->SetChecked(kCmdSound1 + view_.AudioChannel(), true);
 
     RECT none{0, 0, 10, 10};
     view_.SetStatus([this](const std::wstring& line) { Status(line); });
@@ -223,8 +228,12 @@ void CPlayerCtrl::OnPaint(HDC dc)
     TextOutW(dc, left, statusRect.top - kLabel + 2, L"Status", 6);
     RECT state{all.right - kSide - 260, 0, all.right - kGap, kBar};
     DrawTextW(dc, stateText_.c_str(), -1, &state, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    if (buttons_)
+    if (buttons_) {
+        const RECT first = buttons_->RectOf(kCmdSound1);
+        RECT label{first.left - kSoundLabel - 2, 0, first.left - 2, kBar};
+        DrawTextW(dc, L"Sound", -1, &label, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
         buttons_->Paint(dc);
+    }
 }
 
 HBRUSH CPlayerCtrl::OnColour(HDC dc)
@@ -264,6 +273,10 @@ void CPlayerCtrl::OnViewCommand(int command)
     switch (command) {
     case kCmdFolder: ChooseFolder(); break;
     case kCmdExport: ChooseExport(); break;
+    case kCmdSound1:
+    case kCmdSound2:
+    case kCmdSound3:
+    case kCmdSound4: SetSound(command - kCmdSound1); break;
     case kCmdLayout1: SetCount(1); break;
     case kCmdLayout4: SetCount(4); break;
     case kCmdLayout9: SetCount(9); break;
@@ -681,6 +694,17 @@ void CPlayerCtrl::SaveStill()
     case video::StillSaved::kCancelled: break;
     }
     SetFocus(Hwnd());
+}
+
+// The sound of cameras 1 to 4 (the DVR's audio channels 1 to 4), one at a time, as the live
+// view's audio buttons choose.
+void CPlayerCtrl::SetSound(int channel)
+{
+    view_.SetAudioChannel(channel);
+    if (buttons_)
+        for (int i = 0; i < 4; ++i)
+            buttons_->SetChecked(kCmdSound1 + i, i == view_.AudioChannel());
+    Status(L"Sound: camera " + std::to_wstring(view_.AudioChannel() + 1));
 }
 
 void CPlayerCtrl::DrawContent(HDC dc, const RECT& bounds)

@@ -3,10 +3,11 @@
 // records into, or another chosen in the folder dialog), or an export of the backup module chosen
 // in the open dialog, played in 1, 4, 9 or 16 divisions kept in step by the DVR's time, with the
 // transport, a timeline of what each camera holds and a status list. Ctrl+S saves the picture of a
-// division as the live view's does. Orvex hands it no site; it still takes the members every module
-// takes (address, port, user, password, SetAddr) and reads them back (Received), as the stand-ins
-// do. Safe for scripting: no member names a file or a folder; folders and files come only from the
-// dialogs.
+// division as the live view's does. The sound (at 1x) is that of the camera chosen with the Sound
+// buttons (cameras 1 to 4 carry the DVR's four audio channels). Orvex hands it no site; it still
+// takes the members every module takes (address, port, user, password, SetAddr) and reads them back
+// (Received), as the stand-ins do. Safe for scripting: no member names a file or a folder; folders
+// and files come only from the dialogs.
 #include <windows.h>
 #include "Catalogue.h"
 #include "FaceButtons.h"
@@ -31,7 +32,7 @@ public:
     enum : int {
         kCmdFolder = 2001, kCmdExport = 2002, kCmdLayout1 = 2011, kCmdLayout4, kCmdLayout9, kCmdLayout16,
         kCmdBackKey = 2021, kCmdBack1m, kCmdBack10s, kCmdPlay, kCmdFore10s, kCmdFore1m, kCmdStep,
-        kCmdSlower = 2031, kCmdFaster
+        kCmdSlower = 2031, kCmdFaster, kCmdSound1 = 2041, kCmdSound2, kCmdSound3, kCmdSound4
     };
     static constexpr UINT kCloseKey = VK_F8;
 
@@ -66,6 +67,7 @@ private:
     void ChooseExport();
     void OpenExport(const std::wstring& path);
     void SaveStill();
+    void SetSound(int channel);
     void OpenRoot(const std::wstring& root);
     void OpenSite(int index);
     void OpenCameras(bool keepHead);
