@@ -663,6 +663,10 @@ TEST_F(PlayerCtrl, PlaysAnExportChosenInTheOpenDialogAndSavesAStillWithCtrlS)
     ASSERT_TRUE(testkit::RunUnixAndWait("xdotool key Right"));
     EXPECT_EQ(shown(FrameAt(FrameMs(kStartS, 61) + 10000)), FrameAt(FrameMs(kStartS, 61) + 10000));
 
+    // The sound of camera 3 (the third Sound button, at the bar's end).
+    Point(control, 767, 17, "click 1");
+    EXPECT_TRUE(testkit::PumpUntil([&] { return statusHas(L"Sound: camera 3"); }, 3000, testkit::Check::EachWake));
+
     // Ctrl+S over camera 1: the save dialog proposes CAM01 ... in the Pictures folder.
     wchar_t pictures[MAX_PATH] = {};
     ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYPICTURES | CSIDL_FLAG_CREATE, nullptr, 0, pictures)));

@@ -346,7 +346,9 @@ void CPlayerCtrl::ShowState()
 {
     std::wstring text;
     if (const player::Playback* p = view_.Core()) {
-        text = std::wstring(p->Playing() ? (view_.Waiting() ? L"Waiting for more" : L"Playing") : L"Paused") +
+        // A store may still grow; an export ends.
+        const wchar_t* atEnd = export_ ? L"End of the export" : L"Waiting for more";
+        text = std::wstring(p->Playing() ? (view_.Waiting() ? atEnd : L"Playing") : L"Paused") +
             L"  " + orvmods::SpeedText(p->Speed());
         if (buttons_)
             buttons_->SetChecked(kCmdPlay, p->Playing());
