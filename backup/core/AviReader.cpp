@@ -43,6 +43,24 @@ bool AviReader::Read(uint64_t offset, uint32_t size, std::vector<uint8_t>* out) 
     return size == 0 || f_.ReadAt(offset, out->data(), size) == int64_t(size);
 }
 
+bool AviReader::Peek(uint64_t offset, uint8_t* out, size_t n) const
+{
+    constexpr size_t kWindow = 256 * 1024;
+    if (offset > fileSize_ || n > fileSize_ - offset || n > kWindow)
+        return false;
+    if (offset < windowAt_ || offset + n > windowAt_ + window_.size()) {
+        const size_t want = size_t(std::min<uint64_t>(kWindow, fileSize_ - offset));
+        window_.resize(want);
+        const int64_t got = f_.ReadAt(offset, window_.data(), want);
+        window_.resize(got > 0 ? size_t(got) : 0);
+        windowAt_ = offset;
+        if (window_.size() < n)
+            return false;
+    }
+    std::memcpy(out, window_.data() + (offset - windowAt_), n);
+    return true;
+}
+
 bool AviReader::Open(const std::string& path, std::string* error)
 {
     auto fail = [&](const std::string& why) {
@@ -182,7 +200,7 @@ bool AviReader::IsKey(uint64_t offset, uint32_t size) const
 {
     uint8_t b[64];
     const uint32_t n = std::min<uint32_t>(size, sizeof b);
-    if (n < 5 || f_.ReadAt(offset, b, n) != int64_t(n))
+    if (n < 5 || !Peek(offset, b, n))
         return false;
     for (uint32_t i = 0; i + 4 < n; ++i)
         if (b[i] == 0 && b[i + 1] == 0 && b[i + 2] == 1 && b[i + 3] == 0xB6)
@@ -227,7 +245,7 @@ bool AviReader::UseIndex(uint64_t at, uint32_t size)
     for (uint64_t candidate : {moviList_, uint64_t(0)}) {
         const uint64_t pos = candidate + U32(&idx[8]);
         uint8_t ch[8];
-        if (pos + 8 <= moviEnd_ && f_.ReadAt(pos, ch, 8) == 8 && std::memcmp(ch, &idx[0], 4) == 0 &&
+        if (pos + 8 <= moviEnd_ && Peek(pos, ch, 8) && std::memcmp(ch, &idx[0], 4) == 0 &&
             U32(ch + 4) == U32(&idx[12])) {
             base = candidate;
             break;
@@ -245,7 +263,7 @@ bool AviReader::UseIndex(uint64_t at, uint32_t size)
         const uint64_t pos = base + U32(e + 8);
         const uint32_t n = U32(e + 12);
         uint8_t ch[8];
-        if (pos < moviList_ + 4 || pos + 8 > moviEnd_ || n > moviEnd_ - pos - 8 || f_.ReadAt(pos, ch, 8) != 8 ||
+        if (pos < moviList_ + 4 || pos + 8 > moviEnd_ || n > moviEnd_ - pos - 8 || !Peek(pos, ch, 8) ||
             std::memcmp(ch, e, 4) != 0 || U32(ch + 4) != n)
             return false;
         if (!Add(stream, sound, pos + 8, n))
@@ -261,7 +279,7 @@ void AviReader::Scan()
     uint64_t pos = moviList_ + 4;
     while (pos + 8 <= moviEnd_) {
         uint8_t ch[12];
-        if (f_.ReadAt(pos, ch, 8) != 8)
+        if (!Peek(pos, ch, 8))
             break;
         const uint32_t n = U32(ch + 4);
         if (Is(ch, "LIST")) { // a "rec " group: its chunks follow

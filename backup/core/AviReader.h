@@ -55,6 +55,10 @@ private:
     bool Add(int stream, bool sound, uint64_t offset, uint32_t size);
     bool IsKey(uint64_t offset, uint32_t size) const;
     void Note(const std::string& what);
+    // A few bytes at an offset, through a window of the file read a block at a time: opening walks
+    // the chunk headers and picture starts in file order, one read per block rather than two per
+    // picture. False when they are not all in the file.
+    bool Peek(uint64_t offset, uint8_t* out, size_t n) const;
 
     store::File f_;
     uint64_t fileSize_ = 0;
@@ -66,6 +70,8 @@ private:
     std::vector<AviSoundChunk> sound_;
     uint64_t samples_ = 0;
     std::string problem_;
+    mutable std::vector<uint8_t> window_;
+    mutable uint64_t windowAt_ = 0;
 };
 
 } // namespace backup
