@@ -180,7 +180,7 @@ private:
               "the viewer's and the player's windows are gone");
         if (search && !site.empty())
             SearchEvents(search);
-        Step("search", "the search module: the recorded day's motion events");
+        Step("search", "the search module: the recorded day's motion events, the first one playing");
 
         if (search)
             Reach(IDC_VIEWER, search);
@@ -363,7 +363,16 @@ private:
         const LRESULT events = SendDlgItemMessageW(control, kSearchEvents, LVM_GETITEMCOUNT, 0, 0);
         Check(events > 0 && notice.find("motion event(s)") != std::string::npos,
               "the day's motion events listed (" + std::to_string(events) + "): " + notice);
-        // The calendar, the day's first pictures and its lanes drawn.
+        // A double click on the first event plays the day from there: the pictures move.
+        const HWND list = GetDlgItem(control, kSearchEvents), display = FindWindowExW(control, nullptr, nullptr, L"DISPLAY");
+        RECT rows{}, header{}, pictures{};
+        if (list && display && events > 0 && GetWindowRect(list, &rows) && GetWindowRect(display, &pictures)) {
+            const HWND head = GetWindow(list, GW_CHILD);
+            const int top = head && GetWindowRect(head, &header) ? header.bottom : rows.top + 20;
+            Pointer({rows.left + 30, top + 6}, "click --repeat 2 --delay 60 1");
+            Check(Moving(pictures), "a double click on the first event plays the day from there: the pictures move");
+        }
+        // The calendar, the pictures and the lanes drawn.
         auto drawn = [](HWND w) {
             RECT r{};
             if (!w || !GetWindowRect(w, &r))
