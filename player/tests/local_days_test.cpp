@@ -165,6 +165,15 @@ TEST_F(LocalDaysStore, CalendarAndLanesOfALocalDayFollowAStoreBeingWritten)
     EXPECT_TRUE(fixed.Lanes()[0].spans.empty());
     EXPECT_EQ(fixed.Lanes()[1].spans.size(), 3u);
     EXPECT_TRUE(fixed.Levels().empty());
+    EXPECT_EQ(fixed.LastMs(), Utc(20240104, 5, 10) + 800);
+
+    // The segment being written cut inside its last picture: the lanes end at the one before.
+    const fs::path seg = fs::path(writer_->SiteFolder()) / "20240104" / "cam01" /
+        (std::to_string(Utc(20240104, 5, 10)) + ".seg");
+    ASSERT_TRUE(fs::exists(seg));
+    fs::resize_file(seg, fs::file_size(seg) - 50);
+    EXPECT_TRUE(fixed.Refresh());
+    EXPECT_EQ(fixed.LastMs(), Utc(20240104, 5, 10) + 600);
 }
 
 } // namespace
