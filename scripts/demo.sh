@@ -195,7 +195,10 @@ Also runs: Orvex, the site manager, as a person uses it: its site list, the logi
 the DVR, and its module windows hosting Pellux (the viewer) and the search, backup, player and
 remote-setup controls (Orvmods), each handed the chosen site. The tour above drove it with the
 real pointer and keyboard; its screenshots are out/demo-orvex-NN-*.png, out/demo-orvex-viewer.png
-shows Orvex with the viewer open on live video of 16 cameras.
+shows Orvex with the viewer open on live video of 16 cameras. After the live part the tour records
+every camera with the viewer's Ctrl+R into its recordings folder (until the store holds 6 s of
+camera 1), plays that back in the player module, and opens the search module on the recorded day
+with its motion events.
 MSG
 case $ORVEX_MODE in
   person) orvex_for_person ;;

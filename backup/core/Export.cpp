@@ -41,20 +41,6 @@ std::string Format(int y, int mo, int d, int h, int mi, int s, int ms, bool with
 
 int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
-// Local time of a UTC second as seconds since 1970 of its fields (for comparing with parsed texts).
-int64_t LocalSecondsOf(int64_t utcSeconds, uint8_t zone, uint8_t daylight)
-{
-    video::TimeZoneSettings s;
-    video::LoadTimeZone(s, zone, daylight);
-    video::RecordingTime r;
-    CivilOf(utcSeconds, r.year, r.month, r.day, r.hour, r.minute, r.second);
-    video::PictureTime p;
-    uint32_t mark = 0;
-    if (!video::ConvertFrameTime(s, r, p, mark))
-        return utcSeconds;
-    return UnixSecondsOf(p.year, p.month, p.day, p.hour, p.minute, p.second);
-}
-
 } // namespace
 
 std::string UtcTimeText(int64_t utcUs, bool withMs)
@@ -69,7 +55,7 @@ std::string LocalTimeText(int64_t utcUs, uint8_t zone, uint8_t daylight, bool wi
 {
     const int64_t sec = FloorDiv(utcUs, 1000000);
     int y, mo, d, h, mi, s;
-    CivilOf(LocalSecondsOf(sec, zone, daylight), y, mo, d, h, mi, s);
+    CivilOf(video::LocalSecondsOf(sec, zone, daylight), y, mo, d, h, mi, s);
     return Format(y, mo, d, h, mi, s, int((utcUs - sec * 1000000) / 1000), withMs);
 }
 
@@ -124,13 +110,7 @@ bool ZoneOfLocalTimes(const std::vector<std::pair<int64_t, int64_t>>& utcLocal, 
 
 int64_t UtcOfLocalSeconds(int64_t local, uint8_t zone, uint8_t daylight)
 {
-    const video::TimeZoneEntry* e = video::FindTimeZone(zone);
-    const int64_t bias = e ? e->bias * 60 : 0;
-    const int64_t guess = local - bias;
-    for (int64_t c : {guess - 3600, guess})
-        if (LocalSecondsOf(c, zone, daylight) == local)
-            return c;
-    return guess - 3600 + (local - LocalSecondsOf(guess - 3600, zone, daylight));
+    return video::UtcOfLocalSeconds(local, zone, daylight);
 }
 
 namespace {

@@ -4,11 +4,11 @@
 namespace player {
 
 std::vector<MotionEvent> FindMotionEvents(int camera, int64_t dayStartMs, const std::vector<uint8_t>& levels,
-                                          int threshold)
+                                          int threshold, size_t seconds)
 {
     threshold = std::clamp(threshold, 1, 100);
     std::vector<MotionEvent> events;
-    const size_t n = std::min<size_t>(levels.size(), 86400);
+    const size_t n = std::min({levels.size(), seconds, kMaxDaySeconds});
     int64_t lastS = -1; // the latest second that counted, in the open event
     for (size_t s = 0; s < n; ++s) {
         const uint8_t level = levels[s];

@@ -1,7 +1,7 @@
 #pragma once
 // A month calendar in the viewer's dark look: the month's days in weeks from Monday, the days that
 // hold recordings filled and bold, the chosen day framed; arrows in the title move a month either
-// way. A click on a day of the month tells the owner (the days are the store's, yyyymmdd).
+// way. A click on a day of the month tells the owner (yyyymmdd: the search gives it the DVR's local days).
 #include <windows.h>
 #include "foundation/Handles.h"
 #include "foundation/Window.h"

@@ -7,6 +7,7 @@
 // click.
 #include <windows.h>
 #include "Catalogue.h"
+#include "StoreLanes.h"
 #include "TimeAxis.h"
 #include "foundation/Handles.h"
 #include "foundation/Window.h"
@@ -14,12 +15,6 @@
 #include <vector>
 
 namespace player {
-
-struct TimelineLane {
-    int camera = 0; // 0..15
-    std::vector<store::Span> spans; // DVR UTC ms, in time order
-    std::vector<store::Span> motion; // stretches with motion, DVR UTC ms
-};
 
 class CTimeline final : private win::Window {
 public:

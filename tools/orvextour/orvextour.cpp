@@ -1,6 +1,7 @@
 // The demo's tour of Orvex, as a person takes it with the real pointer and keyboard (xdotool): the
 // site list, the login, the viewer with live video of 16 cameras, 4 pictures, audio channel 2, PTZ
-// up, the search module, the viewer again, exit. Each step is checked where a person would see it
+// up, a recording (Ctrl+R) into the viewer's recordings folder, the player playing it back, the
+// search module with that day's motion events, the viewer again, exit. Each step is checked where a person would see it
 // (windows, moving pictures, what the speakers play) and in the simulator's log, and photographed.
 //
 //   orvextour --folder WINDIR --sim-log UNIXFILE --out UNIXDIR [--password TEXT]
@@ -18,8 +19,14 @@
 
 #include "LumbrelTable.h"
 #include "OrvexIds.h"
+#include "Catalogue.h"
+#include "Format.h"
+#include "Layout.h"
 #include "OrvexRun.h"
 #include "TestKit.h"
+#include "foundation/Utf8.h"
+#include <commctrl.h>
+#include <shlobj.h>
 
 using namespace orvextest;
 
@@ -30,8 +37,13 @@ constexpr unsigned short kConnect = 1, kFourPictures = 20, kPtzUp = 26, kAudio2 
                          kDisplayRect = 0xF001;
 // The viewer's setup dialog: its "Enable Audio" box.
 constexpr int kEnableAudio = 520;
-// Items of the module windows: the viewer's and the search's control wrappers.
-constexpr int kViewerItem = 2002, kSearchItem = 2006;
+// Items of the module windows: the viewer's, the player's and the search's control wrappers; the
+// view's status list; the player's site list; the search's notice, sensitivity and event list.
+constexpr int kViewerItem = 2002, kPlayerItem = 2004, kSearchItem = 2006, kViewStatus = 211, kPlayerSites = 1010,
+              kSearchNotice = 1023, kSearchSensitivity = 1021, kSearchEvents = 1022, kSearchCalendar = 1024,
+              kSearchTimeline = 1013;
+// The recording the tour makes: this long of camera 1 in the store.
+constexpr int64_t kRecordMs = 6000;
 
 struct Options {
     std::wstring folder;
@@ -157,12 +169,18 @@ private:
               "PTZ up: the DVR got up while the button was held, then stop");
         Step("ptz-up", "PTZ up pressed");
 
-        Reach(IDC_SEARCH, view);
+        const std::string site = Record(view);
+        HWND player = site.empty() ? nullptr : PlayBack(view, site);
+
+        Reach(IDC_SEARCH, player ? player : view);
         Pointer(Centre(run_.ItemRect(IDC_SEARCH)), "click 1");
         HWND search = WaitDialogWith(run_.Pid(), kSearchItem);
         Check(search != nullptr, "the search module's window opened");
-        Check(testkit::PumpUntil([&] { return !IsWindowVisible(view); }, 5000), "the viewer's window is gone");
-        Step("search", "the search module, the site handed to it");
+        Check(testkit::PumpUntil([&] { return !IsWindowVisible(view) && (!player || !IsWindowVisible(player)); }, 5000),
+              "the viewer's and the player's windows are gone");
+        if (search && !site.empty())
+            SearchEvents(search);
+        Step("search", "the search module: the recorded day's motion events, the first one playing");
 
         if (search)
             Reach(IDC_VIEWER, search);
@@ -197,6 +215,190 @@ private:
         Check(testkit::PumpUntil([&] { return !IsWindowVisible(module); }, 5000) &&
                   GetAncestor(WindowFromPoint(c), GA_ROOT) == run_.Main(),
               "the module's window closed, the button within reach");
+    }
+
+    // The site's port, from Orvex's site file.
+    std::string SitePort() const
+    {
+        wchar_t port[16] = {};
+        GetPrivateProfileStringW(L"DVR1", L"PORT", L"", port, 16, (o_.folder + L"CONFIG\\H264Site.ini").c_str());
+        return win::Utf8(port);
+    }
+
+    // The folder the viewer records into, as the player and the search find it.
+    static std::wstring RecordingsFolder()
+    {
+        wchar_t chosen[MAX_PATH] = {};
+        GetPrivateProfileStringW(L"Recording", L"Folder", L"", chosen, MAX_PATH, L"C:/Program Files/Orvex/ViewRecord.ini");
+        if (chosen[0])
+            return chosen;
+        wchar_t videos[MAX_PATH] = {};
+        return SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_MYVIDEO, nullptr, 0, videos)) ? std::wstring(videos) + L"\\Orvex"
+                                                                                       : std::wstring();
+    }
+
+    // How long camera 1 is recorded in the site's store (ms of its latest day's spans).
+    static int64_t Recorded(const std::string& site)
+    {
+        const store::Catalogue cat(site);
+        const std::vector<uint32_t> days = cat.Days();
+        int64_t ms = 0;
+        for (const store::Span& s : days.empty() ? std::vector<store::Span>() : cat.Spans(0, days.back()))
+            ms += s.endMs - s.startMs;
+        return ms;
+    }
+
+    // The view's status lines.
+    static std::vector<std::wstring> StatusLines(HWND view)
+    {
+        std::vector<std::wstring> lines;
+        const LRESULT n = SendDlgItemMessageW(view, kViewStatus, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < n; ++i) {
+            wchar_t text[512] = {};
+            if (SendDlgItemMessageW(view, kViewStatus, LB_GETTEXTLEN, WPARAM(i), 0) < 511 &&
+                SendDlgItemMessageW(view, kViewStatus, LB_GETTEXT, WPARAM(i), LPARAM(text)) >= 0)
+                lines.push_back(text);
+        }
+        return lines;
+    }
+    static bool Logged(HWND view, const std::wstring& text, size_t from)
+    {
+        const std::vector<std::wstring> lines = StatusLines(view);
+        for (size_t i = from; i < lines.size(); ++i)
+            if (lines[i].find(text) != std::wstring::npos)
+                return true;
+        return false;
+    }
+
+    // Ctrl+R in the viewer records every camera until the store holds kRecordMs of camera 1; Ctrl+R
+    // again stops. The site's folder in the store, or "" when nothing was recorded.
+    std::string Record(HWND view)
+    {
+        const std::wstring root = RecordingsFolder();
+        const std::string port = SitePort();
+        if (!Check(!root.empty() && !port.empty(), "the viewer's recordings folder and the site's port known"))
+            return {};
+        const std::string site =
+            store::JoinPath(win::Utf8(root), store::SiteFolderName("127.0.0.1", uint16_t(std::stoi(port))));
+        const int64_t before = Recorded(site);
+        size_t lines = StatusLines(view).size();
+        // The keys reach the view while something of it has the keyboard: its status list.
+        RECT list{};
+        GetWindowRect(GetDlgItem(view, kViewStatus), &list);
+        Pointer(Centre(list), "click 1");
+        Keys("ctrl+r");
+        Check(testkit::PumpUntil([&] { return Logged(view, L"Recording every camera the DVR sends", lines); }, 10000,
+                                 testkit::Check::EachWake),
+              "Ctrl+R: the viewer says it records every camera");
+        const bool grew = Check(testkit::PumpUntil([&] { return Recorded(site) >= before + kRecordMs; }, 30000),
+                                "the store holds " + std::to_string(kRecordMs / 1000) + " s more of camera 1 in " + site);
+        Step("recording", "the viewer recording (REC under each camera's title)");
+        lines = StatusLines(view).size();
+        Keys("ctrl+r");
+        Check(testkit::PumpUntil([&] { return Logged(view, L"Recording stopped", lines); }, 10000,
+                                 testkit::Check::EachWake),
+              "Ctrl+R again: the viewer says the recording stopped");
+        return grew ? site : std::string();
+    }
+
+    // The player module on the site just recorded: K plays it and the pictures move.
+    HWND PlayBack(HWND view, const std::string& site)
+    {
+        Reach(IDC_PLAYER, view);
+        Pointer(Centre(run_.ItemRect(IDC_PLAYER)), "click 1");
+        HWND player = WaitDialogWith(run_.Pid(), kPlayerItem);
+        if (!Check(player != nullptr, "the player module's window opened"))
+            return nullptr;
+        HWND control = nullptr, display = nullptr, sites = nullptr;
+        testkit::PumpUntil(
+            [&] {
+                control = ChildOfClass(player, L"OrvmodsPlayerCtrl");
+                sites = control ? GetDlgItem(control, kPlayerSites) : nullptr;
+                display = control ? FindWindowExW(control, nullptr, nullptr, L"DISPLAY") : nullptr;
+                return sites && display && IsWindowVisible(display) && SendMessageW(sites, CB_GETCOUNT, 0, 0) > 0;
+            },
+            10000);
+        if (!Check(sites && display, "the player lists the recorded sites"))
+            return player;
+        // The viewer's folder may hold other sites: the one just recorded is chosen in the list.
+        const std::wstring name = L"127.0.0.1:" + win::FromUtf8(SitePort());
+        if (SendMessageW(sites, CB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(name.c_str())) !=
+            SendMessageW(sites, CB_GETCURSEL, 0, 0)) {
+            SendMessageW(sites, CB_SELECTSTRING, WPARAM(-1), LPARAM(name.c_str()));
+            SendMessageW(control, WM_COMMAND, MAKEWPARAM(kPlayerSites, CBN_SELCHANGE), LPARAM(sites));
+            std::printf("      note   the player's site list: %s chosen\n", win::Utf8(name).c_str());
+        }
+        RECT d{};
+        GetWindowRect(display, &d);
+        Pointer(Centre(d), "click 1");
+        Keys("k");
+        Check(Moving(d), "K: the player plays the recording back, its pictures move");
+        Step("player", "the player playing back what the viewer recorded (" + site.substr(site.find_last_of("/\\") + 1) + ")");
+        Keys("k");
+        return player;
+    }
+
+    // The search opens on the latest day (the one just recorded) with its motion events; when the
+    // default sensitivity finds none, the sensitivity goes to its most (End on the trackbar).
+    void SearchEvents(HWND search)
+    {
+        HWND control = nullptr;
+        std::string notice;
+        testkit::PumpUntil(
+            [&] {
+                control = ChildOfClass(search, L"OrvmodsSearchCtrl");
+                notice = control ? Text(control, kSearchNotice) : "";
+                return notice.find("camera(s) recorded") != std::string::npos;
+            },
+            10000);
+        if (!Check(notice.find("camera(s) recorded") != std::string::npos, "the search opens the recorded day: " + notice))
+            return;
+        if (notice.find("no motion") != std::string::npos) {
+            RECT t{};
+            GetWindowRect(GetDlgItem(control, kSearchSensitivity), &t);
+            Pointer(Centre(t), "click 1 key End");
+            testkit::PumpUntil([&] { return Text(control, kSearchNotice).find("no motion") == std::string::npos; }, 5000);
+            notice = Text(control, kSearchNotice);
+        }
+        const LRESULT events = SendDlgItemMessageW(control, kSearchEvents, LVM_GETITEMCOUNT, 0, 0);
+        Check(events > 0 && notice.find("motion event(s)") != std::string::npos,
+              "the day's motion events listed (" + std::to_string(events) + "): " + notice);
+        // A double click on the first event plays the day from there: the pictures move.
+        const HWND list = GetDlgItem(control, kSearchEvents), display = FindWindowExW(control, nullptr, nullptr, L"DISPLAY");
+        RECT rows{}, header{}, pictures{};
+        if (list && display && events > 0 && GetWindowRect(list, &rows) && GetWindowRect(display, &pictures)) {
+            const HWND head = GetWindow(list, GW_CHILD);
+            const int top = head && GetWindowRect(head, &header) ? header.bottom : rows.top + 20;
+            Pointer({rows.left + 30, top + 6}, "click --repeat 2 --delay 60 1");
+            Check(Moving(pictures), "a double click on the first event plays the day from there: the pictures move");
+        }
+        // The calendar, the pictures and the lanes drawn.
+        auto drawn = [](HWND w) {
+            RECT r{};
+            if (!w || !GetWindowRect(w, &r))
+                return false;
+            const auto px = ScreenPixels(r);
+            return !px.empty() && std::any_of(px.begin(), px.end(), [&](uint32_t p) { return p != px[0]; });
+        };
+        Check(testkit::PumpUntil(
+                  [&] {
+                      return drawn(GetDlgItem(control, kSearchCalendar)) && drawn(GetDlgItem(control, kSearchTimeline)) &&
+                          drawn(FindWindowExW(control, nullptr, nullptr, L"DISPLAY"));
+                  },
+                  10000, testkit::Check::EachWake),
+              "the search shows its calendar, the day's pictures and its lanes");
+    }
+
+    // True once the screen rectangle's pixels change within 300 ms.
+    bool Moving(const RECT& r)
+    {
+        return testkit::PumpUntil(
+            [&] {
+                const auto a = ScreenPixels(r);
+                testkit::PumpFor(300);
+                return a != ScreenPixels(r);
+            },
+            10000, testkit::Check::EachWake);
     }
 
     // Connect pressed once the view has logged its start texts; true when the DVR saw the login.

@@ -569,6 +569,65 @@ TEST_F(SearchCtrl, MarksRecordedDaysListsMotionBySensitivityAndCameraPlaysWhatIs
     other.DestroyControl();
 }
 
+TEST_F(SearchCtrl, FollowsAStoreBeingWrittenNewSpansCamerasAndDays)
+{
+    // 20 s of camera 1; then, with the search open, a writer adds 4 s of cameras 1 and 2 after a
+    // gap, and then the next day.
+    MakeStore("1", false);
+    win::ControlHost host;
+    const HWND control = Open(host, L"10.9.8.7");
+    ASSERT_TRUE(control);
+    const HWND notice = GetDlgItem(control, 1023), timeline = GetDlgItem(control, 1013),
+               filter = GetDlgItem(control, 1020), calendar = GetDlgItem(control, 1024);
+    ASSERT_TRUE(notice && timeline && filter && calendar);
+    EXPECT_EQ(WindowText(notice), L"2023-11-14: 1 camera(s) recorded, no motion at this sensitivity");
+    EXPECT_EQ(SendMessageW(filter, CB_GETCOUNT, 0, 0), 2);
+
+    RECT lanes{};
+    GetClientRect(timeline, &lanes);
+    auto laneColour = [&](int64_t ms) {
+        const std::vector<uint32_t> px = testkit::ClientPixels(timeline, lanes);
+        for (int x = player::CTimeline::kLabelWidth; x < lanes.right; ++x)
+            if (SendMessageW(timeline, player::CTimeline::kMsgTimeAt, x, 0) >= ms)
+                return px[static_cast<size_t>(player::CTimeline::kScaleHeight + 6) * lanes.right + x];
+        return 0u;
+    };
+    const int64_t later = (kStartS + 32) * 1000;
+    uint32_t recorded = 0;
+    testkit::PumpUntil([&] { return (recorded = laneColour(kStartS * 1000 + 5000)) != laneColour(later); }, 3000,
+                       testkit::Check::EachWake);
+    ASSERT_NE(laneColour(later), recorded) << "nothing there yet (and in sight)";
+
+    ASSERT_TRUE(testkit::RunUnixAndWait(std::string(PX_NATIVE_TREE) + "/bin/dvrtool sample-store --store " + root_ +
+                                            " --address 10.9.8.7 --port 5000 --cameras 1,2 --seconds 4 --start " +
+                                            std::to_string(kStartS + 30) + " >/dev/null",
+                                        20000));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return laneColour(later) == recorded; }, 6000, testkit::Check::EachWake))
+        << "the new span appears in camera 1's lane";
+    EXPECT_TRUE(testkit::PumpUntil([&] { return WindowText(notice).find(L"2 camera(s)") != std::wstring::npos; }, 3000,
+                                   testkit::Check::EachWake))
+        << win::Utf8(WindowText(notice));
+    EXPECT_EQ(SendMessageW(filter, CB_GETCOUNT, 0, 0), 3) << "camera 2 joins the filter";
+
+    // A new day is marked on the calendar as it is written.
+    RECT cal{};
+    GetClientRect(calendar, &cal);
+    auto fill = [&](uint32_t day) {
+        const LRESULT p = SendMessageW(calendar, player::CMonthGrid::kMsgDayPoint, day, 0);
+        const std::vector<uint32_t> px = testkit::ClientPixels(calendar, cal);
+        return px[static_cast<size_t>(GET_Y_LPARAM(p) - 7) * cal.right + GET_X_LPARAM(p) - 12];
+    };
+    ASSERT_NE(fill(20231115), fill(20231114));
+    ASSERT_TRUE(testkit::RunUnixAndWait(std::string(PX_NATIVE_TREE) + "/bin/dvrtool sample-store --store " + root_ +
+                                            " --address 10.9.8.7 --port 5000 --cameras 1 --seconds 2 --start " +
+                                            std::to_string(kStartS + 86400) + " >/dev/null",
+                                        20000));
+    EXPECT_TRUE(testkit::PumpUntil([&] { return fill(20231115) == fill(20231114); }, 6000, testkit::Check::EachWake))
+        << "the 15th marked";
+    EXPECT_EQ(WindowText(notice).rfind(L"2023-11-14", 0), 0u) << "the day chosen stays open";
+    host.DestroyControl();
+}
+
 } // namespace
 
 // ---- an export of the backup module, played ----

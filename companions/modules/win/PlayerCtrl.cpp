@@ -19,11 +19,9 @@ const win::ControlClass kPlayerClass = {&CLSID_Player, &DIID__DPlayer, &DIID__DM
                                         L"Player Control", kMiscStatus};
 
 constexpr UINT_PTR kTickTimer = 1, kRefreshTimer = 2;
-constexpr UINT kTickMs = 20, kRefreshMs = 2000;
+constexpr UINT kTickMs = 20, kRefreshMs = player::kLaneRefreshMs;
 constexpr int kBar = 34, kSide = 210, kTimelineHeight = 118, kGap = 4, kLabel = 18, kSoundLabel = 40;
 constexpr COLORREF kBack = RGB(16, 17, 20), kPanel = RGB(30, 32, 37), kInk = RGB(214, 218, 226);
-// A second whose motion level reaches this is marked on the timeline (255: nothing recorded).
-constexpr uint8_t kMotionMark = 24;
 
 int CALLBACK BrowseCallback(HWND dialog, UINT msg, LPARAM, LPARAM data)
 {
@@ -543,19 +541,13 @@ void CPlayerCtrl::OpenCameras(bool keepHead)
             head = 0;
     }
     shown_ = cams;
-    earlierDays_.clear();
-    latestDay_ = 0;
+    lanes_.Close();
     if (!view_.Open(siteEntries_[static_cast<size_t>(site_)].folder, cams, head))
         return;
+    lanes_.Open(siteEntries_[static_cast<size_t>(site_)].folder, cams, INT64_MIN, INT64_MAX, false);
     RefreshLanes();
     // The whole of the lanes in sight, at most a day, the head inside.
-    int64_t first = INT64_MAX, last = INT64_MIN;
-    for (int cam : cams)
-        for (uint32_t day : cat.Days())
-            for (const store::Span& s : cat.Spans(cam, day)) {
-                first = std::min(first, s.startMs);
-                last = std::max(last, s.endMs);
-            }
+    const int64_t first = lanes_.FirstMs(), last = lanes_.LastMs();
     if (first != INT64_MAX) {
         const int64_t span = std::max<int64_t>(last - first, player::kAxisMinSpanMs);
         timeline_.Axis().Show(first - span / 20, span + span / 10);
@@ -564,52 +556,13 @@ void CPlayerCtrl::OpenCameras(bool keepHead)
     ShowState();
 }
 
-void CPlayerCtrl::AddDay(const store::Catalogue& cat, uint32_t day, std::vector<player::TimelineLane>& lanes) const
-{
-    const int64_t dayStart = player::DayStartMs(day);
-    for (player::TimelineLane& lane : lanes) {
-        for (const store::Span& s : cat.Spans(lane.camera, day))
-            lane.spans.push_back(s);
-        const std::vector<uint8_t> motion = cat.Motion(lane.camera, day);
-        for (size_t s = 0; s < motion.size() && s < 86400; ++s) {
-            if (motion[s] == 255 || motion[s] < kMotionMark)
-                continue;
-            const int64_t at = dayStart + static_cast<int64_t>(s) * 1000;
-            if (!lane.motion.empty() && lane.motion.back().endMs == at)
-                lane.motion.back().endMs = at + 1000;
-            else
-                lane.motion.push_back(store::Span{at, at + 1000});
-        }
-    }
-}
-
-// Days before the latest no longer change: they are read when the cameras open (or a new day
-// begins), the latest at every refresh.
 void CPlayerCtrl::RefreshLanes()
 {
-    if (export_ || site_ < 0 || !view_.IsOpen())
+    if (export_ || site_ < 0 || !view_.IsOpen() || !lanes_.IsOpen())
         return;
-    const store::Catalogue cat(siteEntries_[static_cast<size_t>(site_)].folder);
-    const std::vector<uint32_t> days = cat.Days();
-    if (days.empty())
-        return;
-    const bool sameCameras = earlierDays_.size() == shown_.size() &&
-        std::equal(shown_.begin(), shown_.end(), earlierDays_.begin(),
-                   [](int cam, const player::TimelineLane& l) { return l.camera == cam; });
-    if (days.back() != latestDay_ || !sameCameras) {
-        earlierDays_.clear();
-        for (int cam : shown_) {
-            player::TimelineLane lane;
-            lane.camera = cam;
-            earlierDays_.push_back(std::move(lane));
-        }
-        for (size_t i = 0; i + 1 < days.size(); ++i)
-            AddDay(cat, days[i], earlierDays_);
-        latestDay_ = days.back();
-    }
-    std::vector<player::TimelineLane> lanes = earlierDays_;
-    AddDay(cat, days.back(), lanes);
-    timeline_.SetLanes(std::move(lanes));
+    std::vector<std::string> problems;
+    if (lanes_.Refresh(&problems))
+        timeline_.SetLanes(lanes_.Lanes());
 }
 
 // An export of the backup module, chosen by the person in the open dialog: its manifest, or any
@@ -648,7 +601,7 @@ void CPlayerCtrl::OpenExport(const std::wstring& path)
     site_ = -1;
     siteCameras_ = export_->Cameras();
     shown_.clear();
-    earlierDays_.clear();
+    lanes_.Close();
     SendMessageW(sites_, CB_RESETCONTENT, 0, 0);
     SendMessageW(cameras_, LB_RESETCONTENT, 0, 0);
     const std::wstring name = L"Export " + win::FromUtf8(export_->Name());

@@ -14,6 +14,7 @@
 #include "ModuleMembers.h"
 #include "Orvmods_h.h"
 #include "PlaybackView.h"
+#include "StoreLanes.h"
 #include "Timeline.h"
 #include "foundation/ActiveXControl.h"
 #include "foundation/Handles.h"
@@ -72,8 +73,6 @@ private:
     void OpenSite(int index);
     void OpenCameras(bool keepHead);
     void RefreshLanes();
-    // Adds the day's spans and motion marks of each shown camera to its lane.
-    void AddDay(const store::Catalogue& cat, uint32_t day, std::vector<player::TimelineLane>& lanes) const;
     void SetCount(int count);
     void Status(const std::wstring& line);
     void ShowState();
@@ -95,9 +94,7 @@ private:
     int site_ = -1;
     std::vector<int> siteCameras_; // the site's cameras with recordings, ascending
     std::vector<int> shown_; // the cameras in the divisions
-    // The lanes of every day before the latest, read once per opening (only the latest day grows).
-    std::vector<player::TimelineLane> earlierDays_;
-    uint32_t latestDay_ = 0;
+    player::StoreLanes lanes_; // the shown cameras' lanes, following the store as it grows
     int count_ = 4;
     std::wstring stateText_;
 };

@@ -12,6 +12,7 @@
 #include <windowsx.h>
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <set>
 
 namespace {
@@ -22,7 +23,7 @@ constexpr DWORD kMiscStatus = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSIT
 const win::ControlClass kSearchClass = {&CLSID_Search, &DIID__DSearch, &DIID__DModuleEvents, nullptr,
                                         L"Search Control", kMiscStatus};
 
-constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT_PTR kTickTimer = 1, kRefreshTimer = 2;
 constexpr UINT kTickMs = 20;
 constexpr int kBar = 34, kSide = 236, kCalendarHeight = 170, kTimelineHeight = 118, kGap = 4, kLabel = 18,
               kNoticeHeight = 22;
@@ -48,6 +49,9 @@ std::wstring LengthText(int64_t ms)
         swprintf(text, 32, L"%lld min %02lld s", static_cast<long long>(s / 60), static_cast<long long>(s % 60));
     return text;
 }
+
+// Nothing chosen, but the list kept where it was.
+const player::MotionEvent kNoEvent{-1, 0, 0, 0};
 
 std::wstring CameraText(int camera)
 {
@@ -141,6 +145,8 @@ LRESULT CSearchCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_TIMER:
         if (wp == kTickTimer)
             OnTimer();
+        else if (wp == kRefreshTimer)
+            RefreshSite();
         return 0;
     case WM_KEYDOWN: return OnKey(static_cast<UINT>(wp)) ? 0 : Default(msg, wp, lp);
     case WM_LBUTTONDOWN:
@@ -254,12 +260,14 @@ LRESULT CSearchCtrl::OnCreate()
     view_.ShowEmpty(4);
     OpenSite();
     SetTimer(Hwnd(), kTickTimer, kTickMs, nullptr);
+    SetTimer(Hwnd(), kRefreshTimer, player::kLaneRefreshMs, nullptr);
     return 0;
 }
 
 void CSearchCtrl::OnDestroy()
 {
     KillTimer(Hwnd(), kTickTimer);
+    KillTimer(Hwnd(), kRefreshTimer);
     view_.Close();
     preview_.Close();
     previewOpen_ = -1;
@@ -363,6 +371,8 @@ void CSearchCtrl::OnCommand(int id, int code)
 LRESULT CSearchCtrl::OnNotify(const NMHDR& hdr)
 {
     if (hdr.idFrom == kEventList && hdr.code == LVN_ITEMCHANGED) {
+        if (refilling_)
+            return 0;
         // A chosen event: its first moment beside the list.
         const NMLISTVIEW& change = reinterpret_cast<const NMLISTVIEW&>(hdr);
         if ((change.uChanged & LVIF_STATE) && (change.uNewState & LVIS_SELECTED) && !(change.uOldState & LVIS_SELECTED)) {
@@ -506,12 +516,40 @@ void CSearchCtrl::Notice(const std::wstring& text)
 
 // ---- the recordings ----
 
+namespace {
+
+// The DVR's zone as the latest day's first picture carries it; false when none can be read.
+bool SiteZone(const store::Catalogue& site, const std::string& folder, player::DvrZone* zone)
+{
+    const std::vector<uint32_t> days = site.Days();
+    for (auto day = days.rbegin(); day != days.rend(); ++day)
+        for (int cam : site.Cameras(*day)) {
+            const std::vector<store::Span> spans = site.Spans(cam, *day);
+            std::string error;
+            auto reader = spans.empty() ? nullptr : store::StoreReader::Open(folder, cam, false, &error);
+            store::Record r;
+            if (reader && reader->Seek(spans.front().startMs) && reader->Next(&r) && r.kind == store::kVideo) {
+                zone->zone = r.zone;
+                zone->daylight = r.daylight;
+                return true;
+            }
+        }
+    return false;
+}
+
+} // namespace
+
 // The handed site's folder in the viewer's recordings folder: its days on the calendar, the latest
 // one open.
 void CSearchCtrl::OpenSite()
 {
     CloseDay();
+    chosen_ = 0;
     siteFolder_.clear();
+    site_.reset();
+    localDays_.Clear();
+    zone_ = player::DvrZone{};
+    zoneKnown_ = false;
     calendar_.SetMarked({});
     calendar_.Choose(0);
     InvalidateRect(Hwnd(), nullptr, FALSE);
@@ -527,24 +565,51 @@ void CSearchCtrl::OpenSite()
         Notice(L"The site's port " + portText + L" is not one from 1 to 65535");
         return;
     }
-    const std::wstring site = address + L":" + portText;
-    const std::wstring root = ViewerRecordingsFolder();
-    if (root.empty()) {
-        Notice(L"No recordings of " + site + L" on this PC (no recordings folder)");
+    siteName_ = address + L":" + portText;
+    root_ = ViewerRecordingsFolder();
+    if (root_.empty()) {
+        Notice(L"No recordings of " + siteName_ + L" on this PC (no recordings folder)");
         return;
     }
-    siteFolder_ = store::JoinPath(win::Utf8(root), store::SiteFolderName(win::Utf8(address), static_cast<uint16_t>(port)));
-    const std::vector<uint32_t> days = store::Catalogue(siteFolder_).Days();
-    if (days.empty()) {
-        siteFolder_.clear();
-        Notice(L"No recordings of " + site + L" on this PC");
-        Status(L"Looked in " + root);
+    siteFolder_ = store::JoinPath(win::Utf8(root_), store::SiteFolderName(win::Utf8(address), static_cast<uint16_t>(port)));
+    site_ = std::make_unique<store::Catalogue>(siteFolder_);
+    RefreshSite();
+    if (localDays_.Days().empty()) {
+        Notice(L"No recordings of " + siteName_ + L" on this PC");
+        Status(L"Looked in " + root_);
+    }
+}
+
+// Also while nothing is recorded yet: the site's first recordings open when they come.
+void CSearchCtrl::RefreshSite()
+{
+    if (!site_)
+        return;
+    if (!zoneKnown_)
+        zoneKnown_ = SiteZone(*site_, siteFolder_, &zone_);
+    if (localDays_.Refresh(*site_, zone_))
+        calendar_.SetMarked(localDays_.Days());
+    const std::set<uint32_t>& days = localDays_.Days();
+    if (days.empty())
+        return;
+    if (!chosen_) {
+        Status(L"Recordings of " + siteName_ + L": " + std::to_wstring(days.size()) + L" day(s) in " + root_);
+        calendar_.Choose(*days.rbegin());
+        OpenDay(*days.rbegin());
         return;
     }
-    Status(L"Recordings of " + site + L": " + std::to_wstring(days.size()) + L" day(s) in " + root);
-    calendar_.SetMarked(std::set<uint32_t>(days.begin(), days.end()));
-    calendar_.Choose(days.back());
-    OpenDay(days.back());
+    if (!dayLanes_.IsOpen())
+        return;
+    std::vector<std::string> problems;
+    const bool grew = dayLanes_.Refresh(&problems);
+    for (const std::string& p : problems)
+        Status(L"Passed over: " + win::FromUtf8(p));
+    if (!grew)
+        return;
+    if (day_)
+        UpdateDay();
+    else if (!dayLanes_.Lanes().empty())
+        OpenDay(chosen_); // the chosen day had nothing; now it has
 }
 
 void CSearchCtrl::CloseDay()
@@ -555,8 +620,8 @@ void CSearchCtrl::CloseDay()
     view_.Close();
     view_.ShowEmpty(4);
     day_ = 0;
+    dayLanes_.Close();
     dayCameras_.clear();
-    dayMotion_.clear();
     lanes_.clear();
     events_.clear();
     timeline_.SetLanes({});
@@ -567,126 +632,161 @@ void CSearchCtrl::CloseDay()
     ShowState();
 }
 
-void CSearchCtrl::OpenDay(uint32_t day)
+// The cameras in the smallest division mode that holds them, channels without recordings filling the
+// rest (they stay black).
+static std::vector<int> ShownCameras(const std::vector<int>& recorded)
 {
-    const int keptFilter = filter_ ? static_cast<int>(SendMessageW(filter_, CB_GETCURSEL, 0, 0)) : -1;
-    const int keptCamera = keptFilter > 0 && static_cast<size_t>(keptFilter) <= dayCameras_.size()
-        ? dayCameras_[static_cast<size_t>(keptFilter - 1)] : -1;
-    CloseDay();
-    if (siteFolder_.empty())
-        return;
-    const store::Catalogue cat(siteFolder_);
-    for (int cam : cat.Cameras(day))
-        if (cam >= 0 && cam < 16 && std::find(dayCameras_.begin(), dayCameras_.end(), cam) == dayCameras_.end())
-            dayCameras_.push_back(cam);
-    std::sort(dayCameras_.begin(), dayCameras_.end());
-    if (dayCameras_.empty()) {
-        Notice(L"No recordings on " + DayText(day));
-        return;
-    }
-    day_ = day;
-
-    // The lanes and the start of the day's first recording.
-    int64_t first = INT64_MAX, last = INT64_MIN;
-    std::vector<std::string> problems;
-    for (int cam : dayCameras_) {
-        player::TimelineLane lane;
-        lane.camera = cam;
-        lane.spans = cat.Spans(cam, day, &problems);
-        for (const store::Span& s : lane.spans) {
-            first = std::min(first, s.startMs);
-            last = std::max(last, s.endMs);
-        }
-        lanes_.push_back(std::move(lane));
-        std::vector<uint8_t> motion = cat.Motion(cam, day);
-        motion.resize(86400, 255);
-        dayMotion_.push_back(std::move(motion));
-    }
-    for (const std::string& p : problems)
-        Status(L"Passed over: " + win::FromUtf8(p));
-    if (first == INT64_MAX) {
-        Notice(L"No recordings on " + DayText(day) + L" that can be read");
-        lanes_.clear();
-        dayMotion_.clear();
-        dayCameras_.clear();
-        day_ = 0;
-        return;
-    }
-
-    // The DVR's time zone, from the day's first picture (the list shows its local time).
-    zone_ = 255;
-    daylight_ = 0;
-    std::string error;
-    if (auto reader = store::StoreReader::Open(siteFolder_, dayCameras_.front(), false, &error)) {
-        store::Record r;
-        if (reader->Seek(first) && reader->Next(&r) && r.kind == store::kVideo) {
-            zone_ = r.zone;
-            daylight_ = r.daylight;
-        }
-    }
-
-    // The cameras in the smallest division mode that holds them, channels without recordings
-    // filling the rest (they stay black).
-    std::vector<int> shown(dayCameras_.begin(), dayCameras_.begin() + std::min<size_t>(dayCameras_.size(), 16));
+    std::vector<int> shown(recorded.begin(), recorded.begin() + std::min<size_t>(recorded.size(), 16));
     const size_t n = shown.size();
     const size_t count = n <= 1 ? 1 : n <= 4 ? 4 : n <= 9 ? 9 : 16;
     for (int ch = 0; ch < 16 && shown.size() < count; ++ch)
         if (std::find(shown.begin(), shown.end(), ch) == shown.end())
             shown.push_back(ch);
-    view_.Open(siteFolder_, shown, first);
+    return shown;
+}
 
-    if (filter_) {
-        SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"All cameras"));
-        int select = 0;
-        for (size_t i = 0; i < dayCameras_.size(); ++i) {
-            SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(CameraText(dayCameras_[i]).c_str()));
-            if (dayCameras_[i] == keptCamera)
-                select = static_cast<int>(i + 1);
-        }
-        SendMessageW(filter_, CB_SETCURSEL, static_cast<WPARAM>(select), 0);
+// The filter's cameras, the one chosen before kept (-1: all).
+void CSearchCtrl::FillFilter(int keepCamera)
+{
+    if (!filter_)
+        return;
+    SendMessageW(filter_, CB_RESETCONTENT, 0, 0);
+    SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"All cameras"));
+    int select = 0;
+    for (size_t i = 0; i < dayCameras_.size(); ++i) {
+        SendMessageW(filter_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(CameraText(dayCameras_[i]).c_str()));
+        if (dayCameras_[i] == keepCamera)
+            select = static_cast<int>(i + 1);
     }
+    SendMessageW(filter_, CB_SETCURSEL, static_cast<WPARAM>(select), 0);
+}
+
+static int FilterCamera(HWND filter, const std::vector<int>& cameras)
+{
+    const int choice = filter ? static_cast<int>(SendMessageW(filter, CB_GETCURSEL, 0, 0)) : -1;
+    return choice > 0 && static_cast<size_t>(choice) <= cameras.size() ? cameras[static_cast<size_t>(choice - 1)] : -1;
+}
+
+// The local day: its local 00:00 to 24:00, which spans two of the store's days unless the DVR keeps UTC.
+void CSearchCtrl::OpenDay(uint32_t day)
+{
+    const int keptCamera = FilterCamera(filter_, dayCameras_);
+    CloseDay();
+    chosen_ = day;
+    if (siteFolder_.empty() || !player::IsDay(day))
+        return;
+    dayRange_ = player::LocalDayRange(day, zone_);
+    dayLanes_.Open(siteFolder_, {}, dayRange_.startMs, dayRange_.endMs, true);
+    std::vector<std::string> problems;
+    dayLanes_.Refresh(&problems);
+    for (const std::string& p : problems)
+        Status(L"Passed over: " + win::FromUtf8(p));
+    if (dayLanes_.Lanes().empty()) {
+        Notice(L"No recordings on " + DayText(day));
+        return;
+    }
+    day_ = day;
+    for (const player::TimelineLane& l : dayLanes_.Lanes())
+        dayCameras_.push_back(l.camera);
+    const int64_t first = dayLanes_.FirstMs(), last = dayLanes_.LastMs();
+    view_.Open(siteFolder_, ShownCameras(dayCameras_), first);
+    FillFilter(keptCamera);
     const int64_t span = std::max<int64_t>(last - first, player::kAxisMinSpanMs);
     timeline_.Axis().Show(first - span / 20, span + span / 10);
-    timeline_.SetZone(zone_, daylight_);
+    timeline_.SetZone(zone_.zone, zone_.daylight);
     timeline_.SetHead(view_.HeadMs());
     FindEvents();
     ShowState();
 }
 
-void CSearchCtrl::FindEvents()
+// New spans, events or cameras of the open day. A camera that starts recording joins the divisions
+// (the head and the playing kept); the timeline's end follows the recording while it was in sight.
+void CSearchCtrl::UpdateDay()
 {
-    events_.clear();
+    const int64_t lastBefore = lanes_.empty() ? INT64_MIN : [&] {
+        int64_t l = INT64_MIN;
+        for (const player::TimelineLane& lane : lanes_)
+            if (!lane.spans.empty())
+                l = std::max(l, lane.spans.back().endMs);
+        return l;
+    }();
+    std::vector<int> cameras;
+    for (const player::TimelineLane& l : dayLanes_.Lanes())
+        cameras.push_back(l.camera);
+    const bool newCameras = cameras != dayCameras_;
+    if (newCameras) {
+        const int kept = FilterCamera(filter_, dayCameras_);
+        dayCameras_ = cameras;
+        FillFilter(kept);
+        if (view_.IsOpen() && !timeline_.Dragging()) {
+            const bool playing = view_.Core() && view_.Core()->Playing();
+            const int speed = view_.Core() ? view_.Core()->Speed() : player::kNormalSpeed;
+            const int64_t head = view_.HeadMs();
+            if (view_.Open(siteFolder_, ShownCameras(dayCameras_), head)) {
+                view_.SetSpeed(speed);
+                if (playing)
+                    view_.Play();
+            }
+        }
+    }
+    const int64_t last = dayLanes_.LastMs();
+    player::TimeAxis& axis = timeline_.Axis();
+    if (lastBefore != INT64_MIN && last > lastBefore && lastBefore <= axis.EndMs() && last > axis.EndMs())
+        axis.Show(axis.StartMs(), last + (last - axis.StartMs()) / 20 - axis.StartMs());
+    FindEvents(true);
+    if (newCameras)
+        DayNotice(list_.Count());
+    ShowState();
+}
+
+void CSearchCtrl::FindEvents(bool grown)
+{
+    std::vector<player::MotionEvent> found;
     const int threshold =
         player::ThresholdOf(sensitivity_ ? static_cast<int>(SendMessageW(sensitivity_, TBM_GETPOS, 0, 0)) : kDefaultSensitivity);
     if (day_) {
-        const int64_t dayStart = player::DayStartMs(day_);
-        for (size_t i = 0; i < dayCameras_.size() && i < dayMotion_.size() && i < lanes_.size(); ++i) {
-            std::vector<player::MotionEvent> found =
-                player::FindMotionEvents(dayCameras_[i], dayStart, dayMotion_[i], threshold);
+        lanes_ = dayLanes_.Lanes();
+        const auto& levels = dayLanes_.Levels();
+        for (size_t i = 0; i < lanes_.size() && i < levels.size(); ++i) {
+            std::vector<player::MotionEvent> e = player::FindMotionEvents(lanes_[i].camera, dayRange_.startMs, levels[i],
+                                                                          threshold, levels[i].size());
             lanes_[i].motion.clear();
-            for (const player::MotionEvent& e : found)
-                lanes_[i].motion.push_back(store::Span{e.startMs, e.startMs + e.lengthMs});
-            events_.insert(events_.end(), found.begin(), found.end());
+            for (const player::MotionEvent& m : e)
+                lanes_[i].motion.push_back(store::Span{m.startMs, m.startMs + m.lengthMs});
+            found.insert(found.end(), e.begin(), e.end());
         }
-        player::SortEvents(events_);
+        player::SortEvents(found);
         timeline_.SetLanes(lanes_);
     }
-    FillList();
+    const bool same = grown && found.size() == events_.size() &&
+        std::equal(found.begin(), found.end(), events_.begin(), [](const player::MotionEvent& a, const player::MotionEvent& b) {
+            return a.camera == b.camera && a.startMs == b.startMs && a.lengthMs == b.lengthMs;
+        });
+    // The event chosen, by camera and start (a growing event keeps its start).
+    std::optional<player::MotionEvent> chosen;
+    const int row = grown && list_.Hwnd() ? list_.Selected() : -1;
+    if (const LPARAM at = row >= 0 ? list_.Data(row) : -1; at >= 0 && static_cast<size_t>(at) < events_.size())
+        chosen = events_[static_cast<size_t>(at)];
+    events_ = std::move(found);
+    if (!same)
+        FillList(grown ? (chosen ? &*chosen : &kNoEvent) : nullptr);
     RECT r{0, labelTop_[1], kSide, labelTop_[1] + kLabel};
     InvalidateRect(Hwnd(), &r, FALSE);
 }
 
-void CSearchCtrl::FillList()
+void CSearchCtrl::FillList(const player::MotionEvent* keep)
 {
     if (!list_.Hwnd())
         return;
-    Preview(0, -1, POINT{});
+    const int top = static_cast<int>(SendMessageW(list_.Hwnd(), LVM_GETTOPINDEX, 0, 0));
+    const int perPage = static_cast<int>(SendMessageW(list_.Hwnd(), LVM_GETCOUNTPERPAGE, 0, 0));
+    if (!keep)
+        Preview(0, -1, POINT{});
+    refilling_ = true;
     SendMessageW(list_.Hwnd(), WM_SETREDRAW, FALSE, 0);
     list_.DeleteAllRows();
-    const int choice = filter_ ? static_cast<int>(SendMessageW(filter_, CB_GETCURSEL, 0, 0)) : 0;
-    const int camera = choice > 0 && static_cast<size_t>(choice) <= dayCameras_.size()
-        ? dayCameras_[static_cast<size_t>(choice - 1)] : -1;
-    size_t listed = 0;
+    const int camera = FilterCamera(filter_, dayCameras_);
+    int listed = 0, chosenRow = -1;
     for (size_t i = 0; i < events_.size(); ++i) {
         const player::MotionEvent& e = events_[i];
         if (camera >= 0 && e.camera != camera)
@@ -696,16 +796,28 @@ void CSearchCtrl::FillList()
             break;
         list_.SetText(row, 1, LocalTime(e.startMs));
         list_.SetText(row, 2, LengthText(e.lengthMs));
+        if (keep && e.camera == keep->camera && e.startMs == keep->startMs)
+            chosenRow = row;
         ++listed;
     }
+    // The store grew: the list stays where the person left it.
+    if (chosenRow >= 0)
+        list_.Select(chosenRow);
+    else if (keep && top > 0 && listed > 0)
+        SendMessageW(list_.Hwnd(), LVM_ENSUREVISIBLE, static_cast<WPARAM>(std::min(top + perPage - 1, listed - 1)), FALSE);
     SendMessageW(list_.Hwnd(), WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list_.Hwnd(), nullptr, TRUE);
-    if (day_) {
-        std::wstring text = DayText(day_) + L": " + std::to_wstring(dayCameras_.size()) + L" camera(s) recorded, ";
-        text += listed == 0 ? std::wstring(L"no motion at this sensitivity")
-                            : std::to_wstring(listed) + L" motion event(s)";
-        Notice(text);
-    }
+    refilling_ = false;
+    DayNotice(listed);
+}
+
+void CSearchCtrl::DayNotice(int listed)
+{
+    if (!day_)
+        return;
+    std::wstring text = DayText(day_) + L": " + std::to_wstring(dayCameras_.size()) + L" camera(s) recorded, ";
+    text += listed == 0 ? std::wstring(L"no motion at this sensitivity") : std::to_wstring(listed) + L" motion event(s)";
+    Notice(text);
 }
 
 void CSearchCtrl::PlayFrom(int64_t ms)
@@ -723,20 +835,11 @@ void CSearchCtrl::PlayFrom(int64_t ms)
 // The DVR's local time of a DVR UTC ms, as the divisions show it (UTC when the zone is unknown).
 std::wstring CSearchCtrl::LocalTime(int64_t ms) const
 {
-    const player::Calendar c = player::CalendarOf(ms);
-    video::RecordingTime utc;
-    utc.year = c.year, utc.month = c.month, utc.day = c.day, utc.hour = c.hour, utc.minute = c.minute,
-    utc.second = c.second;
-    video::PictureTime local{};
-    uint32_t mark = 0;
-    video::TimeZoneSettings zone;
-    if (zone_ == 255 || !video::LoadTimeZone(zone, zone_, daylight_) || !video::ConvertFrameTime(zone, utc, local, mark)) {
-        local.hour = static_cast<uint16_t>(c.hour);
-        local.minute = static_cast<uint16_t>(c.minute);
-        local.second = static_cast<uint16_t>(c.second);
-    }
+    const int64_t s = video::LocalSecondsOf(ms >= 0 ? ms / 1000 : (ms - 999) / 1000, zone_.zone, zone_.daylight);
+    const int64_t ofDay = ((s % 86400) + 86400) % 86400;
     wchar_t text[16];
-    swprintf(text, 16, L"%02u:%02u:%02u", local.hour, local.minute, local.second);
+    swprintf(text, 16, L"%02d:%02d:%02d", static_cast<int>(ofDay / 3600), static_cast<int>(ofDay / 60 % 60),
+             static_cast<int>(ofDay % 60));
     return text;
 }
 

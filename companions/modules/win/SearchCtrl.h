@@ -1,21 +1,25 @@
 #pragma once
 // The search module: the recordings this PC holds of the site Orvex hands over (address and port),
 // found in the folder the viewer records into. A month calendar marks the days that hold
-// recordings; the chosen day shows its lanes per camera on the timeline and a list of its motion
-// events (camera, start in the DVR's local time, length), filtered by camera and by the
-// sensitivity the person sets. A double click on an event or on the timeline plays from there in
-// the player's view with its transport. A site or a day without recordings says so.
+// recordings, days of the DVR's own clock; the chosen day (its local 00:00 to 24:00) shows its lanes
+// per camera on the timeline and a list of its motion events (camera, start in the DVR's local
+// time, length), filtered by camera and by the sensitivity the person sets. A double click on an
+// event or on the timeline plays from there in the player's view with its transport. A site or a
+// day without recordings says so. While the viewer or the recorder writes into the site, the
+// calendar, the lanes and the events follow it (read again every player::kLaneRefreshMs).
 //
 // It takes the members every module takes (address, port, user, password, SetAddr) and reads them
 // back (Received), as the stand-ins did. Safe for scripting: no member names a file or a folder.
 #include <windows.h>
 #include "Catalogue.h"
+#include "LocalDays.h"
 #include "FaceButtons.h"
 #include "ModuleMembers.h"
 #include "MonthGrid.h"
 #include "MotionEvents.h"
 #include "Orvmods_h.h"
 #include "PlaybackView.h"
+#include "StoreLanes.h"
 #include "Timeline.h"
 #include "foundation/ActiveXControl.h"
 #include "foundation/Handles.h"
@@ -68,11 +72,18 @@ private:
 
     // ---- the recordings ----
     void OpenSite();
+    // The store read again: new days on the calendar, the open day's new spans, cameras and events.
+    void RefreshSite();
     void OpenDay(uint32_t day);
+    void UpdateDay(); // the open day grew
     void CloseDay();
+    void FillFilter(int keepCamera);
     // The day's events at the sensitivity set, and the lanes' motion marks with them.
-    void FindEvents();
-    void FillList();
+    // grown: the store grew; the list changes only when the events did, and keeps its place.
+    void FindEvents(bool grown = false);
+    // keep: the event to keep chosen (the store grew; no small picture pops up); nullptr: a new list.
+    void FillList(const player::MotionEvent* keep = nullptr);
+    void DayNotice(int listed); // the day, its cameras and the events listed
     void PlayFrom(int64_t ms);
     std::wstring LocalTime(int64_t ms) const; // hh:mm:ss on the DVR's clock
 
@@ -102,11 +113,18 @@ private:
     int labelTop_[4] = {}; // "Camera", "Sensitivity", "Motion", "Status"
 
     std::string siteFolder_; // UTF-8; empty without a site
+    std::wstring siteName_, root_; // address:port, and the folder looked in
+    std::unique_ptr<store::Catalogue> site_; // kept while the site is open (it keeps what it read)
+    player::LocalCalendar localDays_;
+    player::DvrZone zone_; // the DVR's, from the latest day's first picture (255: UTC)
+    bool zoneKnown_ = false;
+    uint32_t chosen_ = 0; // the day chosen, with or without recordings; 0 when none
     uint32_t day_ = 0; // the day shown, 0 when none
+    player::DayRange dayRange_; // its local 00:00 to 24:00 in UTC ms
+    player::StoreLanes dayLanes_; // its lanes and levels, following the store
     std::vector<int> dayCameras_; // with recordings that day, ascending
-    std::vector<std::vector<uint8_t>> dayMotion_; // per day camera, its 86400 levels
-    std::vector<player::TimelineLane> lanes_;
+    std::vector<player::TimelineLane> lanes_; // dayLanes_' with the events as their motion
     std::vector<player::MotionEvent> events_;
-    uint8_t zone_ = 255, daylight_ = 0; // the DVR's, from the day's first picture (255: UTC)
+    bool refilling_ = false;
     std::wstring stateText_;
 };

@@ -1,5 +1,6 @@
 #include "TimeZoneConvert.h"
 #include "calendar/CivilDate.h"
+#include <initializer_list>
 
 namespace video {
 namespace {
@@ -158,6 +159,32 @@ int ConvertFrameTime(const TimeZoneSettings& s, const RecordingTime& utc, Pictur
     local.second = static_cast<uint16_t>(ofDay % 60);
     local.milliseconds = 0;
     return 1;
+}
+
+int64_t LocalSecondsOf(int64_t utcSeconds, unsigned zoneIndex, uint32_t daylightFlag)
+{
+    TimeZoneSettings s;
+    LoadTimeZone(s, zoneIndex, daylightFlag);
+    const int64_t days = FloorDiv(utcSeconds, 86400), ofDay = utcSeconds - days * 86400;
+    const Civil c = CivilFromDays(days);
+    const RecordingTime utc{static_cast<int>(c.year), static_cast<int>(c.month), static_cast<int>(c.day),
+                            static_cast<int>(ofDay / 3600), static_cast<int>(ofDay / 60 % 60), static_cast<int>(ofDay % 60)};
+    PictureTime local;
+    uint32_t mark = 0;
+    if (!ConvertFrameTime(s, utc, local, mark))
+        return utcSeconds;
+    return DaysFromCivil(local.year, local.month, local.day) * 86400 + local.hour * 3600 + local.minute * 60 +
+        local.second;
+}
+
+int64_t UtcOfLocalSeconds(int64_t localSeconds, unsigned zoneIndex, uint32_t daylightFlag)
+{
+    const TimeZoneEntry* e = FindTimeZone(zoneIndex);
+    const int64_t guess = localSeconds - (e ? e->bias * 60 : 0), shift = kDaylightShiftMinutes * 60;
+    for (int64_t c : {guess - shift, guess})
+        if (LocalSecondsOf(c, zoneIndex, daylightFlag) == localSeconds)
+            return c;
+    return guess - shift + (localSeconds - LocalSecondsOf(guess - shift, zoneIndex, daylightFlag));
 }
 
 int NthWeekdayOfMonth(int year, int month, int n, int weekday, int& day)

@@ -79,6 +79,14 @@ bool IsCalendarTime(const RecordingTime& t);
 // daylight mark 0, rather than a converted time invented from impossible figures.
 int ConvertFrameTime(const TimeZoneSettings& s, const RecordingTime& utc, PictureTime& local, uint32_t& daylightMark);
 
+// Seconds since 1970 of the DVR's local clock fields of a UTC second, for the zone index and
+// daylight flag a record carries (an index past the table: the UTC second itself).
+int64_t LocalSecondsOf(int64_t utcSeconds, unsigned zoneIndex, uint32_t daylightFlag);
+// The UTC second of a DVR local time (seconds since 1970 of its fields): the first second whose
+// local time matches (at the autumn change the earlier one), or in the spring gap the first second
+// after it.
+int64_t UtcOfLocalSeconds(int64_t localSeconds, unsigned zoneIndex, uint32_t daylightFlag);
+
 // 1 and the day of the month of the n-th given weekday (n = 5: the last one), or -1 when the
 // arguments are invalid (years up to 1970 included) or no such day exists; day is then 0.
 int NthWeekdayOfMonth(int year, int month, int n, int weekday, int& day);
