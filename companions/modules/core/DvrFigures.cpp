@@ -138,7 +138,12 @@ std::wstring DvrFigures::LinkText(uint64_t nowMs) const
     case Link::BadAnswer: return L"The DVR's login answer is not valid";
     case Link::Closed:
         return retrying_ ? L"The DVR closed the connection; connecting again\u2026" : L"The DVR closed the connection";
-    case Link::Ended: return L"Disconnected";
+    case Link::Ended: {
+        for (const Camera& c : cameras_)
+            if (c.seen)
+                return L"Disconnected";
+        return L"Disconnected: the DVR sent no pictures";
+    }
     }
     return {};
 }

@@ -131,6 +131,14 @@ TEST(DvrFigures, TheConnectionSaysHowFarItGotAndWhatTheDvrAnswered)
     EXPECT_EQ(Value(f, L"Connection", 5000), L"The DVR closed the connection; connecting again\u2026");
     f.Attempt(); // and that attempt got no answer
     EXPECT_EQ(Value(f, L"Connection", 6000), L"No answer from the DVR");
+
+    // Logged in, but the controller gave up waiting for pictures.
+    DvrFigures g;
+    g.Attempt();
+    g.LoginRequested(0);
+    g.LoginAnswered(Reply(1, 4));
+    g.Ended();
+    EXPECT_EQ(Value(g, L"Connection", 0), L"Disconnected: the DVR sent no pictures");
 }
 
 } // namespace

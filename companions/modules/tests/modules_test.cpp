@@ -543,6 +543,7 @@ TEST_F(RemoteSetupDvr, SaysWhenTheDvrRefusesOrDoesNotAnswerAndClosesAtOnce)
         // The refusal still states the DVR's channels.
         {"--refuse-logins", true, L"The DVR refused the login: wrong ID or password", L"16"},
         {"--hang-connects", false, L"No answer from the DVR", L"-"}, // connect attempts hang, unanswered
+        {"--silent", true, L"No answer from the DVR", L"-"}, // connected, but it never asks for the login
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
