@@ -31,7 +31,7 @@ constexpr unsigned short kConnect = 1, kFourPictures = 20, kPtzUp = 26, kAudio2 
 // The viewer's setup dialog: its "Enable Audio" box.
 constexpr int kEnableAudio = 520;
 // Items of the module windows: the viewer's and the search's control wrappers.
-constexpr int kViewerItem = 2002, kSearchItem = 2006;
+constexpr int kViewerItem = 2002, kSearchItem = 2006, kRemoteSetupItem = 2005;
 
 struct Options {
     std::wstring folder;
@@ -165,12 +165,23 @@ private:
         Step("search", "the search module, the site handed to it");
 
         if (search)
-            Reach(IDC_VIEWER, search);
+            Reach(IDC_REMOTE_SETUP, search);
+        mark = LogSize();
+        Pointer(Centre(run_.ItemRect(IDC_REMOTE_SETUP)), "click 1");
+        HWND remote = WaitDialogWith(run_.Pid(), kRemoteSetupItem);
+        Check(remote != nullptr, "the remote setup module's window opened");
+        Check(WaitLog("cmd 1 login id=admin", mark) && WaitLog("cmd 51 ", mark),
+              "the remote setup logged in through the viewer's connection and asked for the channels");
+        testkit::PumpFor(2500); // its figures cover the last second
+        Step("remote-setup", "the remote setup: the DVR's rights, channels, cameras and time");
+
+        if (remote)
+            Reach(IDC_VIEWER, remote);
         HWND again = OpenViewer();
         if (!again)
             return false;
-        Check(!search || testkit::PumpUntil([&] { return !IsWindowVisible(search); }, 5000),
-              "the search module closed");
+        Check(!remote || testkit::PumpUntil([&] { return !IsWindowVisible(remote); }, 5000),
+              "the remote setup module closed");
         Connect(again, LogSize());
         Check(WaitLive(again, 4), "back in the viewer: 16 live pictures again");
         Step("viewer-again", "back in the viewer, connected again");

@@ -79,9 +79,10 @@ void DvrFigures::Frame(int channel, const wire::VideoFrameHeader& h, size_t leng
     c.seen = true;
     c.width = h.Width();
     c.height = h.Height();
-    c.arrivals.push_back({nowMs, static_cast<uint32_t>(length > UINT32_MAX ? UINT32_MAX : length)});
-    while (c.arrivals.size() > kMaxArrivals ||
-           (!c.arrivals.empty() && c.arrivals.front().ms + kRateWindowMs <= nowMs))
+    const bool stamped = h.microseconds < 1000000;
+    c.arrivals.push_back({nowMs, stamped ? uint64_t{h.seconds} * 1000000 + h.microseconds : 0, stamped,
+                          static_cast<uint32_t>(length > UINT32_MAX ? UINT32_MAX : length)});
+    while (c.arrivals.size() > kMaxArrivals || (!c.arrivals.empty() && c.arrivals.front().ms + kKeepMs <= nowMs))
         c.arrivals.pop_front();
     latest_ = h;
     haveTime_ = true;
@@ -92,11 +93,19 @@ DvrFigures::Rate DvrFigures::CameraRate(int channel, uint64_t nowMs) const
     Rate r;
     if (channel < 0 || channel >= kMaxCameras)
         return r;
-    for (const Arrival& a : cameras_[static_cast<size_t>(channel)].arrivals)
-        if (a.ms <= nowMs && a.ms + kRateWindowMs > nowMs) {
+    const std::deque<Arrival>& arrivals = cameras_[static_cast<size_t>(channel)].arrivals;
+    if (arrivals.empty() || arrivals.back().ms + kRateWindowMs <= nowMs)
+        return r; // nothing for a second: the stream stands still
+    const Arrival& last = arrivals.back();
+    const uint64_t windowUs = kRateWindowMs * 1000;
+    for (const Arrival& a : arrivals) {
+        const bool inWindow = last.stamped ? a.stamped && a.sentUs <= last.sentUs && a.sentUs + windowUs > last.sentUs
+                                           : a.ms <= nowMs && a.ms + kRateWindowMs > nowMs;
+        if (inWindow) {
             ++r.frames;
             r.bytes += a.bytes;
         }
+    }
     return r;
 }
 

@@ -19,9 +19,14 @@ namespace modules {
 class DvrFigures {
 public:
     static constexpr int kMaxCameras = protocol::kMaxChannels;
+    // The rates cover the second of the DVR's clock (the frames' time stamps) that ends with the
+    // camera's latest frame, so that frames that reach the window late and together (while the
+    // connection waits between its requests) are not counted as a faster stream. Frames without a
+    // valid stamp are counted by their arrival. A camera with nothing for a second shows 0.
     static constexpr uint64_t kRateWindowMs = 1000;
     // Arrivals kept per camera: enough for any real frame rate; a flood beyond it shows as this many.
     static constexpr size_t kMaxArrivals = 512;
+    static constexpr uint64_t kKeepMs = 3000;
     // A login sent and not answered within this long is shown as no answer.
     static constexpr uint64_t kLoginAnswerMs = 10000;
     // The largest picture the viewer decodes: 45 x 16 by 36 x 16.
@@ -53,7 +58,9 @@ public:
 private:
     enum class Link { Idle, Connecting, NoAnswer, LoggingIn, LoggedIn, Refused, BadAnswer, Closed, Ended };
     struct Arrival {
-        uint64_t ms;
+        uint64_t ms; // when it arrived
+        uint64_t sentUs; // the DVR's stamp, when `stamped`
+        bool stamped;
         uint32_t bytes;
     };
     struct Camera {

@@ -15,9 +15,12 @@ std::wstring Value(const DvrFigures& f, const wchar_t* label, uint64_t now)
     return L"(no line)";
 }
 
-wire::VideoFrameHeader Header(int width, int height, uint8_t zone = 2)
+// `sentMs`: the DVR's stamp, in milliseconds.
+wire::VideoFrameHeader Header(int width, int height, uint8_t zone = 2, uint64_t sentMs = 0)
 {
     wire::VideoFrameHeader h;
+    h.seconds = static_cast<uint32_t>(sentMs / 1000);
+    h.microseconds = static_cast<uint32_t>(sentMs % 1000 * 1000);
     h.widthDiv16 = static_cast<uint8_t>(width / 16);
     h.heightDiv16 = static_cast<uint8_t>(height / 16);
     h.year = 26, h.month = 12, h.day = 9, h.hour = 12, h.minute = 30, h.second = 15; // UTC
@@ -36,10 +39,13 @@ TEST(DvrFigures, RatesCoverTheLastSecondOfArrivalsPerCamera)
 {
     DvrFigures f;
     // Camera 1: 30 frames a second of 4000 bytes for two seconds; camera 3: 5 frames, then silence.
-    for (uint64_t t = 0; t < 2000; t += 1000 / 30)
-        f.Frame(0, Header(352, 240), 4000, 10000 + t);
+    // Each arrives as the DVR stamped it.
+    for (uint64_t k = 0; k < 60; ++k) {
+        const uint64_t t = k * 1000 / 30;
+        f.Frame(0, Header(352, 240, 2, 500000 + t), 4000, 10000 + t);
+    }
     for (uint64_t t = 0; t < 1000; t += 200)
-        f.Frame(2, Header(704, 480), 10000, 10000 + t);
+        f.Frame(2, Header(704, 480, 2, 500000 + t), 10000, 10000 + t);
 
     const uint64_t now = 12000;
     EXPECT_EQ(f.CameraRate(0, now).frames, 30u);
@@ -50,13 +56,25 @@ TEST(DvrFigures, RatesCoverTheLastSecondOfArrivalsPerCamera)
     EXPECT_EQ(Value(f, L"Camera 2", now), L"(no line)") << "no stream, no line";
     EXPECT_EQ(f.CameraRate(0, now + 1000).frames, 0u);
 
+    // Two seconds of camera 4's stream reach the window at once: the DVR's stamps still say 30 a
+    // second. Without valid stamps (microseconds of a million or more) the arrivals count.
+    for (uint64_t k = 0; k < 60; ++k)
+        f.Frame(3, Header(352, 240, 2, 500000 + k * 1000 / 30), 4000, 15000);
+    EXPECT_EQ(f.CameraRate(3, 15500).frames, 30u);
+    for (int i = 0; i < 40; ++i) {
+        wire::VideoFrameHeader bad = Header(352, 240);
+        bad.microseconds = 1000000;
+        f.Frame(4, bad, 4000, 15000);
+    }
+    EXPECT_EQ(f.CameraRate(4, 15500).frames, 40u);
+
     // A flood counts no more than the kept arrivals; channels outside the table are ignored.
     for (int i = 0; i < 5000; ++i)
         f.Frame(5, Header(352, 240), 100, 20000);
     EXPECT_EQ(f.CameraRate(5, 20000).frames, DvrFigures::kMaxArrivals);
     f.Frame(-1, Header(352, 240), 100, 20000);
     f.Frame(DvrFigures::kMaxCameras, Header(352, 240), 100, 20000);
-    EXPECT_EQ(f.Lines(20000).size(), 4u + 3u);
+    EXPECT_EQ(f.Lines(20000).size(), 4u + 5u);
 }
 
 TEST(DvrFigures, ValuesOutsideWhatTheSystemSupportsShowAsNotValid)

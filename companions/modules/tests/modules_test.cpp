@@ -489,7 +489,7 @@ TEST_F(RemoteSetupDvr, ShowsTheDvrsChannelsCamerasAndTimeThroughTheViewersConnec
         [&] {
             info = DvrInfo(d);
             const int fps = NumberBefore(InfoLine(info, L"Camera 1"), L" frames/s");
-            return fps >= 20 && !InfoLine(info, L"Camera 2").empty();
+            return fps >= 25 && !InfoLine(info, L"Camera 2").empty();
         },
         30000, testkit::Check::EachWake);
     ASSERT_TRUE(flowing) << std::string(info.begin(), info.end());
