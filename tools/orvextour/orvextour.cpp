@@ -1,6 +1,6 @@
 // The demo's tour of Orvex, as a person takes it with the real pointer and keyboard (xdotool): the
 // site list, the login, the viewer with live video of 16 cameras, 4 pictures, audio channel 2, PTZ
-// up, the search module, the viewer again, exit. Each step is checked where a person would see it
+// up, the search module, the remote setup (the DVR's figures), the viewer again, exit. Each step is checked where a person would see it
 // (windows, moving pictures, what the speakers play) and in the simulator's log, and photographed.
 //
 //   orvextour --folder WINDIR --sim-log UNIXFILE --out UNIXDIR [--password TEXT]

@@ -44,8 +44,12 @@ CRemoteLink::~CRemoteLink()
     s.userStopped = true;
     s.reconnectPending = false;
     StopTimer(connection::ViewTimer::Reconnect);
-    if (s.connected)
-        controller_.Teardown();
+    try {
+        if (s.connected)
+            controller_.Teardown();
+    } catch (...) {
+        // The transport still goes below: nothing of the connection outlives this object.
+    }
     transport_.Close();
 }
 
