@@ -423,9 +423,9 @@ std::vector<int> CommandsReceived(const std::string& logPath)
 }
 
 // Hands the control a site as the manager does; SetAddr only when `take`.
-void HandSite(IDispatch* d, int port, const wchar_t* user, bool take)
+void HandSite(IDispatch* d, int port, const wchar_t* user, bool take, const wchar_t* host = L"127.0.0.1")
 {
-    win::Variant address = win::Variant::OfText(L"127.0.0.1"), id = win::Variant::OfText(user),
+    win::Variant address = win::Variant::OfText(host), id = win::Variant::OfText(user),
                  password = win::Variant::OfText(L"1111");
     ASSERT_EQ(Put(d, 1, *address.Get()), S_OK);
     ASSERT_EQ(Put(d, 2, Number(static_cast<ULONG>(port))), S_OK);
@@ -539,11 +539,13 @@ TEST_F(RemoteSetupDvr, SaysWhenTheDvrRefusesOrDoesNotAnswerAndClosesAtOnce)
         bool accepts;
         const wchar_t* says;
         const wchar_t* channels;
+        const wchar_t* host = L"127.0.0.1";
     } cases[] = {
         // The refusal still states the DVR's channels.
         {"--refuse-logins", true, L"The DVR refused the login: wrong ID or password", L"16"},
         {"--hang-connects", false, L"No answer from the DVR", L"-"}, // connect attempts hang, unanswered
         {"--silent", true, L"No answer from the DVR", L"-"}, // connected, but it never asks for the login
+        {"", true, L"No answer from the DVR", L"-", L"dvr.invalid"}, // a name no look-up finds
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options);
@@ -554,7 +556,7 @@ TEST_F(RemoteSetupDvr, SaysWhenTheDvrRefusesOrDoesNotAnswerAndClosesAtOnce)
         ASSERT_TRUE(host.Create(nullptr, RECT{20, 20, 900, 700}, WS_POPUP | WS_BORDER | WS_VISIBLE, L"Remote setup"));
         ASSERT_EQ(host.CreateControl(CLSID_RemoteSetup), S_OK);
         IDispatch* d = host.Dispatch();
-        HandSite(d, port, L"admin", true);
+        HandSite(d, port, L"admin", true, c.host);
         std::wstring info;
         EXPECT_TRUE(testkit::PumpUntil([&] { return InfoLine(info = DvrInfo(d), L"Connection") == c.says; }, 15000))
             << std::string(info.begin(), info.end());
