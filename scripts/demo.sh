@@ -193,7 +193,8 @@ decoded by 17 decode threads into the split-screen display, and the DVR's audio 
 DirectSound with the pictures held to its clock.
 Also runs: Orvex, the site manager, as a person uses it: its site list, the login check against
 the DVR, and its module windows hosting Pellux (the viewer) and the search, backup, player and
-remote-setup controls (Orvmods), each handed the chosen site. The tour above drove it with the
+remote-setup controls (Orvmods), each handed the chosen site; the remote setup shows what the DVR
+tells the viewer's connection (rights, channels, each camera's size and rates, the DVR's time). The tour above drove it with the
 real pointer and keyboard; its screenshots are out/demo-orvex-NN-*.png, out/demo-orvex-viewer.png
 shows Orvex with the viewer open on live video of 16 cameras. After the live part the tour records
 every camera with the viewer's Ctrl+R into its recordings folder (until the store holds 6 s of

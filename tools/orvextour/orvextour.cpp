@@ -1,7 +1,8 @@
 // The demo's tour of Orvex, as a person takes it with the real pointer and keyboard (xdotool): the
 // site list, the login, the viewer with live video of 16 cameras, 4 pictures, audio channel 2, PTZ
 // up, a recording (Ctrl+R) into the viewer's recordings folder, the player playing it back, the
-// search module with that day's motion events, the viewer again, exit. Each step is checked where a person would see it
+// search module with that day's motion events, the remote setup (the DVR's figures), the viewer
+// again, exit. Each step is checked where a person would see it
 // (windows, moving pictures, what the speakers play) and in the simulator's log, and photographed.
 //
 //   orvextour --folder WINDIR --sim-log UNIXFILE --out UNIXDIR [--password TEXT]
@@ -37,11 +38,12 @@ constexpr unsigned short kConnect = 1, kFourPictures = 20, kPtzUp = 26, kAudio2 
                          kDisplayRect = 0xF001;
 // The viewer's setup dialog: its "Enable Audio" box.
 constexpr int kEnableAudio = 520;
-// Items of the module windows: the viewer's, the player's and the search's control wrappers; the
-// view's status list; the player's site list; the search's notice, sensitivity and event list.
-constexpr int kViewerItem = 2002, kPlayerItem = 2004, kSearchItem = 2006, kViewStatus = 211, kPlayerSites = 1010,
-              kSearchNotice = 1023, kSearchSensitivity = 1021, kSearchEvents = 1022, kSearchCalendar = 1024,
-              kSearchTimeline = 1013;
+// Items of the module windows: the viewer's, the player's, the search's and the remote setup's
+// control wrappers; the view's status list; the player's site list; the search's notice,
+// sensitivity and event list.
+constexpr int kViewerItem = 2002, kPlayerItem = 2004, kSearchItem = 2006, kRemoteSetupItem = 2005, kViewStatus = 211,
+              kPlayerSites = 1010, kSearchNotice = 1023, kSearchSensitivity = 1021, kSearchEvents = 1022,
+              kSearchCalendar = 1024, kSearchTimeline = 1013;
 // The recording the tour makes: this long of camera 1 in the store.
 constexpr int64_t kRecordMs = 6000;
 
@@ -183,12 +185,23 @@ private:
         Step("search", "the search module: the recorded day's motion events, the first one playing");
 
         if (search)
-            Reach(IDC_VIEWER, search);
+            Reach(IDC_REMOTE_SETUP, search);
+        mark = LogSize();
+        Pointer(Centre(run_.ItemRect(IDC_REMOTE_SETUP)), "click 1");
+        HWND remote = WaitDialogWith(run_.Pid(), kRemoteSetupItem);
+        Check(remote != nullptr, "the remote setup module's window opened");
+        Check(WaitLog("cmd 1 login id=admin", mark) && WaitLog("cmd 51 ", mark),
+              "the remote setup logged in through the viewer's connection and asked for the channels");
+        testkit::PumpFor(2500); // its figures cover the last second
+        Step("remote-setup", "the remote setup: the DVR's rights, channels, cameras and time");
+
+        if (remote)
+            Reach(IDC_VIEWER, remote);
         HWND again = OpenViewer();
         if (!again)
             return false;
-        Check(!search || testkit::PumpUntil([&] { return !IsWindowVisible(search); }, 5000),
-              "the search module closed");
+        Check(!remote || testkit::PumpUntil([&] { return !IsWindowVisible(remote); }, 5000),
+              "the remote setup module closed");
         Connect(again, LogSize());
         Check(WaitLive(again, 4), "back in the viewer: 16 live pictures again");
         Step("viewer-again", "back in the viewer, connected again");

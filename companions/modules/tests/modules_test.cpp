@@ -1,7 +1,8 @@
 // The module controls as the manager meets them: registered with regsvr32, created by class
 // identifier in the foundation's control host, handed a site in the manager's order (the remote
 // setup's port as a number, the others' as text), read back, and closed from inside by the real
-// pointer on their Close button and by their key.
+// pointer on their Close button and by their key. The remote setup against the DVR simulator: what
+// the DVR tells it, a refusal, a DVR that does not answer, and closing without waiting.
 #include <windows.h>
 #include <olectl.h>
 #include "BackupIds.h"
@@ -13,6 +14,8 @@
 #include "foundation/Handles.h"
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <cstdlib>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -375,4 +378,190 @@ TEST_F(Orvmods, BackupExportsTheChosenCamerasToFilesAPlayerReadsWithAManifestAnd
         EXPECT_NE(closed.find("all 4 files match"), std::string::npos) << closed;
     std::printf("closed mid-export: %s\n",
                 closed.find(".avi") == std::string::npos ? "nothing kept" : "the export had finished, all kept");
+}
+
+// ---- the remote setup against the DVR simulator ----
+namespace {
+
+std::wstring DvrInfo(IDispatch* d)
+{
+    std::wstring text = L"<failed>";
+    win::dispatch::GetText(d, 101, text);
+    return text;
+}
+
+// The value after "LABEL: " on its line, or "" when there is no such line.
+std::wstring InfoLine(const std::wstring& info, const std::wstring& label)
+{
+    const size_t at = info.find(label + L": ");
+    if (at == std::wstring::npos)
+        return {};
+    const size_t from = at + label.size() + 2;
+    return info.substr(from, info.find(L"\r\n", from) - from);
+}
+
+// The number before `unit` in `text` (e.g. "30" of "352 x 240, 30 frames/s"), or -1.
+int NumberBefore(const std::wstring& text, const wchar_t* unit)
+{
+    const size_t end = text.find(unit);
+    if (end == std::wstring::npos)
+        return -1;
+    size_t begin = end;
+    while (begin > 0 && iswdigit(text[begin - 1]))
+        --begin;
+    return begin < end ? _wtoi(text.substr(begin, end - begin).c_str()) : -1;
+}
+
+// The simulator's decoded log (--log): every command code it received.
+std::vector<int> CommandsReceived(const std::string& logPath)
+{
+    std::vector<int> codes;
+    const std::string log = UnixFileText(logPath);
+    for (size_t at = log.find(" cmd "); at != std::string::npos; at = log.find(" cmd ", at + 5))
+        codes.push_back(atoi(log.c_str() + at + 5));
+    return codes;
+}
+
+// Hands the control a site as the manager does; SetAddr only when `take`.
+void HandSite(IDispatch* d, int port, const wchar_t* user, bool take, const wchar_t* host = L"127.0.0.1")
+{
+    win::Variant address = win::Variant::OfText(host), id = win::Variant::OfText(user),
+                 password = win::Variant::OfText(L"1111");
+    ASSERT_EQ(Put(d, 1, *address.Get()), S_OK);
+    ASSERT_EQ(Put(d, 2, Number(static_cast<ULONG>(port))), S_OK);
+    ASSERT_EQ(Put(d, 3, *id.Get()), S_OK);
+    ASSERT_EQ(Put(d, 4, *password.Get()), S_OK);
+    if (take) {
+        win::Variant answer;
+        ASSERT_EQ(win::dispatch::Call(d, 5, answer.Put()), S_OK);
+    }
+}
+
+// Closing the control with a connection in any state must not wait for the DVR.
+DWORD MillisecondsToClose(Host& host)
+{
+    const DWORD start = GetTickCount();
+    host.DestroyControl();
+    return GetTickCount() - start;
+}
+
+// The test's own sockets (free ports, the simulator's readiness) need Winsock.
+class RemoteSetupDvr : public Orvmods {
+protected:
+    void SetUp() override
+    {
+        Orvmods::SetUp();
+        WSADATA wsa;
+        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    }
+    void TearDown() override
+    {
+        WSACleanup();
+        Orvmods::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(RemoteSetupDvr, ShowsTheDvrsChannelsCamerasAndTimeThroughTheViewersConnection)
+{
+    const int port = testkit::FreePort();
+    const std::string commands = kWork + "/remote-setup-commands.log";
+    ASSERT_TRUE(testkit::RunUnixAndWait("mkdir -p " + kWork + " && rm -f " + commands));
+    testkit::Simulator sim("remote_setup_dvr");
+    ASSERT_TRUE(sim.Start(port, "--channels 4 --video cif half --video-zone 2 --no-audio --log " + commands));
+    Host host;
+    ASSERT_TRUE(host.Create(nullptr, RECT{20, 20, 900, 700}, WS_POPUP | WS_BORDER | WS_VISIBLE, L"Remote setup"));
+    ASSERT_EQ(host.CreateControl(CLSID_RemoteSetup), S_OK);
+    IDispatch* d = host.Dispatch();
+    ASSERT_TRUE(d);
+
+    // The site alone starts nothing: only SetAddr does.
+    HandSite(d, port, L"admin", false);
+    testkit::PumpFor(500);
+    EXPECT_EQ(InfoLine(DvrInfo(d), L"Connection"), L"Not connected");
+    EXPECT_TRUE(CommandsReceived(commands).empty());
+    ASSERT_EQ(win::dispatch::Call(d, 5, nullptr), S_OK);
+
+    // Channel 1 is CIF and channel 2 half D1, both at 30 frames a second; the DVR's zone is Hawaii.
+    std::wstring info;
+    const bool flowing = testkit::PumpUntil(
+        [&] {
+            info = DvrInfo(d);
+            const int fps = NumberBefore(InfoLine(info, L"Camera 1"), L" frames/s");
+            return fps >= 25 && !InfoLine(info, L"Camera 2").empty();
+        },
+        30000, testkit::Check::EachWake);
+    ASSERT_TRUE(flowing) << std::string(info.begin(), info.end());
+    EXPECT_EQ(InfoLine(info, L"Connection"), L"Logged in");
+    EXPECT_EQ(InfoLine(info, L"Rights"), L"login accepted; live view of every channel");
+    EXPECT_EQ(InfoLine(info, L"Channels"), L"4");
+    const std::wstring camera1 = InfoLine(info, L"Camera 1"), camera2 = InfoLine(info, L"Camera 2");
+    EXPECT_EQ(camera1.rfind(L"352 x 240, ", 0), 0u) << std::string(camera1.begin(), camera1.end());
+    EXPECT_EQ(camera2.rfind(L"704 x 240, ", 0), 0u) << std::string(camera2.begin(), camera2.end());
+    EXPECT_LE(NumberBefore(camera1, L" frames/s"), 31);
+    EXPECT_GT(NumberBefore(camera1, L" kbit/s"), 0);
+
+    // The DVR's clock: universal time less Hawaii's ten hours, as the viewer converts it.
+    const std::wstring time = InfoLine(info, L"DVR time");
+    SYSTEMTIME shown{};
+    ASSERT_EQ(swscanf(time.c_str(), L"%hu-%hu-%hu %hu:%hu:%hu", &shown.wYear, &shown.wMonth, &shown.wDay, &shown.wHour,
+                      &shown.wMinute, &shown.wSecond),
+              6)
+        << std::string(time.begin(), time.end());
+    EXPECT_NE(time.find(L", (GMT-10:00) Hawaii"), std::wstring::npos);
+    FILETIME shownFile{}, nowFile{};
+    ASSERT_TRUE(SystemTimeToFileTime(&shown, &shownFile));
+    GetSystemTimeAsFileTime(&nowFile);
+    auto seconds = [](const FILETIME& f) {
+        return static_cast<int64_t>((static_cast<uint64_t>(f.dwHighDateTime) << 32 | f.dwLowDateTime) / 10000000);
+    };
+    EXPECT_LT(std::llabs(seconds(nowFile) - 10 * 3600 - seconds(shownFile)), 30);
+
+    // What Orvex handed stays; the screen shows both.
+    EXPECT_NE(Received(d).find(L"Address: 127.0.0.1\r\n"), std::wstring::npos);
+    UpdateWindow(host.ControlWindow());
+    EXPECT_FALSE(testkit::Screenshot("orvmods_remote_setup_dvr").empty());
+
+    EXPECT_LT(MillisecondsToClose(host), 1000u);
+    // Only what the viewer sends: the login, the channel request, picture polls, stream requests and
+    // the configuration answer.
+    const std::vector<int> codes = CommandsReceived(commands);
+    EXPECT_FALSE(codes.empty());
+    for (int code : codes)
+        EXPECT_TRUE(code == 1 || code == 2 || code == 51 || code == 82 || code == 138) << "command " << code;
+}
+
+TEST_F(RemoteSetupDvr, SaysWhenTheDvrRefusesOrDoesNotAnswerAndClosesAtOnce)
+{
+    const struct {
+        const char* options;
+        bool accepts;
+        const wchar_t* says;
+        const wchar_t* channels;
+        const wchar_t* host = L"127.0.0.1";
+    } cases[] = {
+        // The refusal still states the DVR's channels.
+        {"--refuse-logins", true, L"The DVR refused the login: wrong ID or password", L"16"},
+        {"--hang-connects", false, L"No answer from the DVR", L"-"}, // connect attempts hang, unanswered
+        {"--silent", true, L"No answer from the DVR", L"-"}, // connected, but it never asks for the login
+        {"", true, L"No answer from the DVR", L"-", L"dvr.invalid"}, // a name no look-up finds
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        const int port = testkit::FreePort();
+        testkit::Simulator sim("remote_setup_fault");
+        ASSERT_TRUE(sim.Start(port, c.options, c.accepts));
+        Host host;
+        ASSERT_TRUE(host.Create(nullptr, RECT{20, 20, 900, 700}, WS_POPUP | WS_BORDER | WS_VISIBLE, L"Remote setup"));
+        ASSERT_EQ(host.CreateControl(CLSID_RemoteSetup), S_OK);
+        IDispatch* d = host.Dispatch();
+        HandSite(d, port, L"admin", true, c.host);
+        std::wstring info;
+        EXPECT_TRUE(testkit::PumpUntil([&] { return InfoLine(info = DvrInfo(d), L"Connection") == c.says; }, 15000))
+            << std::string(info.begin(), info.end());
+        EXPECT_EQ(InfoLine(info, L"Channels"), c.channels);
+        EXPECT_NE(Received(d).find(L"SetAddr: called 1 time(s), answered TRUE"), std::wstring::npos);
+        EXPECT_LT(MillisecondsToClose(host), 1000u);
+    }
 }

@@ -43,7 +43,7 @@ private:
     void OnCommand(int id, int code);
     LRESULT OnColour(HDC dc);
     void OnDrawItem(const DRAWITEMSTRUCT& item);
-    void Paint(HDC dc, const RECT& bounds);
+    void Paint(HDC dc, const RECT& bounds) override;
     HWND Child(const wchar_t* cls, const wchar_t* text, DWORD style, int id, int x, int y, int w, int h);
 
     void ChooseFolder(int which);

@@ -5,8 +5,8 @@
 #include <iterator>
 #include "BackupCtrl.h"
 #include "PlayerCtrl.h"
+#include "RemoteSetupCtrl.h"
 #include "SearchCtrl.h"
-#include "SubstituteCtrl.h"
 #include "foundation/ComPtr.h"
 #include "foundation/Module.h"
 

@@ -1,5 +1,4 @@
 #include "SubstituteCtrl.h"
-#include "SiteSummary.h"
 #include "foundation/Messages.h"
 #include "foundation/Module.h"
 
@@ -10,10 +9,7 @@ constexpr DWORD kMiscStatus = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSIT
     OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 constexpr int kMargin = 20, kTitleHeight = 40, kLineHeight = 24, kButtonWidth = 120, kButtonHeight = 30;
 constexpr COLORREF kBackground = RGB(232, 240, 250), kInk = RGB(20, 30, 60), kFrame = RGB(60, 90, 150);
-// The remote setup in the viewer's look: white on black, labels dimmed.
-constexpr COLORREF kDarkBackground = RGB(0, 0, 0), kDarkInk = RGB(255, 255, 255), kDarkLabel = RGB(150, 150, 150),
-                   kDarkFrame = RGB(90, 90, 90);
-constexpr int kLabelWidth = 150;
+constexpr int kCloseButtonTop = kMargin + kTitleHeight + 5 * kLineHeight + 16;
 
 win::Font MakeFont(int height, int weight)
 {
@@ -33,7 +29,7 @@ const SubstituteKind kBackupKind = {
     L"Backup", {&CLSID_Backup, &DIID__DBackup, &DIID__DModuleEvents, nullptr, L"Backup Control", kMiscStatus}, VT_BSTR};
 
 CSubstituteCtrl::CSubstituteCtrl(const SubstituteKind& kind)
-    : ActiveXControl(kind.cls), kind_(kind), titleFont_(MakeFont(22, FW_BOLD)), textFont_(MakeFont(16, FW_NORMAL))
+    : ActiveXControl(kind.cls), titleFont_(MakeFont(22, FW_BOLD)), textFont_(MakeFont(16, FW_NORMAL)), kind_(kind)
 {
     SetExtentPixels(480, 260);
 }
@@ -149,10 +145,9 @@ LRESULT CSubstituteCtrl::OnMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_CREATE: {
-        const int top = kMargin + kTitleHeight + 5 * kLineHeight + 16;
         closeButton_ =
             CreateWindowExW(0, L"BUTTON", L"Close (F8)", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, kMargin,
-                            top, kButtonWidth, kButtonHeight, Hwnd(),
+                            kCloseButtonTop, kButtonWidth, kButtonHeight, Hwnd(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCloseButton)), win::ThisModule(), nullptr);
         if (!closeButton_)
             return -1;
@@ -216,14 +211,12 @@ void CSubstituteCtrl::ShowReceivedAsText()
     SetWindowTextW(Hwnd(), text.c_str());
 }
 
+int CSubstituteCtrl::BelowCloseButton() { return kCloseButtonTop + kButtonHeight; }
+
 void CSubstituteCtrl::DrawContent(HDC dc, const RECT& bounds) { Paint(dc, bounds); }
 
 void CSubstituteCtrl::Paint(HDC dc, const RECT& bounds)
 {
-    if (&kind_ == &kRemoteSetupKind) {
-        PaintSiteSummary(dc, bounds);
-        return;
-    }
     win::Brush background(CreateSolidBrush(kBackground));
     FillRect(dc, &bounds, background.Get());
     win::Brush frame(CreateSolidBrush(kFrame));
@@ -237,38 +230,5 @@ void CSubstituteCtrl::Paint(HDC dc, const RECT& bounds)
         win::ScopedSelect font(dc, i == 0 ? titleFont_.Get() : textFont_.Get());
         TextOutW(dc, bounds.left + kMargin, y, lines[i].c_str(), static_cast<int>(lines[i].size()));
         y += i == 0 ? kTitleHeight : kLineHeight;
-    }
-}
-
-// What a person sees of the remote setup: the site it was handed, without the values' types.
-void CSubstituteCtrl::PaintSiteSummary(HDC dc, const RECT& bounds)
-{
-    win::Brush background(CreateSolidBrush(kDarkBackground));
-    FillRect(dc, &bounds, background.Get());
-    win::Brush frame(CreateSolidBrush(kDarkFrame));
-    FrameRect(dc, &bounds, frame.Get());
-    SetBkMode(dc, TRANSPARENT);
-
-    // One line, or two with word breaks (the last value, the allowed modules, may be long).
-    auto text = [&](const std::wstring& t, int left, int top, COLORREF ink, bool twoLines = false) {
-        RECT r{left, top, bounds.right - kMargin, top + (twoLines ? 2 : 1) * kLineHeight};
-        SetTextColor(dc, ink);
-        DrawTextW(dc, t.c_str(), static_cast<int>(t.size()), &r,
-                  (twoLines ? DT_WORDBREAK | DT_EDITCONTROL : DT_SINGLELINE) | DT_END_ELLIPSIS | DT_NOPREFIX);
-    };
-    int y = bounds.top + kMargin;
-    {
-        win::ScopedSelect font(dc, titleFont_.Get());
-        text(kind_.name, bounds.left + kMargin, y, kDarkInk);
-    }
-    y += kTitleHeight;
-    const VARIANT& port = *values_[kPort - kAddress].Get();
-    const auto lines = modules::SiteSummary(Text(0), port.vt == VT_UI4 ? std::optional<uint32_t>(port.ulVal) : std::nullopt,
-                                            Text(2));
-    win::ScopedSelect font(dc, textFont_.Get());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        text(lines[i].label, bounds.left + kMargin, y, kDarkLabel);
-        text(lines[i].value, bounds.left + kMargin + kLabelWidth, y, kDarkInk, i + 1 == lines.size());
-        y += kLineHeight;
     }
 }

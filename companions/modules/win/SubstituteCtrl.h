@@ -1,10 +1,8 @@
 #pragma once
-// The manager's remote-setup module as a stand-in, and the base of the backup control
-// (BackupCtrl.h): each takes the
-// site the manager hands it through its dispatch interface, shows in its window what arrived and
-// with which type (also as its window text; the remote setup draws only the site itself, in the
-// viewer's look), reads it back as text (Received, DISPID 100), and asks its container to close
-// (WM_CLOSE_HOST to its parent) from its Close button or F8. They keep and write nothing.
+// The base of the remote-setup control (RemoteSetupCtrl.h) and of the backup control (BackupCtrl.h):
+// each takes the site the manager hands it through its dispatch interface, shows in its window what
+// arrived and with which type (also as its window text), reads it back as text (Received, DISPID
+// 100), and asks its container to close (WM_CLOSE_HOST to its parent) from its Close button or F8.
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -49,8 +47,11 @@ protected:
     HRESULT Member(int index, WORD flags, DISPPARAMS& params, VARIANT* result, UINT* argErr);
     HRESULT SetAddr(WORD flags, DISPPARAMS& params, VARIANT* result);
     std::wstring Text(int index) const;
-    void Paint(HDC dc, const RECT& bounds);
-    void PaintSiteSummary(HDC dc, const RECT& bounds);
+    // DISPIDs 1 to 4 (index 0 to 3) as they came, VT_EMPTY until then.
+    const VARIANT& Value(int index) const { return *values_[index].Get(); }
+    virtual void Paint(HDC dc, const RECT& bounds);
+    // The top of what lies below the Close button.
+    static int BelowCloseButton();
     void Changed();
     void ShowReceivedAsText();
     void CloseHost();
@@ -68,10 +69,4 @@ private:
     int setAddrCalls_ = 0;
     bool setAddrAnswer_ = false;
     HWND closeButton_ = nullptr; // a child of ours
-};
-
-// One class per module, for the class table's creation functions.
-class CRemoteSetupCtrl final : public CSubstituteCtrl {
-public:
-    CRemoteSetupCtrl() : CSubstituteCtrl(kRemoteSetupKind) {}
 };
