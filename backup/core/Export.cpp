@@ -98,7 +98,7 @@ bool ZoneOfLocalTimes(const std::vector<std::pair<int64_t, int64_t>>& utcLocal, 
         for (uint8_t d : {uint8_t(1), uint8_t(0)}) {
             bool all = true;
             for (const auto& [utc, local] : utcLocal)
-                all = all && LocalSecondsOf(utc, uint8_t(z), d) == local;
+                all = all && video::LocalSecondsOf(utc, uint8_t(z), d) == local;
             if (all) {
                 *zone = uint8_t(z);
                 *daylight = d;
