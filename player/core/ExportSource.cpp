@@ -102,7 +102,21 @@ public:
     std::vector<std::string> TakeProblems() override { return {}; }
 };
 
-class CameraSource final : public store::RecordSource {
+// A source that keeps what it passed over until it is asked for it.
+class ReportingSource : public store::RecordSource {
+public:
+    std::vector<std::string> TakeProblems() override
+    {
+        std::vector<std::string> out;
+        out.swap(problems_);
+        return out;
+    }
+
+protected:
+    std::vector<std::string> problems_;
+};
+
+class CameraSource final : public ReportingSource {
 public:
     CameraSource(int camera, std::vector<ExportSet::Part> parts, uint8_t zone, uint8_t daylight)
         : camera_(camera), parts_(std::move(parts)), pictures_(PicturesOf(parts_)), zone_(zone), daylight_(daylight)
@@ -140,13 +154,6 @@ public:
                 return true;
         }
         return false;
-    }
-
-    std::vector<std::string> TakeProblems() override
-    {
-        std::vector<std::string> out;
-        out.swap(problems_);
-        return out;
     }
 
 private:
@@ -210,11 +217,10 @@ private:
     uint8_t zone_, daylight_;
     size_t pos_ = SIZE_MAX;
     std::vector<uint8_t> data_;
-    std::vector<std::string> problems_;
 };
 
 // The files' sound in blocks of 128 samples, each at its own time.
-class SoundSource final : public store::RecordSource {
+class SoundSource final : public ReportingSource {
 public:
     explicit SoundSource(std::vector<ExportSet::Part> parts) : parts_(std::move(parts)) {}
 
@@ -261,13 +267,6 @@ public:
         return false;
     }
 
-    std::vector<std::string> TakeProblems() override
-    {
-        std::vector<std::string> out;
-        out.swap(problems_);
-        return out;
-    }
-
 private:
     static uint64_t Samples(const ExportSet::Part& p)
     {
@@ -299,7 +298,6 @@ private:
     size_t part_ = SIZE_MAX;
     uint64_t sample_ = 0;
     std::vector<uint8_t> data_;
-    std::vector<std::string> problems_;
 };
 
 } // namespace

@@ -17,13 +17,10 @@ HRESULT ModuleMembers::Invoke(DISPID id, WORD flags, DISPPARAMS& params, VARIANT
             return DISP_E_BADPARAMCOUNT;
         if (!result)
             return S_OK;
-        const std::wstring text = ReceivedText();
-        BSTR b = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        if (!b)
+        win::Variant text = win::Variant::OfText(ReceivedText());
+        if (text->vt != VT_BSTR)
             return E_OUTOFMEMORY;
-        VariantInit(result);
-        result->vt = VT_BSTR;
-        result->bstrVal = b;
+        *result = text.Detach();
         return S_OK;
     }
     default: return DISP_E_MEMBERNOTFOUND;
