@@ -102,6 +102,30 @@ int ReadCounter(const Screen& s, const video::DivRect& div, double* mismatch)
     return best;
 }
 
+// Division `index` of the four-division layout as `display` shows it.
+video::DivRect FourDivisions(HWND display, int index)
+{
+    video::Layout layout = video::BuiltinLayout(video::FindDivisionMode(1)->layout);
+    RECT area{};
+    GetClientRect(display, &area);
+    video::ComputeGeometry(layout, area.right, area.bottom);
+    return layout.divisions[index].rect;
+}
+
+// The counter `display` shows in `div`, waited for (3 s at most) until it is `frame`.
+int CounterOnceShown(HWND display, const video::DivRect& div, int frame)
+{
+    int seen = -1;
+    double miss = 1;
+    testkit::PumpUntil(
+        [&] {
+            seen = ReadCounter(Capture(display), div, &miss);
+            return seen == frame && miss < 0.1;
+        },
+        3000, testkit::Check::EachWake);
+    return seen;
+}
+
 std::vector<std::wstring> ListLines(HWND list)
 {
     std::vector<std::wstring> lines;
@@ -182,22 +206,8 @@ TEST_F(PlayerCtrl, PlaysTheSecondClickedOnTheTimelineFollowsTheKeysAndShowsGapsD
     EXPECT_EQ(SendMessageW(cameras, LB_GETCOUNT, 0, 0), 3);
 
     // Three cameras: four divisions; camera 1 in the first.
-    video::Layout layout = video::BuiltinLayout(video::FindDivisionMode(1)->layout);
-    RECT area{};
-    GetClientRect(display, &area);
-    video::ComputeGeometry(layout, area.right, area.bottom);
-    const video::DivRect first = layout.divisions[0].rect;
-    auto shown = [&](int frame) {
-        int seen = -1;
-        double miss = 1;
-        testkit::PumpUntil(
-            [&] {
-                seen = ReadCounter(Capture(display), first, &miss);
-                return seen == frame && miss < 0.1;
-            },
-            3000, testkit::Check::EachWake);
-        return seen;
-    };
+    const video::DivRect first = FourDivisions(display, 0);
+    auto shown = [&](int frame) { return CounterOnceShown(display, first, frame); };
     // Opened at the start of the day's recording, paused: the first picture.
     EXPECT_EQ(shown(0), 0);
     bool damaged = false;
@@ -689,22 +699,8 @@ TEST_F(PlayerCtrl, PlaysAnExportChosenInTheOpenDialogAndSavesAStillWithCtrlS)
     EXPECT_TRUE(statusHas(L"cut short")) << "the cut file is named";
 
     // Opened at the export's first picture (the key frame at 2 s), paused.
-    video::Layout layout = video::BuiltinLayout(video::FindDivisionMode(1)->layout);
-    RECT area{};
-    GetClientRect(display, &area);
-    video::ComputeGeometry(layout, area.right, area.bottom);
-    const video::DivRect first = layout.divisions[0].rect;
-    auto shown = [&](int frame) {
-        int seen = -1;
-        double miss = 1;
-        testkit::PumpUntil(
-            [&] {
-                seen = ReadCounter(Capture(display), first, &miss);
-                return seen == frame && miss < 0.1;
-            },
-            3000, testkit::Check::EachWake);
-        return seen;
-    };
+    const video::DivRect first = FourDivisions(display, 0);
+    auto shown = [&](int frame) { return CounterOnceShown(display, first, frame); };
     auto head = [&] { return static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgHeadTime, 0, 0)); };
     EXPECT_EQ(head(), FrameMs(kStartS, 60));
     EXPECT_EQ(shown(FrameAt(head())), FrameAt(head()));
