@@ -128,7 +128,7 @@ void Playback::SeekCam(Cam& c, int64_t t, Due& due)
     RunCam(c, due);
 }
 
-void Playback::RunCam(Cam& c, Due& due)
+void Playback::RunCam(Cam& c, Due& due, bool paced)
 {
     if (!c.positioned && nowPc_ >= c.retryPc) {
         SeekCam(c, head_, due);
@@ -136,6 +136,8 @@ void Playback::RunCam(Cam& c, Due& due)
     }
     size_t last = SIZE_MAX;
     while (Peek(c, due) && c.pending->dvrMs <= head_) {
+        if (paced && last != SIZE_MAX && head_ - due.video[last].record.dvrMs <= kCatchUpMs)
+            break; // the next picture waits for the next tick
         // A picture that does not follow a key frame it can stand on is useless after a seek.
         if (last == SIZE_MAX && c.lastKeyMs == INT64_MIN && !c.pending->key) {
             c.pending.reset();
@@ -282,8 +284,9 @@ Due Playback::Tick(int64_t nowMs)
             head_ = next;
         }
     }
+    const bool paced = playing_ && quarters_ <= kNormalSpeed;
     for (auto& c : cams_)
-        KeyOnly() ? KeyCam(*c, due) : RunCam(*c, due);
+        KeyOnly() ? KeyCam(*c, due) : RunCam(*c, due, paced);
     RunAudio(due);
     Finish(due);
     return due;

@@ -23,6 +23,11 @@ namespace player {
 constexpr int64_t kGapMs = 3000; // the store's own: records further apart than this are different spans
 constexpr int64_t kMaxRunMs = 2000; // a head moved further than this in one tick re-seeks (key frame first)
 constexpr int64_t kRetryMs = 1000; // PC ms between attempts to find pictures for a camera that had none
+// Playing at 1x or slower, every picture is shown: a tick that finds more than one of a camera's
+// pictures due (it came late) shows the first and leaves the next for the next tick, as long as the
+// picture shown is no further than this behind the head; a camera further behind decodes up to the
+// head and shows the last, as at higher speeds.
+constexpr int64_t kCatchUpMs = 100;
 
 // Speeds in quarters: 1 (1/4x), 2, 4 (1x), 8, 16, 32, 64 (16x). Above kKeyOnlyAbove only key frames.
 constexpr int kNormalSpeed = 4;
@@ -93,7 +98,7 @@ private:
     bool KeyOnly() const { return quarters_ > kKeyOnlyAbove; }
     bool Peek(Cam& c, Due& due);
     void SeekCam(Cam& c, int64_t t, Due& due);
-    void RunCam(Cam& c, Due& due); // normal speeds: everything up to the head
+    void RunCam(Cam& c, Due& due, bool paced = false); // normal speeds: everything up to the head (paced: see kCatchUpMs)
     void KeyCam(Cam& c, Due& due); // above 4x: the newest key frame at or before the head
     void RunAudio(Due& due);
     void Reposition(int64_t t, Due& due);

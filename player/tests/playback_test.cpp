@@ -233,6 +233,38 @@ TEST_F(PlaybackTest, SpeedsMoveTheHeadAndAbove4xOnlyKeyFramesSoundOnlyAt1x)
     EXPECT_FALSE(Times(v, 0, true).empty());
 }
 
+// At 1x, ticks that come late (here every other one, 30 ms on average against pictures every 33)
+// still show every picture once, never more than kCatchUpMs behind the head; a camera left far
+// behind (a stall of the caller) decodes up to the head and shows only the last.
+TEST_F(PlaybackTest, At1xLateTicksShowEveryPictureAndAStallCatchesUp)
+{
+    Write({{0, 0, 20000, 33, 30}, {1, 0, 20000, 40, 25}});
+    auto p = Open({0, 1, 2, 3});
+    p->Seek(kT0 + 1000);
+    p->Play();
+    Run(*p, 10);
+    std::vector<player::Picture> v;
+    for (int i = 0; i < 100; ++i)
+        for (auto& x : Run(*p, i % 2 ? 50 : 10, i % 2 ? 50 : 10)) {
+            EXPECT_TRUE(x.show) << x.camera << " at " << x.record.dvrMs - kT0;
+            EXPECT_LE(p->HeadMs() - x.record.dvrMs, player::kCatchUpMs);
+            v.push_back(std::move(x));
+        }
+    const std::vector<int64_t> t0 = Times(v, 0), t1 = Times(v, 1);
+    ASSERT_GE(t0.size(), 85u);
+    for (size_t i = 1; i < t0.size(); ++i)
+        ASSERT_EQ(t0[i] - t0[i - 1], 33) << "camera 0 skipped a picture at " << t0[i];
+    for (size_t i = 1; i < t1.size(); ++i)
+        ASSERT_EQ(t1[i] - t1[i - 1], 40) << "camera 1 skipped a picture at " << t1[i];
+
+    v = Run(*p, 600, 600);
+    size_t shown = 0;
+    for (const auto& x : v)
+        shown += x.show;
+    EXPECT_EQ(shown, 2u) << "a stall: one picture per camera, the newest";
+    EXPECT_GT(v.size(), 20u) << "the ones between decoded";
+}
+
 TEST_F(PlaybackTest, StepForwardAndBackToKeyFramesAndJumps)
 {
     Write({{0, 0, 20000, 100, 10}, {1, 0, 20000, 250, 8}});

@@ -32,7 +32,7 @@ bool OwnChannel(std::vector<uint8_t>& block, int camera)
 
 } // namespace
 
-CPlaybackView::CPlaybackView() = default;
+CPlaybackView::CPlaybackView() : work_(std::make_unique<CameraWork>()) {}
 
 CPlaybackView::~CPlaybackView()
 {
@@ -185,7 +185,7 @@ void CPlaybackView::ShowEmpty(size_t count)
 void CPlaybackView::Tick(int64_t nowMs)
 {
     if (playback_)
-        Apply(playback_->Tick(nowMs));
+        Apply(playback_->Tick(nowMs), true);
 }
 
 void CPlaybackView::Seek(int64_t dvrMs)
@@ -244,7 +244,7 @@ bool CPlaybackView::SetSpeed(int quarters)
     return true;
 }
 
-void CPlaybackView::Apply(Due due)
+void CPlaybackView::Apply(Due due, bool playing)
 {
     waiting_ = due.waiting;
     for (const std::string& p : due.problems)
@@ -268,18 +268,34 @@ void CPlaybackView::Apply(Due due)
             ++soundRecords_;
         }
     }
+    // Each camera's pictures in their order, the cameras side by side.
+    std::vector<std::vector<Picture*>> runs(16);
     for (Picture& p : due.video) {
         if (!OwnChannel(p.record.block, p.camera))
             continue;
-        if (!p.show) {
-            DecodeOnly(p.camera, p.record.block);
-            continue;
+        runs[static_cast<size_t>(p.camera)].push_back(&p);
+        if (p.show) {
+            zone_ = p.record.zone;
+            daylight_ = p.record.daylight;
         }
-        zone_ = p.record.zone;
-        daylight_ = p.record.daylight;
-        if (pipe_->ProcessVideo(-1, p.record.block.data(), p.record.block.size()) == pipeline::SlotResult::Consumed)
-            ++shown_;
     }
+    std::vector<std::function<void()>> jobs;
+    for (std::vector<Picture*>& run : runs) {
+        if (run.empty())
+            continue;
+        jobs.emplace_back([this, &run, playing] {
+            for (Picture* p : run) {
+                if (!p->show) {
+                    DecodeOnly(p->camera, p->record.block);
+                    passed_ += playing;
+                } else if (pipe_->ProcessVideo(-1, p->record.block.data(), p->record.block.size()) ==
+                           pipeline::SlotResult::Consumed) {
+                    ++shown_;
+                }
+            }
+        });
+    }
+    work_->Run(jobs);
 }
 
 // A picture that leads up to the one shown: decoded by the same decoder manager, not drawn.

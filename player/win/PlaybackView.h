@@ -10,12 +10,14 @@
 #include "AudioCoderSet.h"
 #include "AudioPlayer.h"
 #include "AudioReceiver.h"
+#include "CameraWork.h"
 #include "CoderSetCoding.h"
 #include "DisplayManager.h"
 #include "ExportSource.h"
 #include "FramePipeline.h"
 #include "Playback.h"
 #include "XvidLibrary.h"
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -72,13 +74,19 @@ public:
     // 4. Kept across openings.
     void SetAudioChannel(int channel);
     int AudioChannel() const { return audioChannel_; }
-    uint64_t PicturesShown() const { return shown_; }
+    uint64_t PicturesShown() const { return shown_.load(); }
+    // Threads beside the caller's that decode the cameras of one step (default: the machine's
+    // cores less one, at most three; 0: all on the caller's thread).
+    void SetCameraThreads(unsigned helpers) { work_ = std::make_unique<CameraWork>(helpers); }
+    // Pictures that playing decoded but never showed: a camera's run that one tick handed out in
+    // more than one picture (the view fell behind its cameras).
+    uint64_t PicturesPassed() const { return passed_.load(); }
     video::DisplayManager& Display() { return display_; }
 
 private:
     bool Start(std::unique_ptr<Playback> playback, const std::string& error, const std::vector<int>& cameras,
                int64_t dvrMs);
-    void Apply(Due due);
+    void Apply(Due due, bool playing = false);
     bool DecodeOnly(int camera, std::vector<uint8_t>& block);
     void ShowPicture(int channel, int width, int height, const uint8_t* bgr, const video::PictureTime& time) override;
     void BlankChannels(int channels) override;
@@ -91,11 +99,12 @@ private:
     std::unique_ptr<video::CMp4DecoderManager> decoder_;
     std::unique_ptr<pipeline::CFramePipeline> pipe_;
     std::unique_ptr<Playback> playback_;
+    std::unique_ptr<CameraWork> work_; // the cameras' pictures of one step decoded side by side
     StatusFn status_;
     bool xvidMissingTold_ = false;
     bool waiting_ = false;
     uint8_t zone_ = 255, daylight_ = 0;
-    uint64_t shown_ = 0;
+    std::atomic<uint64_t> shown_{0}, passed_{0}; // counted by the cameras' threads
     // The sound: the viewer's coders, its receive path and its main player.
     CAudioCoderSet coders_;
     audio::CCoderSetCoding coding_{coders_};

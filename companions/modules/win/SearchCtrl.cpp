@@ -858,28 +858,35 @@ void CSearchCtrl::Preview(int64_t ms, int camera, POINT at)
     RECT control{};
     GetWindowRect(Hwnd(), &control);
     const int low = control.left + kSide, high = std::max<int>(low, control.right - kPreviewWidth);
+    // Moved along with the pointer; a hidden frame shows only once it holds the moment's picture,
+    // never its empty divisions.
     SetWindowPos(frame_->Hwnd(), HWND_TOP, std::clamp<int>(at.x, low, high), at.y, kPreviewWidth, kPreviewHeight,
-                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+                 SWP_NOACTIVATE);
+    if (!IsWindowVisible(frame_->Hwnd()))
+        ApplyPreview(true);
 }
 
-void CSearchCtrl::ApplyPreview()
+void CSearchCtrl::ApplyPreview(bool now)
 {
-    const uint64_t now = GetTickCount64();
-    if (!previewDue_ || now - previewAt_ < kPreviewEveryMs)
+    const uint64_t tick = GetTickCount64();
+    if (!previewDue_ || (!now && tick - previewAt_ < kPreviewEveryMs))
         return;
     previewDue_ = false;
-    previewAt_ = now;
+    previewAt_ = tick;
+    const uint64_t shown = preview_.PicturesShown();
     if (previewOpen_ == previewCamera_ && preview_.IsOpen()) {
         preview_.Seek(previewMs_);
-        return;
+    } else {
+        previewOpen_ = -1;
+        if (!preview_.Open(siteFolder_, {previewCamera_}, previewMs_))
+            return;
+        previewOpen_ = previewCamera_;
+        // The camera's title alone: the picture's size and the time would cover it at this size.
+        preview_.Display().SetOsdOptions(1, 0, 0);
+        preview_.Display().Redraw(1u << previewCamera_);
     }
-    previewOpen_ = -1;
-    if (!preview_.Open(siteFolder_, {previewCamera_}, previewMs_))
-        return;
-    previewOpen_ = previewCamera_;
-    // The camera's title alone: the picture's size and the time would cover it at this size.
-    preview_.Display().SetOsdOptions(1, 0, 0);
-    preview_.Seek(previewMs_);
+    if (preview_.PicturesShown() != shown)
+        ShowWindow(frame_->Hwnd(), SW_SHOWNA);
 }
 
 void CSearchCtrl::DrawContent(HDC dc, const RECT& bounds)

@@ -91,7 +91,8 @@ private:
     // A popup over the control at `at` (screen; its top left, moved inside the control's right part);
     // camera < 0 hides it.
     void Preview(int64_t ms, int camera, POINT at);
-    void ApplyPreview(); // at most every 100 ms: the picture of the latest moment asked for
+    // At most every 100 ms (now: at once): the picture of the latest moment asked for.
+    void ApplyPreview(bool now = false);
 
     orvmods::ModuleMembers members_{L"Search module"};
 
