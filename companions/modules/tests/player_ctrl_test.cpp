@@ -601,10 +601,27 @@ TEST_F(SearchCtrl, MarksRecordedDaysListsMotionBySensitivityAndCameraPlaysWhatIs
     video::Layout one = video::BuiltinLayout(video::FindDivisionMode(0)->layout);
     GetClientRect(small, &area);
     video::ComputeGeometry(one, area.right, area.bottom);
-    // It shows with its picture, never first as an empty grid.
-    seen = ReadCounter(Capture(small), one.divisions[0].rect, &miss);
-    EXPECT_EQ(seen, FrameAt(hovered)) << "the small picture of " << hovered << " as it appears";
-    EXPECT_LT(miss, 0.15);
+    testkit::PumpUntil(
+        [&] {
+            seen = ReadCounter(Capture(small), one.divisions[0].rect, &miss);
+            return seen == FrameAt(hovered) && miss < 0.15;
+        },
+        3000, testkit::Check::EachWake);
+    EXPECT_EQ(seen, FrameAt(hovered)) << "the small picture of " << hovered;
+    // Hidden when the pointer leaves; on the next hover it appears with that moment's picture,
+    // never first with the one before or with empty divisions.
+    Point(calendar, 5, 5, "");
+    EXPECT_TRUE(testkit::PumpUntil([&] { return !IsWindowVisible(popup); }, 3000, testkit::Check::EachWake));
+    const int hx2 = hx + 9;
+    const int64_t hovered2 = static_cast<int64_t>(SendMessageW(timeline, player::CTimeline::kMsgTimeAt, hx2, 0));
+    ASSERT_NE(FrameAt(hovered2), FrameAt(hovered));
+    SendMessageW(timeline, WM_MOUSEMOVE, 0,
+                 MAKELPARAM(hx2, player::CTimeline::kScaleHeight + (lanes.bottom - player::CTimeline::kScaleHeight) * 3 / 4));
+    if (IsWindowVisible(popup)) {
+        UpdateWindow(small);
+        EXPECT_EQ(ReadCounter(Capture(small), one.divisions[0].rect, &miss), FrameAt(hovered2)) << "as it appears";
+    }
+    EXPECT_TRUE(testkit::PumpUntil([&] { return IsWindowVisible(popup) != FALSE; }, 3000, testkit::Check::EachWake));
     EXPECT_FALSE(testkit::Screenshot("search-motion-events").empty());
 
     // A day without recordings, and a site without any, say so.

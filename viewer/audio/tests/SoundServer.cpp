@@ -38,8 +38,12 @@ bool RunShell(const std::string& script)
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    // For a Unix program Wine leaves hProcess null and the thread handle undefined: closing it would
+    // close whatever handle carries its value (a file the test's program reads).
+    if (pi.hProcess) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
     return true;
 }
 
