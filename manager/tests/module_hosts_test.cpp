@@ -371,8 +371,33 @@ TEST_F(ModuleHosts, AControlThatIsNotRegisteredClosesItsWindowAtOnceWithoutAMess
     EXPECT_EQ(TopWindows(run_.Pid()).size(), 1u) << "no message";
 }
 
+// The viewer's recordings folder set to `folder` while it lives (the player opens what is there).
+class RecordingsFolder {
+public:
+    explicit RecordingsFolder(const std::string& folder)
+    {
+        GetPrivateProfileStringW(L"Recording", L"Folder", L"", kept_, MAX_PATH, kFile);
+        CreateDirectoryW(L"C:/Program Files/Orvex", nullptr);
+        WritePrivateProfileStringW(L"Recording", L"Folder", testkit::W(testkit::WinPath(folder)).c_str(), kFile);
+    }
+    ~RecordingsFolder() { WritePrivateProfileStringW(L"Recording", L"Folder", kept_[0] ? kept_ : nullptr, kFile); }
+    RecordingsFolder(const RecordingsFolder&) = delete;
+    RecordingsFolder& operator=(const RecordingsFolder&) = delete;
+
+private:
+    static constexpr wchar_t kFile[] = L"C:/Program Files/Orvex/ViewRecord.ini";
+    wchar_t kept_[MAX_PATH] = {};
+};
+
 TEST_F(ModuleHosts, TenOpenCloseCyclesOfEachModuleLeaveNoHandlesWindowsOrGdiObjects)
 {
+    // Recordings of four cameras: the player shows each camera's first picture every time it opens.
+    const std::string store = std::string(PX_WORK_DIR) + "/modules-store";
+    ASSERT_TRUE(testkit::RunUnixAndWait("rm -rf " + store + " && " + PX_NATIVE_TREE + "/bin/dvrtool sample-store --store " +
+                                            store + " --address 10.9.8.7 --port 5000 --cameras 1,2,3,4 --seconds 2 " +
+                                            "--start 1700000000 >/dev/null",
+                                        30000));
+    const RecordingsFolder recordings(store);
     Start(SiteFile(8000));
     win::KernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, run_.Pid()));
     ASSERT_TRUE(process);

@@ -27,7 +27,7 @@ constexpr int64_t kRetryMs = 1000; // PC ms between attempts to find pictures fo
 // pictures due (it came late) shows the first and leaves the next for the next tick, as long as the
 // picture shown is no further than this behind the head; a camera further behind decodes up to the
 // head and shows the last, as at higher speeds.
-constexpr int64_t kCatchUpMs = 100;
+constexpr int64_t kCatchUpMs = 200;
 
 // Speeds in quarters: 1 (1/4x), 2, 4 (1x), 8, 16, 32, 64 (16x). Above kKeyOnlyAbove only key frames.
 constexpr int kNormalSpeed = 4;

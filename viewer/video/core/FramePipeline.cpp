@@ -22,13 +22,13 @@ int64_t UnixMicros()
 
 void CFramePipeline::CutOff()
 {
-    std::unique_lock<std::shared_mutex> l(outputs_);
+    std::unique_lock<video::ReadWriteLock> l(outputs_);
     cutOff_ = true;
 }
 
 void CFramePipeline::BlankAll()
 {
-    std::shared_lock<std::shared_mutex> l(outputs_);
+    std::shared_lock<video::ReadWriteLock> l(outputs_);
     if (!cutOff_)
         display_.BlankChannels(channels_.load());
 }
@@ -48,7 +48,7 @@ bool CFramePipeline::HeldByAudio(int thread, const wire::VideoFrameHeader& h)
     const int64_t videoMs = static_cast<int64_t>(h.seconds) * 1000 + h.microseconds / 1000;
     int64_t audioNow;
     {
-        std::shared_lock<std::shared_mutex> l(outputs_);
+        std::shared_lock<video::ReadWriteLock> l(outputs_);
         if (cutOff_)
             return false;
         audioNow = audio_->AudioNowMs();
@@ -84,7 +84,7 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
     if (thread >= 0 && thread < kAudioThread)
         holdingSince_[thread] = 0;
     if (watchdogRunning_.exchange(false) && watchdog_) {
-        std::shared_lock<std::shared_mutex> l(outputs_);
+        std::shared_lock<video::ReadWriteLock> l(outputs_);
         if (!cutOff_)
             watchdog_->PictureArrived();
     }
@@ -117,7 +117,7 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
         return SlotResult::Dropped;
     }
     if (picture.plane[0]) {
-        std::shared_lock<std::shared_mutex> l(outputs_);
+        std::shared_lock<video::ReadWriteLock> l(outputs_);
         if (cutOff_)
             return SlotResult::Dropped;
         display_.PictureDecoded(ch, w, hgt, static_cast<const uint8_t*>(picture.plane[0]), h.seconds);
@@ -136,7 +136,7 @@ SlotResult CFramePipeline::ProcessVideo(int thread, uint8_t* frame, size_t size)
 
 SlotResult CFramePipeline::ProcessAudio(uint8_t* record, size_t size)
 {
-    std::shared_lock<std::shared_mutex> l(outputs_);
+    std::shared_lock<video::ReadWriteLock> l(outputs_);
     if (!cutOff_ && audio_ && audio_->PlayRecord(record, size))
         lastAudioPlayed_.store(SteadyMs());
     return SlotResult::Consumed;

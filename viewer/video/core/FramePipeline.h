@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include "ReadWriteLock.h"
 #include <shared_mutex>
 
 namespace pipeline {
@@ -114,7 +115,7 @@ private:
     std::atomic<uint64_t> dropped_{0};
     std::atomic<CLatencyHistogram*> stats_{nullptr};
     std::atomic<CLatencyHistogram*> syncStats_{nullptr};
-    std::shared_mutex outputs_; // shared around every use of display_, audio_, watchdog_, stats_
+    video::ReadWriteLock outputs_; // shared around every use of display_, audio_, watchdog_, stats_
     bool cutOff_ = false; // guarded by outputs_
     // Steady-clock milliseconds at which each video thread began holding the picture it retries;
     // 0 when it holds none. Each entry belongs to its thread.
