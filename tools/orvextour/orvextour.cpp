@@ -1,8 +1,8 @@
 // The demo's tour of Orvex, as a person takes it with the real pointer and keyboard (xdotool): the
 // site list, the login, the viewer with live video of 16 cameras, 4 pictures, audio channel 2, PTZ
-// up, a recording (Ctrl+R) into the viewer's recordings folder, the player playing it back, the
-// search module with that day's motion events, the remote setup (the DVR's figures), the viewer
-// again, exit. Each step is checked where a person would see it
+// up, 16 pictures again and a recording of them (Ctrl+R) into the viewer's recordings folder, the
+// player playing it back, the search module with that day's motion events, the remote setup (the
+// DVR's figures), the viewer again, exit. Each step is checked where a person would see it
 // (windows, moving pictures, what the speakers play) and in the simulator's log, and photographed.
 //
 //   orvextour --folder WINDIR --sim-log UNIXFILE --out UNIXDIR [--password TEXT]
@@ -34,7 +34,7 @@ using namespace orvextest;
 namespace {
 
 // View commands of the viewer's panel buttons, and skin rectangles of its view.
-constexpr unsigned short kConnect = 1, kFourPictures = 20, kPtzUp = 26, kAudio2 = 65, kSetup = 96,
+constexpr unsigned short kConnect = 1, kFourPictures = 20, kSixteenPictures = 25, kPtzUp = 26, kAudio2 = 65, kSetup = 96,
                          kDisplayRect = 0xF001;
 // The viewer's setup dialog: its "Enable Audio" box.
 constexpr int kEnableAudio = 520;
@@ -44,7 +44,7 @@ constexpr int kEnableAudio = 520;
 constexpr int kViewerItem = 2002, kPlayerItem = 2004, kSearchItem = 2006, kRemoteSetupItem = 2005, kViewStatus = 211,
               kPlayerSites = 1010, kSearchNotice = 1023, kSearchSensitivity = 1021, kSearchEvents = 1022,
               kSearchCalendar = 1024, kSearchTimeline = 1013;
-// The recording the tour makes: this long of camera 1 in the store.
+// The recording the tour makes: this long of camera 1 in the store (all 16 cameras are recorded).
 constexpr int64_t kRecordMs = 6000;
 
 struct Options {
@@ -293,6 +293,11 @@ private:
             return {};
         const std::string site =
             store::JoinPath(win::Utf8(root), store::SiteFolderName("127.0.0.1", uint16_t(std::stoi(port))));
+        // All 16 cameras again, so that the player has 16 to play back.
+        const size_t mark = LogSize();
+        Press(view, kSixteenPictures, "click 1");
+        Check(WaitLog("channel-request mask=0x0000ffff", mark), "16 pictures: the viewer asked for all 16 channels");
+        Check(WaitLive(view, 4) && (testkit::PumpFor(1500), WaitLive(view, 4)), "16 live pictures before recording");
         const int64_t before = Recorded(site);
         size_t lines = StatusLines(view).size();
         // The keys reach the view while something of it has the keyboard: its status list.
