@@ -67,7 +67,7 @@ session_pid() { awk -v n="$1" '$2 == n { print $1 }' "$BUILD/win/winebench/sessi
 # live_start LOAD TAG EXIT_AFTER: the simulator with LOAD's cameras and the view host logged in to it;
 # returns once the host shows pictures.
 live_start() {
-  local load=$1 tag=$2 exitAfter=$3 channels format dvr port i p audio=()
+  local load=$1 tag=$2 exitAfter=$3 channels format dvr port i audio=()
   channels=${load%%x*} format=${load#*x}
   if [ "$channels" -gt 8 ]; then dvr=16; elif [ "$channels" -gt 4 ]; then dvr=8; else dvr=4; fi
   LIVE_TAG=$tag
@@ -86,14 +86,21 @@ live_start() {
     --log "$(winepath_of "$OUT/$tag.log")" --stats "$(winepath_of "$OUT/$tag.stats")" --exit-after "$exitAfter" \
     "${LIVE_HOST_ARGS[@]}" >"$OUT/$tag.host.out" 2>&1 &
   LIVE_WRAP=$!
-  LIVE_PID=0
+  live_wait_shown "$HOST"
+}
+
+# live_wait_shown PROGRAM: LIVE_PID set to PROGRAM's Wine process (started by LIVE_WRAP) once its
+# figures ($OUT/$LIVE_TAG.stats) count pictures shown; false when it ends first or after 60 s.
+live_wait_shown() {
+  local name i p
+  name=$(basename "$1" | cut -c1-15)
   for i in $(seq 600); do
     # The Wine process names itself after the program once it runs it.
     LIVE_PID=0
     for p in $(pgrep -P "$LIVE_WRAP"); do
-      [ "$(cat "/proc/$p/comm" 2>/dev/null)" = "$(basename "$HOST" | cut -c1-15)" ] && LIVE_PID=$p
+      [ "$(cat "/proc/$p/comm" 2>/dev/null)" = "$name" ] && LIVE_PID=$p
     done
-    if [ "$LIVE_PID" != 0 ] && awk '!/^#/ && $3 > 0 { f = 1 } END { exit !f }' "$OUT/$tag.stats" 2>/dev/null; then
+    if [ "$LIVE_PID" != 0 ] && awk '!/^#/ && $3 > 0 { f = 1 } END { exit !f }' "$OUT/$LIVE_TAG.stats" 2>/dev/null; then
       return 0
     fi
     kill -0 "$LIVE_WRAP" 2>/dev/null || return 1

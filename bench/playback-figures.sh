@@ -31,9 +31,10 @@ live_setup
 PLAYER=$BUILD/win/bin/playback_figures.exe TOOL=$BUILD/native/bin/dvrtool
 [ -f "$PLAYER" ] && [ -x "$TOOL" ] || { echo "playback-figures: build dvrtool (native) and playback_figures (win) first" >&2; exit 1; }
 
-# The store: the same simulator options as the live rows' (live_start), recorded natively.
+# The store: the same simulator options as the live rows' (live_start), recorded natively. The
+# files of an earlier run's rounds go first.
 STORE=$OUT/store
-rm -rf "$STORE"
+rm -rf "$STORE" "$OUT"/live-* "$OUT"/play1x-* "$OUT"/serial-* "$OUT"/play16x-*
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 "$SIM" --port "$port" --channels 16 --video d1 --video-mask 65535 --video-count-every 1 >"$OUT/record.sim.out" 2>&1 &
 recsim=$!
@@ -51,25 +52,14 @@ live_begin
 
 # store_start TAG SPEED [HELPERS]: the player's view playing the store; returns once it shows pictures.
 store_start() {
-  local tag=$1 speed=$2 helpers=${3:--1} i p
+  local tag=$1 speed=$2 helpers=${3:--1}
   LIVE_TAG=$tag
   rm -f "$OUT/$tag".*
   : >"$OUT/$tag.sim.err" # no simulator: nothing sent
   "$WB" run "$PLAYER" --site "$(winepath_of "$SITE")" --cameras 16 --mode play --speed "$speed" --helpers "$helpers" \
     --seconds $((WARMUP + SECONDS_RUN + 5)) --stats "$(winepath_of "$OUT/$tag.stats")" >"$OUT/$tag.host.out" 2>&1 &
   LIVE_WRAP=$!
-  for i in $(seq 600); do
-    LIVE_PID=0
-    for p in $(pgrep -P "$LIVE_WRAP"); do
-      [ "$(cat "/proc/$p/comm" 2>/dev/null)" = "$(basename "$PLAYER" | cut -c1-15)" ] && LIVE_PID=$p
-    done
-    if [ "$LIVE_PID" != 0 ] && awk '!/^#/ && $3 > 0 { f = 1 } END { exit !f }' "$OUT/$tag.stats" 2>/dev/null; then
-      return 0
-    fi
-    kill -0 "$LIVE_WRAP" 2>/dev/null || return 1
-    sleep 0.1
-  done
-  return 1
+  live_wait_shown "$PLAYER"
 }
 
 printf '%-7s %-8s %8s %8s %8s %10s %9s %8s %8s %10s %8s %8s  %5s %5s\n' run rep sent/s shown/s dropped "cpu ms/pic" \
